@@ -1,0 +1,12 @@
+// The platform's standard modal message box with the program's fixed Russian texts.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+enum class TBoxIcon { Error, Warning, Question };
+
+// OK only.
+void ShowMessageBox(HWND owner, const std::wstring& text, TBoxIcon icon);
+// Yes and No; true for Yes.
+bool AskYesNo(HWND owner, const std::wstring& text, TBoxIcon icon = TBoxIcon::Question);

@@ -1,0 +1,37 @@
+#include "win/WinError.h"
+
+std::wstring SystemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length && buffer)
+        text.assign(buffer, length);
+    if (buffer)
+        ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                             text.back() == L'.'))
+        text.pop_back();
+    return text;
+}
+
+static std::wstring Compose(std::wstring_view what, DWORD code) {
+    std::wstring message(what);
+    std::wstring system = SystemMessage(code);
+    if (system.empty()) {
+        wchar_t number[32];
+        ::wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(code));
+        system = L"ошибка ";
+        system += number;
+    }
+    message += L": ";
+    message += system;
+    return message;
+}
+
+void ThrowLastError(std::wstring_view what) { throw TError(Compose(what, ::GetLastError())); }
+
+void ThrowHResult(HRESULT result, std::wstring_view what) {
+    throw TError(Compose(what, static_cast<DWORD>(result)));
+}

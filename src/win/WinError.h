@@ -1,0 +1,20 @@
+// Turning a failed Win32 or COM call into a TError with the system's own text.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <string_view>
+
+#include "common/Error.h"
+
+// The system's message for an error code, without the trailing line break; empty when it has none.
+std::wstring SystemMessage(DWORD code);
+
+// Throws TError "<what>: <system message>" for GetLastError().
+[[noreturn]] void ThrowLastError(std::wstring_view what);
+[[noreturn]] void ThrowHResult(HRESULT result, std::wstring_view what);
+
+inline void CheckHResult(HRESULT result, std::wstring_view what) {
+    if (FAILED(result))
+        ThrowHResult(result, what);
+}
