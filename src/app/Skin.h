@@ -1,0 +1,78 @@
+// The skinned background: 32-bit bitmaps, their composition and the places of the two controls on it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// 32-bit pixels 0xAARRGGBB (in memory B, G, R, A: the layout of a top-down Windows DIB).
+class TBitmap32 {
+public:
+    TBitmap32() = default;
+    TBitmap32(int width, int height, std::uint32_t fill = 0) { SetSize(width, height, fill); }
+
+    void SetSize(int width, int height, std::uint32_t fill = 0);
+    int Width() const noexcept { return FWidth; }
+    int Height() const noexcept { return FHeight; }
+    bool Empty() const noexcept { return FWidth == 0 || FHeight == 0; }
+
+    std::uint32_t Pixel(int x, int y) const { return FPixels[Index(x, y)]; }
+    void SetPixel(int x, int y, std::uint32_t value) { FPixels[Index(x, y)] = value; }
+    const std::uint32_t* Bits() const noexcept { return FPixels.data(); }
+    std::uint32_t* Bits() noexcept { return FPixels.data(); }
+
+    // Opaque copy of the whole of `source` with its top-left corner at (x, y), clipped at the edges.
+    void Draw(int x, int y, const TBitmap32& source);
+
+private:
+    std::size_t Index(int x, int y) const;
+    int FWidth = 0;
+    int FHeight = 0;
+    std::vector<std::uint32_t> FPixels;
+};
+
+constexpr std::uint32_t Argb(unsigned a, unsigned r, unsigned g, unsigned b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// Blends every pixel (straight, not premultiplied alpha) onto opaque white and makes it opaque.
+void FlattenOntoWhite(TBitmap32& bitmap);
+
+// The Windows colour value (0x00BBGGRR) of the top-left pixel, alpha dropped.
+std::uint32_t ControlColourOf(const TBitmap32& title);
+
+enum class TSkinPart { Texture, TitleLeft, TitleRight, TitleMiddle, Logo, Title, Panels };
+
+struct TSkinPlacement {
+    TSkinPart Part;
+    int X;
+    int Y;
+};
+
+struct TSkinSize {
+    int Width = 0;
+    int Height = 0;
+};
+
+// The sizes of the seven images, in the order of TSkinPart.
+struct TSkinSizes {
+    TSkinSize Texture, TitleLeft, TitleRight, TitleMiddle, Logo, Title, Panels;
+};
+
+// Every copy that composes a background of the given size, in drawing order.
+std::vector<TSkinPlacement> SkinLayout(int width, int height, const TSkinSizes& sizes);
+
+struct TSkinImages {
+    TBitmap32 Texture, TitleLeft, TitleRight, TitleMiddle, Logo, Title, Panels;
+    const TBitmap32& Get(TSkinPart part) const;
+    TSkinSizes Sizes() const;
+};
+
+// Sizes `target` to width x height and composes the background into it.
+void ComposeBackground(TBitmap32& target, int width, int height, const TSkinImages& images);
+
+struct TBounds {
+    int Left, Top, Width, Height;
+};
+// The information box and the page control lie over the two light panels.
+inline constexpr TBounds RichEditBounds{16, 110, 282, 441};
+inline constexpr TBounds PagesBounds{320, 110, 619, 441};

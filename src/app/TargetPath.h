@@ -1,0 +1,23 @@
+// The check of the target folder the user typed on the path page.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+enum class TPathVerdict {
+    Accepted, // Path is the folder to create and install into
+    Empty,    // nothing but blanks was entered
+    Root,     // too short to be anything but a drive root
+};
+
+struct TPathCheck {
+    TPathVerdict Verdict;
+    std::wstring Path; // the entry as it goes back into the box: trimmed, ending in "\" (empty when Empty)
+};
+
+// Removes every leading and trailing character of code 32 or below.
+std::wstring TrimControl(std::wstring_view text);
+
+// Trims the entry, adds one trailing backslash and refuses an empty entry or one of 3 characters or fewer.
+// The length alone decides: "C:\" and "ab\" are refused alike, "D:\x\" is accepted.
+TPathCheck CheckTargetPath(std::wstring_view entry);

@@ -1,0 +1,37 @@
+#include "app/WizardState.h"
+
+bool PageHasCancel(TPage page) {
+    return page == TPage::tsStart || page == TPage::tsInputPath || page == TPage::tsInputComponents;
+}
+
+TWizardStep NextStep(TPage page, TWizardEvent event, bool canClose, bool exitEnabled) {
+    const TWizardStep stay{page};
+    switch (event) {
+    case TWizardEvent::Created:
+        return {TPage::tsStart};
+    case TWizardEvent::Next:
+        return page == TPage::tsStart ? TWizardStep{TPage::tsInputPath, false, true} : stay;
+    case TWizardEvent::PathAccepted:
+        return page == TPage::tsInputPath ? TWizardStep{TPage::tsInputComponents} : stay;
+    case TWizardEvent::PathRefused:
+        return page == TPage::tsInputPath ? TWizardStep{TPage::tsInputPath, false, true} : stay;
+    case TWizardEvent::Back:
+        return page == TPage::tsInputComponents ? TWizardStep{TPage::tsInputPath} : stay;
+    case TWizardEvent::Install:
+        return page == TPage::tsInputComponents ? TWizardStep{TPage::tsProgressInstall} : stay;
+    case TWizardEvent::CancelConfirmed:
+        return PageHasCancel(page) ? TWizardStep{TPage::tsCancel} : stay;
+    case TWizardEvent::RunCompletedQuit:
+        return page == TPage::tsProgressInstall ? TWizardStep{page, canClose} : stay;
+    case TWizardEvent::RunCompletedSmallFonts:
+        return page == TPage::tsProgressInstall ? TWizardStep{TPage::tsChangeFontSize} : stay;
+    case TWizardEvent::Exit: {
+        const bool offersExit = page == TPage::tsCancel || page == TPage::tsChangeFontSize ||
+                                (page == TPage::tsProgressInstall && exitEnabled);
+        return {page, offersExit && canClose};
+    }
+    case TWizardEvent::CloseCommand:
+        return {page, canClose};
+    }
+    return stay;
+}
