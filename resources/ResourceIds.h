@@ -8,3 +8,7 @@
 #define IDS_SHELL_EXE 4
 
 #define IDI_MAIN 100
+
+// Version of the program as its version resource states it: the comma list and the text must agree.
+#define TESSARO_VERSION_BINARY 1,0,0,0
+#define TESSARO_VERSION_TEXT "1.0.0.0"

@@ -244,26 +244,8 @@ def draw_heart_mark(size, background, trace_width, pad):
     img.alpha_composite(Image.merge("RGBA", (*gradient.split(), heart)))
     img.alpha_composite(solid((W, H), (255, 255, 255), inside))
     img.alpha_composite(solid((W, H), ACCENT_DARK, outside))
-    # reduce() averages colour and alpha separately; premultiply around it so edges do not darken.
-    return unpremultiply(premultiply(img).reduce(k))
-
-
-def premultiply(img):
-    r, g, b, a = img.split()
-    return Image.merge("RGBA", (ImageChops.multiply(r, a), ImageChops.multiply(g, a),
-                                ImageChops.multiply(b, a), a))
-
-
-def unpremultiply(img):
-    data = []
-    for r, g, b, a in img.getdata():
-        if a == 0:
-            data.append((0, 0, 0, 0))
-        else:
-            data.append(tuple(min(255, int(round(c * 255 / a))) for c in (r, g, b)) + (a,))
-    out = Image.new("RGBA", img.size)
-    out.putdata(data)
-    return out
+    # PIL reduces RGBA images premultiplied, so the edges keep their colour.
+    return img.reduce(k)
 
 
 def make_logo():
