@@ -16,6 +16,7 @@
 # to look "transparent" ends up white on screen.
 
 import argparse
+import math
 import os
 import random
 import sys
@@ -43,7 +44,7 @@ HEART_BOTTOM = (30, 86, 152)
 PRODUCT_DESCRIPTION = "Комплекс суточного мониторирования электрокардиограмм"
 PRODUCT_NAME = "ТЕССАРО - ХОЛТЕР"
 
-# Window geometry the artwork is drawn for: the main image is drawn at WINDOW_ORIGIN, and the two
+# Window geometry the artwork is drawn for: the main image is drawn at MAIN_ORIGIN, and the two
 # controls sit at these window rectangles (left, top, width, height).
 CLIENT = (972, 583)
 MAIN_ORIGIN = (-3, 95)
@@ -198,7 +199,6 @@ def make_title_bar_pieces():
 
 
 def heart_polygon(cx, cy, scale, steps=240):
-    import math
     points = []
     for i in range(steps):
         t = 2 * math.pi * i / steps
@@ -404,7 +404,7 @@ def check(skin_dir, test_dir, icon_path):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
+    parser = argparse.ArgumentParser(description="Draws the skin images, the icon and the test images.")
     parser.add_argument("--preview", help="also write the composed window to this PNG file")
     args = parser.parse_args()
 
