@@ -1,0 +1,28 @@
+// The few file operations the shared modules need, behind one interface with a Windows and a POSIX
+// implementation. Paths are Windows paths ("\" separators); the POSIX side maps them to "/".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+enum class TReadStatus { Ok, NotFound, Failed };
+
+struct TFileBytes {
+    TReadStatus Status = TReadStatus::NotFound;
+    std::string Bytes;
+    std::wstring Error; // the system's reason when Status is Failed
+};
+
+// The whole content of a file. A file or folder that does not exist is NotFound, not Failed.
+TFileBytes ReadWholeFile(const std::wstring& fileName);
+
+// Replaces the file's content with `bytes` so that a failure at any point leaves either the old file or
+// the complete new one: the bytes go to a temporary file beside it, reach the disk, and only then take
+// the file's place. Throws TError naming the file when that is not possible.
+void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes);
+
+// The folder of the running executable, ending in "\".
+std::wstring ExecutableFolder();
+
+// The folder part of a path, including its final "\" (empty when the path has none).
+std::wstring ExtractFilePath(const std::wstring& fileName);
