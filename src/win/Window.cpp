@@ -1,6 +1,7 @@
 #include "win/Window.h"
 
 #include <new>
+#include <utility>
 #include <stdexcept>
 
 #include "common/Error.h"
@@ -10,8 +11,13 @@ TWindow::~TWindow() {
     if (FHandle) {
         // The object goes first: detach it so that late messages reach DefWindowProc only.
         ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-        ::DestroyWindow(FHandle);
+        ::DestroyWindow(std::exchange(FHandle, nullptr));
     }
+}
+
+void TWindow::DestroyHandle() noexcept {
+    if (FHandle)
+        ::DestroyWindow(FHandle); // WM_NCDESTROY clears FHandle
 }
 
 void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background, HICON icon) {

@@ -22,6 +22,10 @@ protected:
     void CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x, int y,
                       int width, int height, HWND parent, HMENU menuOrId = nullptr);
 
+    // Destroys the window now; derived classes call it first in their destructor, while their members
+    // (fonts, libraries the controls live in) still exist.
+    void DestroyHandle() noexcept;
+
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) {
         return ::DefWindowProcW(FHandle, message, wParam, lParam);

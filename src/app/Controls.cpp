@@ -1,0 +1,200 @@
+#include "app/Controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "common/Error.h"
+
+namespace {
+const wchar_t HoverProperty[] = L"TessaroHover";
+const wchar_t GlyphProperty[] = L"TessaroGlyph";
+
+// Tracks the mouse over a skin button so that it can light up under it.
+LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!::GetPropW(button, HoverProperty)) {
+            ::SetPropW(button, HoverProperty, reinterpret_cast<HANDLE>(1));
+            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, button, 0};
+            ::TrackMouseEvent(&track);
+            ::InvalidateRect(button, nullptr, FALSE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        ::RemovePropW(button, HoverProperty);
+        ::InvalidateRect(button, nullptr, FALSE);
+        break;
+    case WM_NCDESTROY:
+        ::RemovePropW(button, HoverProperty);
+        ::RemovePropW(button, GlyphProperty);
+        ::RemoveWindowSubclass(button, ButtonSubclassProc, 0);
+        break;
+    }
+    return ::DefSubclassProc(button, message, wParam, lParam);
+}
+
+void FillPolygon(HDC dc, const POINT* points, int count, COLORREF colour) {
+    TUniqueBrush brush(::CreateSolidBrush(colour));
+    TUniquePen pen(::CreatePen(PS_SOLID, 1, colour));
+    TSelectObject selectBrush(dc, brush.Get());
+    TSelectObject selectPen(dc, pen.Get());
+    ::Polygon(dc, points, count);
+}
+
+void ThickLine(HDC dc, int x1, int y1, int x2, int y2, int width, COLORREF colour) {
+    TUniquePen pen(::CreatePen(PS_SOLID, width, colour));
+    TSelectObject selectPen(dc, pen.Get());
+    ::MoveToEx(dc, x1, y1, nullptr);
+    ::LineTo(dc, x2, y2);
+}
+
+// The small glyph at the left of a caption, 16 by 16 pixels with its top-left corner at (x, y).
+void DrawGlyph(HDC dc, TGlyph glyph, int x, int y, bool enabled) {
+    const COLORREF grey = RGB(160, 160, 160);
+    auto colour = [&](COLORREF normal) { return enabled ? normal : grey; };
+    switch (glyph) {
+    case TGlyph::None:
+        break;
+    case TGlyph::Next: {
+        const POINT p[] = {{x + 4, y + 2}, {x + 13, y + 8}, {x + 4, y + 14}};
+        FillPolygon(dc, p, 3, colour(RGB(0, 128, 64)));
+        break;
+    }
+    case TGlyph::Back: {
+        const POINT p[] = {{x + 12, y + 2}, {x + 3, y + 8}, {x + 12, y + 14}};
+        FillPolygon(dc, p, 3, colour(RGB(0, 128, 64)));
+        break;
+    }
+    case TGlyph::Cancel:
+        ThickLine(dc, x + 3, y + 3, x + 13, y + 13, 3, colour(RGB(192, 0, 0)));
+        ThickLine(dc, x + 13, y + 3, x + 3, y + 13, 3, colour(RGB(192, 0, 0)));
+        break;
+    case TGlyph::Exit: {
+        ThickLine(dc, x + 2, y + 8, x + 10, y + 8, 3, colour(RGB(0, 59, 116)));
+        const POINT p[] = {{x + 9, y + 3}, {x + 15, y + 8}, {x + 9, y + 13}};
+        FillPolygon(dc, p, 3, colour(RGB(0, 59, 116)));
+        break;
+    }
+    case TGlyph::Install:
+        ThickLine(dc, x + 2, y + 8, x + 6, y + 13, 3, colour(RGB(0, 128, 64)));
+        ThickLine(dc, x + 6, y + 13, x + 14, y + 3, 3, colour(RGB(0, 128, 64)));
+        break;
+    case TGlyph::Browse: {
+        const POINT p[] = {{x + 1, y + 4}, {x + 6, y + 4}, {x + 8, y + 6}, {x + 15, y + 6}, {x + 15, y + 14},
+                           {x + 1, y + 14}};
+        FillPolygon(dc, p, 6, colour(RGB(214, 160, 32)));
+        break;
+    }
+    case TGlyph::Fonts: {
+        const POINT p[] = {{x + 2, y + 14}, {x + 8, y + 1}, {x + 14, y + 14}, {x + 11, y + 14}, {x + 8, y + 6},
+                           {x + 5, y + 14}};
+        FillPolygon(dc, p, 6, colour(RGB(0, 59, 116)));
+        break;
+    }
+    }
+}
+} // namespace
+
+void TContainer::Create(HWND parent, const wchar_t* className, const wchar_t* text, TBounds bounds,
+                        bool visible) {
+    RegisterWindowClass(className);
+    CreateHandle(WS_EX_CONTROLPARENT, className, text,
+                 WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0), bounds.Left, bounds.Top,
+                 bounds.Width, bounds.Height, parent);
+}
+
+void TContainer::SetColours(COLORREF background, int borderWidth, COLORREF border) {
+    FBrush.Reset(::CreateSolidBrush(background));
+    FBorderWidth = borderWidth;
+    FBorderColour = border;
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+LRESULT TContainer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+        // The main window owns every control's behaviour and colour.
+        return ::SendMessageW(::GetAncestor(Handle(), GA_ROOT), message, wParam, lParam);
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        RECT client;
+        ::GetClientRect(Handle(), &client);
+        if (FBorderWidth > 0) {
+            TUniqueBrush border(::CreateSolidBrush(FBorderColour));
+            ::FillRect(dc, &client, border.Get());
+            ::InflateRect(&client, -FBorderWidth, -FBorderWidth);
+        }
+        ::FillRect(dc, &client, FBrush ? FBrush.Get() : ::GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    }
+    return DefaultHandler(message, wParam, lParam);
+}
+
+HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bounds, TGlyph glyph) {
+    HWND button = ::CreateWindowExW(0, L"Button", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+                                    bounds.Left, bounds.Top, bounds.Width, bounds.Height, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                    nullptr);
+    if (!button)
+        throw TError(std::wstring(L"Не удалось создать кнопку ") + caption);
+    ::SetPropW(button, GlyphProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(glyph)));
+    ::SetWindowSubclass(button, ButtonSubclassProc, 0, 0);
+    return button;
+}
+
+void DrawSkinButton(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    RECT rect = item.rcItem;
+    const bool enabled = !(item.itemState & ODS_DISABLED);
+    const bool pressed = item.itemState & ODS_SELECTED;
+    const bool hover = enabled && ::GetPropW(item.hwndItem, HoverProperty) != nullptr;
+
+    const COLORREF face = pressed ? RGB(214, 226, 240) : hover ? RGB(255, 255, 255) : ButtonFaceColour;
+    TUniqueBrush frame(::CreateSolidBrush(enabled ? ButtonFrameColour : RGB(160, 160, 160)));
+    TUniqueBrush fill(::CreateSolidBrush(face));
+    ::FillRect(dc, &rect, frame.Get());
+    RECT inner = rect;
+    const int frameWidth = hover || pressed ? 2 : 1;
+    ::InflateRect(&inner, -frameWidth, -frameWidth);
+    ::FillRect(dc, &inner, fill.Get());
+
+    wchar_t caption[128] = L"";
+    ::GetWindowTextW(item.hwndItem, caption, static_cast<int>(std::size(caption)));
+    const auto glyph = static_cast<TGlyph>(reinterpret_cast<INT_PTR>(::GetPropW(item.hwndItem, GlyphProperty)));
+    const int shift = pressed ? 1 : 0;
+
+    SIZE textSize{};
+    ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &textSize);
+    const int glyphWidth = glyph == TGlyph::None ? 0 : 16 + 6;
+    const int contentWidth = glyphWidth + textSize.cx;
+    const int left = rect.left + std::max(4, static_cast<int>(rect.right - rect.left - contentWidth) / 2) + shift;
+    const int middle = (rect.top + rect.bottom) / 2 + shift;
+    if (glyph != TGlyph::None)
+        DrawGlyph(dc, glyph, left, middle - 8, enabled);
+
+    RECT textRect{left + glyphWidth, rect.top + shift, rect.right - 2 + shift, rect.bottom + shift};
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, enabled ? RGB(0, 0, 0) : ::GetSysColor(COLOR_GRAYTEXT));
+    ::DrawTextW(dc, caption, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+        RECT focus = rect;
+        ::InflateRect(&focus, -3, -3);
+        ::DrawFocusRect(dc, &focus);
+    }
+}
+
+TUniqueFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charset, int weight) {
+    return TUniqueFont(::CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
+}

@@ -1,0 +1,583 @@
+#include "app/Main.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <shlobj.h>
+
+#include <iterator>
+
+#include "app/SkinLoader.h"
+#include "app/TargetPath.h"
+#include "common/TH_Common_Const.h"
+#include "resources/ResourceIds.h"
+#include "win/Application.h"
+#include "win/MessageBox.h"
+#include "win/WinError.h"
+
+bool EditionFlag = false;
+TFMain* FMain = nullptr;
+
+namespace {
+constexpr int ClientWidth = 972;
+constexpr int ClientHeight = 583;
+
+// Geometry inside a page (the page control is 619 by 441).
+constexpr int PageWidth = PagesBounds.Width;
+constexpr int PageHeight = PagesBounds.Height;
+constexpr int Margin = 8;
+constexpr int ButtonHeight = 27;
+constexpr int ButtonWidth = 100;
+constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
+constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
+
+constexpr TBounds LeftButton(int width = ButtonWidth) { return {Margin, ButtonTop, width, ButtonHeight}; }
+constexpr TBounds RightButton(int width = ButtonWidth, int offset = 0) {
+    return {PageWidth - Margin - offset - width, ButtonTop, width, ButtonHeight};
+}
+
+constexpr COLORREF Navy = RGB(0, 0, 128);
+constexpr COLORREF Maroon = RGB(128, 0, 0);
+constexpr COLORREF Black = RGB(0, 0, 0);
+
+const wchar_t* const StartLines[] = {
+    L"Добро пожаловать в программу установки комплекса ",
+    L"\"ТЕССАРО-ХОЛТЕР\"!",
+    L"",
+    L"Для продолжения установки, нажмите кнопку \"Далее\".",
+    L"",
+    L"Для выхода из программы установки нажмите кнопку \"Отмена\".",
+};
+const wchar_t* const InputPathLines[] = {
+    L"Пожалуйста, задайте путь куда устанавливать программную часть ",
+    L"комплекса \"Тессаро-Холтер\"",
+};
+const wchar_t* const InputComponentsLines[] = {
+    L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
+    L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",
+    L" - Если у Вас есть универсальный регистратор, поставьте галочку в поле ",
+    L"\"Универсальный регистратор\".",
+    L" - Если у Вас установлен монитор АД \"BPLab\", поставьте галочку в поле \"установлен ",
+    L"монитор АД \"BPLab\"\".",
+    L"",
+    L" - Задайте, пожалуйста, тип ЭКГ, который Вы чаще всего будете регистрировать.",
+    L"",
+    L" - Нажмите кнопку \"Начать установку\", для того чтобы установить программное ",
+    L"обеспечение на Ваш компъютер.",
+    L"",
+    L"Все настройки можно изменить позже, во время работы с программой ",
+    L"\"Тессаро-Холтер\" в меню \"Настройки\".",
+};
+const wchar_t* const CancelLines[] = {
+    L"Установка комплекса \"Тессаро-Холтер\" отменена!",
+    L"",
+    L"Нажмите кнопку \"Выход\", для выхода из программы установки.",
+};
+const wchar_t* const ChangeFontSizeLines[] = {
+    L"В настройках операционной системы Вашего компьютера выбрано использование ",
+    L"\"мелкого\" размера шрифта.",
+    L"",
+    L"Для корректной работы программы \"Тессаро-Холтер\" требуется использование ",
+    L"\"крупного\" размера шрифта.",
+    L"",
+    L"Рекомендуется произвести изменения. Для этого надо нажать кнопку \"Изменить ",
+    L"настройки\". В появившемся окне надо ответить \"Да\".",
+    L"",
+    L"Если Вы считаете, что установка \"крупного\" размера шрифта Вам не нужна, ",
+    L"нажмите кнопку \"Выход\".",
+};
+
+HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, TBounds bounds,
+                 HWND parent, int id) {
+    HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | style, bounds.Left, bounds.Top,
+                                     bounds.Width, bounds.Height, parent,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                     nullptr);
+    if (!control)
+        ThrowLastError(std::wstring(L"Не удалось создать элемент окна ") + className);
+    return control;
+}
+
+void SetFont(HWND control, HFONT font) { ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// One folder level; a missing parent makes it fail, and the path page does not report that.
+void CreateFolderLevel(const std::wstring& path) {
+    if (!FolderExists(path))
+        ::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+struct TResourceReader {
+    const BYTE* Data;
+    DWORD Size;
+    DWORD Position;
+};
+
+DWORD CALLBACK ReadResourceChunk(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+    auto* reader = reinterpret_cast<TResourceReader*>(cookie);
+    const DWORD left = reader->Size - reader->Position;
+    const DWORD count = left < static_cast<DWORD>(wanted) ? left : static_cast<DWORD>(wanted);
+    ::CopyMemory(buffer, reader->Data + reader->Position, count);
+    reader->Position += count;
+    *given = static_cast<LONG>(count);
+    return 0;
+}
+
+struct TCoTaskMemTraits {
+    using TValue = PIDLIST_ABSOLUTE;
+    static constexpr TValue Invalid() noexcept { return nullptr; }
+    static void Close(TValue value) noexcept { ::CoTaskMemFree(value); }
+};
+using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
+} // namespace
+
+std::wstring GetResText(unsigned Id) {
+    wchar_t buffer[255] = L"";
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), Id, buffer, static_cast<int>(std::size(buffer)));
+    return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::wstring UpperCase(std::wstring text) {
+    if (!text.empty())
+        ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+TFMain::~TFMain() {
+    if (FMain == this)
+        FMain = nullptr;
+    DestroyHandle();
+}
+
+void TFMain::Create() {
+    RegisterWindowClass(L"TFMain", 0, nullptr,
+                        ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN)));
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    RECT frame{0, 0, ClientWidth, ClientHeight};
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    // Centred on the screen, at its design size whatever the screen's resolution.
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", style, left, top, width, height, nullptr);
+    CreateFonts();
+    CreateControls();
+    FormCreate();
+}
+
+void TFMain::Show() {
+    BGResize();
+    ::ShowWindow(Handle(), SW_SHOW);
+    ::UpdateWindow(Handle());
+    ::SetFocus(BtnStartNext);
+}
+
+void TFMain::CreateFonts() {
+    FDefaultFont = MakeFont(L"MS Sans Serif", 13);
+    FRichFont = MakeFont(L"MS Sans Serif", 13, RUSSIAN_CHARSET);
+    FPageFont = MakeFont(L"Tahoma", 15);
+    FTimesFont = MakeFont(L"Times New Roman", 20);
+    FTahomaFont = MakeFont(L"Tahoma", 15);
+}
+
+void TFMain::CreateControls() {
+    FRichEditLibrary.Reset(::LoadLibraryW(L"Msftedit.dll"));
+    if (!FRichEditLibrary)
+        ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
+    RichEdit1 = CreateChild(MSFTEDIT_CLASS, L"", WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL |
+                                                     ES_AUTOVSCROLL,
+                            0, RichEditBounds, Handle(), idRichEdit1);
+    SetFont(RichEdit1, FRichFont.Get());
+
+    InsatallPages.Create(Handle(), L"TPageControl", L"", PagesBounds, true);
+    CreatePages();
+}
+
+HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count, HFONT font,
+                        COLORREF colour) {
+    std::wstring text;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i)
+            text += L"\r\n";
+        text += lines[i];
+    }
+    HWND memo = CreateChild(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, 0, bounds, parent, idMemo);
+    SetFont(memo, font);
+    FTextColours[memo] = colour;
+    return memo;
+}
+
+void TFMain::CreatePages() {
+    const TBounds page{0, 0, PageWidth, PageHeight};
+    HWND pages = InsatallPages.Handle();
+    tsStart.Create(pages, L"TTabSheet", L"Приветствие", page, true);
+    tsInputPath.Create(pages, L"TTabSheet", L"Путь установки", page, false);
+    tsInputComponents.Create(pages, L"TTabSheet", L"Компоненты", page, false);
+    tsProgressInstall.Create(pages, L"TTabSheet", L"Установка", page, false);
+    tsCancel.Create(pages, L"TTabSheet", L"Отмена установки", page, false);
+    tsChangeFontSize.Create(pages, L"TTabSheet", L"Размер шрифта", page, false);
+    const int textWidth = PageWidth - 2 * Margin;
+    HFONT buttons = FPageFont.Get();
+
+    // Welcome.
+    MemoStart = CreateMemo(tsStart.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, StartLines,
+                           std::size(StartLines), FTimesFont.Get(), Navy);
+    BtnCancel = CreateSkinButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnStartNext = CreateSkinButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
+
+    // Target folder.
+    MemoInputPath = CreateMemo(tsInputPath.Handle(), {Margin, Margin, textWidth, 60}, InputPathLines,
+                               std::size(InputPathLines), FTimesFont.Get(), Black);
+    PnlPath.Create(tsInputPath.Handle(), L"TPanel", L"", {Margin, Margin + 60 + 4, textWidth, 32}, true);
+    constexpr int SelectWidth = 91;
+    ePath = CreateChild(L"Edit", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0,
+                        {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath);
+    SetFont(ePath, FTahomaFont.Get());
+    BtnSelectPath = CreateSkinButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
+                                     {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
+    BtnCancel2 = CreateSkinButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnInputPathNext =
+        CreateSkinButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
+
+    // Components.
+    constexpr int OptionsHeight = 123;
+    const int optionsTop = BarTop - OptionsHeight;
+    MemoInputComponents =
+        CreateMemo(tsInputComponents.Handle(), {Margin, Margin, textWidth, optionsTop - Margin},
+                   InputComponentsLines, std::size(InputComponentsLines), FTahomaFont.Get(), Black);
+    PnlOptions.Create(tsInputComponents.Handle(), L"TPanel", L"", {Margin, optionsTop, textWidth, OptionsHeight},
+                      true);
+    CbDriverInstal = CreateChild(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
+                                 {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal);
+    SetFont(CbDriverInstal, FTahomaFont.Get());
+    ::SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
+    CBWindows = CreateChild(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, {8, 44, 240, 200},
+                            PnlOptions.Handle(), idCBWindows);
+    SetFont(CBWindows, FTahomaFont.Get());
+    ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
+    ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
+    ::SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
+    BtnCancel4 = CreateSkinButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel);
+    constexpr int InstallWidth = 160;
+    BtnInsatall = CreateSkinButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
+                                   RightButton(InstallWidth), TGlyph::Install);
+    BtnInputComponentsBack = CreateSkinButton(tsInputComponents.Handle(), idBtnInputComponentsBack, L"Назад",
+                                              RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
+
+    // Progress.
+    LogList = CreateChild(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
+                          {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(), idLogList);
+    SetFont(LogList, FTahomaFont.Get());
+    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, 18);
+    BtnExit = CreateSkinButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
+
+    // Cancelled.
+    MemoCancel = CreateMemo(tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines, std::size(CancelLines),
+                            FTimesFont.Get(), Maroon);
+    BtnExitCancel = CreateSkinButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
+
+    // Large-font advice.
+    MemoChangeFontSize =
+        CreateMemo(tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, ChangeFontSizeLines,
+                   std::size(ChangeFontSizeLines), FTahomaFont.Get(), Black);
+    BtnChangeFont = CreateSkinButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
+                                     LeftButton(196), TGlyph::Fonts);
+    BtnExitOnChangefont =
+        CreateSkinButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход", RightButton(), TGlyph::Exit);
+
+    for (HWND button : {BtnCancel, BtnStartNext, BtnSelectPath, BtnCancel2, BtnInputPathNext, BtnCancel4,
+                        BtnInsatall, BtnInputComponentsBack, BtnExit, BtnExitCancel, BtnChangeFont,
+                        BtnExitOnChangefont})
+        SetFont(button, buttons);
+}
+
+void TFMain::FormCreate() {
+    LoadSkinImages(FSkin);
+    FSkinLoaded = true;
+    EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
+    LoadInfoDocument();
+    AppNameStr = GetResText(IDS_APP_NAME);
+    ::SetWindowTextW(ePath, (L"C:\\" + AppNameStr).c_str());
+    FCanClose = true;
+    ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);
+    ::EnableWindow(BtnExit, FALSE);
+    ApplyColours();
+}
+
+void TFMain::LoadInfoDocument() {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC info = ::FindResourceW(module, L"INFO", MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data)
+        throw TError(L"В программе нет документа INFO");
+    TResourceReader reader{static_cast<const BYTE*>(data), ::SizeofResource(module, info), 0};
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&reader), 0, ReadResourceChunk};
+    ::SendMessageW(RichEdit1, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+}
+
+void TFMain::ApplyColours() {
+    FControlColour = static_cast<COLORREF>(ControlColourOf(FSkin.Title));
+    FControlBrush.Reset(::CreateSolidBrush(FControlColour));
+    ::SendMessageW(RichEdit1, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(FControlColour));
+    for (TContainer* page : {&InsatallPages, &tsStart, &tsInputPath, &tsInputComponents, &tsProgressInstall,
+                             &tsCancel, &tsChangeFontSize, &PnlOptions})
+        page->SetColours(FControlColour, 0, 0);
+    // The path panel: a frame in the pages' colour around a white field.
+    PnlPath.SetColours(RGB(255, 255, 255), 2, FControlColour);
+}
+
+TContainer& TFMain::PageWindow(TPage page) {
+    switch (page) {
+    case TPage::tsStart:
+        return tsStart;
+    case TPage::tsInputPath:
+        return tsInputPath;
+    case TPage::tsInputComponents:
+        return tsInputComponents;
+    case TPage::tsProgressInstall:
+        return tsProgressInstall;
+    case TPage::tsCancel:
+        return tsCancel;
+    case TPage::tsChangeFontSize:
+        return tsChangeFontSize;
+    }
+    return tsStart;
+}
+
+void TFMain::ShowPage(TPage page) {
+    const bool changed = page != FPage;
+    FPage = page;
+    for (TPage each : {TPage::tsStart, TPage::tsInputPath, TPage::tsInputComponents, TPage::tsProgressInstall,
+                       TPage::tsCancel, TPage::tsChangeFontSize})
+        if (each != page)
+            ::ShowWindow(PageWindow(each).Handle(), SW_HIDE);
+    ::ShowWindow(PageWindow(page).Handle(), SW_SHOW);
+    // Keep the focus on a control the user can see.
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsWindowVisible(focus)) {
+        HWND first = ::GetNextDlgTabItem(PageWindow(page).Handle(), nullptr, FALSE);
+        if (first)
+            ::SetFocus(first);
+    }
+    if (page == TPage::tsInputComponents && changed)
+        tsInputComponentsShow();
+}
+
+void TFMain::Apply(const TWizardStep& step) {
+    if (step.CloseWindow) {
+        Close();
+        return;
+    }
+    ShowPage(step.Page);
+    if (step.FocusPath) {
+        ::SetFocus(ePath);
+        ::SendMessageW(ePath, EM_SETSEL, 0, -1);
+    }
+}
+
+void TFMain::Close() { ::SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+void TFMain::BtnStartNextClick() { Apply(NextStep(FPage, TWizardEvent::Next, FCanClose)); }
+
+void TFMain::BtnSelectPathClick() {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = Handle();
+    browse.pidlRoot = nullptr; // the desktop, the whole shell namespace
+    browse.lpszTitle = L"Выберете путь для установки программ";
+    browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_NONEWFOLDERBUTTON;
+    TUniqueIdList chosen(::SHBrowseForFolderW(&browse));
+    if (!chosen)
+        return;
+    wchar_t path[MAX_PATH] = L"";
+    if (::SHGetPathFromIDListW(chosen.Get(), path))
+        ::SetWindowTextW(ePath, path);
+}
+
+void TFMain::BtnInputPathNextClick() {
+    const TPathCheck check = CheckTargetPath(WindowText(ePath));
+    ::SendMessageW(LogList, LB_RESETCONTENT, 0, 0);
+    ::ShowWindow(LogList, SW_SHOW);
+    if (check.Verdict == TPathVerdict::Empty) {
+        ShowMessageBox(Handle(), L"Не выбран путь для установки программы!", TBoxIcon::Error);
+        Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
+        return;
+    }
+    ::SetWindowTextW(ePath, check.Path.c_str());
+    if (check.Verdict == TPathVerdict::Root) {
+        ShowMessageBox(Handle(), L"Программу нелзя устанавливать в корневой каталог!", TBoxIcon::Warning);
+        Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
+        return;
+    }
+    CreateFolderLevel(check.Path);
+    CreateFolderLevel(check.Path + std::wstring(SettingsDir));
+    Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));
+}
+
+void TFMain::tsInputComponentsShow() {}
+
+void TFMain::BtnInputComponentsBackClick() { Apply(NextStep(FPage, TWizardEvent::Back, FCanClose)); }
+
+void TFMain::BtnInsatallClick() {}
+
+void TFMain::BtnCancelClick() {
+    if (!AskYesNo(Handle(), L"Вы уверены, что хотите отменить процесс установки?"))
+        return;
+    FCanClose = true;
+    Apply(NextStep(FPage, TWizardEvent::CancelConfirmed, FCanClose));
+}
+
+void TFMain::BtnExitClick() { Close(); }
+
+void TFMain::BtnChangeFontClick() {}
+
+void TFMain::BGResize() {
+    if (!FSkinLoaded)
+        return;
+    RECT client;
+    ::GetClientRect(Handle(), &client);
+    ComposeBackground(FBackground, client.right - client.left, client.bottom - client.top, FSkin);
+    ::MoveWindow(RichEdit1, RichEditBounds.Left, RichEditBounds.Top, RichEditBounds.Width, RichEditBounds.Height,
+                 TRUE);
+    ::MoveWindow(InsatallPages.Handle(), PagesBounds.Left, PagesBounds.Top, PagesBounds.Width, PagesBounds.Height,
+                 TRUE);
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TFMain::Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(Handle(), &paint);
+    if (dc && !FBackground.Empty()) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = FBackground.Width();
+        info.bmiHeader.biHeight = -FBackground.Height(); // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        ::SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(FBackground.Width()),
+                            static_cast<DWORD>(FBackground.Height()), 0, 0, 0,
+                            static_cast<UINT>(FBackground.Height()), FBackground.Bits(), &info, DIB_RGB_COLORS);
+    }
+    ::EndPaint(Handle(), &paint);
+}
+
+LRESULT TFMain::OnControlColour(HDC dc, HWND control) {
+    const auto colour = FTextColours.find(control);
+    ::SetTextColor(dc, colour != FTextColours.end() ? colour->second : Black);
+    ::SetBkColor(dc, FControlColour);
+    return reinterpret_cast<LRESULT>(FControlBrush ? FControlBrush.Get() : ::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void TFMain::PressDefault(bool cancel) {
+    HWND button = nullptr;
+    if (cancel) {
+        if (PageHasCancel(FPage))
+            button = FPage == TPage::tsStart ? BtnCancel : FPage == TPage::tsInputPath ? BtnCancel2 : BtnCancel4;
+    } else {
+        switch (FPage) {
+        case TPage::tsStart:
+            button = BtnStartNext;
+            break;
+        case TPage::tsInputPath:
+            button = BtnInputPathNext;
+            break;
+        case TPage::tsInputComponents:
+            button = BtnInsatall;
+            break;
+        case TPage::tsProgressInstall:
+            button = BtnExit;
+            break;
+        case TPage::tsCancel:
+            button = BtnExitCancel;
+            break;
+        case TPage::tsChangeFontSize:
+            button = BtnExitOnChangefont;
+            break;
+        }
+    }
+    if (button && ::IsWindowEnabled(button) && ::IsWindowVisible(button))
+        OnCommand(::GetDlgCtrlID(button), BN_CLICKED);
+}
+
+void TFMain::OnCommand(int id, int code) {
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case IDOK:
+        PressDefault(false);
+        break;
+    case IDCANCEL:
+        PressDefault(true);
+        break;
+    case idBtnStartNext:
+        BtnStartNextClick();
+        break;
+    case idBtnSelectPath:
+        BtnSelectPathClick();
+        break;
+    case idBtnInputPathNext:
+        BtnInputPathNextClick();
+        break;
+    case idBtnInputComponentsBack:
+        BtnInputComponentsBackClick();
+        break;
+    case idBtnInsatall:
+        BtnInsatallClick();
+        break;
+    case idBtnCancel:
+    case idBtnCancel2:
+    case idBtnCancel4:
+        BtnCancelClick();
+        break;
+    case idBtnExit:
+    case idBtnExitCancel:
+    case idBtnExitOnChangefont:
+        BtnExitClick();
+        break;
+    case idBtnChangeFont:
+        BtnChangeFontClick();
+        break;
+    }
+}
+
+LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DRAWITEM:
+        DrawSkinButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND:
+        return 1; // the background is painted whole in WM_PAINT
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_SIZE:
+        BGResize();
+        return 0;
+    case WM_CLOSE:
+        if (NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
+            ::DestroyWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return DefaultHandler(message, wParam, lParam);
+}

@@ -1,0 +1,124 @@
+// The wizard's main window: the skinned background, the information box and the pages with their buttons.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "app/Controls.h"
+#include "app/Skin.h"
+#include "app/WizardState.h"
+#include "win/Handles.h"
+#include "win/Window.h"
+
+// Control identifiers; none of them collides with IDOK and IDCANCEL, which the keyboard sends.
+enum TControlId : int {
+    idRichEdit1 = 1001,
+    idePath,
+    idBtnSelectPath,
+    idBtnStartNext,
+    idBtnCancel,
+    idBtnCancel2,
+    idBtnInputPathNext,
+    idBtnCancel4,
+    idBtnInputComponentsBack,
+    idBtnInsatall,
+    idCbDriverInstal,
+    idCBWindows,
+    idLogList,
+    idBtnExit,
+    idBtnExitCancel,
+    idBtnChangeFont,
+    idBtnExitOnChangefont,
+    idMemo,
+};
+
+class TFMain : public TWindow {
+public:
+    TFMain() = default;
+    ~TFMain() override;
+
+    // Creates the window hidden, with every control, and runs FormCreate.
+    void Create();
+    void Show();
+
+    TPage CurrentPage() const noexcept { return FPage; }
+    COLORREF ControlColour() const noexcept { return FControlColour; }
+
+    // Event handlers, named after their control and event.
+    void FormCreate();
+    bool FormCloseQuery() const noexcept { return FCanClose; }
+    void BtnStartNextClick();
+    void BtnSelectPathClick();
+    void BtnInputPathNextClick();
+    void tsInputComponentsShow();
+    void BtnInputComponentsBackClick();
+    void BtnInsatallClick();
+    void BtnCancelClick();
+    void BtnExitClick();
+    void BGResize();
+    void BtnChangeFontClick();
+
+    // Form state.
+    bool FCanClose = true;
+    std::wstring AppNameStr;
+    std::wstring Fcopyfrom;
+
+    // The skin: the seven images as loaded, and the background composed from them.
+    TSkinImages FSkin;
+    TBitmap32 FBackground;
+
+    // Controls. The containers own their windows; the other handles belong to their parent windows.
+    TContainer InsatallPages;
+    TContainer tsStart, tsInputPath, tsInputComponents, tsProgressInstall, tsCancel, tsChangeFontSize;
+    TContainer PnlPath, PnlOptions;
+    HWND RichEdit1 = nullptr;
+    HWND MemoStart = nullptr, MemoInputPath = nullptr, MemoInputComponents = nullptr, MemoCancel = nullptr,
+         MemoChangeFontSize = nullptr;
+    HWND ePath = nullptr, BtnSelectPath = nullptr;
+    HWND BtnStartNext = nullptr, BtnCancel = nullptr, BtnCancel2 = nullptr, BtnInputPathNext = nullptr,
+         BtnCancel4 = nullptr, BtnInputComponentsBack = nullptr, BtnInsatall = nullptr;
+    HWND CbDriverInstal = nullptr, CBWindows = nullptr, LogList = nullptr;
+    HWND BtnExit = nullptr, BtnExitCancel = nullptr, BtnChangeFont = nullptr, BtnExitOnChangefont = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateFonts();
+    void CreateControls();
+    void CreatePages();
+    HWND CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count, HFONT font,
+                    COLORREF colour);
+    void LoadInfoDocument();
+    void ApplyColours();
+    void ShowPage(TPage page);
+    void Apply(const TWizardStep& step);
+    void Close();
+    void OnCommand(int id, int code);
+    void PressDefault(bool cancel);
+    LRESULT OnControlColour(HDC dc, HWND control);
+    void Paint();
+    TContainer& PageWindow(TPage page);
+
+    // Declared before the controls' windows so that they outlive them.
+    TUniqueModule FRichEditLibrary;
+    TUniqueFont FDefaultFont, FRichFont, FPageFont, FTimesFont, FTahomaFont;
+    TUniqueBrush FControlBrush;
+    COLORREF FControlColour = RGB(236, 236, 235);
+    std::map<HWND, COLORREF> FTextColours;
+    TPage FPage = TPage::tsStart;
+    bool FSkinLoaded = false;
+};
+
+// String resource `Id` of the program, at most 254 characters.
+std::wstring GetResText(unsigned Id);
+
+// The product name (string resource 1) is "Фиалон", compared upper-cased.
+extern bool EditionFlag;
+// Upper case by the platform's full case mapping, Cyrillic letters included.
+std::wstring UpperCase(std::wstring text);
+
+// The one main window, created by the entry.
+extern TFMain* FMain;
