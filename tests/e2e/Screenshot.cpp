@@ -1,0 +1,73 @@
+// Screenshots of the wizard's windows as PNG files, read back from the screen and encoded with WIC.
+#include "WizardDriver.h"
+
+#include <wincodec.h>
+
+#include "win/ComPtr.h"
+
+namespace e2e {
+namespace {
+
+void Check(HRESULT result, const wchar_t* what, const std::wstring& path) {
+    if (FAILED(result))
+        throw TDriverError(std::wstring(what) + L" failed (0x" +
+                           std::to_wstring(static_cast<unsigned>(result)) + L") for the screenshot " + path);
+}
+
+} // namespace
+
+void SaveWindowImage(HWND window, const std::wstring& path) {
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top)
+        throw TDriverError(L"no area to capture for the screenshot " + path);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+
+    // The screen, not PrintWindow: a black box cannot rely on the wizard answering WM_PRINT.
+    TWindowDC screen(nullptr);
+    TUniqueMemoryDC memory(::CreateCompatibleDC(screen.Get()));
+    TUniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!memory || !bitmap)
+        throw TDriverError(L"no memory bitmap for the screenshot " + path);
+    {
+        TSelectObject select(memory.Get(), bitmap.Get());
+        if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top,
+                      SRCCOPY | CAPTUREBLT))
+            throw TDriverError(L"BitBlt from the screen failed for the screenshot " + path);
+    }
+
+    TComInit com;
+    TComPtr<IWICImagingFactory> factory;
+    Check(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                             factory.PutVoid()),
+          L"CoCreateInstance(WICImagingFactory)", path);
+    TComPtr<IWICBitmap> source;
+    Check(factory->CreateBitmapFromHBITMAP(bitmap.Get(), nullptr, WICBitmapIgnoreAlpha, source.Put()),
+          L"CreateBitmapFromHBITMAP", path);
+    TComPtr<IWICStream> stream;
+    Check(factory->CreateStream(stream.Put()), L"CreateStream", path);
+    Check(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE), L"InitializeFromFilename", path);
+    TComPtr<IWICBitmapEncoder> encoder;
+    Check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Put()), L"CreateEncoder(PNG)",
+          path);
+    Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), L"IWICBitmapEncoder::Initialize", path);
+    TComPtr<IWICBitmapFrameEncode> frame;
+    TComPtr<IPropertyBag2> properties;
+    Check(encoder->CreateNewFrame(frame.Put(), properties.Put()), L"CreateNewFrame", path);
+    Check(frame->Initialize(properties.Get()), L"IWICBitmapFrameEncode::Initialize", path);
+    Check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), L"SetSize", path);
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    Check(frame->SetPixelFormat(&format), L"SetPixelFormat", path);
+
+    // The encoder may want another layout than the screen's; a converter bridges the two.
+    TComPtr<IWICFormatConverter> converter;
+    Check(factory->CreateFormatConverter(converter.Put()), L"CreateFormatConverter", path);
+    Check(converter->Initialize(source.Get(), format, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                WICBitmapPaletteTypeCustom),
+          L"IWICFormatConverter::Initialize", path);
+    Check(frame->WriteSource(converter.Get(), nullptr), L"WriteSource", path);
+    Check(frame->Commit(), L"frame Commit", path);
+    Check(encoder->Commit(), L"encoder Commit", path);
+}
+
+} // namespace e2e

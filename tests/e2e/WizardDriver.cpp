@@ -1,0 +1,422 @@
+// The wizard seen from outside: processes, windows, clicks and waits, with Win32 calls only.
+#include "WizardDriver.h"
+
+#include <shellapi.h>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace e2e {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// How long a cross-process message may take before the wizard counts as hung.
+constexpr UINT SendTimeoutMs = 5000;
+// The driver notice of the components page; any window of the wizard showing it is closed.
+constexpr const wchar_t* NoticeFragment = L"снимите галочку установки драйвера";
+// The static control that carries the text of a standard message box.
+constexpr int MessageBoxTextId = 0xFFFF;
+
+bool SameClass(HWND window, const wchar_t* name) {
+    return ::lstrcmpiW(ClassName(window).c_str(), name) == 0;
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+struct TTopLevelSearch {
+    DWORD ProcessId;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TTopLevelSearch*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->ProcessId)
+        search->Found.push_back(window);
+    return TRUE;
+}
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t buffer[MAX_PATH * 2];
+    DWORD length = ::GetEnvironmentVariableW(name, buffer, static_cast<DWORD>(std::size(buffer)));
+    return length > 0 && length < std::size(buffer) ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::wstring WithoutTrailingSlash(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
+// TESSARO_E2E_TRACE=1 prints how long each wait took, to tell a slow wizard from a slow driver.
+bool Tracing() {
+    static const bool tracing = !Environment(L"TESSARO_E2E_TRACE").empty();
+    return tracing;
+}
+
+struct TLocalFree {
+    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+
+} // namespace
+
+TDriverError::TDriverError(const std::wstring& message) : std::runtime_error(ToUtf8(message)) {}
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    std::string result(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                          nullptr, nullptr);
+    return result;
+}
+
+TOptions ReadOptions() {
+    TOptions options;
+    options.Medium = Environment(L"TESSARO_MEDIUM");
+    options.Shots = Environment(L"TESSARO_SHOTS");
+    int count = 0;
+    std::unique_ptr<LPWSTR, TLocalFree> args(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    for (int i = 1; args && i < count; ++i) {
+        std::wstring arg = args.get()[i];
+        auto value = [&](const std::wstring& prefix) -> std::optional<std::wstring> {
+            if (arg.rfind(prefix, 0) == 0)
+                return arg.substr(prefix.size());
+            return std::nullopt;
+        };
+        if (auto medium = value(L"--medium="))
+            options.Medium = *medium;
+        else if (auto shots = value(L"--shots="))
+            options.Shots = *shots;
+        else if (auto runs = value(L"--runs="))
+            options.Runs = std::max(1, _wtoi(runs->c_str()));
+    }
+    options.Medium = WithoutTrailingSlash(options.Medium);
+    options.Shots = WithoutTrailingSlash(options.Shots);
+    return options;
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT, not GetWindowTextW: only the message reaches an edit box's own text in another process.
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                               SMTO_ABORTIFHUNG, SendTimeoutMs, &copied))
+        return {};
+    text.resize(std::min<size_t>(copied, length));
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256];
+    int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return std::wstring(name, static_cast<size_t>(std::max(length, 0)));
+}
+
+bool FolderExists(const std::wstring& path) {
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RemoveEmptyFolder(const std::wstring& path) {
+    ::RemoveDirectoryW(path.c_str());
+    return !FolderExists(path);
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'\\')
+        return folder + name;
+    return folder + L"\\" + name;
+}
+
+std::vector<HWND> Descendants(HWND window) {
+    std::vector<HWND> found;
+    ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TWizard::TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots)
+    : FShots(shots) {
+    // The application name is given on its own so that blanks in the medium's path cannot split it.
+    std::wstring commandLine = Quoted(exe);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDir.c_str(), &startup, &info))
+        throw TDriverError(L"CreateProcessW " + Quoted(exe) + L" failed, error " +
+                           std::to_wstring(::GetLastError()));
+    FProcess.Reset(info.hProcess);
+    FThread.Reset(info.hThread);
+    FProcessId = info.dwProcessId;
+    FThreadId = info.dwThreadId;
+}
+
+TWizard::~TWizard() {
+    if (FProcess && Running()) {
+        ::TerminateProcess(FProcess.Get(), 1);
+        ::WaitForSingleObject(FProcess.Get(), 5000);
+    }
+}
+
+bool TWizard::Running() const {
+    return ::WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT;
+}
+
+std::vector<HWND> TWizard::TopLevelWindows() const {
+    TTopLevelSearch search{FProcessId, {}};
+    ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+void TWizard::DismissNotices() const {
+    for (HWND window : TopLevelWindows()) {
+        if (window == FMain || !::IsWindowVisible(window) || SameClass(window, L"#32770"))
+            continue;
+        bool notice = WindowText(window).find(NoticeFragment) != std::wstring::npos;
+        for (HWND child : Descendants(window))
+            notice = notice || WindowText(child).find(NoticeFragment) != std::wstring::npos;
+        if (notice)
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+}
+
+bool TWizard::Painted(HWND window) const {
+    if (::GetUpdateRect(window, nullptr, FALSE))
+        return false;
+    for (HWND child : Descendants(window))
+        if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE))
+            return false;
+    return true;
+}
+
+HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::function<HWND()>& probe,
+                      bool failOnMessageBox) {
+    const auto started = TClock::now();
+    const auto deadline = started + timeout;
+    for (;;) {
+        DismissNotices();
+        if (HWND found = probe()) {
+            if (Tracing())
+                std::fprintf(stderr, "[e2e] %lld ms for %s\n",
+                             static_cast<long long>(
+                                 std::chrono::duration_cast<TDuration>(TClock::now() - started).count()),
+                             ToUtf8(what).c_str());
+            return found;
+        }
+        if (failOnMessageBox)
+            if (auto box = FindMessageBox())
+                throw TDriverError(L"unexpected message box " + Quoted(box->Text) + L" while waiting for " +
+                                   what);
+        if (!Running()) {
+            DWORD code = 0;
+            ::GetExitCodeProcess(FProcess.Get(), &code);
+            throw TDriverError(L"the wizard ended (exit code " + std::to_wstring(code) +
+                               L") while waiting for " + what);
+        }
+        if (TClock::now() >= deadline) {
+            HWND page = FMain ? VisiblePage() : nullptr;
+            throw TDriverError(L"timed out after " + std::to_wstring(timeout.count()) + L" ms waiting for " +
+                               what + L" (visible page: " + (page ? Quoted(WindowText(page)) : L"none") +
+                               L")");
+        }
+        // Doubles as the polling pause and as a prompt wake-up when the wizard ends.
+        ::WaitForSingleObject(FProcess.Get(), 20);
+    }
+}
+
+HWND TWizard::WaitMainWindow(TDuration timeout) {
+    FMain = WaitFor(L"the main window (class TFMain) to become visible", timeout, [this]() -> HWND {
+        for (HWND window : TopLevelWindows())
+            if (SameClass(window, L"TFMain") && ::IsWindowVisible(window))
+                return window;
+        return nullptr;
+    });
+    return FMain;
+}
+
+HWND TWizard::VisiblePage() const {
+    HWND visible = nullptr;
+    for (HWND window : Descendants(FMain)) {
+        if (!SameClass(window, L"TTabSheet") || !::IsWindowVisible(window))
+            continue;
+        if (visible)
+            throw TDriverError(L"two pages are visible at once: " + Quoted(WindowText(visible)) + L" and " +
+                               Quoted(WindowText(window)));
+        visible = window;
+    }
+    return visible;
+}
+
+HWND TWizard::WaitFirstPage(TDuration timeout) {
+    if (!FMain)
+        WaitMainWindow(timeout);
+    return WaitFor(L"the first page to be painted", timeout, [this]() -> HWND {
+        HWND page = VisiblePage();
+        return page && Painted(FMain) ? page : nullptr;
+    });
+}
+
+HWND TWizard::WaitPage(const std::wstring& text, TDuration timeout) {
+    if (!FMain)
+        WaitMainWindow();
+    return WaitFor(L"the page " + Quoted(text), timeout, [&]() -> HWND {
+        HWND page = VisiblePage();
+        if (!page || WindowText(page) != text || !::IsWindowEnabled(FMain) || !Painted(FMain))
+            return nullptr;
+        return page;
+    });
+}
+
+void TWizard::ExpectPageStays(const std::wstring& text) {
+    HWND page = WaitPage(text);
+    // A refused step shows nothing new; give a wrong page change the time to happen before judging.
+    const auto until = TClock::now() + TDuration(400);
+    while (TClock::now() < until) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(FMain, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &ignored);
+        HWND now = VisiblePage();
+        if (now != page)
+            throw TDriverError(L"the page " + Quoted(text) + L" should stay, but " +
+                               (now ? Quoted(WindowText(now)) : std::wstring(L"no page")) + L" is visible");
+        if (auto box = FindMessageBox())
+            throw TDriverError(L"unexpected message box " + Quoted(box->Text) + L" on the page " +
+                               Quoted(text));
+        ::WaitForSingleObject(FProcess.Get(), 20);
+    }
+}
+
+HWND TWizard::WaitButton(const std::wstring& caption, TDuration timeout) {
+    if (!FMain)
+        WaitMainWindow();
+    return WaitFor(L"a visible button " + Quoted(caption), timeout, [&]() -> HWND {
+        for (HWND window : Descendants(FMain))
+            if (SameClass(window, L"Button") && ::IsWindowVisible(window) && WindowText(window) == caption)
+                return window;
+        return nullptr;
+    });
+}
+
+void TWizard::Click(const std::wstring& caption) {
+    HWND button = WaitButton(caption);
+    WaitFor(L"the button " + Quoted(caption) + L" to be enabled", DefaultTimeout, [&]() -> HWND {
+        return ::IsWindowEnabled(FMain) && ::IsWindowEnabled(button) ? button : nullptr;
+    });
+    if (!::PostMessageW(button, BM_CLICK, 0, 0))
+        throw TDriverError(L"PostMessageW(BM_CLICK) to " + Quoted(caption) + L" failed");
+}
+
+HWND TWizard::PathBox() {
+    if (!FMain)
+        WaitMainWindow();
+    return WaitFor(L"the visible target folder box (class Edit, writable)", DefaultTimeout, [this]() -> HWND {
+        for (HWND window : Descendants(FMain))
+            if (SameClass(window, L"Edit") && ::IsWindowVisible(window) &&
+                !(::GetWindowLongW(window, GWL_STYLE) & ES_READONLY))
+                return window;
+        return nullptr;
+    });
+}
+
+void TWizard::SetPath(const std::wstring& text) {
+    HWND box = PathBox();
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                               SendTimeoutMs, &result) ||
+        !result)
+        throw TDriverError(L"WM_SETTEXT " + Quoted(text) + L" into the target folder box failed");
+}
+
+std::wstring TWizard::Path() {
+    return WindowText(PathBox());
+}
+
+HWND TWizard::FocusWindow() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(FThreadId, &info) ? info.hwndFocus : nullptr;
+}
+
+std::optional<TMessageBox> TWizard::FindMessageBox() const {
+    for (HWND window : TopLevelWindows()) {
+        if (!SameClass(window, L"#32770") || !::IsWindowVisible(window))
+            continue;
+        HWND text = ::GetDlgItem(window, MessageBoxTextId);
+        return TMessageBox{window, text ? WindowText(text) : std::wstring()};
+    }
+    return std::nullopt;
+}
+
+TMessageBox TWizard::WaitMessageBox(TDuration timeout) {
+    std::optional<TMessageBox> box;
+    WaitFor(
+        L"a message box", timeout,
+        [&]() -> HWND {
+            box = FindMessageBox();
+            return box && Painted(box->Handle) ? box->Handle : nullptr;
+        },
+        false);
+    if (FMain && ::GetWindow(box->Handle, GW_OWNER) != FMain)
+        throw TDriverError(L"the message box " + Quoted(box->Text) + L" is not owned by the main window");
+    return *box;
+}
+
+void TWizard::Answer(const TMessageBox& box, int buttonId) {
+    HWND button = ::GetDlgItem(box.Handle, buttonId);
+    if (!button)
+        throw TDriverError(L"the message box " + Quoted(box.Text) + L" has no button with id " +
+                           std::to_wstring(buttonId));
+    if (!::PostMessageW(button, BM_CLICK, 0, 0))
+        throw TDriverError(L"PostMessageW(BM_CLICK) to the message box " + Quoted(box.Text) + L" failed");
+    WaitFor(
+        L"the message box " + Quoted(box.Text) + L" to close", DefaultTimeout,
+        [&]() -> HWND { return ::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle) ? nullptr : FMain; },
+        false);
+}
+
+void TWizard::PostToMain(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!::PostMessageW(FMain, message, wParam, lParam))
+        throw TDriverError(L"PostMessageW to the main window failed");
+}
+
+DWORD TWizard::WaitExit(TDuration timeout, bool failOnMessageBox) {
+    const auto deadline = TClock::now() + timeout;
+    while (Running()) {
+        if (failOnMessageBox)
+            if (auto box = FindMessageBox())
+                throw TDriverError(L"the wizard asked " + Quoted(box->Text) + L" instead of ending");
+        if (TClock::now() >= deadline)
+            throw TDriverError(L"timed out after " + std::to_wstring(timeout.count()) +
+                               L" ms waiting for the wizard to end");
+        ::WaitForSingleObject(FProcess.Get(), 20);
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(FProcess.Get(), &code);
+    return code;
+}
+
+void TWizard::Screenshot(const std::wstring& name, HWND window) {
+    if (FShots.empty())
+        return;
+    HWND target = window ? window : FMain;
+    WaitFor(
+        L"the window to be painted before the screenshot " + name, DefaultTimeout,
+        [&]() -> HWND { return Painted(target) ? target : nullptr; }, false);
+    SaveWindowImage(target, JoinPath(FShots, name));
+}
+
+} // namespace e2e

@@ -1,0 +1,125 @@
+// Drives the wizard from outside its process, as a user would: starts Setup.exe, finds its windows by class
+// and text, clicks, types, answers its message boxes. Every wait is bounded and names what it awaited.
+#pragma once
+
+#include <windows.h>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "win/Handles.h"
+
+namespace e2e {
+
+using TDuration = std::chrono::milliseconds;
+// Generous for a loaded CI machine under Wine, yet short enough that a hang fails the run quickly.
+inline constexpr TDuration DefaultTimeout{15000};
+// The first start in a cold prefix loads far more than any later step.
+inline constexpr TDuration StartTimeout{30000};
+
+// A failed expectation of the driver itself; gtest reports the text of what().
+class TDriverError : public std::runtime_error {
+public:
+    explicit TDriverError(const std::wstring& message);
+};
+
+std::string ToUtf8(const std::wstring& text);
+
+// Command line first (--medium=, --shots=, --runs=), then the environment (TESSARO_MEDIUM, TESSARO_SHOTS).
+struct TOptions {
+    std::wstring Medium; // folder holding Setup.exe, without trailing backslash
+    std::wstring Shots;  // folder for screenshots; empty: none are saved
+    int Runs = 7;
+};
+TOptions ReadOptions();
+
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+bool FolderExists(const std::wstring& path);
+// Removes a folder only when it is empty; returns whether it is gone afterwards.
+bool RemoveEmptyFolder(const std::wstring& path);
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+struct TMessageBox {
+    HWND Handle = nullptr;
+    std::wstring Text;
+};
+
+class TWizard {
+public:
+    // Starts <exe> with its own path as the whole command line, in `workingDir`; screenshots go to
+    // `shots` (none when empty).
+    TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots = {});
+    TWizard(const TWizard&) = delete;
+    TWizard& operator=(const TWizard&) = delete;
+    // A wizard still running at the end of a test is killed: the next test needs a fresh one.
+    ~TWizard();
+
+    DWORD ProcessId() const noexcept { return FProcessId; }
+    HANDLE Process() const noexcept { return FProcess.Get(); }
+    bool Running() const;
+
+    HWND WaitMainWindow(TDuration timeout = StartTimeout);
+    HWND MainWindow() const noexcept { return FMain; }
+
+    // The one visible page, or nullptr.
+    HWND VisiblePage() const;
+    // Waits until some page is visible and painted and the window takes input: the end of start-up.
+    HWND WaitFirstPage(TDuration timeout = StartTimeout);
+    // Waits until the page with this text is the visible one, the window takes input and all is painted.
+    HWND WaitPage(const std::wstring& text, TDuration timeout = DefaultTimeout);
+    // Asserts that the page stays visible for a short while, e.g. after a refusal or a "No".
+    void ExpectPageStays(const std::wstring& text);
+
+    // The visible button with this caption.
+    HWND WaitButton(const std::wstring& caption, TDuration timeout = DefaultTimeout);
+    // Posts BM_CLICK: a modal box opened by the click must not block the driver.
+    void Click(const std::wstring& caption);
+
+    HWND PathBox();
+    void SetPath(const std::wstring& text);
+    std::wstring Path();
+    // The window that has the keyboard focus in the wizard's thread.
+    HWND FocusWindow() const;
+
+    std::optional<TMessageBox> FindMessageBox() const;
+    TMessageBox WaitMessageBox(TDuration timeout = DefaultTimeout);
+    // Presses the button with this id (IDOK, IDYES, IDNO) and waits until the box is gone.
+    void Answer(const TMessageBox& box, int buttonId);
+
+    void PostToMain(UINT message, WPARAM wParam, LPARAM lParam);
+    // Waits for the process to end; returns its exit code.
+    DWORD WaitExit(TDuration timeout = DefaultTimeout, bool failOnMessageBox = false);
+
+    // Saves the main window (or any window of the wizard) as seen on the screen.
+    void Screenshot(const std::wstring& name, HWND window = nullptr);
+
+    // Closes the driver notice of the components page whenever it shows up.
+    void DismissNotices() const;
+    // Whether the window and all its visible descendants have painted everything they were asked to.
+    bool Painted(HWND window) const;
+
+private:
+    std::vector<HWND> TopLevelWindows() const;
+    // Polls `probe` until it yields a window; fails naming `what` on timeout or when the wizard ends.
+    HWND WaitFor(const std::wstring& what, TDuration timeout, const std::function<HWND()>& probe,
+                 bool failOnMessageBox = true);
+
+    TUniqueHandle FProcess;
+    TUniqueHandle FThread;
+    DWORD FProcessId = 0;
+    DWORD FThreadId = 0;
+    HWND FMain = nullptr;
+    std::wstring FShots;
+};
+
+// All descendants of a window, depth first.
+std::vector<HWND> Descendants(HWND window);
+
+// Writes the screen area of a window into a PNG file.
+void SaveWindowImage(HWND window, const std::wstring& path);
+
+} // namespace e2e

@@ -1,0 +1,217 @@
+// The wizard walked end to end as a user walks it: each test starts a fresh Setup.exe from the medium
+// folder, with the driver's own working directory elsewhere, and ends it.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "WizardDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::wstring Welcome = L"Приветствие";
+const std::wstring PathPage = L"Путь установки";
+const std::wstring Components = L"Компоненты";
+const std::wstring Cancelled = L"Отмена установки";
+const std::wstring Next = L"Далее";
+const std::wstring Back = L"Назад";
+const std::wstring Cancel = L"Отмена";
+const std::wstring Exit = L"Выход";
+
+const std::wstring EmptyEntryText = L"Не выбран путь для установки программы!";
+const std::wstring RootEntryText = L"Программу нелзя устанавливать в корневой каталог!";
+const std::wstring CancelQuestion = L"Вы уверены, что хотите отменить процесс установки?";
+
+std::wstring DriverWorkingFolder() {
+    wchar_t temp[MAX_PATH];
+    DWORD length = ::GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = JoinPath(std::wstring(temp, length), L"tessaro-e2e-cwd");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FOptions = ReadOptions();
+        ASSERT_FALSE(FOptions.Medium.empty())
+            << "give the medium folder: --medium=<folder> or TESSARO_MEDIUM";
+        FExe = JoinPath(FOptions.Medium, L"Setup.exe");
+        ASSERT_NE(::GetFileAttributesW(FExe.c_str()), INVALID_FILE_ATTRIBUTES) << "no " << ToUtf8(FExe);
+        if (!FOptions.Shots.empty())
+            ::CreateDirectoryW(FOptions.Shots.c_str(), nullptr);
+        FWorkingFolder = DriverWorkingFolder();
+        // The working directory of a wizard started from a shortcut or a file manager is anything but the
+        // medium; making it a folder of our own exposes every path resolved against it.
+        ASSERT_TRUE(::SetCurrentDirectoryW(FWorkingFolder.c_str()));
+    }
+
+    TWizard& Start() {
+        FWizard = std::make_unique<TWizard>(FExe, FWorkingFolder, FOptions.Shots);
+        FWizard->WaitMainWindow();
+        FWizard->WaitPage(Welcome, StartTimeout);
+        return *FWizard;
+    }
+
+    TWizard& StartOnPathPage() {
+        TWizard& wizard = Start();
+        wizard.Click(Next);
+        wizard.WaitPage(PathPage);
+        return wizard;
+    }
+
+    // The box must be answered with OK, keep the path page, and give the focus back to the entry.
+    void ExpectRefusal(TWizard& wizard, const std::wstring& text, const wchar_t* shot) {
+        TMessageBox box = wizard.WaitMessageBox();
+        EXPECT_EQ(ToUtf8(box.Text), ToUtf8(text));
+        if (shot)
+            wizard.Screenshot(shot, box.Handle);
+        wizard.Answer(box, IDOK);
+        wizard.ExpectPageStays(PathPage);
+        HWND entry = wizard.PathBox();
+        for (int i = 0; i < 50 && wizard.FocusWindow() != entry; ++i)
+            ::Sleep(20);
+        EXPECT_EQ(wizard.FocusWindow(), entry) << "the focus should return to the target folder box";
+    }
+
+    TOptions FOptions;
+    std::wstring FExe;
+    std::wstring FWorkingFolder;
+    std::unique_ptr<TWizard> FWizard;
+};
+
+TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
+    TWizard& wizard = Start();
+    HWND main = wizard.MainWindow();
+    EXPECT_EQ(ToUtf8(WindowText(main)), ToUtf8(L"Установка комплекса"));
+    RECT client{};
+    ASSERT_TRUE(::GetClientRect(main, &client));
+    EXPECT_EQ(client.right - client.left, 972);
+    EXPECT_EQ(client.bottom - client.top, 583);
+    wizard.WaitButton(Cancel);
+    wizard.Screenshot(L"01-welcome.png");
+
+    wizard.Click(Next);
+    wizard.WaitPage(PathPage);
+    wizard.WaitButton(L"Выбрать");
+    wizard.WaitButton(Cancel);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira"));
+    wizard.Screenshot(L"02-path.png");
+}
+
+TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
+    const std::wstring target = L"C:\\Dedira";
+    const std::wstring settings = L"C:\\Dedira\\Settings";
+    ASSERT_TRUE(RemoveEmptyFolder(settings) && RemoveEmptyFolder(target))
+        << "C:\\Dedira holds files from elsewhere; this test needs it absent";
+
+    TWizard& wizard = StartOnPathPage();
+    wizard.Click(Next);
+    wizard.WaitPage(Components);
+    wizard.WaitButton(L"Начать установку");
+    wizard.WaitButton(L"Устанавливать драйвер");
+    wizard.Screenshot(L"03-components.png");
+    EXPECT_TRUE(FolderExists(target));
+    EXPECT_TRUE(FolderExists(settings));
+
+    wizard.Click(Back);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
+    // A second pass must not add another backslash nor trip over the folders that now exist.
+    wizard.Click(Next);
+    wizard.WaitPage(Components);
+    wizard.Click(Back);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
+}
+
+TEST_F(WizardTest, EntryIsTrimmedAndGetsOneBackslash) {
+    TWizard& wizard = StartOnPathPage();
+    wizard.SetPath(L" \t C:\\Dedira  \t");
+    wizard.Click(Next);
+    wizard.WaitPage(Components);
+    wizard.Click(Back);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
+}
+
+TEST_F(WizardTest, EmptyEntryIsRefusedWithError) {
+    TWizard& wizard = StartOnPathPage();
+    wizard.SetPath(L"");
+    wizard.Click(Next);
+    ExpectRefusal(wizard, EmptyEntryText, L"04-path-empty-error.png");
+
+    // Blanks alone are no folder either.
+    wizard.SetPath(L"  \t ");
+    wizard.Click(Next);
+    ExpectRefusal(wizard, EmptyEntryText, nullptr);
+}
+
+TEST_F(WizardTest, DriveRootIsRefusedWithWarning) {
+    TWizard& wizard = StartOnPathPage();
+    wizard.SetPath(L"C:\\");
+    wizard.Click(Next);
+    ExpectRefusal(wizard, RootEntryText, L"05-path-root-warning.png");
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\"));
+
+    // The backslash is added before the length is judged, and it reaches the box even on refusal.
+    wizard.SetPath(L"C:");
+    wizard.Click(Next);
+    ExpectRefusal(wizard, RootEntryText, nullptr);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\"));
+}
+
+TEST_F(WizardTest, RelativeEntryIsCreatedBesideTheWizard) {
+    const std::wstring name = L"Prog e2e";
+    const std::wstring target = JoinPath(FOptions.Medium, name);
+    const std::wstring settings = JoinPath(target, L"Settings");
+    const std::wstring stray = JoinPath(FWorkingFolder, name);
+    ASSERT_TRUE(RemoveEmptyFolder(settings) && RemoveEmptyFolder(target));
+    ASSERT_TRUE(RemoveEmptyFolder(JoinPath(stray, L"Settings")) && RemoveEmptyFolder(stray));
+
+    TWizard& wizard = StartOnPathPage();
+    wizard.SetPath(name);
+    wizard.Click(Next);
+    wizard.WaitPage(Components);
+    EXPECT_TRUE(FolderExists(target)) << ToUtf8(target);
+    EXPECT_TRUE(FolderExists(settings)) << ToUtf8(settings);
+    EXPECT_FALSE(FolderExists(stray))
+        << "created in the working directory it was started with: " << ToUtf8(stray);
+    wizard.Click(Back);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(name + L"\\"));
+
+    RemoveEmptyFolder(settings);
+    RemoveEmptyFolder(target);
+}
+
+TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
+    TWizard& wizard = Start();
+    wizard.Click(Cancel);
+    TMessageBox question = wizard.WaitMessageBox();
+    EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
+    wizard.Screenshot(L"06-cancel-question.png", question.Handle);
+    wizard.Answer(question, IDNO);
+    wizard.ExpectPageStays(Welcome);
+
+    wizard.Click(Next);
+    wizard.WaitPage(PathPage);
+    wizard.Click(Cancel);
+    question = wizard.WaitMessageBox();
+    EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
+    wizard.Answer(question, IDYES);
+    wizard.WaitPage(Cancelled);
+    wizard.Screenshot(L"07-cancel.png");
+
+    wizard.Click(Exit);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u);
+}
+
+TEST_F(WizardTest, CloseCommandOnWelcomeEndsAtOnce) {
+    TWizard& wizard = Start();
+    wizard.PostToMain(WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u);
+}
+
+} // namespace
