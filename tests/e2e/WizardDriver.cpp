@@ -254,9 +254,9 @@ HWND TWizard::VisiblePage() const {
     for (HWND window : Descendants(FMain)) {
         if (!SameClass(window, L"TTabSheet") || !::IsWindowVisible(window))
             continue;
+        // Seen from outside, a page change may show the new page before the old one is hidden.
         if (visible)
-            throw TDriverError(L"two pages are visible at once: " + Quoted(WindowText(visible)) + L" and " +
-                               Quoted(WindowText(window)));
+            return nullptr;
         visible = window;
     }
     return visible;

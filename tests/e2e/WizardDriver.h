@@ -65,7 +65,7 @@ public:
     HWND WaitMainWindow(TDuration timeout = StartTimeout);
     HWND MainWindow() const noexcept { return FMain; }
 
-    // The one visible page, or nullptr.
+    // The one visible page; nullptr when none or, in the middle of a change, two are visible.
     HWND VisiblePage() const;
     // Waits until some page is visible and painted and the window takes input: the end of start-up.
     HWND WaitFirstPage(TDuration timeout = StartTimeout);

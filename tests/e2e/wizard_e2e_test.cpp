@@ -81,6 +81,14 @@ protected:
     std::unique_ptr<TWizard> FWizard;
 };
 
+const std::wstring DefaultTarget = L"C:\\Dedira";
+const std::wstring DefaultSettings = L"C:\\Dedira\\Settings";
+
+// Leaves the default target as a fresh machine has it; false when it holds more than the wizard made.
+bool RemoveDefaultTarget() {
+    return RemoveEmptyFolder(DefaultSettings) && RemoveEmptyFolder(DefaultTarget);
+}
+
 TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
     TWizard& wizard = Start();
     HWND main = wizard.MainWindow();
@@ -101,10 +109,7 @@ TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
 }
 
 TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
-    const std::wstring target = L"C:\\Dedira";
-    const std::wstring settings = L"C:\\Dedira\\Settings";
-    ASSERT_TRUE(RemoveEmptyFolder(settings) && RemoveEmptyFolder(target))
-        << "C:\\Dedira holds files from elsewhere; this test needs it absent";
+    ASSERT_TRUE(RemoveDefaultTarget()) << "C:\\Dedira holds files from elsewhere; this test needs it absent";
 
     TWizard& wizard = StartOnPathPage();
     wizard.Click(Next);
@@ -112,8 +117,8 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
     wizard.WaitButton(L"Начать установку");
     wizard.WaitButton(L"Устанавливать драйвер");
     wizard.Screenshot(L"03-components.png");
-    EXPECT_TRUE(FolderExists(target));
-    EXPECT_TRUE(FolderExists(settings));
+    EXPECT_TRUE(FolderExists(DefaultTarget));
+    EXPECT_TRUE(FolderExists(DefaultSettings));
 
     wizard.Click(Back);
     wizard.WaitPage(PathPage);
@@ -124,6 +129,7 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
     wizard.Click(Back);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
+    RemoveDefaultTarget();
 }
 
 TEST_F(WizardTest, EntryIsTrimmedAndGetsOneBackslash) {
@@ -134,6 +140,7 @@ TEST_F(WizardTest, EntryIsTrimmedAndGetsOneBackslash) {
     wizard.Click(Back);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
+    RemoveDefaultTarget();
 }
 
 TEST_F(WizardTest, EmptyEntryIsRefusedWithError) {
@@ -187,6 +194,7 @@ TEST_F(WizardTest, RelativeEntryIsCreatedBesideTheWizard) {
 }
 
 TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
+    ASSERT_TRUE(RemoveDefaultTarget());
     TWizard& wizard = Start();
     wizard.Click(Cancel);
     TMessageBox question = wizard.WaitMessageBox();
@@ -195,17 +203,22 @@ TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
     wizard.Answer(question, IDNO);
     wizard.ExpectPageStays(Welcome);
 
+    // Cancelling late, after the target was made, must leave the target alone.
     wizard.Click(Next);
     wizard.WaitPage(PathPage);
+    wizard.Click(Next);
+    wizard.WaitPage(Components);
     wizard.Click(Cancel);
     question = wizard.WaitMessageBox();
     EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
     wizard.Answer(question, IDYES);
     wizard.WaitPage(Cancelled);
     wizard.Screenshot(L"07-cancel.png");
+    EXPECT_TRUE(FolderExists(DefaultSettings));
 
     wizard.Click(Exit);
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u);
+    RemoveDefaultTarget();
 }
 
 TEST_F(WizardTest, CloseCommandOnWelcomeEndsAtOnce) {
