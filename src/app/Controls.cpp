@@ -83,14 +83,14 @@ void DrawGlyph(HDC dc, TGlyph glyph, int x, int y, bool enabled) {
         ThickLine(dc, x + 6, y + 13, x + 14, y + 3, 3, colour(RGB(0, 128, 64)));
         break;
     case TGlyph::Browse: {
-        const POINT p[] = {{x + 1, y + 4}, {x + 6, y + 4}, {x + 8, y + 6}, {x + 15, y + 6}, {x + 15, y + 14},
-                           {x + 1, y + 14}};
+        const POINT p[] = {{x + 1, y + 4},  {x + 6, y + 4},   {x + 8, y + 6},
+                           {x + 15, y + 6}, {x + 15, y + 14}, {x + 1, y + 14}};
         FillPolygon(dc, p, 6, colour(RGB(214, 160, 32)));
         break;
     }
     case TGlyph::Fonts: {
-        const POINT p[] = {{x + 2, y + 14}, {x + 8, y + 1}, {x + 14, y + 14}, {x + 11, y + 14}, {x + 8, y + 6},
-                           {x + 5, y + 14}};
+        const POINT p[] = {{x + 2, y + 14},  {x + 8, y + 1}, {x + 14, y + 14},
+                           {x + 11, y + 14}, {x + 8, y + 6}, {x + 5, y + 14}};
         FillPolygon(dc, p, 6, colour(RGB(0, 59, 116)));
         break;
     }
@@ -102,8 +102,8 @@ void TContainer::Create(HWND parent, const wchar_t* className, const wchar_t* te
                         bool visible) {
     RegisterWindowClass(className);
     CreateHandle(WS_EX_CONTROLPARENT, className, text,
-                 WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0), bounds.Left, bounds.Top,
-                 bounds.Width, bounds.Height, parent);
+                 WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0), bounds.Left,
+                 bounds.Top, bounds.Width, bounds.Height, parent);
 }
 
 void TContainer::SetColours(COLORREF background, int borderWidth, COLORREF border) {
@@ -143,8 +143,8 @@ LRESULT TContainer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bounds, TGlyph glyph) {
     HWND button = ::CreateWindowExW(0, L"Button", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                     bounds.Left, bounds.Top, bounds.Width, bounds.Height, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                    nullptr);
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                    ::GetModuleHandleW(nullptr), nullptr);
     if (!button)
         throw TError(std::wstring(L"Не удалось создать кнопку ") + caption);
     ::SetPropW(button, GlyphProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(glyph)));
@@ -170,14 +170,16 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item) {
 
     wchar_t caption[128] = L"";
     ::GetWindowTextW(item.hwndItem, caption, static_cast<int>(std::size(caption)));
-    const auto glyph = static_cast<TGlyph>(reinterpret_cast<INT_PTR>(::GetPropW(item.hwndItem, GlyphProperty)));
+    const auto glyph =
+        static_cast<TGlyph>(reinterpret_cast<INT_PTR>(::GetPropW(item.hwndItem, GlyphProperty)));
     const int shift = pressed ? 1 : 0;
 
     SIZE textSize{};
     ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &textSize);
     const int glyphWidth = glyph == TGlyph::None ? 0 : 16 + 6;
     const int contentWidth = glyphWidth + textSize.cx;
-    const int left = rect.left + std::max(4, static_cast<int>(rect.right - rect.left - contentWidth) / 2) + shift;
+    const int left =
+        rect.left + std::max(4, static_cast<int>(rect.right - rect.left - contentWidth) / 2) + shift;
     const int middle = (rect.top + rect.bottom) / 2 + shift;
     if (glyph != TGlyph::None)
         DrawGlyph(dc, glyph, left, middle - 8, enabled);
@@ -195,6 +197,7 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item) {
 }
 
 TUniqueFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charset, int weight) {
-    return TUniqueFont(::CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
+    return TUniqueFont(::CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, face));
 }

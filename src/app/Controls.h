@@ -37,4 +37,5 @@ inline constexpr COLORREF ButtonFrameColour = 7617536;
 inline constexpr COLORREF ButtonFaceColour = 15791348;
 
 // A font by face name and character height in pixels.
-TUniqueFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charset = DEFAULT_CHARSET, int weight = FW_NORMAL);
+TUniqueFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charset = DEFAULT_CHARSET,
+                     int weight = FW_NORMAL);

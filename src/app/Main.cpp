@@ -30,7 +30,9 @@ constexpr int ButtonWidth = 100;
 constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
 constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
 
-constexpr TBounds LeftButton(int width = ButtonWidth) { return {Margin, ButtonTop, width, ButtonHeight}; }
+constexpr TBounds LeftButton(int width = ButtonWidth) {
+    return {Margin, ButtonTop, width, ButtonHeight};
+}
 constexpr TBounds RightButton(int width = ButtonWidth, int offset = 0) {
     return {PageWidth - Margin - offset - width, ButtonTop, width, ButtonHeight};
 }
@@ -88,16 +90,17 @@ const wchar_t* const ChangeFontSizeLines[] = {
 
 HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, TBounds bounds,
                  HWND parent, int id) {
-    HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | style, bounds.Left, bounds.Top,
-                                     bounds.Width, bounds.Height, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
+    HWND control = ::CreateWindowExW(
+        exStyle, className, text, WS_CHILD | style, bounds.Left, bounds.Top, bounds.Width, bounds.Height,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (!control)
         ThrowLastError(std::wstring(L"Не удалось создать элемент окна ") + className);
     return control;
 }
 
-void SetFont(HWND control, HFONT font) { ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
+void SetFont(HWND control, HFONT font) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
 
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
@@ -143,7 +146,8 @@ using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 
 std::wstring GetResText(unsigned Id) {
     wchar_t buffer[255] = L"";
-    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), Id, buffer, static_cast<int>(std::size(buffer)));
+    const int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), Id, buffer, static_cast<int>(std::size(buffer)));
     return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
@@ -170,7 +174,8 @@ void TFMain::Create() {
     // Centred on the screen, at its design size whatever the screen's resolution.
     const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", style, left, top, width, height, nullptr);
+    CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", style, left, top, width, height,
+                 nullptr);
     CreateFonts();
     CreateControls();
     FormCreate();
@@ -195,24 +200,25 @@ void TFMain::CreateControls() {
     FRichEditLibrary.Reset(::LoadLibraryW(L"Msftedit.dll"));
     if (!FRichEditLibrary)
         ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
-    RichEdit1 = CreateChild(MSFTEDIT_CLASS, L"", WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL |
-                                                     ES_AUTOVSCROLL,
-                            0, RichEditBounds, Handle(), idRichEdit1);
+    RichEdit1 = CreateChild(MSFTEDIT_CLASS, L"",
+                            WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, 0,
+                            RichEditBounds, Handle(), idRichEdit1);
     SetFont(RichEdit1, FRichFont.Get());
 
     InsatallPages.Create(Handle(), L"TPageControl", L"", PagesBounds, true);
     CreatePages();
 }
 
-HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count, HFONT font,
-                        COLORREF colour) {
+HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
+                        HFONT font, COLORREF colour) {
     std::wstring text;
     for (std::size_t i = 0; i < count; ++i) {
         if (i)
             text += L"\r\n";
         text += lines[i];
     }
-    HWND memo = CreateChild(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, 0, bounds, parent, idMemo);
+    HWND memo = CreateChild(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, 0, bounds, parent,
+                            idMemo);
     SetFont(memo, font);
     FTextColours[memo] = colour;
     return memo;
@@ -246,7 +252,8 @@ void TFMain::CreatePages() {
     SetFont(ePath, FTahomaFont.Get());
     BtnSelectPath = CreateSkinButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
                                      {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
-    BtnCancel2 = CreateSkinButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnCancel2 =
+        CreateSkinButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
     BtnInputPathNext =
         CreateSkinButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
 
@@ -256,19 +263,21 @@ void TFMain::CreatePages() {
     MemoInputComponents =
         CreateMemo(tsInputComponents.Handle(), {Margin, Margin, textWidth, optionsTop - Margin},
                    InputComponentsLines, std::size(InputComponentsLines), FTahomaFont.Get(), Black);
-    PnlOptions.Create(tsInputComponents.Handle(), L"TPanel", L"", {Margin, optionsTop, textWidth, OptionsHeight},
-                      true);
-    CbDriverInstal = CreateChild(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-                                 {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal);
+    PnlOptions.Create(tsInputComponents.Handle(), L"TPanel", L"",
+                      {Margin, optionsTop, textWidth, OptionsHeight}, true);
+    CbDriverInstal =
+        CreateChild(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
+                    {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal);
     SetFont(CbDriverInstal, FTahomaFont.Get());
     ::SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
-    CBWindows = CreateChild(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, {8, 44, 240, 200},
-                            PnlOptions.Handle(), idCBWindows);
+    CBWindows = CreateChild(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+                            {8, 44, 240, 200}, PnlOptions.Handle(), idCBWindows);
     SetFont(CBWindows, FTahomaFont.Get());
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
     ::SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
-    BtnCancel4 = CreateSkinButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnCancel4 =
+        CreateSkinButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel);
     constexpr int InstallWidth = 160;
     BtnInsatall = CreateSkinButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
                                    RightButton(InstallWidth), TGlyph::Install);
@@ -276,29 +285,31 @@ void TFMain::CreatePages() {
                                               RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
 
     // Progress.
-    LogList = CreateChild(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
-                          {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(), idLogList);
+    LogList =
+        CreateChild(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
+                    {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(), idLogList);
     SetFont(LogList, FTahomaFont.Get());
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, 18);
     BtnExit = CreateSkinButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
 
     // Cancelled.
-    MemoCancel = CreateMemo(tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines, std::size(CancelLines),
-                            FTimesFont.Get(), Maroon);
-    BtnExitCancel = CreateSkinButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
+    MemoCancel = CreateMemo(tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines,
+                            std::size(CancelLines), FTimesFont.Get(), Maroon);
+    BtnExitCancel =
+        CreateSkinButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
 
     // Large-font advice.
     MemoChangeFontSize =
-        CreateMemo(tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, ChangeFontSizeLines,
-                   std::size(ChangeFontSizeLines), FTahomaFont.Get(), Black);
+        CreateMemo(tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin},
+                   ChangeFontSizeLines, std::size(ChangeFontSizeLines), FTahomaFont.Get(), Black);
     BtnChangeFont = CreateSkinButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
                                      LeftButton(196), TGlyph::Fonts);
-    BtnExitOnChangefont =
-        CreateSkinButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход", RightButton(), TGlyph::Exit);
+    BtnExitOnChangefont = CreateSkinButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход",
+                                           RightButton(), TGlyph::Exit);
 
-    for (HWND button : {BtnCancel, BtnStartNext, BtnSelectPath, BtnCancel2, BtnInputPathNext, BtnCancel4,
-                        BtnInsatall, BtnInputComponentsBack, BtnExit, BtnExitCancel, BtnChangeFont,
-                        BtnExitOnChangefont})
+    for (HWND button :
+         {BtnCancel, BtnStartNext, BtnSelectPath, BtnCancel2, BtnInputPathNext, BtnCancel4, BtnInsatall,
+          BtnInputComponentsBack, BtnExit, BtnExitCancel, BtnChangeFont, BtnExitOnChangefont})
         SetFont(button, buttons);
 }
 
@@ -387,9 +398,13 @@ void TFMain::Apply(const TWizardStep& step) {
     }
 }
 
-void TFMain::Close() { ::SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+void TFMain::Close() {
+    ::SendMessageW(Handle(), WM_CLOSE, 0, 0);
+}
 
-void TFMain::BtnStartNextClick() { Apply(NextStep(FPage, TWizardEvent::Next, FCanClose)); }
+void TFMain::BtnStartNextClick() {
+    Apply(NextStep(FPage, TWizardEvent::Next, FCanClose));
+}
 
 void TFMain::BtnSelectPathClick() {
     BROWSEINFOW browse{};
@@ -427,7 +442,9 @@ void TFMain::BtnInputPathNextClick() {
 
 void TFMain::tsInputComponentsShow() {}
 
-void TFMain::BtnInputComponentsBackClick() { Apply(NextStep(FPage, TWizardEvent::Back, FCanClose)); }
+void TFMain::BtnInputComponentsBackClick() {
+    Apply(NextStep(FPage, TWizardEvent::Back, FCanClose));
+}
 
 void TFMain::BtnInsatallClick() {}
 
@@ -438,7 +455,9 @@ void TFMain::BtnCancelClick() {
     Apply(NextStep(FPage, TWizardEvent::CancelConfirmed, FCanClose));
 }
 
-void TFMain::BtnExitClick() { Close(); }
+void TFMain::BtnExitClick() {
+    Close();
+}
 
 void TFMain::BtnChangeFontClick() {}
 
@@ -448,10 +467,10 @@ void TFMain::BGResize() {
     RECT client;
     ::GetClientRect(Handle(), &client);
     ComposeBackground(FBackground, client.right - client.left, client.bottom - client.top, FSkin);
-    ::MoveWindow(RichEdit1, RichEditBounds.Left, RichEditBounds.Top, RichEditBounds.Width, RichEditBounds.Height,
-                 TRUE);
-    ::MoveWindow(InsatallPages.Handle(), PagesBounds.Left, PagesBounds.Top, PagesBounds.Width, PagesBounds.Height,
-                 TRUE);
+    ::MoveWindow(RichEdit1, RichEditBounds.Left, RichEditBounds.Top, RichEditBounds.Width,
+                 RichEditBounds.Height, TRUE);
+    ::MoveWindow(InsatallPages.Handle(), PagesBounds.Left, PagesBounds.Top, PagesBounds.Width,
+                 PagesBounds.Height, TRUE);
     ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -466,9 +485,9 @@ void TFMain::Paint() {
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
-        ::SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(FBackground.Width()),
-                            static_cast<DWORD>(FBackground.Height()), 0, 0, 0,
-                            static_cast<UINT>(FBackground.Height()), FBackground.Bits(), &info, DIB_RGB_COLORS);
+        ::SetDIBitsToDevice(
+            dc, 0, 0, static_cast<DWORD>(FBackground.Width()), static_cast<DWORD>(FBackground.Height()), 0, 0,
+            0, static_cast<UINT>(FBackground.Height()), FBackground.Bits(), &info, DIB_RGB_COLORS);
     }
     ::EndPaint(Handle(), &paint);
 }
@@ -484,7 +503,9 @@ void TFMain::PressDefault(bool cancel) {
     HWND button = nullptr;
     if (cancel) {
         if (PageHasCancel(FPage))
-            button = FPage == TPage::tsStart ? BtnCancel : FPage == TPage::tsInputPath ? BtnCancel2 : BtnCancel4;
+            button = FPage == TPage::tsStart       ? BtnCancel
+                     : FPage == TPage::tsInputPath ? BtnCancel2
+                                                   : BtnCancel4;
     } else {
         switch (FPage) {
         case TPage::tsStart:

@@ -44,8 +44,8 @@ TWinScreenSource::TWinScreenSource() {
     TUniqueModule shcore(::LoadLibraryW(L"shcore.dll"));
     TEnumContext context{&FMonitors, nullptr, ScreenPixelsPerInch()};
     if (shcore)
-        context.GetDpi =
-            reinterpret_cast<TGetDpiForMonitor>(reinterpret_cast<void*>(::GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
+        context.GetDpi = reinterpret_cast<TGetDpiForMonitor>(
+            reinterpret_cast<void*>(::GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
     ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&context));
 }
 
@@ -67,7 +67,9 @@ TMonitorGeometry TWinScreenSource::WorkArea() const {
     return {area.left, area.top, area.right - area.left, area.bottom - area.top, PixelsPerInch()};
 }
 
-int TWinScreenSource::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+int TWinScreenSource::PixelsPerInch() const {
+    return ScreenPixelsPerInch();
+}
 
 void TWinScreenSource::SetCursor(std::int16_t cursor) {
     FCursor = cursor;

@@ -32,11 +32,14 @@ void TBitmap32::Draw(int x, int y, const TBitmap32& source) {
 
 void FlattenOntoWhite(TBitmap32& bitmap) {
     std::uint32_t* pixel = bitmap.Bits();
-    const std::size_t count = static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
+    const std::size_t count =
+        static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t value = pixel[i];
         const unsigned alpha = value >> 24;
-        auto blend = [alpha](unsigned channel) { return (channel * alpha + 255u * (255u - alpha) + 127u) / 255u; };
+        auto blend = [alpha](unsigned channel) {
+            return (channel * alpha + 255u * (255u - alpha) + 127u) / 255u;
+        };
         pixel[i] = Argb(255, blend((value >> 16) & 0xFF), blend((value >> 8) & 0xFF), blend(value & 0xFF));
     }
 }

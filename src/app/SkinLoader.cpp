@@ -19,8 +19,8 @@ void LoadPngResource(TBitmap32& target, const wchar_t* name) {
 
     const std::wstring what = std::wstring(L"Не удалось прочитать изображение ") + name;
     TComPtr<IWICImagingFactory> factory;
-    CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                    factory.PutVoid()),
+    CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IWICImagingFactory, factory.PutVoid()),
                  what);
     TComPtr<IWICStream> stream;
     CheckHResult(factory->CreateStream(stream.Put()), what);
@@ -35,15 +35,16 @@ void LoadPngResource(TBitmap32& target, const wchar_t* name) {
     TComPtr<IWICFormatConverter> converter;
     CheckHResult(factory->CreateFormatConverter(converter.Put()), what);
     // Straight (not premultiplied) alpha: the blend onto white is ours to do.
-    CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
-                                       0.0, WICBitmapPaletteTypeCustom),
+    CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                       nullptr, 0.0, WICBitmapPaletteTypeCustom),
                  what);
     UINT width = 0;
     UINT height = 0;
     CheckHResult(converter->GetSize(&width, &height), what);
 
     TBitmap32 decoded(static_cast<int>(width), static_cast<int>(height));
-    CheckHResult(converter->CopyPixels(nullptr, width * 4, width * height * 4, reinterpret_cast<BYTE*>(decoded.Bits())),
+    CheckHResult(converter->CopyPixels(nullptr, width * 4, width * height * 4,
+                                       reinterpret_cast<BYTE*>(decoded.Bits())),
                  what);
     FlattenOntoWhite(decoded);
     target = std::move(decoded);

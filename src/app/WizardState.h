@@ -4,17 +4,17 @@
 enum class TPage { tsStart, tsInputPath, tsInputComponents, tsProgressInstall, tsCancel, tsChangeFontSize };
 
 enum class TWizardEvent {
-    Created,              // the window has been created
-    Next,                 // "Далее" on the welcome page
-    PathAccepted,         // "Далее" on the path page, the folder passed the check
-    PathRefused,          // "Далее" on the path page, the folder was refused
-    Back,                 // "Назад" on the components page
-    Install,              // "Начать установку"
-    CancelConfirmed,      // "Отмена", answered Yes
-    RunCompletedQuit,     // the run ended and the final question was answered Yes
+    Created,                // the window has been created
+    Next,                   // "Далее" on the welcome page
+    PathAccepted,           // "Далее" on the path page, the folder passed the check
+    PathRefused,            // "Далее" on the path page, the folder was refused
+    Back,                   // "Назад" on the components page
+    Install,                // "Начать установку"
+    CancelConfirmed,        // "Отмена", answered Yes
+    RunCompletedQuit,       // the run ended and the final question was answered Yes
     RunCompletedSmallFonts, // the run ended on a screen with small fonts
-    Exit,                 // one of the "Выход" buttons
-    CloseCommand,         // the window's own close command
+    Exit,                   // one of the "Выход" buttons
+    CloseCommand,           // the window's own close command
 };
 
 struct TWizardStep {

@@ -51,7 +51,9 @@ struct TFind {
     static TValue Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(TValue value) noexcept { ::FindClose(value); }
 };
-inline void DeleteGdiObject(HGDIOBJ object) noexcept { ::DeleteObject(object); }
+inline void DeleteGdiObject(HGDIOBJ object) noexcept {
+    ::DeleteObject(object);
+}
 } // namespace HandleTraits
 
 using TUniqueHandle = TUniqueAny<HandleTraits::TNullIsInvalid<HANDLE, ::CloseHandle>>;

@@ -10,8 +10,8 @@ std::wstring SystemMessage(DWORD code) {
         text.assign(buffer, length);
     if (buffer)
         ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                             text.back() == L'.'))
+    while (!text.empty() &&
+           (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();
     return text;
 }
@@ -30,7 +30,9 @@ static std::wstring Compose(std::wstring_view what, DWORD code) {
     return message;
 }
 
-void ThrowLastError(std::wstring_view what) { throw TError(Compose(what, ::GetLastError())); }
+void ThrowLastError(std::wstring_view what) {
+    throw TError(Compose(what, ::GetLastError()));
+}
 
 void ThrowHResult(HRESULT result, std::wstring_view what) {
     throw TError(Compose(what, static_cast<DWORD>(result)));

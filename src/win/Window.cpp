@@ -39,10 +39,10 @@ void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH b
         throw TError(std::wstring(L"Не удалось зарегистрировать класс окна ") + className);
 }
 
-void TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x,
-                           int y, int width, int height, HWND parent, HMENU menuOrId) {
-    HWND created = ::CreateWindowExW(exStyle, className, caption, style, x, y, width, height, parent, menuOrId,
-                                     ::GetModuleHandleW(nullptr), this);
+void TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style,
+                           int x, int y, int width, int height, HWND parent, HMENU menuOrId) {
+    HWND created = ::CreateWindowExW(exStyle, className, caption, style, x, y, width, height, parent,
+                                     menuOrId, ::GetModuleHandleW(nullptr), this);
     if (!created)
         throw TError(std::wstring(L"Не удалось создать окно ") + className);
 }
@@ -93,6 +93,6 @@ std::wstring CurrentExceptionText() noexcept {
 
 void ShowErrorReport(const std::wstring& message) noexcept {
     HWND owner = Application().MainWindow();
-    ::MessageBoxW(owner && ::IsWindow(owner) ? owner : nullptr, message.c_str(), Application().Title().c_str(),
-                  MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner && ::IsWindow(owner) ? owner : nullptr, message.c_str(),
+                  Application().Title().c_str(), MB_OK | MB_ICONERROR);
 }

@@ -19,8 +19,8 @@ protected:
     static void RegisterWindowClass(const wchar_t* className, UINT style = 0, HBRUSH background = nullptr,
                                     HICON icon = nullptr);
     // Creates the window; `this` reaches the procedure through the creation parameters.
-    void CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x, int y,
-                      int width, int height, HWND parent, HMENU menuOrId = nullptr);
+    void CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x,
+                      int y, int width, int height, HWND parent, HMENU menuOrId = nullptr);
 
     // Destroys the window now; derived classes call it first in their destructor, while their members
     // (fonts, libraries the controls live in) still exist.

@@ -9,7 +9,9 @@ class TFakeScreen : public IScreenSource {
 public:
     std::vector<TMonitorGeometry> Monitors;
     int MonitorCount() const override { return static_cast<int>(Monitors.size()); }
-    TMonitorGeometry Monitor(int index) const override { return Monitors.at(static_cast<std::size_t>(index)); }
+    TMonitorGeometry Monitor(int index) const override {
+        return Monitors.at(static_cast<std::size_t>(index));
+    }
     TMonitorGeometry Desktop() const override { return {0, 0, 3200, 1200, 96}; }
     TMonitorGeometry WorkArea() const override { return {0, 0, 1920, 1040, 96}; }
     int PixelsPerInch() const override { return 96; }

@@ -69,7 +69,7 @@ TEST(Bitmap32, DrawClipsAtEveryEdge) {
     EXPECT_EQ(target.Pixel(1, 2), source.Pixel(2, 0));
     EXPECT_EQ(target.Pixel(2, 2), 0u);
     EXPECT_EQ(target.Pixel(0, 1), 0u);
-    target.Draw(4, 0, source);  // entirely outside
+    target.Draw(4, 0, source); // entirely outside
     target.Draw(-3, -2, source);
     EXPECT_EQ(target.Pixel(3, 0), 0u);
     EXPECT_THROW(target.Pixel(4, 0), std::out_of_range);
@@ -105,7 +105,7 @@ TEST(ComposeBackground, PanelsCoverTheTitleBarAndLogoSitsOnIt) {
     EXPECT_EQ(bg.Pixel(500, 5), images.TitleMiddle.Pixel(0, 0));
     EXPECT_EQ(bg.Pixel(17, 15), images.Logo.Pixel(0, 0));
     EXPECT_EQ(bg.Pixel(236, 20), images.Title.Pixel(0, 0));
-    EXPECT_EQ(bg.Pixel(0, 95), images.Panels.Pixel(0, 0));   // the panels overlap the bar's bottom rows
+    EXPECT_EQ(bg.Pixel(0, 95), images.Panels.Pixel(0, 0)); // the panels overlap the bar's bottom rows
     EXPECT_EQ(bg.Pixel(954, 566), images.Panels.Pixel(0, 0));
     EXPECT_EQ(bg.Pixel(960, 570), images.Texture.Pixel(0, 0)); // right of and below the panels
 }

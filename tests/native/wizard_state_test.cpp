@@ -34,8 +34,10 @@ TEST(WizardState, FollowsThePageTable) {
     for (const TRow& row : table) {
         const TWizardStep step = NextStep(row.From, row.Event, true);
         EXPECT_EQ(step.Page, row.To) << static_cast<int>(row.From) << " / " << static_cast<int>(row.Event);
-        EXPECT_EQ(step.CloseWindow, row.Close) << static_cast<int>(row.From) << " / " << static_cast<int>(row.Event);
-        EXPECT_EQ(step.FocusPath, row.Focus) << static_cast<int>(row.From) << " / " << static_cast<int>(row.Event);
+        EXPECT_EQ(step.CloseWindow, row.Close)
+            << static_cast<int>(row.From) << " / " << static_cast<int>(row.Event);
+        EXPECT_EQ(step.FocusPath, row.Focus)
+            << static_cast<int>(row.From) << " / " << static_cast<int>(row.Event);
     }
 }
 
