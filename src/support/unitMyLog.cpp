@@ -72,7 +72,10 @@ std::string FormatLogFile(const TLogFileContent& content) {
 TMyLog::TMyLog() : TMyLog(PlatformLogSystem()) {}
 
 TMyLog::TMyLog(TLogSystem system)
-    : FSystem(std::move(system)), LogFileName(ExecutableFolder() + std::wstring(LogFileTitle)) {
+    : TMyLog(std::move(system), ExecutableFolder() + std::wstring(LogFileTitle)) {}
+
+TMyLog::TMyLog(TLogSystem system, std::wstring logFileName)
+    : FSystem(std::move(system)), LogFileName(std::move(logFileName)) {
     try {
         List = LoadLines(LogFileName);
     } catch (const TError&) {

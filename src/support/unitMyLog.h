@@ -52,6 +52,8 @@ public:
     // but cannot be read starts an empty list: the log is created at start-up and must not stop it.
     TMyLog();
     explicit TMyLog(TLogSystem system);
+    // The same with another main log file; tests keep their logs away from the executable.
+    TMyLog(TLogSystem system, std::wstring logFileName);
     TMyLog(const TMyLog&) = delete;
     TMyLog& operator=(const TMyLog&) = delete;
 
