@@ -17,11 +17,14 @@ void Check(HRESULT result, const wchar_t* what, const std::wstring& path) {
 } // namespace
 
 void SaveWindowImage(HWND window, const std::wstring& path) {
+    // The client area only: without a window manager (Xvfb) nobody draws the frame, which shows as black.
     RECT rect{};
-    if (!::GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top)
+    POINT origin{0, 0};
+    if (!::GetClientRect(window, &rect) || !::ClientToScreen(window, &origin) || rect.right <= 0 ||
+        rect.bottom <= 0)
         throw TDriverError(L"no area to capture for the screenshot " + path);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    const int width = rect.right;
+    const int height = rect.bottom;
 
     // The screen, not PrintWindow: a black box cannot rely on the wizard answering WM_PRINT.
     TWindowDC screen(nullptr);
@@ -31,7 +34,7 @@ void SaveWindowImage(HWND window, const std::wstring& path) {
         throw TDriverError(L"no memory bitmap for the screenshot " + path);
     {
         TSelectObject select(memory.Get(), bitmap.Get());
-        if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top,
+        if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), origin.x, origin.y,
                       SRCCOPY | CAPTUREBLT))
             throw TDriverError(L"BitBlt from the screen failed for the screenshot " + path);
     }
