@@ -137,7 +137,7 @@ void TMyLog::AddMessage(const std::wstring& Message, bool OnlyAddLogfile) {
             Record(*AddList, AddLogFilename, Message);
     }
     try {
-        FSystem.ReportEvent(L": " + Message);
+        FSystem.ReportToEventLog(L": " + Message);
     } catch (...) {
         // The event log is a copy; losing it must not fail the message.
     }

@@ -27,7 +27,7 @@ struct TLogSystem {
     std::function<std::wstring()> DateSeparator;
     std::function<std::wstring()> TimeSeparator;
     // Reports one information entry with the one insertion string; must swallow its own failures.
-    std::function<void(const std::wstring& insertion)> ReportEvent;
+    std::function<void(const std::wstring& insertion)> ReportToEventLog;
 };
 TLogSystem PlatformLogSystem();
 

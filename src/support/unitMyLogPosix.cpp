@@ -15,6 +15,6 @@ TLogSystem PlatformLogSystem() {
     };
     system.DateSeparator = [] { return std::wstring(L"."); };
     system.TimeSeparator = [] { return std::wstring(L":"); };
-    system.ReportEvent = [](const std::wstring&) {};
+    system.ReportToEventLog = [](const std::wstring&) {};
     return system;
 }

@@ -32,7 +32,7 @@ private:
     HANDLE FHandle;
 };
 
-void ReportToEventLog(const std::wstring& insertion) {
+void ReportEntry(const std::wstring& insertion) {
     const TEventLogApi api = EventLogApi();
     TEventSource source(api);
     if (!source.Get())
@@ -57,6 +57,6 @@ TLogSystem PlatformLogSystem() {
     };
     system.DateSeparator = [] { return LocaleText(LOCALE_SDATE, L"/"); };
     system.TimeSeparator = [] { return LocaleText(LOCALE_STIME, L":"); };
-    system.ReportEvent = ReportToEventLog;
+    system.ReportToEventLog = ReportEntry;
     return system;
 }
