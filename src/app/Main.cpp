@@ -375,13 +375,12 @@ void TFMain::ShowPage(TPage page) {
         if (each != page)
             ::ShowWindow(PageWindow(each).Handle(), SW_HIDE);
     ::ShowWindow(PageWindow(page).Handle(), SW_SHOW);
-    // Keep the focus on a control the user can see.
-    HWND focus = ::GetFocus();
-    if (!focus || !::IsWindowVisible(focus)) {
-        HWND first = ::GetNextDlgTabItem(PageWindow(page).Handle(), nullptr, FALSE);
-        if (first)
-            ::SetFocus(first);
-    }
+    // The focus goes to the page's forward button, or to the first control the user can reach.
+    HWND focus = ForwardButton(page);
+    if (!focus || !::IsWindowEnabled(focus))
+        focus = ::GetNextDlgTabItem(PageWindow(page).Handle(), nullptr, FALSE);
+    if (focus && ::IsWindowVisible(Handle()))
+        ::SetFocus(focus);
     if (page == TPage::tsInputComponents && changed)
         tsInputComponentsShow();
 }
@@ -499,34 +498,46 @@ LRESULT TFMain::OnControlColour(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(FControlBrush ? FControlBrush.Get() : ::GetSysColorBrush(COLOR_BTNFACE));
 }
 
+HWND TFMain::ForwardButton(TPage page) const {
+    switch (page) {
+    case TPage::tsStart:
+        return BtnStartNext;
+    case TPage::tsInputPath:
+        return BtnInputPathNext;
+    case TPage::tsInputComponents:
+        return BtnInsatall;
+    case TPage::tsProgressInstall:
+        return BtnExit;
+    case TPage::tsCancel:
+        return BtnExitCancel;
+    case TPage::tsChangeFontSize:
+        return BtnExitOnChangefont;
+    }
+    return nullptr;
+}
+
+HWND TFMain::CancelButton(TPage page) const {
+    switch (page) {
+    case TPage::tsStart:
+        return BtnCancel;
+    case TPage::tsInputPath:
+        return BtnCancel2;
+    case TPage::tsInputComponents:
+        return BtnCancel4;
+    default:
+        return nullptr;
+    }
+}
+
 void TFMain::PressDefault(bool cancel) {
-    HWND button = nullptr;
-    if (cancel) {
-        if (PageHasCancel(FPage))
-            button = FPage == TPage::tsStart       ? BtnCancel
-                     : FPage == TPage::tsInputPath ? BtnCancel2
-                                                   : BtnCancel4;
-    } else {
-        switch (FPage) {
-        case TPage::tsStart:
-            button = BtnStartNext;
-            break;
-        case TPage::tsInputPath:
-            button = BtnInputPathNext;
-            break;
-        case TPage::tsInputComponents:
-            button = BtnInsatall;
-            break;
-        case TPage::tsProgressInstall:
-            button = BtnExit;
-            break;
-        case TPage::tsCancel:
-            button = BtnExitCancel;
-            break;
-        case TPage::tsChangeFontSize:
-            button = BtnExitOnChangefont;
-            break;
-        }
+    HWND button = cancel ? CancelButton(FPage) : ForwardButton(FPage);
+    if (!cancel) {
+        // Enter presses the button that has the focus, as in any dialog; elsewhere the page's forward button.
+        HWND focus = ::GetFocus();
+        wchar_t className[16] = L"";
+        if (focus && ::GetClassNameW(focus, className, 16) && ::lstrcmpiW(className, L"Button") == 0 &&
+            (::GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW)
+            button = focus;
     }
     if (button && ::IsWindowEnabled(button) && ::IsWindowVisible(button))
         OnCommand(::GetDlgCtrlID(button), BN_CLICKED);

@@ -98,6 +98,8 @@ private:
     void Close();
     void OnCommand(int id, int code);
     void PressDefault(bool cancel);
+    HWND ForwardButton(TPage page) const;
+    HWND CancelButton(TPage page) const;
     LRESULT OnControlColour(HDC dc, HWND control);
     void Paint();
     TContainer& PageWindow(TPage page);
