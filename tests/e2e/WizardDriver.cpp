@@ -320,6 +320,21 @@ void TWizard::Click(const std::wstring& caption) {
         throw TDriverError(L"PostMessageW(BM_CLICK) to " + Quoted(caption) + L" failed");
 }
 
+void TWizard::PressKey(WORD virtualKey) {
+    WaitFor(L"the main window to take input", DefaultTimeout, [this]() -> HWND {
+        ::SetForegroundWindow(FMain);
+        return ::IsWindowEnabled(FMain) && ::GetForegroundWindow() == FMain ? FMain : nullptr;
+    });
+    INPUT keys[2]{};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = virtualKey;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (::SendInput(2, keys, sizeof(INPUT)) != 2)
+        throw TDriverError(L"SendInput of key " + std::to_wstring(virtualKey) + L" failed");
+}
+
 HWND TWizard::PathBox() {
     if (!FMain)
         WaitMainWindow();

@@ -221,6 +221,19 @@ TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
     RemoveDefaultTarget();
 }
 
+TEST_F(WizardTest, EnterGoesForwardAndEscapeAsksToCancel) {
+    TWizard& wizard = Start();
+    wizard.PressKey(VK_RETURN);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(wizard.FocusWindow(), wizard.PathBox()) << "the target folder box should have the focus";
+
+    wizard.PressKey(VK_ESCAPE);
+    TMessageBox question = wizard.WaitMessageBox();
+    EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
+    wizard.Answer(question, IDNO);
+    wizard.ExpectPageStays(PathPage);
+}
+
 TEST_F(WizardTest, CloseCommandOnWelcomeEndsAtOnce) {
     TWizard& wizard = Start();
     wizard.PostToMain(WM_SYSCOMMAND, SC_CLOSE, 0);
