@@ -320,6 +320,20 @@ void TWizard::Click(const std::wstring& caption) {
         throw TDriverError(L"PostMessageW(BM_CLICK) to " + Quoted(caption) + L" failed");
 }
 
+std::wstring TWizard::PageText(HWND page) {
+    HWND memo =
+        WaitFor(L"the text block of the page " + Quoted(WindowText(page)), DefaultTimeout, [&]() -> HWND {
+            for (HWND window : Descendants(page)) {
+                const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+                if (SameClass(window, L"Edit") && ::IsWindowVisible(window) && (style & ES_READONLY) &&
+                    (style & ES_MULTILINE))
+                    return window;
+            }
+            return nullptr;
+        });
+    return WindowText(memo);
+}
+
 void TWizard::PressKey(WORD virtualKey) {
     WaitFor(L"the main window to take input", DefaultTimeout, [this]() -> HWND {
         ::SetForegroundWindow(FMain);

@@ -79,6 +79,9 @@ public:
     // Posts BM_CLICK: a modal box opened by the click must not block the driver.
     void Click(const std::wstring& caption);
 
+    // The text block of a page: its read-only multi-line Edit.
+    std::wstring PageText(HWND page);
+
     // Real keyboard input (SendInput) to the main window, brought to the front first.
     void PressKey(WORD virtualKey);
 

@@ -2,6 +2,7 @@
 // folder, with the driver's own working directory elsewhere, and ends it.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 
 #include "WizardDriver.h"
@@ -22,6 +23,25 @@ const std::wstring Exit = L"Выход";
 const std::wstring EmptyEntryText = L"Не выбран путь для установки программы!";
 const std::wstring RootEntryText = L"Программу нелзя устанавливать в корневой каталог!";
 const std::wstring CancelQuestion = L"Вы уверены, что хотите отменить процесс установки?";
+
+// A text block as its lines joined the platform's way; a last line break may follow.
+std::string Lines(std::initializer_list<const wchar_t*> lines) {
+    std::wstring text;
+    bool first = true;
+    for (const wchar_t* line : lines) {
+        if (!first)
+            text += L"\r\n";
+        text += line;
+        first = false;
+    }
+    return ToUtf8(text);
+}
+
+std::string Shown(std::wstring text) {
+    while (text.size() >= 2 && text.ends_with(L"\r\n"))
+        text.resize(text.size() - 2);
+    return ToUtf8(text);
+}
 
 std::wstring DriverWorkingFolder() {
     wchar_t temp[MAX_PATH];
@@ -97,11 +117,20 @@ TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
     ASSERT_TRUE(::GetClientRect(main, &client));
     EXPECT_EQ(client.right - client.left, 972);
     EXPECT_EQ(client.bottom - client.top, 583);
+    const LONG style = ::GetWindowLongW(main, GWL_STYLE);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window must keep its size";
     wizard.WaitButton(Cancel);
+    EXPECT_EQ(Shown(wizard.PageText(wizard.VisiblePage())),
+              Lines({L"Добро пожаловать в программу установки комплекса ", L"\"ТЕССАРО-ХОЛТЕР\"!", L"",
+                     L"Для продолжения установки, нажмите кнопку \"Далее\".", L"",
+                     L"Для выхода из программы установки нажмите кнопку \"Отмена\"."}));
     wizard.Screenshot(L"01-welcome.png");
 
     wizard.Click(Next);
-    wizard.WaitPage(PathPage);
+    HWND page = wizard.WaitPage(PathPage);
+    EXPECT_EQ(Shown(wizard.PageText(page)),
+              Lines({L"Пожалуйста, задайте путь куда устанавливать программную часть ",
+                     L"комплекса \"Тессаро-Холтер\""}));
     wizard.WaitButton(L"Выбрать");
     wizard.WaitButton(Cancel);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira"));
@@ -113,7 +142,19 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
 
     TWizard& wizard = StartOnPathPage();
     wizard.Click(Next);
-    wizard.WaitPage(Components);
+    HWND page = wizard.WaitPage(Components);
+    EXPECT_EQ(Shown(wizard.PageText(page)),
+              Lines({L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
+                     L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",
+                     L" - Если у Вас есть универсальный регистратор, поставьте галочку в поле ",
+                     L"\"Универсальный регистратор\".",
+                     L" - Если у Вас установлен монитор АД \"BPLab\", поставьте галочку в поле \"установлен ",
+                     L"монитор АД \"BPLab\"\".", L"",
+                     L" - Задайте, пожалуйста, тип ЭКГ, который Вы чаще всего будете регистрировать.", L"",
+                     L" - Нажмите кнопку \"Начать установку\", для того чтобы установить программное ",
+                     L"обеспечение на Ваш компъютер.", L"",
+                     L"Все настройки можно изменить позже, во время работы с программой ",
+                     L"\"Тессаро-Холтер\" в меню \"Настройки\"."}));
     wizard.WaitButton(L"Начать установку");
     wizard.WaitButton(L"Устанавливать драйвер");
     wizard.Screenshot(L"03-components.png");
@@ -212,7 +253,10 @@ TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
     question = wizard.WaitMessageBox();
     EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
     wizard.Answer(question, IDYES);
-    wizard.WaitPage(Cancelled);
+    HWND page = wizard.WaitPage(Cancelled);
+    EXPECT_EQ(Shown(wizard.PageText(page)),
+              Lines({L"Установка комплекса \"Тессаро-Холтер\" отменена!", L"",
+                     L"Нажмите кнопку \"Выход\", для выхода из программы установки."}));
     wizard.Screenshot(L"07-cancel.png");
     EXPECT_TRUE(FolderExists(DefaultSettings));
 
