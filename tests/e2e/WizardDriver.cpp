@@ -230,9 +230,14 @@ HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::fu
         }
         if (TClock::now() >= deadline) {
             HWND page = FMain ? VisiblePage() : nullptr;
+            // Name what else is on the screen: an unknown window of the wizard is the usual reason.
+            std::wstring others;
+            for (HWND window : TopLevelWindows())
+                if (window != FMain && ::IsWindowVisible(window))
+                    others += L"; window " + ClassName(window) + L" " + Quoted(WindowText(window));
             throw TDriverError(L"timed out after " + std::to_wstring(timeout.count()) + L" ms waiting for " +
                                what + L" (visible page: " + (page ? Quoted(WindowText(page)) : L"none") +
-                               L")");
+                               others + L")");
         }
         // Doubles as the polling pause and as a prompt wake-up when the wizard ends.
         ::WaitForSingleObject(FProcess.Get(), 20);
