@@ -75,18 +75,4 @@ TEST_F(VocabularyTest, MissingLanguageFileGivesTheBuiltInTexts) {
     EXPECT_EQ(BodyTypeNames[1], L"Гиперстеник");
 }
 
-TEST(VocabularyTables, KeepTheirSizesAndLandmarks) {
-    EXPECT_EQ(NamesByCode[5], L"Линейка");
-    EXPECT_EQ(NamesByCode[44], L"Безответный ");
-    EXPECT_EQ(NamesByCode[47], L"Парасистола");
-    EXPECT_EQ(NamesByCode[72], L"Пауза под вопросом");
-    for (std::size_t i = 50; i < 59; ++i)
-        EXPECT_EQ(NamesByCode[i].substr(0, 6), L"Ритм \"") << i;
-    EXPECT_EQ(FunctionalClassAdvice[1], L"Темп ходьбы 110 - 120 шагов/мин. (4.5 - 5 км/ч)");
-    EXPECT_EQ(FunctionalClassAdvice[6], L"Нуждается в постороннем уходе.");
-    EXPECT_EQ(SectionTags[17], L"Scrinig");
-    EXPECT_EQ(SectionTags2[17], L"Screening");
-    EXPECT_EQ(VersionInfoKeys2.back(), L"Comments");
-}
-
 } // namespace
