@@ -6,6 +6,10 @@
 #include <string>
 
 #include "app/Main.h"
+#include "common/FileIO.h"
+#include "common/TH_Common_Proc.h"
+#include "common/TH_Common_Var.h"
+#include "support/unitMyLog.h"
 #include "app/ScreenMonitorManager.h"
 #include "app/ScreenSourceWin.h"
 #include "support/WaitRun.h"
@@ -13,30 +17,8 @@
 #include "win/ComPtr.h"
 #include "win/Window.h"
 
-#if __has_include("support/unitMyLog.h")
-#include "common/TH_Common_Proc.h"
-#include "common/TH_Common_Var.h"
-#include "support/unitMyLog.h"
-#define TESSARO_SHARED_MODULES 1
-#endif
 
 namespace {
-// The folder of the running program, with its trailing backslash.
-std::wstring ExecutableFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 int RunWizard() {
     // Single-threaded COM before any window: the folder browser and the shell links need it.
     TOleInit ole;
@@ -72,19 +54,16 @@ int RunWizard() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-#ifdef TESSARO_SHARED_MODULES
-    // Explicit order, not that of static initialisers: the log first, then the settings, then the vocabulary.
+    // Explicit order, not that of static initialisers: the log first, then the settings, then the vocabulary;
+    // released in reverse. None of them may stop the start: a failure is reported and the wizard goes on.
     CreateMyLog();
-    InitCommonVars();
-    LoadVocabulary();
-#endif
+    GuardHandler([] { InitCommonVars(); });
+    GuardHandler([] { LoadVocabulary(); });
     int exitCode = 1;
     if (!GuardHandler([&] { exitCode = RunWizard(); }))
         exitCode = 1;
-#ifdef TESSARO_SHARED_MODULES
     ReleaseVocabulary();
     ReleaseCommonVars();
     FreeMyLog();
-#endif
     return exitCode;
 }
