@@ -9,24 +9,14 @@
 
 #include "common/Error.h"
 #include "win/Handles.h"
+#include "win/WinError.h"
 
 namespace {
 
+// The system's text for an error code, or the code itself when the system has none.
 std::wstring SystemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                              FORMAT_MESSAGE_IGNORE_INSERTS,
-                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text;
-    if (buffer) {
-        text.assign(buffer, length);
-        ::LocalFree(buffer);
-    }
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-        text.pop_back();
-    if (text.empty())
-        text = L"код ошибки " + std::to_wstring(code);
-    return text;
+    std::wstring text = SystemMessage(code);
+    return text.empty() ? L"код ошибки " + std::to_wstring(code) : text;
 }
 
 [[noreturn]] void ThrowWriteError(const std::wstring& fileName, DWORD code) {
