@@ -189,11 +189,9 @@ void TFMain::Show() {
 }
 
 void TFMain::CreateFonts() {
-    FDefaultFont = MakeFont(L"MS Sans Serif", 13);
     FRichFont = MakeFont(L"MS Sans Serif", 13, RUSSIAN_CHARSET);
-    FPageFont = MakeFont(L"Tahoma", 15);
     FTimesFont = MakeFont(L"Times New Roman", 20);
-    FTahomaFont = MakeFont(L"Tahoma", 15);
+    FTahomaFont = MakeFont(L"Tahoma", 15); // the pages' own font
 }
 
 void TFMain::CreateControls() {
@@ -234,7 +232,7 @@ void TFMain::CreatePages() {
     tsCancel.Create(pages, L"TTabSheet", L"Отмена установки", page, false);
     tsChangeFontSize.Create(pages, L"TTabSheet", L"Размер шрифта", page, false);
     const int textWidth = PageWidth - 2 * Margin;
-    HFONT buttons = FPageFont.Get();
+    HFONT buttons = FTahomaFont.Get();
 
     // Welcome.
     MemoStart = CreateMemo(tsStart.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, StartLines,

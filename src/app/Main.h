@@ -106,7 +106,7 @@ private:
 
     // Declared before the controls' windows so that they outlive them.
     TUniqueModule FRichEditLibrary;
-    TUniqueFont FDefaultFont, FRichFont, FPageFont, FTimesFont, FTahomaFont;
+    TUniqueFont FRichFont, FTimesFont, FTahomaFont;
     TUniqueBrush FControlBrush;
     COLORREF FControlColour = RGB(236, 236, 235);
     std::map<HWND, COLORREF> FTextColours;
