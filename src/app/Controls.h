@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/Skin.h"
-#include "win/Handles.h"
+#include "common/HandlesWin.h"
 #include "win/Window.h"
 
 // A plain child window that holds other controls: the page control, its pages and the path panel.

@@ -12,7 +12,7 @@
 #include "resources/ResourceIds.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"
-#include "win/WinError.h"
+#include "common/ErrorWin.h"
 
 bool EditionFlag = false;
 TFMain* FMain = nullptr;

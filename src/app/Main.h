@@ -9,7 +9,7 @@
 #include "app/Controls.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
-#include "win/Handles.h"
+#include "common/HandlesWin.h"
 #include "win/Window.h"
 
 // Control identifiers; none of them collides with IDOK and IDCANCEL, which the keyboard sends.

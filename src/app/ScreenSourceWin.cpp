@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "win/Handles.h"
+#include "common/HandlesWin.h"
 
 namespace {
 // GetDpiForMonitor exists from Windows 8.1 on; older systems have one resolution for all monitors.

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "win/ComPtr.h"
-#include "win/WinError.h"
+#include "common/ErrorWin.h"
 
 void LoadPngResource(TBitmap32& target, const wchar_t* name) {
     HMODULE module = ::GetModuleHandleW(nullptr);

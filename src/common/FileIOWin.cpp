@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/Error.h"
-#include "win/Handles.h"
-#include "win/WinError.h"
+#include "common/HandlesWin.h"
+#include "common/ErrorWin.h"
 
 namespace {
 

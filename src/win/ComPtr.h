@@ -5,7 +5,7 @@
 #include <ole2.h>
 #include <utility>
 
-#include "win/WinError.h"
+#include "common/ErrorWin.h"
 
 template <typename T> class TComPtr {
 public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "win/Handles.h"
+#include "common/HandlesWin.h"
 
 namespace e2e {
 

@@ -11,7 +11,7 @@
 #include "common/FileIO.h"
 #include "support/unitMyLog.h"
 #include "support/unitMyLogWin.h"
-#include "win/Handles.h"
+#include "common/HandlesWin.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "win/WinError.h"
+#include "common/ErrorWin.h"
 
 std::wstring SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
