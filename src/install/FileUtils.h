@@ -1,0 +1,43 @@
+// The file and process operations the installation run rests on: folders, single-file and tree copies,
+// starting programs, the read-only attribute, the screen's font size. Stateless; paths are full wide paths.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Creates the folder Path when it does not exist (one level only); failure is silent.
+void EnsureDir(const std::wstring& Path);
+
+// Called after every chunk of a copy, so that the caller can keep its window responsive.
+using TCopyProgress = std::function<void()>;
+
+// Copies Source to Dest. Raises TError naming the file when Source cannot be opened or Dest cannot be
+// created (or replaced); returns false when reading or writing fails after both were opened. Dest is replaced
+// only once the whole copy succeeded: on false it is exactly as before.
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress = {});
+
+// Copies the tree Source into Dest (created with its parents), replacing files of the same name.
+void CopyDirTree(const std::wstring& Source, const std::wstring& Dest);
+
+// Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer".
+void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
+
+// Copies the folder Source onto Dest through the shell; true when the shell reported success.
+bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner);
+
+// Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its exit
+// code; raises TError "не смог создать процесс: " + FileName when it cannot be started.
+std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd);
+
+// Starts CommandLine as it stands; returns -1 when it cannot be started, otherwise (with Wait) the exit code.
+std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait);
+
+// Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
+void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);
+
+// True when the screen runs below 100 dots per inch.
+bool IsSmallFonts();

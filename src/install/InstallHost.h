@@ -1,0 +1,56 @@
+// What the installation run needs of whoever shows it: the progress list, questions, error boxes and the
+// state of the window around it. The main window is one host; a silent run and the tests are others.
+// Portable on purpose: the run log and the silent answers are decided without a window.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The progress list alone: all that the deployment steps (database, fonts) need.
+class IProgress {
+public:
+    virtual ~IProgress() = default;
+
+    // A plain line, added once.
+    virtual void AddLine(const std::wstring& text) = 0;
+    // A line that announces one piece of work (its text ends in "...."); returns its index for CompleteLine.
+    virtual std::size_t AddStepLine(const std::wstring& text) = 0;
+    // Replaces the line by its own text followed directly by suffix ("Завершено" or "ОШИБКА!!!").
+    virtual void CompleteLine(std::size_t index, const std::wstring& suffix) = 0;
+    // Lets the user interface handle what is pending, so the list repaints and the window stays alive.
+    virtual void Pump() = 0;
+    // A detail for the run's record only (sizes, durations, system error codes); the list never shows it.
+    virtual void Trace(const std::wstring& text) { (void)text; }
+};
+
+class IInstallHost : public IProgress {
+public:
+    // A question with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::wstring& text) = 0;
+    // A modal error box with OK.
+    virtual void ShowError(const std::wstring& text) = 0;
+    // Empties the progress list, makes it visible and switches to the progress page.
+    virtual void ShowProgressPage() = 0;
+    // The protected stretch: the window refuses to close and shows the hourglass while it is on.
+    virtual void SetProtected(bool on) = 0;
+    // Enables "Выход".
+    virtual void EnableExit() = 0;
+    // Switches to the large-font advice page.
+    virtual void ShowLargeFontPage() = 0;
+    // Closes the main window, which ends the program.
+    virtual void CloseWindow() = 0;
+    // The native handle of the window that owns the shell's dialogs; null where there is none.
+    virtual void* OwnerWindow() = 0;
+};
+
+// Raises and lowers the protected stretch for one scope, whatever way the scope is left.
+class TProtectedStretch {
+public:
+    explicit TProtectedStretch(IInstallHost& host) : FHost(host) { FHost.SetProtected(true); }
+    TProtectedStretch(const TProtectedStretch&) = delete;
+    TProtectedStretch& operator=(const TProtectedStretch&) = delete;
+    ~TProtectedStretch() { FHost.SetProtected(false); }
+
+private:
+    IInstallHost& FHost;
+};
