@@ -8,6 +8,8 @@
 
 #include "app/SkinLoader.h"
 #include "app/TargetPath.h"
+#include "common/FileIO.h"
+#include "install/InstallRun.h"
 #include "common/TH_Common_Const.h"
 #include "resources/ResourceIds.h"
 #include "win/Application.h"
@@ -443,10 +445,84 @@ void TFMain::BtnInputComponentsBackClick() {
     Apply(NextStep(FPage, TWizardEvent::Back, FCanClose));
 }
 
-void TFMain::BtnInsatallClick() {}
+void TFMain::BtnInsatallClick() {
+    Fcopyfrom = ExecutableFolder();
+    TInstallOptions options;
+    options.TargetText = WindowText(ePath);
+    options.SourceFolder = Fcopyfrom;
+    options.WindowsIndex = static_cast<int>(::SendMessageW(CBWindows, CB_GETCURSEL, 0, 0));
+    if (options.WindowsIndex < 0)
+        options.WindowsIndex = 0;
+    options.InstallDriver = ::SendMessageW(CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    options.Edition = EditionFlag;
+    options.ProductName = GetResText(IDS_PRODUCT_NAME);
+    options.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
+    options.ShellExe = GetResText(IDS_SHELL_EXE);
+    RunInstallation(*this, options);
+}
+
+void TFMain::AddLine(const std::wstring& text) {
+    ::SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::size_t TFMain::AddStepLine(const std::wstring& text) {
+    const LRESULT index = ::SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index < 0)
+        throw TError(L"Не удалось добавить строку в список хода установки");
+    return static_cast<std::size_t>(index);
+}
+
+void TFMain::CompleteLine(std::size_t index, const std::wstring& suffix) {
+    const WPARAM item = static_cast<WPARAM>(index);
+    const LRESULT length = ::SendMessageW(LogList, LB_GETTEXTLEN, item, 0);
+    if (length < 0)
+        return;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::SendMessageW(LogList, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
+    text += suffix;
+    ::SendMessageW(LogList, LB_DELETESTRING, item, 0);
+    ::SendMessageW(LogList, LB_INSERTSTRING, item, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TFMain::Pump() {
+    ::UpdateWindow(LogList);
+    Application().ProcessMessages();
+}
+
+bool TFMain::AskYesNo(const std::wstring& text) {
+    return ::AskYesNo(Handle(), text);
+}
+
+void TFMain::ShowError(const std::wstring& text) {
+    ShowMessageBox(Handle(), text, TBoxIcon::Error);
+}
+
+void TFMain::ShowProgressPage() {
+    ::SendMessageW(LogList, LB_RESETCONTENT, 0, 0);
+    ::ShowWindow(LogList, SW_SHOW);
+    Apply(NextStep(FPage, TWizardEvent::Install, FCanClose));
+}
+
+void TFMain::SetProtected(bool on) {
+    FCanClose = !on;
+    Application().SetBusyCursor(on);
+}
+
+void TFMain::EnableExit() {
+    ::EnableWindow(BtnExit, TRUE);
+}
+
+void TFMain::ShowLargeFontPage() {
+    Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
+}
+
+void TFMain::CloseWindow() {
+    Apply(NextStep(FPage, TWizardEvent::RunCompletedQuit, FCanClose));
+}
 
 void TFMain::BtnCancelClick() {
-    if (!AskYesNo(Handle(), L"Вы уверены, что хотите отменить процесс установки?"))
+    if (!::AskYesNo(Handle(), L"Вы уверены, что хотите отменить процесс установки?"))
         return;
     FCanClose = true;
     Apply(NextStep(FPage, TWizardEvent::CancelConfirmed, FCanClose));

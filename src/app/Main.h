@@ -10,6 +10,7 @@
 #include "app/Skin.h"
 #include "app/WizardState.h"
 #include "common/HandlesWin.h"
+#include "install/InstallHost.h"
 #include "win/Window.h"
 
 // Control identifiers; none of them collides with IDOK and IDCANCEL, which the keyboard sends.
@@ -34,7 +35,8 @@ enum TControlId : int {
     idMemo,
 };
 
-class TFMain : public TWindow {
+// The main window is the installation run's host: the run writes into LogList and asks through it.
+class TFMain : public TWindow, public IInstallHost {
 public:
     TFMain() = default;
     ~TFMain() override;
@@ -81,6 +83,20 @@ public:
          BtnCancel4 = nullptr, BtnInputComponentsBack = nullptr, BtnInsatall = nullptr;
     HWND CbDriverInstal = nullptr, CBWindows = nullptr, LogList = nullptr;
     HWND BtnExit = nullptr, BtnExitCancel = nullptr, BtnChangeFont = nullptr, BtnExitOnChangefont = nullptr;
+
+    // The run's host.
+    void AddLine(const std::wstring& text) override;
+    std::size_t AddStepLine(const std::wstring& text) override;
+    void CompleteLine(std::size_t index, const std::wstring& suffix) override;
+    void Pump() override;
+    bool AskYesNo(const std::wstring& text) override;
+    void ShowError(const std::wstring& text) override;
+    void ShowProgressPage() override;
+    void SetProtected(bool on) override;
+    void EnableExit() override;
+    void ShowLargeFontPage() override;
+    void CloseWindow() override;
+    void* OwnerWindow() override { return Handle(); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/StrUtils.h"
+
 enum class TPathVerdict {
     Accepted, // Path is the folder to create and install into
     Empty,    // nothing but blanks was entered
@@ -14,9 +16,6 @@ struct TPathCheck {
     TPathVerdict Verdict;
     std::wstring Path; // the entry as it goes back into the box: trimmed, ending in "\" (empty when Empty)
 };
-
-// Removes every leading and trailing character of code 32 or below.
-std::wstring TrimControl(std::wstring_view text);
 
 // Trims the entry, adds one trailing backslash and refuses an empty entry or one of 3 characters or fewer.
 // The length alone decides: "C:\" and "ab\" are refused alike, "D:\x\" is accepted.

@@ -1,0 +1,45 @@
+// The installation run: from "Начать установку" to the last step, reported to a host (the main window, a
+// silent run, a test) through IInstallHost.
+#pragma once
+
+#include <string>
+
+#include "install/InstallHost.h"
+
+struct TInstallOptions {
+    std::wstring TargetText;         // the path box's text as it stands
+    std::wstring SourceFolder;       // the folder of the running program (the medium), ending in "\"
+    int WindowsIndex = 0;            // the server file set: 0 for current Windows, other for Windows XP
+    bool InstallDriver = true;       // "Устанавливать драйвер"
+    bool Edition = false;            // the edition that writes "btooth.ini"
+    std::wstring ProductName;        // string resource 1
+    std::wstring ProductDescription; // string resource 2
+    std::wstring ShellExe;           // string resource 4
+    bool (*SmallFonts)() = nullptr;  // the large-font test; null for the screen's own
+    bool (*Elevated)() = nullptr;    // whether the process may install fonts; null for the token's own answer
+};
+
+enum class TRunEnd {
+    Completed, // every step ran; the host was shown the large-font page or asked the final question
+    Stopped,   // a step ended the run and said why on the host
+};
+
+// Runs every step in order. Errors that are not a step's own failure (a file that cannot be opened or
+// created, a package that cannot be installed) escape as TError after the protected stretch has been lowered.
+TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
+
+// The texts of the run's own lines and questions.
+namespace RunText {
+inline constexpr wchar_t DirCreateError[] = L"Ошибка при создании каталога!";
+inline constexpr wchar_t DirCreated[] = L"Каталог создан...";
+inline constexpr wchar_t SettingsStep[] = L"Создание настроечных файлов....";
+inline constexpr wchar_t Done[] = L"Завершено";
+inline constexpr wchar_t Failed[] = L"ОШИБКА!!!";
+inline constexpr wchar_t DriverQuestion[] = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
+inline constexpr wchar_t DriverStarted[] = L"Началась установка драйверов устройства...";
+inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
+inline constexpr wchar_t DriverNotStarted[] = L"Не удалось запустить установку драйверов устройства: ";
+inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
+inline constexpr wchar_t FontsNotElevated[] =
+    L"Шрифты не установлены: программа установки запущена без прав администратора";
+} // namespace RunText
