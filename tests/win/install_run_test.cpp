@@ -1,0 +1,193 @@
+// The installation run against a small medium in a temporary folder, driven by a recording host: the order
+// and texts of its lines, what it writes itself, how it ends and what it leaves behind.
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "RecordingHost.h"
+#include "common/Error.h"
+#include "common/IniFile.h"
+#include "install/InstallRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const wchar_t* const ServerFiles[] = {L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll",
+                                      L"icudt30.Dll",  L"icuin30.Dll",   L"icuuc30.Dll",  L"msvcp80.Dll",
+                                      L"msvcr80.Dll",  L"msvcp71.Dll",   L"msvcr71.Dll",  L"firebird.msg",
+                                      L"gbak.exe",     L"gds32.dll"};
+
+void Put(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Yes() {
+    return true;
+}
+bool No() {
+    return false;
+}
+
+class InstallRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root = fs::temp_directory_path() / L"Тест установки" /
+               std::wstring(info->name(), info->name() + std::strlen(info->name()));
+        fs::remove_all(root);
+        medium = root / L"Носитель";
+        Put(medium / L"DTAfb" / L"T12.FDB", "database");
+        for (const wchar_t* name : ServerFiles)
+            Put(medium / L"Firebird" / name, "server file");
+        for (const wchar_t* name : {L"fbintl.conf", L"fbintl.dll"})
+            Put(medium / L"Firebird" / L"intl" / name, "intl");
+        for (const wchar_t* name : {L"fbudf.dll", L"ib_udf.dll", L"fbudf.sql", L"ib_udf.sql", L"ib_udf2.sql"})
+            Put(medium / L"Firebird" / L"udf" / name, "udf");
+        for (const wchar_t* name : {L"Compare.Dll", L"PosStr.Dll", L"ProcessingECG.Dll", L"SDecision.Dll"})
+            Put(medium / L"UDF" / name, "own library");
+
+        options.TargetText = L"  " + (root / L"Программы и данные" / L"Дедира").wstring() + L"\\  ";
+        fs::create_directories(root / L"Программы и данные");
+        options.SourceFolder = medium.wstring() + L"\\";
+        options.InstallDriver = false;
+        options.ProductName = L"Тессаро - Холтер";
+        options.ProductDescription = L"Комплекс суточного мониторирования электрокардиограмм";
+        options.ShellExe = L"Shell.exe";
+        options.SmallFonts = No;
+        options.Elevated = Yes;
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    fs::path Target() const { return root / L"Программы и данные" / L"Дедира"; }
+
+    fs::path root, medium;
+    TInstallOptions options;
+    TRecordingHost host;
+};
+
+TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
+    host.Answers = {false}; // the final question: stay
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+
+    ASSERT_GE(host.Lines.size(), 3u);
+    EXPECT_EQ(host.Lines[0], L"Каталог создан...");
+    EXPECT_EQ(host.Lines[1], L"Создание настроечных файлов....Завершено");
+    EXPECT_EQ(host.Lines[2], L"Каталог <DTAfb> создан...");
+    EXPECT_EQ(host.Lines[3], L"Копирование файла T12.FDB....Завершено");
+    EXPECT_EQ(host.Lines.back(), L"Копирование файла SDecision.Dll....Завершено");
+    EXPECT_EQ(host.Lines.size(), 3u + 24u);
+
+    TIniFile ini((Target() / L"Settings" / L"holter.ini").wstring());
+    EXPECT_EQ(ini.ReadString(L"options", L"FilterType", L"?"), L"0");
+    EXPECT_EQ(ini.ReadString(L"options", L"HardwareType", L"?"), L"1");
+    EXPECT_EQ(fs::file_size(Target() / L"Settings" / L"lastnum.dta"), 14u);
+    EXPECT_FALSE(fs::exists(Target() / L"btooth.ini"));
+
+    // The protected stretch went up once and came down again; the run ended with the final question.
+    EXPECT_FALSE(host.Protected);
+    EXPECT_TRUE(host.Saw(L"protect: on"));
+    EXPECT_TRUE(host.Saw(L"exit: enabled"));
+    EXPECT_TRUE(host.Saw(L"ask: Установка завершена. Выйти из программы установки? -> No"));
+    EXPECT_FALSE(host.Saw(L"close"));
+    EXPECT_FALSE(host.SawPrefix(L"error: "));
+}
+
+TEST_F(InstallRun, SecondRunKeepsOtherSettingsAndTheCounterFile) {
+    host.Answers = {true};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_TRUE(host.Saw(L"close"));
+    const fs::path counter = Target() / L"Settings" / L"lastnum.dta";
+    Put(counter, "fourteen bytes");
+    TIniFile ini((Target() / L"Settings" / L"holter.ini").wstring());
+    ini.WriteString(L"options", L"LanguageSetting", L"ENG");
+    ini.WriteString(L"options", L"FilterType", L"5");
+    ini.UpdateFile();
+
+    TRecordingHost second;
+    ASSERT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    EXPECT_EQ(second.Lines.at(0), L"Создание настроечных файлов....Завершено");
+    TIniFile after((Target() / L"Settings" / L"holter.ini").wstring());
+    EXPECT_EQ(after.ReadString(L"options", L"LanguageSetting", L"?"), L"ENG");
+    EXPECT_EQ(after.ReadString(L"options", L"FilterType", L"?"), L"0");
+    EXPECT_EQ(Read(counter), "fourteen bytes");
+}
+
+TEST_F(InstallRun, RelativeTargetIsTakenAgainstTheCurrentFolderAtTheStart) {
+    wchar_t saved[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, saved);
+    ::SetCurrentDirectoryW(root.c_str());
+    options.TargetText = L"Prog";
+    const TRunEnd end = RunInstallation(host, options);
+    ::SetCurrentDirectoryW(saved);
+    ASSERT_EQ(end, TRunEnd::Completed);
+    EXPECT_TRUE(fs::exists(root / L"Prog" / L"Settings" / L"holter.ini"));
+    EXPECT_TRUE(fs::exists(root / L"Prog" / L"DTAfb" / L"T12.FDB"));
+}
+
+TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
+    fs::remove(medium / L"Firebird" / L"icuin30.Dll");
+    try {
+        RunInstallation(host, options);
+        FAIL() << "the run went on without a required file";
+    } catch (const TError& error) {
+        EXPECT_NE(error.Message().find(L"icuin30.Dll"), std::wstring::npos);
+    }
+    EXPECT_FALSE(host.Protected);
+    EXPECT_EQ(host.Lines.back(), L"Копирование файла icuin30.Dll....");
+    EXPECT_FALSE(host.Saw(L"exit: enabled"));
+}
+
+TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWritten) {
+    options.TargetText = (root / L"нет такого" / L"Дедира").wstring();
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
+    EXPECT_TRUE(host.Saw(L"error: Ошибка при создании каталога!"));
+    ASSERT_EQ(host.Lines.size(), 1u);
+    EXPECT_EQ(host.Lines[0], L"Ошибка при создании каталога!");
+    EXPECT_FALSE(host.SawPrefix(L"protect: "));
+}
+
+TEST_F(InstallRun, EditionWritesBtoothAndSmallFontsEndOnTheAdvicePage) {
+    options.Edition = true;
+    options.SmallFonts = Yes;
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    TIniFile btooth((Target() / L"btooth.ini").wstring());
+    EXPECT_EQ(btooth.ReadString(L"Common", L"Disk", L"?"), L"I");
+    EXPECT_TRUE(host.Saw(L"page: large fonts"));
+    EXPECT_FALSE(host.SawPrefix(L"ask: "));
+}
+
+TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
+    options.InstallDriver = true;
+    host.Answers = {true, false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_TRUE(host.Saw(L"ask: Подключите интерфейсный блок и нажмите \"Yes\"? -> Yes"));
+    const std::wstring program = Target().wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
+    EXPECT_TRUE(host.Saw(L"line: Началась установка драйверов устройства..."));
+    EXPECT_TRUE(host.Saw(L"line: Не удалось запустить установку драйверов устройства: " + program));
+    EXPECT_FALSE(host.Saw(L"line: Установка драйверов устройства завершена"));
+}
+
+TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
+    options.InstallDriver = true;
+    options.Elevated = No;
+    host.Answers = {false, false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_FALSE(host.SawPrefix(L"line: Началась"));
+    EXPECT_TRUE(
+        host.Saw(L"line: Шрифты не установлены: программа установки запущена без прав администратора"));
+}
+
+} // namespace
