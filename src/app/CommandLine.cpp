@@ -1,0 +1,120 @@
+#include "app/CommandLine.h"
+
+#include "common/IniFile.h"
+
+std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
+    std::vector<std::wstring> result;
+    std::wstring current;
+    bool inQuotes = false, any = false;
+    for (wchar_t c : arguments) {
+        if (c == L'"') {
+            inQuotes = !inQuotes;
+            any = true;
+        } else if (!inQuotes && (c == L' ' || c == L'\t')) {
+            if (any)
+                result.push_back(std::move(current));
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+            any = true;
+        }
+    }
+    if (any)
+        result.push_back(std::move(current));
+    return result;
+}
+
+std::wstring_view SkipProgramName(std::wstring_view commandLine) {
+    std::size_t i = 0;
+    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t'))
+        ++i;
+    // The program's name ends at the closing quote when it starts with one, else at the first blank: the
+    // system's own rule, which knows no escapes here.
+    if (i < commandLine.size() && commandLine[i] == L'"') {
+        const std::size_t close = commandLine.find(L'"', i + 1);
+        i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+    }
+    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t')
+        ++i;
+    return commandLine.substr(i);
+}
+
+TCommandLine ParseCommandLine(std::wstring_view arguments) {
+    TCommandLine result;
+    for (const std::wstring& argument : SplitArguments(arguments)) {
+        if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) {
+            result.Error = L"Непонятный параметр командной строки: " + argument;
+            return result;
+        }
+        const std::size_t equals = argument.find(L'=');
+        const std::wstring name =
+            argument.substr(1, equals == std::wstring::npos ? std::wstring::npos : equals - 1);
+        const bool hasValue = equals != std::wstring::npos;
+        const std::wstring value = hasValue ? argument.substr(equals + 1) : std::wstring();
+
+        const auto flag = [&](bool& target) {
+            if (hasValue) {
+                result.Error = L"Параметр /" + name + L" не принимает значения: " + argument;
+                return false;
+            }
+            target = true;
+            return true;
+        };
+        const auto text = [&](std::optional<std::wstring>& target) {
+            if (!hasValue || value.empty()) {
+                result.Error = L"Параметру /" + name + L" нужно значение: /" + name + L"=\"...\"";
+                return false;
+            }
+            target = value;
+            return true;
+        };
+        bool ok = true, on = false;
+        if (SameText(name, L"SILENT")) {
+            ok = flag(on);
+            result.Mode = TUiMode::Silent;
+        } else if (SameText(name, L"VERYSILENT")) {
+            ok = flag(on);
+            result.Mode = TUiMode::VerySilent;
+        } else if (SameText(name, L"SUPPRESSMSGBOXES")) {
+            ok = flag(result.SuppressMsgBoxes);
+        } else if (SameText(name, L"DIR")) {
+            ok = text(result.Dir);
+        } else if (SameText(name, L"NODRIVER")) {
+            ok = flag(result.NoDriver);
+        } else if (SameText(name, L"WINDOWSXP")) {
+            ok = flag(result.WindowsXP);
+        } else if (SameText(name, L"LOG")) {
+            ok = text(result.Log);
+        } else if (name == L"?" || SameText(name, L"HELP")) {
+            ok = flag(result.Help);
+        } else {
+            result.Error = L"Неизвестный параметр командной строки: " + argument;
+            return result;
+        }
+        if (!ok)
+            return result;
+    }
+    return result;
+}
+
+std::wstring CommandLineHelp() {
+    return L"Установка комплекса \"Тессаро-Холтер\" без участия пользователя.\r\n"
+           L"\r\n"
+           L"Параметры:\r\n"
+           L"  /SILENT  показывать только ход установки, ни о чём не спрашивать\r\n"
+           L"  /VERYSILENT  не показывать окон\r\n"
+           L"  /SUPPRESSMSGBOXES  отвечать на вопросы так, чтобы установка шла дальше; ошибки только в "
+           L"журнал\r\n"
+           L"  /DIR=\"папка\"  папка установки\r\n"
+           L"  /NODRIVER  не устанавливать драйвер интерфейсного блока\r\n"
+           L"  /WINDOWSXP  файлы сервера базы данных для Windows XP\r\n"
+           L"  /LOG=\"файл\"  куда писать журнал установки\r\n"
+           L"  /? или /HELP  эта справка\r\n"
+           L"\r\n"
+           L"Коды завершения:\r\n"
+           L"  0  установка выполнена\r\n"
+           L"  1  ошибка в командной строке\r\n"
+           L"  1602  установка отменена, ничего не установлено\r\n"
+           L"  1603  установка прервана ошибкой\r\n";
+}

@@ -1,0 +1,49 @@
+// The switches of an unattended installation, with the names administrators know from other installers, and
+// the exit codes their deployment tools check.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TUiMode {
+    Interactive, // the whole wizard
+    Silent,      // the progress page only, no questions, closes at the end
+    VerySilent,  // no window at all
+};
+
+struct TCommandLine {
+    TUiMode Mode = TUiMode::Interactive;
+    bool SuppressMsgBoxes = false; // questions get the answer that lets the run go on; errors are only logged
+    std::optional<std::wstring> Dir; // the target folder, unchecked
+    bool NoDriver = false;
+    bool WindowsXP = false;
+    std::optional<std::wstring> Log; // where the run log goes
+    bool Help = false;
+    std::wstring Error; // why the command line was refused; empty when it was accepted
+
+    bool AnswersQuestions() const { return SuppressMsgBoxes || Mode != TUiMode::Interactive; }
+};
+
+// Exit codes, also of an interactive run.
+enum TExitCode : int {
+    ecInstalled = 0,
+    ecBadCommandLine = 1,
+    ecNotInstalled = 1602, // left before the run (the cancel page, or the window closed)
+    ecRunFailed = 1603,    // the run stopped on an error
+};
+
+// Splits the arguments after the program's name: blanks separate them outside double quotes, quotes are
+// removed and backslashes are plain characters (so "/DIR=\"C:\Dedira\"" keeps its last backslash).
+std::vector<std::wstring> SplitArguments(std::wstring_view arguments);
+
+// The program's own command line as GetCommandLineW gives it, with the program's name first.
+std::wstring_view SkipProgramName(std::wstring_view commandLine);
+
+// Reads the switches: /NAME or /NAME=value, names in any letter case; of repeated switches (and of /SILENT
+// and /VERYSILENT) the last wins.
+TCommandLine ParseCommandLine(std::wstring_view arguments);
+
+// The text of /? and /HELP.
+std::wstring CommandLineHelp();
