@@ -5,10 +5,8 @@
 #include <array>
 #include <cstdint>
 
-struct TLocalTime {
-    int Year = 1899, Month = 12, Day = 30;
-    int Hour = 0, Minute = 0, Second = 0, Milliseconds = 0;
-};
+#include "common/LocalTime.h"
+
 
 // Days since 30 December 1899 00:00, the fraction being the time of day (the suite's date format).
 double DaysSince1899(const TLocalTime& time);

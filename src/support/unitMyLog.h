@@ -12,13 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/LocalTime.h"
 #include "common/TextCodec.h"
 
 using TByteArray = std::array<std::uint8_t, 32768>;
 
-struct TLocalTime {
-    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
-};
 
 // What the log takes from the system. The platform adapter supplies the real one; tests fix the clock
 // and watch the event-log report through their own.

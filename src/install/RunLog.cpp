@@ -1,0 +1,76 @@
+#include "install/RunLog.h"
+
+#include <cstdio>
+
+#include "common/TextCodec.h"
+
+std::wstring FormatRunLogLine(const TLocalTime& t, std::wstring_view text) {
+    wchar_t stamp[40];
+    std::swprintf(stamp, std::size(stamp), L"%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.Year, t.Month, t.Day,
+                  t.Hour, t.Minute, t.Second, t.Milliseconds);
+    std::wstring line = stamp;
+    // One event, one line: breaks inside a message would split it for whoever reads the file by lines.
+    for (wchar_t c : text)
+        line += (c == L'\r' || c == L'\n') ? L' ' : c;
+    return line;
+}
+
+TRunLog::TRunLog(std::function<TLocalTime()> now, std::function<void(std::string_view)> write)
+    : FNow(std::move(now)), FWrite(std::move(write)) {}
+
+void TRunLog::Write(std::wstring_view text) {
+    FWrite(WideToUtf8(FormatRunLogLine(FNow(), text) + L"\r\n"));
+}
+
+void TLoggingHost::AddLine(const std::wstring& text) {
+    FLines.push_back(text);
+    FLog.Write(std::wstring(RunLogTag::Line) + text);
+    FInner.AddLine(text);
+}
+
+std::size_t TLoggingHost::AddStepLine(const std::wstring& text) {
+    FLines.push_back(text);
+    FLog.Write(std::wstring(RunLogTag::Step) + text);
+    FInner.AddStepLine(text);
+    return FLines.size() - 1;
+}
+
+void TLoggingHost::CompleteLine(std::size_t index, const std::wstring& suffix) {
+    if (index < FLines.size()) {
+        FLines[index] += suffix;
+        FLog.Write(std::wstring(RunLogTag::Completed) + FLines[index]);
+    }
+    FInner.CompleteLine(index, suffix);
+}
+
+void TLoggingHost::Trace(const std::wstring& text) {
+    FLog.Write(std::wstring(RunLogTag::Detail) + text);
+    FInner.Trace(text);
+}
+
+bool TLoggingHost::AskYesNo(const std::wstring& text) {
+    if (FAnswerQuestions) {
+        FLog.Write(std::wstring(RunLogTag::Question) + text + L" Ответ: Да (без вопроса)");
+        return true;
+    }
+    const bool answer = FInner.AskYesNo(text);
+    FLog.Write(std::wstring(RunLogTag::Question) + text + (answer ? L" Ответ: Да" : L" Ответ: Нет"));
+    return answer;
+}
+
+void TLoggingHost::ShowError(const std::wstring& text) {
+    FLog.Write(std::wstring(RunLogTag::Error) + text);
+    if (!FSuppressErrors)
+        FInner.ShowError(text);
+}
+
+void TLoggingHost::ShowProgressPage() {
+    FLines.clear();
+    FInner.ShowProgressPage();
+}
+
+void TLoggingHost::ShowLargeFontPage() {
+    FLog.Write(std::wstring(RunLogTag::Detail) +
+               L"Экран работает с мелким шрифтом (меньше 100 точек на дюйм): рекомендуется крупный шрифт");
+    FInner.ShowLargeFontPage();
+}

@@ -1,0 +1,65 @@
+// The record of one installation run: a UTF-8 file, one line per event with the local time to the
+// millisecond, kept by a host that stands between the run and whoever shows it. The window's list and the
+// log's progress lines come from the same calls, so they cannot differ.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/LocalTime.h"
+#include "install/InstallHost.h"
+
+// "YYYY-MM-DD HH:MM:SS.mmm " followed by the text.
+std::wstring FormatRunLogLine(const TLocalTime& time, std::wstring_view text);
+
+// What the run log's progress entries start with; a reader rebuilds the list from them.
+namespace RunLogTag {
+inline constexpr std::wstring_view Line = L"Строка: ";    // a plain line
+inline constexpr std::wstring_view Step = L"Шаг: ";       // a step line as it was added
+inline constexpr std::wstring_view Completed = L"Итог: "; // the last step line as it was completed
+inline constexpr std::wstring_view Question = L"Вопрос: ";
+inline constexpr std::wstring_view Error = L"Ошибка: ";
+inline constexpr std::wstring_view Detail = L"Сведения: ";
+} // namespace RunLogTag
+
+class TRunLog {
+public:
+    // Write receives each line as UTF-8 with its CR LF; the byte-order mark is the file's business.
+    TRunLog(std::function<TLocalTime()> now, std::function<void(std::string_view)> write);
+    void Write(std::wstring_view text);
+
+private:
+    std::function<TLocalTime()> FNow;
+    std::function<void(std::string_view)> FWrite;
+};
+
+// Forwards every call to the inner host and writes it to the log. With AnswerQuestions the inner host is
+// never asked: every question gets Yes, the answer that lets the run go on. With SuppressErrors error boxes
+// are only written to the log.
+class TLoggingHost : public IInstallHost {
+public:
+    TLoggingHost(IInstallHost& inner, TRunLog& log, bool answerQuestions, bool suppressErrors)
+        : FInner(inner), FLog(log), FAnswerQuestions(answerQuestions), FSuppressErrors(suppressErrors) {}
+
+    void AddLine(const std::wstring& text) override;
+    std::size_t AddStepLine(const std::wstring& text) override;
+    void CompleteLine(std::size_t index, const std::wstring& suffix) override;
+    void Pump() override { FInner.Pump(); }
+    void Trace(const std::wstring& text) override;
+    bool AskYesNo(const std::wstring& text) override;
+    void ShowError(const std::wstring& text) override;
+    void ShowProgressPage() override;
+    void SetProtected(bool on) override { FInner.SetProtected(on); }
+    void EnableExit() override { FInner.EnableExit(); }
+    void ShowLargeFontPage() override;
+    void CloseWindow() override { FInner.CloseWindow(); }
+    void* OwnerWindow() override { return FInner.OwnerWindow(); }
+
+private:
+    IInstallHost& FInner;
+    TRunLog& FLog;
+    bool FAnswerQuestions, FSuppressErrors;
+    std::vector<std::wstring> FLines; // the list as shown, to log a completed line whole
+};

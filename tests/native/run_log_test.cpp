@@ -1,0 +1,101 @@
+// The run log: its line format, and the host that writes every event of a run to it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/TextCodec.h"
+#include "install/RunLog.h"
+
+namespace {
+
+// An inner host that remembers what reached it.
+struct TInner : IInstallHost {
+    std::vector<std::wstring> Lines, Errors, Questions;
+    void AddLine(const std::wstring& t) override { Lines.push_back(t); }
+    std::size_t AddStepLine(const std::wstring& t) override {
+        Lines.push_back(t);
+        return Lines.size() - 1;
+    }
+    void CompleteLine(std::size_t i, const std::wstring& s) override { Lines.at(i) += s; }
+    void Pump() override {}
+    bool AskYesNo(const std::wstring& t) override {
+        Questions.push_back(t);
+        return false;
+    }
+    void ShowError(const std::wstring& t) override { Errors.push_back(t); }
+    void ShowProgressPage() override { Lines.clear(); }
+    void SetProtected(bool) override {}
+    void EnableExit() override {}
+    void ShowLargeFontPage() override {}
+    void CloseWindow() override {}
+    void* OwnerWindow() override { return nullptr; }
+};
+
+struct TLogFixture {
+    std::string Bytes;
+    TRunLog Log{[] { return TLocalTime{2026, 12, 9, 7, 5, 3, 42}; },
+                [this](std::string_view s) { Bytes += s; }};
+    std::vector<std::wstring> Entries() const {
+        std::vector<std::wstring> result;
+        const std::wstring text = Utf8ToWide(Bytes);
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+            result.push_back(text.substr(start + 24, end - start - 24));
+        return result;
+    }
+};
+
+} // namespace
+
+TEST(RunLog, LinesCarryTheTimeToTheMillisecondAndStayOneLine) {
+    EXPECT_EQ(FormatRunLogLine({2026, 1, 2, 3, 4, 5, 6}, L"Копирование"),
+              L"2026-01-02 03:04:05.006 Копирование");
+    EXPECT_EQ(FormatRunLogLine({2026, 12, 31, 23, 59, 59, 999}, L"a\r\nb\nc"),
+              L"2026-12-31 23:59:59.999 a  b c");
+    TLogFixture f;
+    f.Log.Write(L"Тессаро");
+    EXPECT_EQ(f.Bytes, WideToUtf8(L"2026-12-09 07:05:03.042 Тессаро\r\n"));
+}
+
+TEST(RunLog, HostWritesEveryLineAsTheListShowsIt) {
+    TLogFixture f;
+    TInner inner;
+    TLoggingHost host(inner, f.Log, false, false);
+    host.ShowProgressPage();
+    host.AddLine(L"Каталог создан...");
+    const std::size_t step = host.AddStepLine(L"Копирование файла T12.FDB....");
+    host.Trace(L"T12.FDB: 1024 байт");
+    host.CompleteLine(step, L"Завершено");
+    EXPECT_EQ(inner.Lines,
+              (std::vector<std::wstring>{L"Каталог создан...", L"Копирование файла T12.FDB....Завершено"}));
+    EXPECT_EQ(f.Entries(),
+              (std::vector<std::wstring>{L"Строка: Каталог создан...", L"Шаг: Копирование файла T12.FDB....",
+                                         L"Сведения: T12.FDB: 1024 байт",
+                                         L"Итог: Копирование файла T12.FDB....Завершено"}));
+}
+
+TEST(RunLog, QuestionsAndErrorsFollowTheMode) {
+    {
+        TLogFixture f;
+        TInner inner;
+        TLoggingHost host(inner, f.Log, false, false);
+        EXPECT_FALSE(host.AskYesNo(L"Выйти?"));
+        host.ShowError(L"Ошибка при создании каталога!");
+        EXPECT_EQ(inner.Questions.size(), 1u);
+        EXPECT_EQ(inner.Errors.size(), 1u);
+        EXPECT_EQ(f.Entries(), (std::vector<std::wstring>{L"Вопрос: Выйти? Ответ: Нет",
+                                                          L"Ошибка: Ошибка при создании каталога!"}));
+    }
+    {
+        TLogFixture f;
+        TInner inner;
+        TLoggingHost host(inner, f.Log, true, true);
+        EXPECT_TRUE(host.AskYesNo(L"Выйти?"));
+        host.ShowError(L"Ошибка при создании каталога!");
+        EXPECT_TRUE(inner.Questions.empty());
+        EXPECT_TRUE(inner.Errors.empty());
+        EXPECT_EQ(f.Entries(), (std::vector<std::wstring>{L"Вопрос: Выйти? Ответ: Да (без вопроса)",
+                                                          L"Ошибка: Ошибка при создании каталога!"}));
+    }
+}
