@@ -5,7 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/Main.h"
+#include "app/TargetPath.h"
+#include "common/TH_Common_Const.h"
+#include "common/TextCodec.h"
+#include "install/RunLog.h"
+#include "install/RunLogFile.h"
+#include "resources/ResourceIds.h"
+#include "win/MessageBox.h"
 #include "common/FileIO.h"
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
@@ -17,9 +25,75 @@
 #include "win/ComPtr.h"
 #include "win/Window.h"
 
-
 namespace {
-int RunWizard() {
+
+// A host with no window at all, for /VERYSILENT: the run log (which stands before it) is the whole record.
+class TWindowlessHost : public IInstallHost {
+public:
+    void AddLine(const std::wstring&) override {}
+    std::size_t AddStepLine(const std::wstring&) override { return FLines++; }
+    void CompleteLine(std::size_t, const std::wstring&) override {}
+    void Pump() override { Application().ProcessMessages(); }
+    bool AskYesNo(const std::wstring&) override { return true; }
+    void ShowError(const std::wstring& text) override { ShowMessageBox(nullptr, text, TBoxIcon::Error); }
+    void ShowProgressPage() override {}
+    void SetProtected(bool) override {}
+    void EnableExit() override {}
+    void ShowLargeFontPage() override {}
+    void CloseWindow() override {}
+    void* OwnerWindow() override { return nullptr; }
+
+private:
+    std::size_t FLines = 0;
+};
+
+// The folder of /DIR, checked and created as the path page does it; empty with the reason when refused.
+std::wstring PrepareTarget(const std::wstring& entry, std::wstring& refusal) {
+    const TPathCheck check = CheckTargetPath(entry);
+    if (check.Verdict == TPathVerdict::Empty) {
+        refusal = L"Не выбран путь для установки программы!";
+        return {};
+    }
+    if (check.Verdict == TPathVerdict::Root) {
+        refusal = L"Программу нелзя устанавливать в корневой каталог!";
+        return {};
+    }
+    ::CreateDirectoryW(check.Path.c_str(), nullptr);
+    ::CreateDirectoryW((check.Path + std::wstring(SettingsDir)).c_str(), nullptr);
+    return check.Path;
+}
+
+// /? from a console: the text goes there too, for scripts that capture it.
+void WriteHelpToConsole(const std::wstring& text) {
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (output && output != INVALID_HANDLE_VALUE &&
+        !::WriteConsoleW(output, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        // Redirected to a file or pipe: UTF-8 bytes.
+        const std::string bytes = WideToUtf8(text);
+        ::WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    ::FreeConsole();
+}
+
+int RunVerySilent(const TCommandLine& line, TRunLog& log, TInstallOptions options) {
+    TWindowlessHost windowless;
+    TLoggingHost host(windowless, log, true, line.SuppressMsgBoxes);
+    log.Write(L"Установка: носитель \"" + options.SourceFolder + L"\", папка \"" + options.TargetText +
+              L"\"");
+    try {
+        return RunInstallation(host, options) == TRunEnd::Completed ? ecInstalled : ecRunFailed;
+    } catch (const TError& error) {
+        log.Write(std::wstring(RunLogTag::Error) + error.Message());
+        if (!line.SuppressMsgBoxes)
+            ShowErrorReport(error.Message());
+        return ecRunFailed;
+    }
+}
+
+int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
     // Single-threaded COM before any window: the folder browser and the shell links need it.
     TOleInit ole;
 
@@ -34,23 +108,109 @@ int RunWizard() {
     ::InitCommonControlsEx(&controls);
     Application().SetTitle(L"Установка комплекса \"Тессаро-Холтер\"");
 
-    int exitCode = 0;
+    int exitCode = ecNotInstalled;
     {
         TFMain main;
         FMain = &main;
+        main.SetRunContext(line, log, logPath);
         main.Create();
         Application().SetMainWindow(main.Handle());
         TFWaitRun wait;
         FWaitRun = &wait;
         wait.Create();
-        main.Show();
-        exitCode = Application().Run();
+
+        if (line.Dir)
+            ::SetWindowTextW(main.ePath, line.Dir->c_str());
+        if (line.NoDriver)
+            ::SendMessageW(main.CbDriverInstal, BM_SETCHECK, BST_UNCHECKED, 0);
+        if (line.WindowsXP)
+            ::SendMessageW(main.CBWindows, CB_SETCURSEL, 1, 0);
+
+        if (line.Mode == TUiMode::VerySilent) {
+            exitCode = RunVerySilent(line, log, main.RunOptions());
+        } else {
+            if (line.Mode == TUiMode::Silent)
+                GuardHandler([&] { main.StartSilentRun(); });
+            else
+                main.Show();
+            if (::IsWindow(main.Handle()))
+                Application().Run();
+            exitCode = main.ExitCode();
+        }
         Application().SetMainWindow(nullptr);
         FWaitRun = nullptr;
+        FMain = nullptr;
     }
     MyScreen.reset();
     return exitCode;
 }
+
+// Where the log goes and the log itself; a log that cannot be created is reported and the run goes on
+// without one, since the installation matters more than its record.
+struct TLogSetup {
+    std::unique_ptr<TRunLogFile> File;
+    std::unique_ptr<TRunLog> Log;
+    std::wstring Path;
+};
+
+TLogSetup OpenRunLog(const TCommandLine& line, bool showErrors) {
+    TLogSetup setup;
+    setup.Path = line.Log ? *line.Log : DefaultRunLogPath(LocalNow());
+    try {
+        setup.File = std::make_unique<TRunLogFile>(setup.Path);
+    } catch (const TError& error) {
+        if (showErrors)
+            ShowMessageBox(nullptr, error.Message(), TBoxIcon::Warning);
+        setup.Path.clear();
+    }
+    TRunLogFile* file = setup.File.get();
+    setup.Log = std::make_unique<TRunLog>(LocalNow, [file](std::string_view bytes) {
+        if (file)
+            file->Write(bytes);
+    });
+    return setup;
+}
+
+int RunSetup() {
+    const std::wstring commandLine = ::GetCommandLineW();
+    const TCommandLine line = ParseCommandLine(SkipProgramName(commandLine));
+    const bool quiet = line.Mode != TUiMode::Interactive || line.SuppressMsgBoxes;
+    TLogSetup log = OpenRunLog(line, !quiet);
+    log.Log->Write(L"Командная строка: " + commandLine);
+
+    int exitCode = ecInstalled;
+    if (!line.Error.empty()) {
+        log.Log->Write(std::wstring(RunLogTag::Error) + line.Error);
+        if (line.Mode == TUiMode::Interactive && !line.SuppressMsgBoxes)
+            ShowMessageBox(nullptr, line.Error + L"\r\n\r\n" + CommandLineHelp(), TBoxIcon::Error);
+        exitCode = ecBadCommandLine;
+    } else if (line.Help) {
+        WriteHelpToConsole(CommandLineHelp());
+        ShowMessageBox(nullptr, CommandLineHelp(), TBoxIcon::Information);
+        exitCode = ecInstalled;
+    } else {
+        TCommandLine checked = line;
+        if (line.Dir) {
+            std::wstring refusal;
+            checked.Dir = PrepareTarget(*line.Dir, refusal);
+            if (!refusal.empty()) {
+                log.Log->Write(std::wstring(RunLogTag::Error) + refusal);
+                if (!quiet)
+                    ShowMessageBox(nullptr, refusal, TBoxIcon::Error);
+                exitCode = ecBadCommandLine;
+            }
+        } else if (line.Mode != TUiMode::Interactive) {
+            // No /DIR: the folder the path page offers.
+            std::wstring unused;
+            checked.Dir = PrepareTarget(L"C:\\" + GetResText(IDS_APP_NAME), unused);
+        }
+        if (exitCode == ecInstalled)
+            exitCode = RunWizard(checked, *log.Log, log.Path);
+    }
+    log.Log->Write(L"Код завершения: " + std::to_wstring(exitCode));
+    return exitCode;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -59,9 +219,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CreateMyLog();
     GuardHandler([] { InitCommonVars(); });
     GuardHandler([] { LoadVocabulary(); });
-    int exitCode = 1;
-    if (!GuardHandler([&] { exitCode = RunWizard(); }))
-        exitCode = 1;
+    int exitCode = ecRunFailed;
+    if (!GuardHandler([&] { exitCode = RunSetup(); }))
+        exitCode = ecRunFailed;
     ReleaseVocabulary();
     ReleaseCommonVars();
     FreeMyLog();

@@ -291,6 +291,12 @@ void TFMain::CreatePages() {
     SetFont(LogList, FTahomaFont.Get());
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, 18);
     BtnExit = CreateSkinButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
+    // Where the run's record went, shown once the run has ended.
+    LblRunLog = CreateChild(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
+                            {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
+                            tsProgressInstall.Handle(), idLblRunLog);
+    SetFont(LblRunLog, FTahomaFont.Get());
+    ::ShowWindow(LblRunLog, SW_HIDE);
 
     // Cancelled.
     MemoCancel = CreateMemo(tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines,
@@ -445,11 +451,16 @@ void TFMain::BtnInputComponentsBackClick() {
     Apply(NextStep(FPage, TWizardEvent::Back, FCanClose));
 }
 
-void TFMain::BtnInsatallClick() {
-    Fcopyfrom = ExecutableFolder();
+void TFMain::SetRunContext(const TCommandLine& line, TRunLog& log, std::wstring logPath) {
+    FCommandLine = line;
+    FRunLog = &log;
+    FRunLogPath = std::move(logPath);
+}
+
+TInstallOptions TFMain::RunOptions() const {
     TInstallOptions options;
     options.TargetText = WindowText(ePath);
-    options.SourceFolder = Fcopyfrom;
+    options.SourceFolder = ExecutableFolder();
     options.WindowsIndex = static_cast<int>(::SendMessageW(CBWindows, CB_GETCURSEL, 0, 0));
     if (options.WindowsIndex < 0)
         options.WindowsIndex = 0;
@@ -458,7 +469,53 @@ void TFMain::BtnInsatallClick() {
     options.ProductName = GetResText(IDS_PRODUCT_NAME);
     options.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
     options.ShellExe = GetResText(IDS_SHELL_EXE);
-    RunInstallation(*this, options);
+    return options;
+}
+
+void TFMain::BtnInsatallClick() {
+    const TInstallOptions options = RunOptions();
+    Fcopyfrom = options.SourceFolder;
+    FExitCode = ecRunFailed;
+    TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
+    TRunLog& log = FRunLog ? *FRunLog : fallback;
+    log.Write(L"Установка: носитель \"" + options.SourceFolder + L"\", папка \"" + options.TargetText +
+              L"\"");
+    const bool unattended = FCommandLine.AnswersQuestions();
+    const bool silent = FCommandLine.Mode != TUiMode::Interactive;
+    TLoggingHost host(*this, log, unattended, FCommandLine.SuppressMsgBoxes);
+    TRunEnd end = TRunEnd::Stopped;
+    try {
+        end = RunInstallation(host, options);
+    } catch (const TError& error) {
+        log.Write(std::wstring(RunLogTag::Error) + error.Message());
+        ShowRunLogPath();
+        if (FCommandLine.SuppressMsgBoxes || silent) {
+            if (!FCommandLine.SuppressMsgBoxes)
+                ShowErrorReport(error.Message());
+            if (silent)
+                Close();
+            return;
+        }
+        throw;
+    }
+    if (end == TRunEnd::Completed)
+        FExitCode = ecInstalled;
+    ShowRunLogPath();
+    // An unattended window has no one to leave it: it closes whatever the run's end.
+    if (silent && ::IsWindow(Handle()))
+        Close();
+}
+
+void TFMain::StartSilentRun() {
+    Show();
+    BtnInsatallClick();
+}
+
+void TFMain::ShowRunLogPath() {
+    if (FRunLogPath.empty() || !LblRunLog || !::IsWindow(LblRunLog))
+        return;
+    ::SetWindowTextW(LblRunLog, (L"Журнал установки: " + FRunLogPath).c_str());
+    ::ShowWindow(LblRunLog, SW_SHOW);
 }
 
 void TFMain::AddLine(const std::wstring& text) {

@@ -6,11 +6,14 @@
 #include <map>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/Controls.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
 #include "common/HandlesWin.h"
 #include "install/InstallHost.h"
+#include "install/InstallRun.h"
+#include "install/RunLog.h"
 #include "win/Window.h"
 
 // Control identifiers; none of them collides with IDOK and IDCANCEL, which the keyboard sends.
@@ -33,6 +36,7 @@ enum TControlId : int {
     idBtnChangeFont,
     idBtnExitOnChangefont,
     idMemo,
+    idLblRunLog,
 };
 
 // The main window is the installation run's host: the run writes into LogList and asks through it.
@@ -83,6 +87,15 @@ public:
          BtnCancel4 = nullptr, BtnInputComponentsBack = nullptr, BtnInsatall = nullptr;
     HWND CbDriverInstal = nullptr, CBWindows = nullptr, LogList = nullptr;
     HWND BtnExit = nullptr, BtnExitCancel = nullptr, BtnChangeFont = nullptr, BtnExitOnChangefont = nullptr;
+    HWND LblRunLog = nullptr;
+
+    // How this start was asked to install, and where the run's record goes; set before Create.
+    void SetRunContext(const TCommandLine& line, TRunLog& log, std::wstring logPath);
+    // /SILENT: the progress page only, the run at once, the window closed at the end.
+    void StartSilentRun();
+    // The run's options from the pages (and the command line).
+    TInstallOptions RunOptions() const;
+    int ExitCode() const noexcept { return FExitCode; }
 
     // The run's host.
     void AddLine(const std::wstring& text) override;
@@ -102,6 +115,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void ShowRunLogPath();
     void CreateFonts();
     void CreateControls();
     void CreatePages();
@@ -128,6 +142,11 @@ private:
     std::map<HWND, COLORREF> FTextColours;
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
+
+    TCommandLine FCommandLine;
+    TRunLog* FRunLog = nullptr;
+    std::wstring FRunLogPath;
+    int FExitCode = ecNotInstalled;
 };
 
 // String resource `Id` of the program, at most 254 characters.

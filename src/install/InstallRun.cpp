@@ -15,6 +15,7 @@
 #include "install/Fonts.h"
 #include "install/ReleasePackage.h"
 #include "install/RunFiles.h"
+#include "install/RunLogFile.h"
 #include "support/Shortcut.h"
 
 namespace {
@@ -46,12 +47,6 @@ std::wstring AbsoluteTarget(const std::wstring& trimmed) {
     return full;
 }
 
-TLocalTime Now() {
-    SYSTEMTIME st{};
-    ::GetLocalTime(&st);
-    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
-}
-
 bool ProcessIsElevated() {
     HANDLE raw = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
@@ -77,7 +72,7 @@ void WriteLastNum(const std::wstring& target, IProgress& progress) {
     const std::wstring fileName = settings + L"lastnum.dta";
     if (!FolderExists(settings) || FileExists(fileName))
         return;
-    const auto bytes = LastNumContent(DaysSince1899(Now()));
+    const auto bytes = LastNumContent(DaysSince1899(LocalNow()));
     TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;

@@ -7,7 +7,6 @@
 
 #include "common/LocalTime.h"
 
-
 // Days since 30 December 1899 00:00, the fraction being the time of day (the suite's date format).
 double DaysSince1899(const TLocalTime& time);
 

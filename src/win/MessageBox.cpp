@@ -11,6 +11,8 @@ UINT IconFlags(TBoxIcon icon) {
         return MB_ICONWARNING;
     case TBoxIcon::Question:
         return MB_ICONQUESTION;
+    case TBoxIcon::Information:
+        return MB_ICONINFORMATION;
     }
     return 0;
 }
@@ -24,6 +26,8 @@ const wchar_t* Caption(TBoxIcon icon) {
         return L"Предупреждение";
     case TBoxIcon::Question:
         return L"Подтверждение";
+    case TBoxIcon::Information:
+        return L"Сведения";
     }
     return L"";
 }

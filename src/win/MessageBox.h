@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 
-enum class TBoxIcon { Error, Warning, Question };
+enum class TBoxIcon { Error, Warning, Question, Information };
 
 // OK only.
 void ShowMessageBox(HWND owner, const std::wstring& text, TBoxIcon icon);
