@@ -93,7 +93,8 @@ def main():
     report("string table", f"differs at {wrong}" if wrong else None)
 
     manifest = found.get((pefile.RESOURCE_TYPE["RT_MANIFEST"], 1), b"").decode("utf-8", "replace")
-    needed = ["PerMonitor", "Microsoft.Windows.Common-Controls", 'version="6.0.0.0"', "requestedExecutionLevel"]
+    needed = ["PerMonitor", "Microsoft.Windows.Common-Controls", 'version="6.0.0.0"',
+              'requestedExecutionLevel level="highestAvailable"']
     absent = [n for n in needed if n not in manifest]
     report("manifest", f"lacks {absent}" if absent else None)
 
