@@ -1,0 +1,315 @@
+// The file and process operations of the installation run.
+#include "install/FileUtils.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "common/FileIO.h"
+#include "common/HandlesWin.h"
+#include "install/CopyFileApi.h"
+
+TCopyFileApi& CopyFileApi() noexcept {
+    static TCopyFileApi api;
+    return api;
+}
+
+namespace {
+
+constexpr DWORD CopyBufferSize = 1048576;
+// The longest command line that CreateProcessW accepts.
+constexpr std::size_t MaxCommandLine = 32767;
+// A copy is written under this name beside its destination and takes the destination's place only when
+// complete. The process id keeps two installers apart; what a killed run left behind carries another id.
+constexpr wchar_t TempMarker[] = L".~tessaro-";
+constexpr wchar_t TempExtension[] = L".tmp";
+
+bool DirectoryExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+bool IsDots(const wchar_t* name) {
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+// The folder with its parents; a drive or share root is taken as there.
+void ForceDirectories(std::wstring path) {
+    while (path.size() > 1 && IsSeparator(path.back()))
+        path.pop_back();
+    if (path.empty() || DirectoryExists(path))
+        return;
+    const std::wstring parent = ExtractFilePath(path);
+    if (!parent.empty() && parent.size() < path.size() && parent.back() != L':')
+        ForceDirectories(parent);
+    ::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+[[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& fileName, DWORD code) {
+    ::SetLastError(code);
+    ThrowLastError(std::wstring(what) + L" \"" + fileName + L"\"");
+}
+
+// A file of our own that goes away with the scope unless it was handed on.
+class TTempFile {
+public:
+    explicit TTempFile(std::wstring path) : FPath(std::move(path)) {}
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+    ~TTempFile() {
+        if (!FHandedOn)
+            ::DeleteFileW(FPath.c_str());
+    }
+    const std::wstring& Path() const { return FPath; }
+    void HandedOn() { FHandedOn = true; }
+
+private:
+    std::wstring FPath;
+    bool FHandedOn = false;
+};
+
+// Removes the temporary copies that runs killed half-way left beside Dest (any process id).
+void RemoveStaleCopies(const std::wstring& Dest) {
+    const std::wstring folder = ExtractFilePath(Dest);
+    const std::wstring prefix = Dest.substr(folder.size()) + TempMarker;
+    WIN32_FIND_DATAW found;
+    TUniqueFind search(::FindFirstFileW((Dest + TempMarker + L"*" + TempExtension).c_str(), &found));
+    if (!search)
+        return;
+    const std::size_t extension = std::wcslen(TempExtension);
+    do {
+        // The pattern also meets short names; only our own long names are touched.
+        const std::wstring name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || name.size() <= prefix.size() + extension ||
+            ::CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                   static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL)
+            continue;
+        const std::wstring id = name.substr(prefix.size(), name.size() - prefix.size() - extension);
+        if (std::all_of(id.begin(), id.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+            ::DeleteFileW((folder + name).c_str());
+    } while (::FindNextFileW(search.Get(), &found));
+}
+
+// Windows refuses to replace a read-only file, or one that someone holds open without letting it be
+// deleted (a database the server has open); Wine replaces both all the same. Asking first gives the same
+// answer on both, and before a long copy is spent on it.
+void CheckReplaceable(const std::wstring& Dest) {
+    const DWORD attributes = ::GetFileAttributesW(Dest.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        ThrowFileError(L"Не удалось создать файл", Dest, ERROR_ACCESS_DENIED);
+    TUniqueFile probe(::CreateFileW(Dest.c_str(), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!probe)
+        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
+}
+
+// The source's last-write time at the two-second grain of a DOS time stamp, as the suite's own copies
+// carry it; nothing happens when the time cannot be read or converted.
+void CarryWriteTime(HANDLE Source, HANDLE Dest) {
+    FILETIME written, local, rounded, universal;
+    WORD dosDate = 0, dosTime = 0;
+    if (::GetFileTime(Source, nullptr, nullptr, &written) && ::FileTimeToLocalFileTime(&written, &local) &&
+        ::FileTimeToDosDateTime(&local, &dosDate, &dosTime) &&
+        ::DosDateTimeToFileTime(dosDate, dosTime, &rounded) &&
+        ::LocalFileTimeToFileTime(&rounded, &universal))
+        ::SetFileTime(Dest, nullptr, nullptr, &universal);
+}
+
+bool CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(Source, &size))
+        return false;
+    const TCopyFileApi& api = CopyFileApi();
+    std::vector<char> buffer(CopyBufferSize);
+    for (LONGLONG left = size.QuadPart; left > 0;) {
+        const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, CopyBufferSize));
+        DWORD got = 0;
+        // A source that ends early is as much a failure as one that cannot be read.
+        if (!api.Read(Source, buffer.data(), wanted, &got, nullptr) || got == 0)
+            return false;
+        DWORD put = 0;
+        if (!api.Write(Dest, buffer.data(), got, &put, nullptr) || put != got)
+            return false;
+        left -= got;
+        if (Progress)
+            Progress();
+    }
+    return true;
+}
+
+std::vector<wchar_t> WritableLine(const std::wstring& line) {
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    return buffer;
+}
+
+// Starts a program with its own console, as the suite's scripts expect; false when the system refuses.
+bool StartProcess(const std::wstring& CommandLine, const wchar_t* Folder, std::uint16_t ShowCmd,
+                  TUniqueHandle& Process) {
+    if (CommandLine.size() > MaxCommandLine)
+        return false;
+    std::vector<wchar_t> line = WritableLine(CommandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = ShowCmd;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                          CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, Folder, &startup, &info))
+        return false;
+    TUniqueHandle thread(info.hThread);
+    Process.Reset(info.hProcess);
+    return true;
+}
+
+std::int32_t ExitCodeOf(HANDLE process) {
+    DWORD code = static_cast<DWORD>(-1);
+    if (!::GetExitCodeProcess(process, &code))
+        code = static_cast<DWORD>(-1);
+    return static_cast<std::int32_t>(code);
+}
+
+} // namespace
+
+void EnsureDir(const std::wstring& Path) {
+    if (!DirectoryExists(Path))
+        ::CreateDirectoryW(Path.c_str(), nullptr);
+}
+
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress) {
+    TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source)
+        ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
+
+    CheckReplaceable(Dest);
+    RemoveStaleCopies(Dest);
+    TTempFile temp(Dest + TempMarker + std::to_wstring(::GetCurrentProcessId()) + TempExtension);
+    TUniqueFile dest(::CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!dest)
+        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
+
+    if (!CopyContent(source.Get(), dest.Get(), Progress))
+        return false;
+    CarryWriteTime(source.Get(), dest.Get());
+    if (!::FlushFileBuffers(dest.Get()))
+        return false;
+    dest.Reset();
+    source.Reset();
+
+    CheckReplaceable(Dest);
+    if (!::MoveFileExW(temp.Path().c_str(), Dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
+    temp.HandedOn();
+    return true;
+}
+
+void CopyDirTree(const std::wstring& Source, const std::wstring& Dest) {
+    if (!DirectoryExists(Dest))
+        ForceDirectories(Dest);
+    const std::wstring pattern = Source + L"\\*.*";
+    WIN32_FIND_DATAW found;
+    {
+        TUniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
+        if (search) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(found.cFileName))
+                    ::CopyFileW((Source + L"\\" + found.cFileName).c_str(),
+                                (Dest + L"\\" + found.cFileName).c_str(), FALSE);
+            } while (::FindNextFileW(search.Get(), &found));
+        }
+    }
+    TUniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
+    if (!search)
+        return;
+    do {
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
+            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName);
+    } while (::FindNextFileW(search.Get(), &found));
+}
+
+void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) {
+    WIN32_FIND_DATAW found;
+    TUniqueFind search(::FindFirstFileW((Folder + L"*").c_str(), &found));
+    if (!search)
+        return;
+    do {
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName) &&
+            std::wcscmp(found.cFileName, L"WithOutAnswer") != 0)
+            List.push_back(Folder + found.cFileName);
+    } while (::FindNextFileW(search.Get(), &found));
+}
+
+bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner) {
+    auto withoutBackslash = [](std::wstring path) {
+        if (!path.empty() && path.back() == L'\\')
+            path.pop_back();
+        return path;
+    };
+    // Both are lists that end in an empty item: the string's own terminator gives the second NUL.
+    std::wstring from = withoutBackslash(Source) + L'\0';
+    std::wstring to = withoutBackslash(Dest) + L'\0';
+    SHFILEOPSTRUCTW operation{};
+    operation.hwnd = Owner;
+    operation.wFunc = FO_COPY;
+    operation.pFrom = from.c_str();
+    operation.pTo = to.c_str();
+    operation.fFlags = FOF_FILESONLY;
+    return ::SHFileOperationW(&operation) == 0;
+}
+
+std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd) {
+    // Quoted, so that a path with blanks cannot start a program named by its first words.
+    const std::wstring commandLine = L"\"" + FileName + L"\" " + Params;
+    std::wstring folder = ExtractFilePath(FileName);
+    const bool driveRoot = folder.size() == 3 && folder[1] == L':';
+    if (folder.size() > 1 && IsSeparator(folder.back()) && !driveRoot)
+        folder.pop_back();
+    TUniqueHandle process;
+    if (!StartProcess(commandLine, folder.empty() ? nullptr : folder.c_str(), ShowCmd, process))
+        throw TError(L"не смог создать процесс: " + FileName);
+    while (::WaitForSingleObject(process.Get(), 100) == WAIT_TIMEOUT) {
+    }
+    return ExitCodeOf(process.Get());
+}
+
+std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait) {
+    TUniqueHandle process;
+    if (!StartProcess(CommandLine, nullptr, ShowCmd, process))
+        return -1;
+    if (!Wait)
+        return 0;
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    return ExitCodeOf(process.Get());
+}
+
+void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly) {
+    const DWORD attributes = ::GetFileAttributesW(FileName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    DWORD changed =
+        ReadOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    // "Normal" is valid only alone.
+    changed &= ~DWORD{FILE_ATTRIBUTE_NORMAL};
+    ::SetFileAttributesW(FileName.c_str(), changed ? changed : FILE_ATTRIBUTE_NORMAL);
+}
+
+bool IsSmallFonts() {
+    TWindowDC screen(nullptr);
+    return ::GetDeviceCaps(screen.Get(), LOGPIXELSX) < 100;
+}

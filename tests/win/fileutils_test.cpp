@@ -1,0 +1,327 @@
+// The file and process operations against the real file system and real processes under Wine.
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "WinScratch.h"
+#include "common/Error.h"
+#include "common/TextCodec.h"
+#include "install/FileUtils.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+constexpr std::size_t MiB = 1048576;
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TError& error) {
+        return WideToUtf8(error.Message());
+    }
+    return "<no error>";
+}
+
+// ---- CopyFileStream ----
+
+TEST(CopyFileStream, EmptySourceGivesEmptyDestination) {
+    TScratchDir dir;
+    PutFile(dir / L"пусто.dat", "");
+    EXPECT_TRUE(CopyFileStream(dir / L"пусто.dat", dir / L"копия пусто.dat"));
+    EXPECT_TRUE(FileExists(dir / L"копия пусто.dat"));
+    EXPECT_EQ(FileBytes(dir / L"копия пусто.dat"), "");
+}
+
+TEST(CopyFileStream, RaisesNamingTheFileThatCannotBeOpenedOrCreated) {
+    TScratchDir dir;
+    const std::wstring missing = dir / L"нет такого.dat";
+    EXPECT_THAT(ErrorOf([&] { CopyFileStream(missing, dir / L"копия.dat"); }),
+                HasSubstr(WideToUtf8(missing)));
+    EXPECT_FALSE(FileExists(dir / L"копия.dat"));
+
+    PutFile(dir / L"есть.dat", "abc");
+    const std::wstring nowhere = dir / L"Нет папки\\копия.dat";
+    EXPECT_THAT(ErrorOf([&] { CopyFileStream(dir / L"есть.dat", nowhere); }), HasSubstr(WideToUtf8(nowhere)));
+    EXPECT_THAT(FilesContaining(dir.Folder(), L"~tessaro"), IsEmpty());
+}
+
+TEST(CopyFileStream, CarriesTheWriteTimeAtTwoSecondGrain) {
+    TScratchDir dir;
+    PutFile(dir / L"источник.dat", "x");
+    SetWriteTime(dir / L"источник.dat", LocalTimeToFileTime(2023, 5, 10, 10, 0, 7));
+    ASSERT_TRUE(CopyFileStream(dir / L"источник.dat", dir / L"копия.dat"));
+    const SYSTEMTIME arrived = LocalWriteTime(dir / L"копия.dat");
+    EXPECT_EQ(arrived.wYear, 2023);
+    EXPECT_EQ(arrived.wDay, 10);
+    EXPECT_EQ(arrived.wHour, 10);
+    EXPECT_EQ(arrived.wMinute, 0);
+    EXPECT_EQ(arrived.wSecond, 6);
+    EXPECT_EQ(arrived.wMilliseconds, 0);
+}
+
+class AtomicCopy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PutFile(FSource, Pattern(FSourceSize, 1));
+        SetWriteTime(FSource, LocalTimeToFileTime(2024, 2, 29, 23, 59, 58));
+        PutFile(FDest, FOldBytes);
+        SetWriteTime(FDest, FOldTime);
+    }
+    void ExpectDestinationAsBefore() {
+        EXPECT_TRUE(FileBytes(FDest) == FOldBytes);
+        EXPECT_TRUE(SameTime(WriteTime(FDest), FOldTime));
+        EXPECT_THAT(FilesContaining(FDir.Folder(), L"~tessaro"), IsEmpty());
+    }
+
+    TScratchDir FDir;
+    const std::size_t FSourceSize = 2 * MiB + 12345;
+    const std::wstring FSource = FDir / L"Новая база.FDB";
+    const std::wstring FDest = FDir / L"T12.FDB";
+    const std::string FOldBytes = "данные пациентов, которые нельзя потерять";
+    const FILETIME FOldTime = LocalTimeToFileTime(2001, 2, 3, 4, 5, 6);
+};
+
+TEST_F(AtomicCopy, ReplacesTheDestinationWithSourceBytesAndTimeReportingEveryChunk) {
+    int chunks = 0;
+    ASSERT_TRUE(CopyFileStream(FSource, FDest, [&] { ++chunks; }));
+    EXPECT_EQ(chunks, 3);
+    EXPECT_TRUE(FileBytes(FDest) == Pattern(FSourceSize, 1));
+    EXPECT_TRUE(SameTime(WriteTime(FDest), WriteTime(FSource)));
+    EXPECT_THAT(FilesContaining(FDir.Folder(), L"~tessaro"), IsEmpty());
+}
+
+TEST_F(AtomicCopy, ReadOrWriteFailureHalfWayLeavesTheDestinationAsItWas) {
+    {
+        TFailingCopyIo failing(TFailingCopyIo::Reads, 1);
+        EXPECT_FALSE(CopyFileStream(FSource, FDest));
+    }
+    ExpectDestinationAsBefore();
+    {
+        TFailingCopyIo failing(TFailingCopyIo::Writes, 2);
+        EXPECT_FALSE(CopyFileStream(FSource, FDest));
+    }
+    ExpectDestinationAsBefore();
+}
+
+TEST_F(AtomicCopy, DestinationThatCannotBeReplacedRaisesNamingItAndStays) {
+    {
+        TUniqueFile held(::CreateFileW(FDest.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.Valid());
+        EXPECT_THAT(ErrorOf([&] { CopyFileStream(FSource, FDest); }), HasSubstr(WideToUtf8(FDest)));
+    }
+    ExpectDestinationAsBefore();
+
+    ASSERT_TRUE(::SetFileAttributesW(FDest.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_THAT(ErrorOf([&] { CopyFileStream(FSource, FDest); }), HasSubstr(WideToUtf8(FDest)));
+    ::SetFileAttributesW(FDest.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ExpectDestinationAsBefore();
+}
+
+TEST_F(AtomicCopy, RemovesWhatAKilledCopyLeftBehind) {
+    PutFile(FDest + L".~tessaro-4242.tmp", "half a database");
+    PutFile(FDest + L".~tessaro-notanid.tmp", "someone else's");
+    PutFile(FDir / L"T13.FDB.~tessaro-4242.tmp", "another destination's");
+    ASSERT_TRUE(CopyFileStream(FSource, FDest));
+    EXPECT_THAT(FilesContaining(FDir.Folder(), L"~tessaro"),
+                UnorderedElementsAre(L"T12.FDB.~tessaro-notanid.tmp", L"T13.FDB.~tessaro-4242.tmp"));
+}
+
+// ---- Folders ----
+
+TEST(EnsureDir, CreatesOneLevelAndIsSilentWhenItCannot) {
+    TScratchDir dir;
+    EnsureDir(dir / L"Settings");
+    EXPECT_TRUE(FolderExists(dir / L"Settings"));
+    PutFile(dir / L"Settings\\holter.ini", "kept");
+    EnsureDir(dir / L"Settings");
+    EXPECT_EQ(FileBytes(dir / L"Settings\\holter.ini"), "kept");
+    EnsureDir(dir / L"нет\\udf");
+    EXPECT_FALSE(FolderExists(dir / L"нет"));
+}
+
+TEST(CopyDirTree, CopiesHiddenFilesButNoHiddenFoldersIntoANewChain) {
+    TScratchDir dir;
+    const std::wstring source = dir / L"Пакет 1";
+    ::CreateDirectoryW(source.c_str(), nullptr);
+    PutFile(source + L"\\Install.cmd", "run");
+    PutFile(source + L"\\скрытый.txt", "hidden");
+    ::SetFileAttributesW((source + L"\\скрытый.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::CreateDirectoryW((source + L"\\Вложенная папка").c_str(), nullptr);
+    PutFile(source + L"\\Вложенная папка\\data.bin", "nested");
+    ::CreateDirectoryW((source + L"\\Скрытая").c_str(), nullptr);
+    PutFile(source + L"\\Скрытая\\secret.bin", "secret");
+    ::SetFileAttributesW((source + L"\\Скрытая").c_str(), FILE_ATTRIBUTE_HIDDEN);
+
+    const std::wstring dest = dir / L"Цель\\ещё уровень\\backup";
+    CopyDirTree(source, dest);
+    EXPECT_EQ(FileBytes(dest + L"\\Install.cmd"), "run");
+    EXPECT_EQ(FileBytes(dest + L"\\скрытый.txt"), "hidden");
+    EXPECT_EQ(FileBytes(dest + L"\\Вложенная папка\\data.bin"), "nested");
+    EXPECT_FALSE(FolderExists(dest + L"\\Скрытая"));
+}
+
+TEST(CopyDirTree, ReplacesSameNamesAndKeepsFilesOnlyInTheDestination) {
+    TScratchDir dir;
+    const std::wstring source = dir / L"src";
+    const std::wstring dest = dir / L"dst";
+    ::CreateDirectoryW(source.c_str(), nullptr);
+    ::CreateDirectoryW(dest.c_str(), nullptr);
+    PutFile(source + L"\\общий.cfg", "new");
+    PutFile(dest + L"\\общий.cfg", "old");
+    PutFile(dest + L"\\только здесь.cfg", "mine");
+    CopyDirTree(source, dest);
+    EXPECT_EQ(FileBytes(dest + L"\\общий.cfg"), "new");
+    EXPECT_EQ(FileBytes(dest + L"\\только здесь.cfg"), "mine");
+
+    CopyDirTree(dir / L"нет источника", dir / L"пустая цель");
+    EXPECT_TRUE(FolderExists(dir / L"пустая цель"));
+}
+
+TEST(GetSubDirList, LeavesOutWithOutAnswerOnlyInItsExactSpelling) {
+    TScratchDir dir;
+    for (const wchar_t* name :
+         {L"A", L"A\\WithOutAnswer", L"A\\Пакет 230101", L"A\\Скрытый", L"B", L"B\\withoutanswer"})
+        ::CreateDirectoryW((dir / name).c_str(), nullptr);
+    ::SetFileAttributesW((dir / L"A\\Скрытый").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    PutFile(dir / L"A\\file.txt", "");
+
+    std::vector<std::wstring> list{L"already there"};
+    GetSubDirList(dir / L"A\\", list);
+    EXPECT_THAT(list, ElementsAre(L"already there", dir / L"A\\Пакет 230101"));
+    list.clear();
+    GetSubDirList(dir / L"B\\", list);
+    EXPECT_THAT(list, ElementsAre(dir / L"B\\withoutanswer"));
+}
+
+TEST(ShellCopyDir, CopiesAFolderGivenWithTrailingBackslashes) {
+    TScratchDir dir;
+    ::CreateDirectoryW((dir / L"FTDIDriverInstall").c_str(), nullptr);
+    PutFile(dir / L"FTDIDriverInstall\\FTDIDriverInstall.exe", "exe");
+    ::CreateDirectoryW((dir / L"Цель").c_str(), nullptr);
+
+    EXPECT_TRUE(ShellCopyDir(dir / L"FTDIDriverInstall\\", dir / L"Цель\\FTDIDriverInstall\\", nullptr));
+    EXPECT_EQ(FileBytes(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.exe"), "exe");
+}
+
+TEST(SetReadOnlyAttr, ChangesOnlyTheReadOnlyBit) {
+    TScratchDir dir;
+    const std::wstring file = dir / L"ReleaseInfo";
+    PutFile(file, "<ROOT/>");
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    SetReadOnlyAttr(file, false);
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              DWORD{FILE_ATTRIBUTE_HIDDEN});
+    PutFile(file, "<ROOT><Version/></ROOT>");
+    SetReadOnlyAttr(file, true);
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY});
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetReadOnlyAttr(file, true);
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    SetReadOnlyAttr(file, false);
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+TEST(IsSmallFonts, TrueAtNinetySixDotsPerInch) {
+    TWindowDC screen(nullptr);
+    if (::GetDeviceCaps(screen.Get(), LOGPIXELSX) != 96)
+        GTEST_SKIP() << "the screen does not run at 96 dots per inch";
+    EXPECT_TRUE(IsSmallFonts());
+}
+
+// ---- Processes ----
+
+// What the probe program saw: its own path, its command line, its current folder.
+struct TProbeRecord {
+    std::wstring Program, CommandLine, Folder;
+};
+
+class Processes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::SetEnvironmentVariableW(L"TESSARO_PROBE_OUT", FRecord.c_str());
+        ::CreateDirectoryW((FDir / L"My Dir").c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileW(ProbeExe().c_str(), FProgram.c_str(), FALSE));
+    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"TESSARO_PROBE_OUT", nullptr); }
+    static std::wstring ProbeExe() { return ExecutableFolder() + L"cmdline_probe.exe"; }
+    TProbeRecord Record() {
+        const std::string bytes = FileBytes(FRecord);
+        std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+        TProbeRecord record;
+        std::wstring* fields[] = {&record.Program, &record.CommandLine, &record.Folder};
+        std::size_t start = 0;
+        for (std::wstring* field : fields) {
+            const std::size_t end = text.find(L'\n', start);
+            if (end == std::wstring::npos)
+                break;
+            *field = text.substr(start, end - start);
+            start = end + 1;
+        }
+        ::DeleteFileW(FRecord.c_str());
+        return record;
+    }
+
+    TScratchDir FDir;
+    const std::wstring FRecord = FDir / L"probe record.txt";
+    const std::wstring FProgram = FDir / L"My Dir\\prog.exe";
+};
+
+TEST_F(Processes, ExecAndWaitQuotesTheProgramAndStartsItInItsFolder) {
+    // Unquoted, the system would try "<dir>\My.exe" first.
+    ASSERT_TRUE(::CopyFileW(ProbeExe().c_str(), (FDir / L"My.exe").c_str(), FALSE));
+
+    EXPECT_EQ(ExecAndWait(FProgram, L"", SW_HIDE), 0);
+    TProbeRecord record = Record();
+    EXPECT_EQ(record.Program, FProgram);
+    EXPECT_EQ(record.CommandLine, L"\"" + FProgram + L"\" ");
+    EXPECT_EQ(record.Folder, FDir / L"My Dir");
+
+    EXPECT_EQ(ExecAndWait(FProgram, L"exit=7 \"второй аргумент\"", SW_HIDE), 7);
+    EXPECT_EQ(Record().CommandLine, L"\"" + FProgram + L"\" exit=7 \"второй аргумент\"");
+}
+
+TEST_F(Processes, ExecAndWaitPassesLongLinesWholeAndRefusesOnesTheSystemCannotTake) {
+    const std::wstring params = L"exit=3 " + std::wstring(5000, L'ж');
+    EXPECT_EQ(ExecAndWait(FProgram, params, SW_HIDE), 3);
+    EXPECT_EQ(Record().CommandLine, L"\"" + FProgram + L"\" " + params);
+
+    EXPECT_EQ(ErrorOf([&] { ExecAndWait(FProgram, std::wstring(32768, L'x'), SW_HIDE); }),
+              WideToUtf8(L"не смог создать процесс: " + FProgram));
+    const std::wstring missing = FDir / L"нет\\Install.exe";
+    EXPECT_EQ(ErrorOf([&] { ExecAndWait(missing, L"", SW_HIDE); }),
+              WideToUtf8(L"не смог создать процесс: " + missing));
+    EXPECT_FALSE(FileExists(FRecord));
+}
+
+TEST_F(Processes, ExecProgramTakesTheLineAsItStands) {
+    const std::wstring line = L"\"" + FProgram + L"\" exit=5";
+    EXPECT_EQ(ExecProgram(line, SW_HIDE, true), 5);
+    TProbeRecord record = Record();
+    EXPECT_EQ(record.CommandLine, line);
+    wchar_t current[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    EXPECT_EQ(record.Folder, current);
+
+    const std::wstring missing = L"\"" + FDir / L"FTDIDriverInstall\\FTDIDriverInstall.exe\"";
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(ExecProgram(missing, SW_HIDE, true), -1);
+    EXPECT_EQ(ExecProgram(missing, SW_HIDE, false), -1);
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+
+    EXPECT_EQ(ExecProgram(line + L" " + std::wstring(32767, L'x'), SW_HIDE, true), -1);
+    EXPECT_FALSE(FileExists(FRecord));
+}
+
+} // namespace
