@@ -5,7 +5,8 @@
 #       (build/win64) carries the Windows suites, the end-to-end walk, the demo run and the benchmarks under
 #       64-bit Wine (WINEARCH=win64).
 # TESSARO_WINE64=1 forces the 64-bit mode on a host that could run 32-bit programs.
-# Sets: wine_mode, wine_build (build folder of the build run under Wine), wine_toolchain, WINEARCH;
+# Sets: wine_mode, wine_build (build folder of the build run under Wine), wine_toolchain, wine_program (the
+# loader its tests run through; given to CMake each time, since a cached one may be the other mode's), WINEARCH;
 # in the 64-bit mode puts wrappers named wine and wine-stable first in PATH (Wine's own tools, wineboot and
 # the like, are scripts that start "wine-stable", which would otherwise pick the 32-bit loader).
 # Needs: root (the project root) and build (its build folder).
@@ -26,6 +27,7 @@ wine_mode_setup() {
     if [ "$wine_mode" = 32 ]; then
         wine_build=$build/win
         wine_toolchain=$root/cmake/mingw-i686.cmake
+        wine_program=$(command -v wine)
         export WINEARCH=win32
         echo "Wine mode: 32-bit ($why): the i686 build runs under 32-bit Wine"
         return 0
@@ -43,5 +45,6 @@ wine_mode_setup() {
         chmod +x "$bin/$name"
     done
     case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
+    wine_program=$bin/wine
     echo "Wine mode: 64-bit ($why): the i686 build is checked without Wine, an x86_64 build runs under 64-bit Wine"
 }
