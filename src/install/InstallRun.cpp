@@ -59,6 +59,61 @@ bool ProcessIsElevated() {
     return elevation.TokenIsElevated != 0;
 }
 
+std::uint64_t TreeSize(const std::wstring& folder, std::uint64_t* largestChild = nullptr) {
+    WIN32_FIND_DATAW found{};
+    TUniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!find)
+        return 0;
+    std::uint64_t total = 0;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            const std::uint64_t child = TreeSize(folder + L"\\" + name);
+            total += child;
+            if (largestChild && child > *largestChild)
+                *largestChild = child;
+        } else {
+            total += (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        }
+    } while (::FindNextFileW(find.Get(), &found));
+    return total;
+}
+
+bool SystemFreeBytes(const std::wstring& folder, std::uint64_t& bytes) {
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        return false;
+    bytes = available.QuadPart;
+    return true;
+}
+
+// Megabytes to one decimal place, with the comma a Russian reader expects.
+std::wstring Megabytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
+    return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10) + L" МБ";
+}
+
+// Before the first copy: a disk that fills up half-way leaves a broken installation behind.
+bool EnoughSpace(IInstallHost& host, const TInstallOptions& options, const std::wstring& target) {
+    std::uint64_t free = 0;
+    if (!(options.FreeBytes ? options.FreeBytes : SystemFreeBytes)(target, free)) {
+        host.Trace(L"Свободное место на диске папки \"" + target + L"\" не определено: " +
+                   SystemMessage(::GetLastError()));
+        return true;
+    }
+    const std::uint64_t needed = PlannedCopyBytes(options);
+    host.Trace(L"Будет скопировано до " + Megabytes(needed) + L", свободно " + Megabytes(free));
+    if (needed <= free)
+        return true;
+    const std::wstring text = std::wstring(RunText::NoSpace) + L" Нужно: " + Megabytes(needed) +
+                              L", свободно: " + Megabytes(free) + L".";
+    host.ShowError(text);
+    host.AddLine(text);
+    return false;
+}
+
 void WriteSettingsKeys(const std::wstring& target) {
     TIniFile ini(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName));
     ini.WriteInteger(L"options", L"FilterType", 0);
@@ -106,6 +161,18 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
 
 } // namespace
 
+std::uint64_t PlannedCopyBytes(const TInstallOptions& Options) {
+    const std::wstring& source = Options.SourceFolder;
+    std::uint64_t largestPackage = 0;
+    std::uint64_t total = TreeSize(source + L"DTAfb") + TreeSize(source + L"Firebird") +
+                          TreeSize(source + L"UDF") + TreeSize(source + L"fonts") +
+                          TreeSize(source + L"backup", &largestPackage) + TreeSize(source + L"Updater");
+    total += largestPackage;
+    if (Options.InstallDriver)
+        total += TreeSize(source + L"FTDIDriverInstall");
+    return total;
+}
+
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
     const std::wstring& source = Options.SourceFolder;
@@ -123,6 +190,8 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(RunText::DirCreated);
         Host.Pump();
     }
+    if (!EnoughSpace(Host, Options, target))
+        return TRunEnd::Stopped;
     // A target created just now has no settings folder yet, and the settings file goes into it.
     EnsureDir(target + std::wstring(SettingsDir));
     WriteSettingsKeys(target);

@@ -2,6 +2,7 @@
 // silent run, a test) through IInstallHost.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "install/InstallHost.h"
@@ -17,7 +18,13 @@ struct TInstallOptions {
     std::wstring ShellExe;           // string resource 4
     bool (*SmallFonts)() = nullptr;  // the large-font test; null for the screen's own
     bool (*Elevated)() = nullptr;    // whether the process may install fonts; null for the token's own answer
+    // Free bytes for the caller on the volume of Folder; false when unknown. Null for the system's answer.
+    bool (*FreeBytes)(const std::wstring& Folder, std::uint64_t& Bytes) = nullptr;
 };
+
+// What the run will copy from the medium, in bytes: an upper bound (both server sets, every package once in
+// the store and the largest once more for its script's copy, every font).
+std::uint64_t PlannedCopyBytes(const TInstallOptions& Options);
 
 enum class TRunEnd {
     Completed, // every step ran; the host was shown the large-font page or asked the final question
@@ -40,6 +47,7 @@ inline constexpr wchar_t DriverStarted[] = L"Началась установка
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
 inline constexpr wchar_t DriverNotStarted[] = L"Не удалось запустить установку драйверов устройства: ";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
+inline constexpr wchar_t NoSpace[] = L"Недостаточно места на диске для установки.";
 inline constexpr wchar_t FontsNotElevated[] =
     L"Шрифты не установлены: программа установки запущена без прав администратора";
 } // namespace RunText

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -188,6 +189,23 @@ TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
     EXPECT_FALSE(host.SawPrefix(L"line: Началась"));
     EXPECT_TRUE(
         host.Saw(L"line: Шрифты не установлены: программа установки запущена без прав администратора"));
+}
+
+TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
+    Put(medium / L"DTAfb" / L"T12.FDB", std::string(3 * 1024 * 1024, 'x'));
+    options.FreeBytes = [](const std::wstring&, std::uint64_t& bytes) {
+        bytes = 1024 * 1024;
+        return true;
+    };
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
+    ASSERT_FALSE(host.Lines.empty());
+    const std::wstring& line = host.Lines.back();
+    EXPECT_EQ(line.rfind(L"Недостаточно места на диске для установки.", 0), 0u) << line;
+    EXPECT_NE(line.find(L"Нужно: 3,0 МБ"), std::wstring::npos) << line;
+    EXPECT_NE(line.find(L"свободно: 1,0 МБ"), std::wstring::npos) << line;
+    EXPECT_TRUE(host.Saw(L"error: " + line));
+    EXPECT_FALSE(fs::exists(Target() / L"DTAfb"));
+    EXPECT_FALSE(host.SawPrefix(L"protect: "));
 }
 
 } // namespace
