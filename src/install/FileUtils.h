@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// True when Path names a folder (a link to a folder included).
+bool DirectoryExists(const std::wstring& Path);
+
 // Creates the folder Path when it does not exist (one level only); failure is silent.
 void EnsureDir(const std::wstring& Path);
 
@@ -29,8 +32,8 @@ void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 // Copies the folder Source onto Dest through the shell; true when the shell reported success.
 bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner);
 
-// Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its exit
-// code; raises TError "не смог создать процесс: " + FileName when it cannot be started.
+// Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its
+// exit code; raises TError "не смог создать процесс: " + FileName when it cannot be started.
 std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd);
 
 // Starts CommandLine as it stands; returns -1 when it cannot be started, otherwise (with Wait) the exit code.
