@@ -16,7 +16,7 @@ constexpr wchar_t Done[] = L"Завершено";
 constexpr wchar_t Failed[] = L"ОШИБКА!!!";
 // A copy lets the window handle its messages at most this often, so that a large file keeps the list
 // repainting without the pumping itself slowing the copy.
-constexpr ULONGLONG PumpInterval = 50;
+constexpr std::chrono::milliseconds PumpInterval{50};
 
 TLocalDateTime SystemLocalTime() {
     SYSTEMTIME now;
@@ -49,9 +49,9 @@ bool CopyStep(IProgress& Host, std::size_t Line, const std::wstring& Name, const
         Host.Trace(CopyStepText(Name) + L" " + SizeText(From) + L", " + std::to_wstring(took.count()) +
                    L" мс: " + outcome);
     };
-    ULONGLONG lastPump = ::GetTickCount64();
+    auto lastPump = std::chrono::steady_clock::now();
     const TCopyProgress pumpNowAndThen = [&] {
-        const ULONGLONG now = ::GetTickCount64();
+        const auto now = std::chrono::steady_clock::now();
         if (now - lastPump >= PumpInterval) {
             Host.Pump();
             lastPump = now;

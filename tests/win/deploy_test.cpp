@@ -268,7 +268,7 @@ TEST_F(Deploy, FailedCopiesStopTheServerFilesButNotTheOwnLibraries) {
 TEST_F(Deploy, LargeDatabaseKeepsTheWindowPumpedWhileItCopies) {
     const std::size_t chunks = 6;
     PutFile(FMedium + L"DTAfb\\T12.FDB", Pattern(chunks * 1048576, 7));
-    TReadFake::DelayMs() = 60;
+    TReadFake::DelayMs() = 80;
     EXPECT_EQ(Run(0), TDeployResult::Completed);
     const auto started =
         std::find(FHost.Journal.begin(), FHost.Journal.end(), L"step: " + Step(L"T12.FDB", L""));
