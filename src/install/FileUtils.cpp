@@ -27,11 +27,6 @@ constexpr std::size_t MaxCommandLine = 32767;
 constexpr wchar_t TempMarker[] = L".~tessaro-";
 constexpr wchar_t TempExtension[] = L".tmp";
 
-bool DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
@@ -113,8 +108,8 @@ void CheckReplaceable(const std::wstring& Dest) {
         ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
 }
 
-// The source's last-write time at the two-second grain of a DOS time stamp, as the suite's own copies
-// carry it; nothing happens when the time cannot be read or converted.
+// The source's last-write time, carried through a local DOS time stamp and so at its two-second grain;
+// nothing happens when the time cannot be read or converted.
 void CarryWriteTime(HANDLE Source, HANDLE Dest) {
     FILETIME written, local, rounded, universal;
     WORD dosDate = 0, dosTime = 0;
@@ -153,7 +148,8 @@ std::vector<wchar_t> WritableLine(const std::wstring& line) {
     return buffer;
 }
 
-// Starts a program with its own console, as the suite's scripts expect; false when the system refuses.
+// Starts a program with a console of its own (a script needs one, the wizard has none); false when the
+// system refuses.
 bool StartProcess(const std::wstring& CommandLine, const wchar_t* Folder, std::uint16_t ShowCmd,
                   TUniqueHandle& Process) {
     if (CommandLine.size() > MaxCommandLine)
@@ -180,6 +176,11 @@ std::int32_t ExitCodeOf(HANDLE process) {
 }
 
 } // namespace
+
+bool DirectoryExists(const std::wstring& Path) {
+    const DWORD attributes = ::GetFileAttributesW(Path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 void EnsureDir(const std::wstring& Path) {
     if (!DirectoryExists(Path))

@@ -1,5 +1,6 @@
-// A host for the installation run without a window: it keeps the list as the window would show it, records
-// every call as one line of a transcript, and answers questions from a queue (No when it runs dry).
+// A host for the installation steps that keeps the progress list as the window would show it, a journal of
+// the list's calls in order (lines, completions, pumps), a transcript of every call with the answers given,
+// and the questions, error boxes and traces apart.
 #pragma once
 
 #include <deque>
@@ -10,46 +11,71 @@
 
 class TRecordingHost : public IInstallHost {
 public:
-    std::vector<std::wstring> Lines;      // the progress list
-    std::vector<std::wstring> Transcript; // every call, in order
-    std::deque<bool> Answers;
+    std::vector<std::wstring> Lines;   // the list as shown
+    std::vector<std::wstring> Journal; // "line: ...", "step: ...", "complete: ...", "pump"
+    std::vector<std::wstring>
+        Transcript; // every call but pumps: the journal's entries and "ask: ... -> Yes" etc.
+    std::vector<std::wstring> Questions, Errors, Traces;
+    std::deque<bool> Answers; // answers to the questions in turn; Yes when none is left
     int Pumps = 0;
-    bool Protected = false;
+    bool Protected = false, ExitEnabled = false, LargeFontPage = false, Closed = false, ProgressPage = false;
 
     void AddLine(const std::wstring& text) override {
         Lines.push_back(text);
-        Transcript.push_back(L"line: " + text);
+        Note(L"line: " + text);
     }
     std::size_t AddStepLine(const std::wstring& text) override {
         Lines.push_back(text);
-        Transcript.push_back(L"step: " + text);
+        Note(L"step: " + text);
         return Lines.size() - 1;
     }
     void CompleteLine(std::size_t index, const std::wstring& suffix) override {
         Lines.at(index) += suffix;
-        Transcript.push_back(L"complete: " + Lines.at(index));
+        Note(L"complete: " + Lines.at(index));
     }
-    void Pump() override { ++Pumps; }
-    void Trace(const std::wstring& text) override { Transcript.push_back(L"trace: " + text); }
+    void Pump() override {
+        ++Pumps;
+        Journal.push_back(L"pump");
+    }
+    void Trace(const std::wstring& text) override {
+        Traces.push_back(text);
+        Transcript.push_back(L"trace: " + text);
+    }
     bool AskYesNo(const std::wstring& text) override {
-        const bool answer = !Answers.empty() && Answers.front();
-        if (!Answers.empty())
+        Questions.push_back(text);
+        bool answer = true;
+        if (!Answers.empty()) {
+            answer = Answers.front();
             Answers.pop_front();
+        }
         Transcript.push_back(L"ask: " + text + (answer ? L" -> Yes" : L" -> No"));
         return answer;
     }
-    void ShowError(const std::wstring& text) override { Transcript.push_back(L"error: " + text); }
+    void ShowError(const std::wstring& text) override {
+        Errors.push_back(text);
+        Transcript.push_back(L"error: " + text);
+    }
     void ShowProgressPage() override {
         Lines.clear();
+        ProgressPage = true;
         Transcript.push_back(L"page: progress");
     }
     void SetProtected(bool on) override {
         Protected = on;
         Transcript.push_back(on ? L"protect: on" : L"protect: off");
     }
-    void EnableExit() override { Transcript.push_back(L"exit: enabled"); }
-    void ShowLargeFontPage() override { Transcript.push_back(L"page: large fonts"); }
-    void CloseWindow() override { Transcript.push_back(L"close"); }
+    void EnableExit() override {
+        ExitEnabled = true;
+        Transcript.push_back(L"exit: enabled");
+    }
+    void ShowLargeFontPage() override {
+        LargeFontPage = true;
+        Transcript.push_back(L"page: large fonts");
+    }
+    void CloseWindow() override {
+        Closed = true;
+        Transcript.push_back(L"close");
+    }
     void* OwnerWindow() override { return nullptr; }
 
     bool Saw(const std::wstring& entry) const {
@@ -63,5 +89,11 @@ public:
             if (each.rfind(prefix, 0) == 0)
                 return true;
         return false;
+    }
+
+private:
+    void Note(const std::wstring& entry) {
+        Journal.push_back(entry);
+        Transcript.push_back(entry);
     }
 };

@@ -1,0 +1,153 @@
+// The database deployment: the database file first, then the server's files group by group.
+#include "install/DatabaseServer.h"
+
+#include <windows.h>
+
+#include <chrono>
+
+#include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "common/FileIO.h"
+#include "install/FileUtils.h"
+
+namespace {
+
+constexpr wchar_t Done[] = L"Завершено";
+constexpr wchar_t Failed[] = L"ОШИБКА!!!";
+// A copy lets the window handle its messages at most this often, so that a large file keeps the list
+// repainting without the pumping itself slowing the copy.
+constexpr std::chrono::milliseconds PumpInterval{50};
+
+TLocalTime SystemLocalTime() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring SizeText(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return L"размер неизвестен";
+    const unsigned long long size =
+        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return std::to_wstring(size) + L" байт";
+}
+
+// Copies one file under its own step line: true when it arrived. Errors that name a file go on to the caller,
+// leaving the line without its ending.
+bool CopyStep(IProgress& Host, std::size_t Line, const std::wstring& Name, const std::wstring& From,
+              const std::wstring& To) {
+    const auto started = std::chrono::steady_clock::now();
+    auto record = [&](const std::wstring& outcome) {
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        Host.Trace(CopyStepText(Name) + L" " + SizeText(From) + L", " + std::to_wstring(took.count()) +
+                   L" мс: " + outcome);
+    };
+    auto lastPump = std::chrono::steady_clock::now();
+    const TCopyProgress pumpNowAndThen = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastPump >= PumpInterval) {
+            Host.Pump();
+            lastPump = now;
+        }
+    };
+    bool copied = false;
+    try {
+        copied = CopyFileStream(From, To, pumpNowAndThen);
+    } catch (const TError& error) {
+        record(error.Message());
+        throw;
+    }
+    record(copied ? Done : Failed);
+    Host.CompleteLine(Line, copied ? Done : Failed);
+    return copied;
+}
+
+bool CopyFileWithLine(IProgress& Host, const TDeployFile& File, const std::wstring& Source,
+                      const std::wstring& Target) {
+    const std::size_t line = Host.AddStepLine(CopyStepText(File.Name));
+    Host.Pump();
+    return CopyStep(Host, line, File.Name, Source + File.Source, Target + File.Dest);
+}
+
+// The database holds the clinic's recordings: the medium's empty one must never take its place unseen.
+// The existing file is renamed beside itself first and given back its name if the copy does not arrive.
+bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstring& Target) {
+    const TDeployFile database = DatabaseFile();
+    const std::wstring dest = Target + database.Dest;
+    const std::size_t line = Host.AddStepLine(CopyStepText(database.Name));
+    Host.Pump();
+
+    std::wstring kept;
+    if (FileExists(dest)) {
+        const std::wstring folder = ExtractFilePath(dest);
+        const std::wstring name = dest.substr(folder.size());
+        const TLocalTime now = DeployClock()();
+        int attempt = 0;
+        do
+            kept = folder + BackupFileName(name, now, attempt++);
+        while (::GetFileAttributesW(kept.c_str()) != INVALID_FILE_ATTRIBUTES && attempt < 100);
+        if (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemMessage(::GetLastError()));
+            Host.CompleteLine(line, Failed);
+            return false;
+        }
+    }
+    auto giveBack = [&] {
+        if (!kept.empty() && !::MoveFileExW(kept.c_str(), dest.c_str(), MOVEFILE_WRITE_THROUGH))
+            Host.AddLine(L"Прежняя база данных сохранена: " + kept);
+    };
+
+    bool copied = false;
+    try {
+        copied = CopyStep(Host, line, database.Name, Source + database.Source, dest);
+    } catch (...) {
+        giveBack();
+        throw;
+    }
+    if (!copied)
+        giveBack();
+    else if (!kept.empty())
+        Host.AddLine(L"Прежняя база данных сохранена: " + kept);
+    return copied;
+}
+
+} // namespace
+
+TDeployClock& DeployClock() noexcept {
+    static TDeployClock clock = &SystemLocalTime;
+    return clock;
+}
+
+TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
+                                   int WindowsIndex) {
+    const std::wstring databaseFolder = Target + DatabaseFolder;
+    if (!DirectoryExists(databaseFolder)) {
+        if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
+            const std::wstring text = L"Ошибка при создании каталога <DTAfb>!";
+            Host.ShowError(text);
+            Host.AddLine(text);
+            return TDeployResult::Stopped;
+        }
+        Host.AddLine(L"Каталог <DTAfb> создан...");
+        Host.Pump();
+    }
+
+    if (!DeployDatabase(Host, Source, Target))
+        return TDeployResult::Stopped;
+
+    for (const TDeployGroup& group : ServerFileGroups(WindowsIndex)) {
+        if (!group.Folder.empty())
+            EnsureDir(Target + group.Folder);
+        for (const TDeployFile& file : group.Files)
+            if (!CopyFileWithLine(Host, file, Source, Target) && group.FailureStops)
+                return TDeployResult::Stopped;
+    }
+    return TDeployResult::Completed;
+}
