@@ -1,0 +1,1 @@
+Demo placeholder for the Firebird server file udf\fbudf.sql: not the real file.

@@ -1,0 +1,29 @@
+# Lays out the demo installation medium from scratch; run by the build as
+#   cmake -DSOURCE=<medium/> -DDEST=<build>/medium -DSETUP=<Setup.exe> -DDRIVER=<FTDIDriverInstall.exe>
+#         -DSHELL=<Shell.exe> -DFONTS=<folder of the demo fonts> -P LayOutMedium.cmake
+foreach(input SOURCE DEST SETUP DRIVER SHELL FONTS)
+    if(NOT ${input})
+        message(FATAL_ERROR "LayOutMedium.cmake: ${input} is not given")
+    endif()
+endforeach()
+# The whole folder is removed first: nothing left over from an earlier layout or a test may survive.
+if(NOT DEST MATCHES "/medium$")
+    message(FATAL_ERROR "LayOutMedium.cmake: refusing to replace ${DEST}, which is not a medium folder")
+endif()
+
+file(REMOVE_RECURSE ${DEST})
+file(COPY ${SOURCE}/ DESTINATION ${DEST} PATTERN src EXCLUDE)
+file(COPY ${SETUP} DESTINATION ${DEST})
+file(COPY ${DRIVER} DESTINATION ${DEST}/FTDIDriverInstall)
+file(COPY ${FONTS}/ DESTINATION ${DEST}/fonts)
+file(GLOB package_files LIST_DIRECTORIES true ${DEST}/backup/*/Files)
+foreach(folder ${package_files})
+    file(COPY ${SHELL} DESTINATION ${folder})
+endforeach()
+
+# Copies keep their sources' times; the build judges the layout by the times of its files.
+file(GLOB_RECURSE laid_out ${DEST}/*)
+file(TOUCH_NOCREATE ${laid_out})
+
+# The updater's settings come read-only on a real medium, and the installer has to cope with that.
+file(CHMOD ${DEST}/Updater/Updater.exe.cfg PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
