@@ -238,7 +238,8 @@ std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view k
     const TLine* line = FindKey(section, key);
     if (line)
         return std::wstring(StripQuotes(line->Value()).substr(0, MaxValueLength));
-    // The service drops the default's trailing spaces (only spaces: a trailing tab stays).
+    // The service drops the default's trailing spaces, all of them as its documentation says (Wine keeps one
+    // of a default that is nothing but spaces); a trailing tab stays.
     while (!def.empty() && def.back() == L' ')
         def.remove_suffix(1);
     return std::wstring(def.substr(0, MaxValueLength));
