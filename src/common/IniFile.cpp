@@ -2,6 +2,7 @@
 // values from a file on every platform this code runs on.
 #include "common/IniFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -174,14 +175,13 @@ void TIniFile::ParseText(std::wstring_view text) {
     FLines.clear();
     std::size_t start = 0;
     while (start < text.size()) {
-        auto end = text.find(L'\n', start);
-        const std::size_t next = end == std::wstring_view::npos ? text.size() : end + 1;
-        if (end == std::wstring_view::npos)
-            end = text.size();
-        std::wstring_view piece = text.substr(start, end - start);
-        if (!piece.empty() && piece.back() == L'\r')
-            piece.remove_suffix(1);
-        FLines.push_back(ParseLine(std::wstring(piece)));
+        // CR LF, LF and a lone CR each end one line, as for the profile-string service; otherwise a lone CR
+        // would join two lines into one value that the suite's programs read as two.
+        const std::size_t end = std::min(text.find_first_of(L"\r\n", start), text.size());
+        std::size_t next = end;
+        if (next < text.size())
+            next += text.substr(next, 2) == L"\r\n" ? 2 : 1;
+        FLines.push_back(ParseLine(std::wstring(text.substr(start, end - start))));
         start = next;
     }
 }
@@ -236,8 +236,13 @@ const TIniFile::TLine* TIniFile::FindKey(std::wstring_view section, std::wstring
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
                                   std::wstring_view def) const {
     const TLine* line = FindKey(section, key);
-    std::wstring_view value = line ? StripQuotes(line->Value()) : def;
-    return std::wstring(value.substr(0, MaxValueLength));
+    if (line)
+        return std::wstring(StripQuotes(line->Value()).substr(0, MaxValueLength));
+    // The service drops the default's trailing spaces, all of them as its documentation says (Wine keeps one
+    // of a default that is nothing but spaces); a trailing tab stays.
+    while (!def.empty() && def.back() == L' ')
+        def.remove_suffix(1);
+    return std::wstring(def.substr(0, MaxValueLength));
 }
 
 std::int32_t TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, std::int32_t def) const {

@@ -26,7 +26,8 @@ public:
     TTextEncoding Encoding() const noexcept { return FEncoding; }
 
     // Section and key names match without regard to case; enclosing quotation marks are removed; the
-    // result is cut to MaxValueLength. A missing section or key gives `def`; a present empty value gives "".
+    // result is cut to MaxValueLength. A missing section or key gives `def` without its trailing spaces; a
+    // present empty value gives "". CR LF, LF and a lone CR each end a line.
     std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view def) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$", optionally signed; anything else gives `def`.
     std::int32_t ReadInteger(std::wstring_view section, std::wstring_view key, std::int32_t def) const;

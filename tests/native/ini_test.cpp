@@ -82,6 +82,36 @@ TEST(IniRead, FollowsTheProfileStringRules) {
     EXPECT_EQ(ini.ReadString(L"missing", L"FilterType", L"def"), L"def");
 }
 
+TEST(IniRead, ALoneCarriageReturnEndsALineAsCrLfAndLfDo) {
+    struct TCase {
+        const wchar_t *Text, *Section, *Key, *Expected;
+    };
+    const TCase cases[] = {
+        {L"[x]\r\nPath=v1\ra=v2\r\n", L"x", L"Path", L"v1"},
+        {L"[x]\r\nPath=v1\ra=v2\r\n", L"x", L"a", L"v2"},
+        {L"[ECG]\ra;b=v1\r\n", L"ECG", L"a;b", L"v1"},
+        {L"[ECG]\r\n; comment\ra=v2\r\n", L"ECG", L"a", L"v2"},
+        {L"[x]\n\rk=1\n\r", L"x", L"k", L"1"},
+        {L"[x]\r\r\nk=\"q\"\r", L"x", L"k", L"q"},
+    };
+    for (const TCase& c : cases) {
+        const TIniFile utf8 = Parse(c.Text);
+        const TIniFile utf16 = TIniFile::FromBytes(Utf16Mark + WideToUtf16Le(c.Text));
+        const TIniFile ansi = TIniFile::FromBytes(WideToCp1251(c.Text));
+        for (const TIniFile* ini : {&utf8, &utf16, &ansi})
+            EXPECT_EQ(ini->ReadString(c.Section, c.Key, L"?"), c.Expected) << WideToUtf8(c.Text);
+    }
+}
+
+TEST(IniRead, DefaultLosesItsTrailingSpaces) {
+    const TIniFile ini = Parse(L"[s]\nk= v  \n");
+    EXPECT_EQ(ini.ReadString(L"s", L"missing", L"<d>  "), L"<d>");
+    EXPECT_EQ(ini.ReadString(L"missing", L"k", L" one two  "), L" one two");
+    EXPECT_EQ(ini.ReadString(L"s", L"missing", L"   "), L"");
+    EXPECT_EQ(ini.ReadString(L"s", L"k", L"<d>  "), L"v");
+    EXPECT_EQ(ini.ReadString(L"s", L"missing", std::wstring(3000, L'д') + L"  ").size(), 2047u);
+}
+
 TEST(IniRead, CutsLongValuesAndDefaultsTo2047Characters) {
     const std::wstring longValue(5000, L'ж');
     const TIniFile ini = Parse(L"[s]\nlong=" + longValue + L"\nquoted=\"" + longValue + L"\"\n");
@@ -177,6 +207,15 @@ TEST(IniWrite, KeepsLayoutAndEncodingAndAddsWhatIsMissing) {
     EXPECT_EQ(ReadBytes(file), Utf16Mark + WideToUtf16Le(after));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.Path()), {}), 1)
         << "the temporary file stays behind";
+}
+
+TEST(IniWrite, LinesEndedByALoneCrStaySeparateAndEndInCrLf) {
+    TIniFile ini = TIniFile::FromBytes("[x]\r\nPath=v1\ra=v2\r\n; comment\r[y]\rb=1\n\rc=2\r");
+    ini.WriteString(L"x", L"a", L"new");
+    ini.WriteString(L"y", L"d", L"4");
+    const std::string after = "[x]\r\nPath=v1\r\na=new\r\n; comment\r\n[y]\r\nb=1\r\n\r\nc=2\r\nd=4\r\n";
+    EXPECT_EQ(ini.ToBytes(), after);
+    EXPECT_EQ(TIniFile::FromBytes(after).ReadString(L"x", L"Path", L"?"), L"v1");
 }
 
 TEST(IniWrite, NewFileIsAnsiWithCrLf) {
