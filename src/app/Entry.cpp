@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/LargeFontsTestSeam.h"
 #include "app/Main.h"
 #include "common/FileIO.h"
 #include "common/TH_Common_Proc.h"
@@ -12,11 +13,11 @@
 #include "support/unitMyLog.h"
 #include "app/ScreenMonitorManager.h"
 #include "app/ScreenSourceWin.h"
+#include "support/MessageLayout.h"
 #include "support/WaitRun.h"
 #include "win/Application.h"
 #include "win/ComPtr.h"
 #include "win/Window.h"
-
 
 namespace {
 int RunWizard() {
@@ -29,6 +30,12 @@ int RunWizard() {
     TWinScreenSource screenSource;
     MyScreen = std::make_unique<TmyScreen>(screenSource);
     SelectMonitor(0);
+    // The secondary windows live below the geometry object's layer: hand them its reading.
+    SetChosenScreenSource([] {
+        const TMonitorGeometry monitor = MyScreen->GetMonitor(MyScreen->Monitornumber);
+        return TChosenScreen{
+            MyScreen->Width, MyScreen->Height, {monitor.Left, monitor.Top, monitor.Width, monitor.Height}};
+    });
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
@@ -43,11 +50,13 @@ int RunWizard() {
         TFWaitRun wait;
         FWaitRun = &wait;
         wait.Create();
+        ApplyTestSeam(main);
         main.Show();
         exitCode = Application().Run();
         Application().SetMainWindow(nullptr);
         FWaitRun = nullptr;
     }
+    SetChosenScreenSource({});
     MyScreen.reset();
     return exitCode;
 }
