@@ -78,16 +78,12 @@ TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
     EXPECT_EQ(place.Top, 30);
 }
 
-TEST(WaitWindowLayout, DesignSizesScaleFrom144PixelsPerInch) {
+TEST(WaitWindowLayout, DesignSizesScaleFrom144PixelsPerInchAsMulDivRounds) {
     const TWaitFormSizes& design = WaitFormDesign;
     EXPECT_EQ(ScaleSize(design.ClientWidth, 96, design.DesignPixelsPerInch), 314);
     EXPECT_EQ(ScaleSize(design.ClientHeight, 96, design.DesignPixelsPerInch), 39); // 39.33
-    EXPECT_EQ(ScaleSize(design.BarHeight, 96, design.DesignPixelsPerInch), 20);
-    EXPECT_EQ(ScaleSize(design.FontHeight, 120, design.DesignPixelsPerInch), 17); // 16.67
-    EXPECT_EQ(ScaleSize(3, 96, 144), 2);                                          // exactly 2
-    EXPECT_EQ(ScaleSize(-3, 120, 144), -3); // -2.5 rounds away from zero, as MulDiv does
-    EXPECT_EQ(ScaleSize(design.ClientWidth, 144, design.DesignPixelsPerInch), 471);
-    EXPECT_EQ(ScaleSize(7, 96, 0), 7);
+    EXPECT_EQ(ScaleSize(design.FontHeight, 120, design.DesignPixelsPerInch), 17);  // 16.67
+    EXPECT_EQ(ScaleSize(-3, 120, 144), -3);                                        // -2.5, away from zero
 }
 
 TEST(WaitWindowLayout, TitlesByKindOfOperation) {
@@ -97,18 +93,4 @@ TEST(WaitWindowLayout, TitlesByKindOfOperation) {
     EXPECT_EQ(WaitTitle(3), L"Преобразование данных ЭКГ в формат Тессаро-Холтер");
     EXPECT_EQ(WaitTitle(4), L"");
     EXPECT_EQ(WaitTitle(255), L"Launching ");
-}
-
-TEST(ChosenScreen, ReadsThroughTheSourceTheEntrySets) {
-    SetChosenScreenSource({});
-    EXPECT_FALSE(ChosenScreen().has_value());
-    int reads = 0;
-    SetChosenScreenSource([&] {
-        ++reads;
-        return TChosenScreen{800, 600, {0, 0, 800, 600}};
-    });
-    ASSERT_TRUE(ChosenScreen().has_value());
-    EXPECT_EQ(ChosenScreen()->Height, 600);
-    EXPECT_EQ(reads, 2); // read anew each time: nothing is cached below the geometry object
-    SetChosenScreenSource({});
 }

@@ -51,8 +51,20 @@ std::wstring Text(HWND window) {
     return text;
 }
 
+BOOL CALLBACK MatchMessageWindow(HWND window, LPARAM found) {
+    wchar_t name[32] = L"";
+    ::GetClassNameW(window, name, 32);
+    if (std::wstring(name) != L"TFMessageform")
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// This thread's message window: another program's on the same desktop must not count.
 HWND MessageWindow() {
-    return ::FindWindowW(L"TFMessageform", nullptr);
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), MatchMessageWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 struct TChildSearch {
