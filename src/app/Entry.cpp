@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/LargeFontsTestSeam.h"
 #include "app/Main.h"
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
@@ -20,6 +21,7 @@
 #include "support/unitMyLog.h"
 #include "app/ScreenMonitorManager.h"
 #include "app/ScreenSourceWin.h"
+#include "support/MessageLayout.h"
 #include "support/WaitRun.h"
 #include "win/Application.h"
 #include "win/ComPtr.h"
@@ -103,6 +105,12 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     TWinScreenSource screenSource;
     MyScreen = std::make_unique<TmyScreen>(screenSource);
     SelectMonitor(0);
+    // The secondary windows live below the geometry object's layer: hand them its reading.
+    SetChosenScreenSource([] {
+        const TMonitorGeometry monitor = MyScreen->GetMonitor(MyScreen->Monitornumber);
+        return TChosenScreen{
+            MyScreen->Width, MyScreen->Height, {monitor.Left, monitor.Top, monitor.Width, monitor.Height}};
+    });
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
@@ -118,6 +126,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         TFWaitRun wait;
         FWaitRun = &wait;
         wait.Create();
+        ApplyTestSeam(main);
 
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());
@@ -141,6 +150,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         FWaitRun = nullptr;
         FMain = nullptr;
     }
+    SetChosenScreenSource({});
     MyScreen.reset();
     return exitCode;
 }

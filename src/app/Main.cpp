@@ -6,12 +6,14 @@
 
 #include <iterator>
 
+#include "app/LargeFonts.h"
 #include "app/SkinLoader.h"
 #include "app/TargetPath.h"
 #include "common/FileIO.h"
 #include "install/InstallRun.h"
 #include "common/TH_Common_Const.h"
 #include "resources/ResourceIds.h"
+#include "support/MessageForm.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"
 #include "common/ErrorWin.h"
@@ -89,6 +91,10 @@ const wchar_t* const ChangeFontSizeLines[] = {
     L"Если Вы считаете, что установка \"крупного\" размера шрифта Вам не нужна, ",
     L"нажмите кнопку \"Выход\".",
 };
+
+// Shown each time the components page is entered; each \r starts a new line of the notice.
+const wchar_t* const DriverNotice = L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
+                                    L"\"Тессаро-Холтер\",\r снимите галочку установки драйвера!";
 
 HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, TBounds bounds,
                  HWND parent, int id) {
@@ -187,7 +193,7 @@ void TFMain::Show() {
     BGResize();
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
-    ::SetFocus(BtnStartNext);
+    ::SetFocus(ForwardButton(FPage));
 }
 
 void TFMain::CreateFonts() {
@@ -445,7 +451,9 @@ void TFMain::BtnInputPathNextClick() {
     Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));
 }
 
-void TFMain::tsInputComponentsShow() {}
+void TFMain::tsInputComponentsShow() {
+    ShowTimedMessage(DriverNotice, mtMessage, L"", 0);
+}
 
 void TFMain::BtnInputComponentsBackClick() {
     Apply(NextStep(FPage, TWizardEvent::Back, FCanClose));
@@ -589,7 +597,16 @@ void TFMain::BtnExitClick() {
     Close();
 }
 
-void TFMain::BtnChangeFontClick() {}
+void TFMain::BtnChangeFontClick() {
+    if (ChangeToLargeFontsAndOfferRestart(Handle()))
+        Close();
+}
+
+void TFMain::ShowLargeFontAdvice() {
+    ShowPage(TPage::tsProgressInstall);
+    ::EnableWindow(BtnExit, TRUE);
+    Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose, true));
+}
 
 void TFMain::BGResize() {
     if (!FSkinLoaded)

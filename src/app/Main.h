@@ -66,6 +66,9 @@ public:
     void BGResize();
     void BtnChangeFontClick();
 
+    // The end of a complete run on a screen with small fonts: "Выход" enabled, the large-font page shown.
+    void ShowLargeFontAdvice();
+
     // Form state.
     bool FCanClose = true;
     std::wstring AppNameStr;

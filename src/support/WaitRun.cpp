@@ -1,9 +1,113 @@
 #include "support/WaitRun.h"
 
+#include <commctrl.h>
+
+#include <cwchar>
+
+#include "common/ErrorWin.h"
+#include "support/MessageLayout.h"
+#include "support/PlacementWin.h"
+#include "win/Application.h"
+
 TFWaitRun* FWaitRun = nullptr;
+
+namespace {
+HWND CreateChild(const wchar_t* className, DWORD style, int left, int top, int width, int height,
+                 HWND parent) {
+    HWND control = ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, left, top, width,
+                                     height, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    if (!control)
+        ThrowLastError(std::wstring(L"Не удалось создать элемент окна ожидания ") + className);
+    return control;
+}
+
+SIZE WindowSize(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+} // namespace
+
+TFWaitRun::~TFWaitRun() {
+    if (FWaitRun == this)
+        FWaitRun = nullptr;
+    DestroyHandle();
+}
 
 void TFWaitRun::Create() {
     RegisterWindowClass(L"TFWaitRun", 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    CreateHandle(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TFWaitRun", L"Launching ", WS_POPUP | WS_BORDER, 0, 0,
-                 471, 59, nullptr);
+    const TWaitFormSizes& design = WaitFormDesign;
+    const int pixelsPerInch = ScreenPixelsPerInch();
+    auto scaled = [&](int size) { return ScaleSize(size, pixelsPerInch, design.DesignPixelsPerInch); };
+    const int clientWidth = scaled(design.ClientWidth);
+    const int clientHeight = scaled(design.ClientHeight);
+    const int border = design.BorderWidth;
+    const int barHeight = scaled(design.BarHeight);
+
+    // A title but no system menu: no close, minimise or maximise button.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+    const DWORD exStyle = WS_EX_TOPMOST;
+    RECT frame{0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    HWND owner = Application().MainWindow();
+    CreateHandle(exStyle, L"TFWaitRun", L"", style, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 owner && ::IsWindow(owner) ? owner : nullptr);
+
+    LOGFONTW font{};
+    font.lfHeight = -scaled(design.FontHeight);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = RUSSIAN_CHARSET;
+    std::wcsncpy(font.lfFaceName, L"Tahoma", LF_FACESIZE - 1);
+    FFont.Reset(::CreateFontIndirectW(&font));
+
+    const int innerWidth = clientWidth - 2 * border;
+    ProgressBar = CreateChild(PROGRESS_CLASSW, PBS_SMOOTH, border, clientHeight - border - barHeight,
+                              innerWidth, barHeight, Handle());
+    ::SendMessageW(ProgressBar, PBM_SETRANGE32, 0, WaitBarSteps);
+    ::SendMessageW(ProgressBar, PBM_SETSTEP, 1, 0);
+    LblProgress = CreateChild(L"Static", SS_LEFT | SS_NOPREFIX, border, border, innerWidth,
+                              clientHeight - 2 * border - barHeight, Handle());
+    ::SendMessageW(LblProgress, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
+    FormCreate();
+}
+
+void TFWaitRun::FormCreate() {
+    ::SendMessageW(ProgressBar, PBM_SETPOS, 0, 0);
+    ::SetWindowTextW(Handle(), WaitTitle(typemessage).c_str());
+    const SIZE size = WindowSize(Handle());
+    const TScreenPoint place = WaitWindowPlace(ChosenScreenOrPrimary().Monitor, size.cx, size.cy);
+    ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFWaitRun::FormShow() {
+    ::SetWindowTextW(Handle(), WaitTitle(typemessage).c_str());
+    const SIZE size = WindowSize(Handle());
+    const TScreenPoint place = CentreInWorkArea(WorkAreaOf(Handle()), size.cx, size.cy);
+    ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFWaitRun::Next(std::int32_t, const std::wstring& msg) noexcept {
+    try {
+        ::SendMessageW(ProgressBar, PBM_STEPIT, 0, 0);
+        ::SetWindowTextW(LblProgress, msg.c_str());
+        Application().ProcessMessages();
+    } catch (...) {
+        // A progress display must never break the work it reports on.
+    }
+}
+
+LRESULT TFWaitRun::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SHOWWINDOW:
+        if (wParam)
+            FormShow();
+        break;
+    case WM_CLOSE:
+        // The window lives until the program ends; closing it only hides it.
+        ::ShowWindow(Handle(), SW_HIDE);
+        return 0;
+    }
+    return DefaultHandler(message, wParam, lParam);
 }

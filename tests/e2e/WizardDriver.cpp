@@ -183,16 +183,53 @@ std::vector<HWND> TWizard::TopLevelWindows() const {
     return search.Found;
 }
 
-void TWizard::DismissNotices() const {
+std::optional<TNotice> TWizard::FindNotice() const {
     for (HWND window : TopLevelWindows()) {
         if (window == FMain || !::IsWindowVisible(window) || SameClass(window, L"#32770"))
             continue;
-        bool notice = WindowText(window).find(NoticeFragment) != std::wstring::npos;
-        for (HWND child : Descendants(window))
-            notice = notice || WindowText(child).find(NoticeFragment) != std::wstring::npos;
-        if (notice)
-            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        std::wstring text = WindowText(window);
+        if (text.find(NoticeFragment) != std::wstring::npos)
+            return TNotice{window, text};
+        for (HWND child : Descendants(window)) {
+            text = WindowText(child);
+            if (text.find(NoticeFragment) != std::wstring::npos)
+                return TNotice{window, text};
+        }
     }
+    return std::nullopt;
+}
+
+void TWizard::DismissNotices() const {
+    // One at a time is enough: the wizard shows at most one, modally.
+    if (auto notice = FindNotice())
+        ::PostMessageW(notice->Handle, WM_CLOSE, 0, 0);
+}
+
+TNotice TWizard::WaitNotice(TDuration timeout) {
+    FKeepNotices = true;
+    std::optional<TNotice> notice;
+    WaitFor(L"the driver notice", timeout, [&]() -> HWND {
+        notice = FindNotice();
+        return notice && Painted(notice->Handle) ? notice->Handle : nullptr;
+    });
+    return *notice;
+}
+
+void TWizard::CloseNotice(const TNotice& notice) {
+    HWND ok = nullptr;
+    for (HWND child : Descendants(notice.Handle))
+        if (SameClass(child, L"Button") && ::IsWindowVisible(child) && WindowText(child) == L"OK")
+            ok = child;
+    if (!ok)
+        throw TDriverError(L"the driver notice has no visible button \"OK\"");
+    ::PostMessageW(ok, BM_CLICK, 0, 0);
+    WaitFor(
+        L"the driver notice to close", DefaultTimeout,
+        [&]() -> HWND {
+            return ::IsWindow(notice.Handle) && ::IsWindowVisible(notice.Handle) ? nullptr : FMain;
+        },
+        false);
+    FKeepNotices = false;
 }
 
 bool TWizard::Painted(HWND window) const {
@@ -209,7 +246,8 @@ HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::fu
     const auto started = TClock::now();
     const auto deadline = started + timeout;
     for (;;) {
-        DismissNotices();
+        if (!FKeepNotices)
+            DismissNotices();
         if (HWND found = probe()) {
             if (Tracing())
                 std::fprintf(stderr, "[e2e] %lld ms for %s\n",

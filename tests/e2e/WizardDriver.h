@@ -48,6 +48,12 @@ struct TMessageBox {
     std::wstring Text;
 };
 
+// The wizard's own timed message window while it shows the driver notice.
+struct TNotice {
+    HWND Handle = nullptr;
+    std::wstring Text; // the notice as its label holds it
+};
+
 class TWizard {
 public:
     // Starts <exe> with its own path as the whole command line, in `workingDir`; screenshots go to
@@ -105,6 +111,11 @@ public:
 
     // Closes the driver notice of the components page whenever it shows up.
     void DismissNotices() const;
+    std::optional<TNotice> FindNotice() const;
+    // Waits for the driver notice and leaves it up: the waits stop closing it until CloseNotice.
+    TNotice WaitNotice(TDuration timeout = DefaultTimeout);
+    // Presses the notice's "OK" and waits until it is gone; the waits close notices again afterwards.
+    void CloseNotice(const TNotice& notice);
     // Whether the window and all its visible descendants have painted everything they were asked to.
     bool Painted(HWND window) const;
 
@@ -120,6 +131,7 @@ private:
     DWORD FThreadId = 0;
     HWND FMain = nullptr;
     std::wstring FShots;
+    bool FKeepNotices = false;
 };
 
 // All descendants of a window, depth first.

@@ -1,0 +1,89 @@
+#include "app/LargeFontsTestSeam.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/LargeFonts.h"
+#include "app/Main.h"
+
+namespace {
+std::wstring Environment(const wchar_t* name) {
+    const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0)
+        return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(length < size ? length : 0);
+    return value;
+}
+
+std::wstring GRecordFile;
+
+void Record(const std::string& line) {
+    if (GRecordFile.empty())
+        return;
+    if (std::FILE* file = ::_wfopen(GRecordFile.c_str(), L"ab")) {
+        std::fputs((line + "\n").c_str(), file);
+        std::fclose(file);
+    }
+}
+
+std::string Narrow(const wchar_t* text) {
+    if (!text)
+        return "(null)";
+    std::string narrow;
+    for (; *text; ++text)
+        narrow += *text < 128 ? static_cast<char>(*text) : '?';
+    return narrow;
+}
+
+BOOL WINAPI RecordedChangeFontSize(HWND window, const wchar_t* pixelsPerInch) {
+    Record(std::string("SetupChangeFontSize ") + (window ? "window" : "null") + " " + Narrow(pixelsPerInch));
+    return TRUE;
+}
+
+// Stands in for every call the large-font page makes of the system.
+class TRecordingCalls : public TSystemCalls {
+public:
+    explicit TRecordingCalls(bool functionPresent) : FFunctionPresent(functionPresent) {}
+
+    HMODULE LoadSystemLibrary(const wchar_t* name) override {
+        Record("LoadLibrary " + Narrow(name));
+        // Never freed for real: FreeSystemLibrary below only writes down.
+        return FFunctionPresent ? ::GetModuleHandleW(nullptr) : nullptr;
+    }
+    FARPROC FindExport(HMODULE, const char* name) override {
+        Record(std::string("GetProcAddress ") + name);
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RecordedChangeFontSize));
+    }
+    void FreeSystemLibrary(HMODULE) override { Record("FreeLibrary"); }
+    DWORD PlatformId() override { return VER_PLATFORM_WIN32_NT; }
+    bool EnableShutdownPrivilege() override {
+        Record("EnableShutdownPrivilege");
+        return true;
+    }
+    BOOL ExitSystem(UINT flags, DWORD reason) override {
+        char line[64];
+        std::snprintf(line, sizeof(line), "ExitWindowsEx 0x%02X %lu", flags,
+                      static_cast<unsigned long>(reason));
+        Record(line);
+        return TRUE;
+    }
+
+private:
+    bool FFunctionPresent;
+};
+} // namespace
+
+void ApplyTestSeam(TFMain& main) {
+    const std::wstring calls = Environment(L"TESSARO_E2E_SYSTEM_CALLS");
+    if (!calls.empty()) {
+        GRecordFile = Environment(L"TESSARO_E2E_SYSTEM_RECORD");
+        static TRecordingCalls recording(calls == L"succeeds");
+        SetSystemCalls(&recording);
+    }
+    if (Environment(L"TESSARO_E2E_LARGE_FONTS_PAGE") == L"1")
+        main.ShowLargeFontAdvice();
+}

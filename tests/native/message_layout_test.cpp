@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "common/Error.h"
+#include "support/MessageLayout.h"
+
+namespace {
+constexpr double Second = 1.0 / (24.0 * 60.0 * 60.0);
+} // namespace
+
+TEST(MessageCountdown, IntervalFromSecondsRefusesWhatTheTimerCannotHold) {
+    EXPECT_EQ(StopIntervalMs(0), 20000);
+    EXPECT_EQ(StopIntervalMs(1), 1000);
+    EXPECT_EQ(StopIntervalMs(2147483), 2147483000);
+    EXPECT_THROW(StopIntervalMs(2147484), TError); // one more second leaves the signed 32-bit range
+    EXPECT_THROW(StopIntervalMs(-1), TError);
+    EXPECT_THROW(StopIntervalMs(INT64_MIN), TError);
+    EXPECT_THROW(StopIntervalMs(INT64_MAX), TError);
+}
+
+TEST(MessageCountdown, RemainingSecondsRoundHalvesToEven) {
+    EXPECT_EQ(RemainingSeconds(20000, 0.0), 20);
+    EXPECT_EQ(RemainingSeconds(20000, 1.0 * Second), 19);
+    EXPECT_EQ(RemainingSeconds(20000, 1.2 * Second), 19);
+    EXPECT_EQ(RemainingSeconds(20000, 1.7 * Second), 18);
+    EXPECT_EQ(RemainingSeconds(20000, 0.5 * Second), 20); // 19.5 goes to the even 20
+    EXPECT_EQ(RemainingSeconds(20000, 1.5 * Second), 18); // 18.5 goes to the even 18
+    EXPECT_EQ(RemainingSeconds(20000, 20.0 * Second), 0);
+    EXPECT_EQ(RemainingSeconds(20000, 21.5 * Second), -2); // -1.5 goes to the even -2
+    // The interval counts in whole seconds: 2.9 s of interval are 2.
+    EXPECT_EQ(RemainingSeconds(2900, 0.0), 2);
+    // A clock gone far astray gives a number, not undefined behaviour.
+    EXPECT_EQ(RemainingSeconds(1000, -1.0e12), INT32_MAX);
+    EXPECT_EQ(RemainingSeconds(1000, 1.0e12), INT32_MIN);
+
+    EXPECT_EQ(CountdownText(19), L"  19с");
+    EXPECT_EQ(CountdownText(0), L"  0с");
+    EXPECT_STREQ(CountdownInitialText, L"  сек");
+}
+
+TEST(MessageWindowLayout, HeightFollowsTheTextAndThePlaceTheChosenMonitor) {
+    EXPECT_EQ(MessageWindowHeight(48), 48 + 24 + 16 + 60);
+    EXPECT_EQ(MessageWindowHeight(0), 100);
+
+    // Second monitor right of the first: centred across it, lower edge at half its height.
+    TChosenScreen screen{1280, 1024, {1920, 56, 1280, 1024}};
+    const int width = 452;
+    TScreenPoint place = MessageWindowPlace(screen, width, 150);
+    EXPECT_EQ(place.Left, 1920 + (1280 - 452) / 2);
+    EXPECT_EQ(place.Top, 512 - 150); // the monitor's own top is not added
+
+    // Taller than the monitor: the top lies above it. Wider: the window starts left of the monitor.
+    place = MessageWindowPlace(screen, 1401, 1100);
+    EXPECT_EQ(place.Top, 512 - 1100);
+    EXPECT_EQ(place.Left, 1920 - 60); // (1280 - 1401) / 2 truncates toward zero
+    screen.Height = 1025;
+    EXPECT_EQ(MessageWindowPlace(screen, 10, 10).Top, 502);
+}
+
+TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
+    const TScreenRect monitor{-1280, 100, 1280, 1024};
+    TScreenPoint place = WaitWindowPlace(monitor, 320, 70);
+    EXPECT_EQ(place.Left, -1280 + 480);
+    EXPECT_EQ(place.Top, 100 + 477);
+
+    // Taller than the monitor: still starts inside it. Wider: starts left of it, rounded toward zero.
+    place = WaitWindowPlace(monitor, 1401, 1124);
+    EXPECT_EQ(place.Top, 100 + 50);
+    EXPECT_EQ(place.Left, -1280 - 60);
+
+    const TScreenRect work{0, 30, 1024, 738};
+    place = CentreInWorkArea(work, 324, 100);
+    EXPECT_EQ(place.Left, 350);
+    EXPECT_EQ(place.Top, 30 + 319);
+    place = CentreInWorkArea(work, 2000, 2000);
+    EXPECT_EQ(place.Left, 0);
+    EXPECT_EQ(place.Top, 30);
+}
+
+TEST(WaitWindowLayout, DesignSizesScaleFrom144PixelsPerInchAsMulDivRounds) {
+    const TWaitFormSizes& design = WaitFormDesign;
+    EXPECT_EQ(ScaleSize(design.ClientWidth, 96, design.DesignPixelsPerInch), 314);
+    EXPECT_EQ(ScaleSize(design.ClientHeight, 96, design.DesignPixelsPerInch), 39); // 39.33
+    EXPECT_EQ(ScaleSize(design.FontHeight, 120, design.DesignPixelsPerInch), 17);  // 16.67
+    EXPECT_EQ(ScaleSize(-3, 120, 144), -3);                                        // -2.5, away from zero
+}
+
+TEST(WaitWindowLayout, TitlesByKindOfOperation) {
+    EXPECT_EQ(WaitTitle(0), L"Launching ");
+    EXPECT_EQ(WaitTitle(1), L"Launching ");
+    EXPECT_EQ(WaitTitle(2), L"Запись данных ЭКГ");
+    EXPECT_EQ(WaitTitle(3), L"Преобразование данных ЭКГ в формат Тессаро-Холтер");
+    EXPECT_EQ(WaitTitle(4), L"");
+    EXPECT_EQ(WaitTitle(255), L"Launching ");
+}

@@ -1,0 +1,336 @@
+// The timed message window and the wait window as a user meets them: the tests act from timers that fire
+// inside the window's own modal loop, and find controls by class and caption.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/Error.h"
+#include "support/MessageForm.h"
+#include "support/PlacementWin.h"
+#include "support/WaitRun.h"
+
+namespace {
+using TClock = std::chrono::steady_clock;
+
+// Runs an action on this thread after a delay, from whatever message loop is running then.
+class TLater {
+public:
+    static void After(UINT milliseconds, std::function<void()> action) {
+        const UINT_PTR id = ::SetTimer(nullptr, 0, milliseconds, &TLater::Fire);
+        ASSERT_NE(id, 0u);
+        Actions()[id] = std::move(action);
+    }
+
+private:
+    static std::map<UINT_PTR, std::function<void()>>& Actions() {
+        static std::map<UINT_PTR, std::function<void()>> actions;
+        return actions;
+    }
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        auto found = Actions().find(id);
+        if (found == Actions().end())
+            return;
+        std::function<void()> action = std::move(found->second);
+        Actions().erase(found);
+        action();
+    }
+};
+
+std::wstring Text(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+BOOL CALLBACK MatchMessageWindow(HWND window, LPARAM found) {
+    wchar_t name[32] = L"";
+    ::GetClassNameW(window, name, 32);
+    if (std::wstring(name) != L"TFMessageform")
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// This thread's message window: another program's on the same desktop must not count.
+HWND MessageWindow() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), MatchMessageWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+struct TChildSearch {
+    std::wstring Text;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<TChildSearch*>(param);
+    if (Text(child) != search->Text)
+        return TRUE;
+    search->Found = child;
+    return FALSE;
+}
+
+HWND ChildWithText(HWND parent, const std::wstring& text) {
+    TChildSearch search{text};
+    ::EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+void Click(const std::wstring& caption) {
+    HWND button = ChildWithText(MessageWindow(), caption);
+    ASSERT_NE(button, nullptr) << "no button";
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+struct TSeen {
+    bool Shown = false;
+    RECT Window{};
+    RECT Client{};
+    RECT Label{};
+    std::wstring Caption;
+    std::wstring Seconds;
+    bool OkVisible = false;
+    bool CancelVisible = false;
+    bool StopVisible = false;
+};
+
+// What the window looks like right now, seen from outside.
+TSeen Look(const std::wstring& message) {
+    TSeen seen;
+    HWND window = MessageWindow();
+    seen.Shown = window && ::IsWindowVisible(window);
+    if (!window)
+        return seen;
+    ::GetWindowRect(window, &seen.Window);
+    ::GetClientRect(window, &seen.Client);
+    if (HWND label = ChildWithText(window, message))
+        ::GetWindowRect(label, &seen.Label);
+    seen.Caption = Text(window);
+    HWND stop = ChildWithText(window, L"остановить");
+    seen.StopVisible = stop && ::IsWindowVisible(stop);
+    if (stop)
+        seen.Seconds = Text(::GetWindow(::GetWindow(stop, GW_HWNDNEXT), GW_HWNDNEXT));
+    HWND ok = ChildWithText(window, L"OK");
+    seen.OkVisible = ok && ::IsWindowVisible(ok);
+    HWND cancel = ChildWithText(window, L"Отмена");
+    seen.CancelVisible = cancel && ::IsWindowVisible(cancel);
+    return seen;
+}
+
+double SecondsSince(TClock::time_point start) {
+    return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+class TimedMessageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        // A monitor of its own, away from the origin, so that the placement shows which values it used.
+        SetChosenScreenSource([] { return TChosenScreen{1000, 800, {100, 50, 1000, 800}}; });
+    }
+    void TearDown() override { SetChosenScreenSource({}); }
+};
+} // namespace
+
+TEST_F(TimedMessageTest, NoticeClosesByItselfAndAnswersNo) {
+    TSeen early;
+    TLater::After(200, [&] { early = Look(L"Готово"); });
+    const auto start = TClock::now();
+    EXPECT_FALSE(ShowTimedMessage(L"Готово", mtMessage, L"", 1));
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 0.9);
+    EXPECT_LT(took, 5.0);
+    EXPECT_EQ(MessageWindow(), nullptr) << "the window is destroyed when the call returns";
+
+    ASSERT_TRUE(early.Shown);
+    EXPECT_TRUE(early.OkVisible);
+    EXPECT_FALSE(early.CancelVisible) << "a notice has no Cancel, yet its time-out still cancels";
+    EXPECT_TRUE(early.StopVisible);
+    EXPECT_EQ(early.Seconds, L"  сек");
+    EXPECT_EQ(early.Caption, L"");
+}
+
+TEST_F(TimedMessageTest, OkAnswersYesWhileTitleBarCloseAndEscapeAnswerNo) {
+    TSeen seen;
+    LONG exStyle = 0;
+    TLater::After(150, [&] {
+        seen = Look(L"Продолжить?");
+        exStyle = ::GetWindowLongW(MessageWindow(), GWL_EXSTYLE);
+        Click(L"OK");
+    });
+    EXPECT_TRUE(ShowTimedMessage(L"Продолжить?", mtDialog, L"Вопрос", 30));
+    EXPECT_TRUE(seen.OkVisible);
+    EXPECT_TRUE(seen.CancelVisible);
+    EXPECT_EQ(seen.Caption, L"Вопрос");
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+
+    TLater::After(150, [] { ::PostMessageW(MessageWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_FALSE(ShowTimedMessage(L"Продолжить?", mtDialog, L"", 30));
+
+    TLater::After(150, [] { Click(L"Отмена"); });
+    EXPECT_FALSE(ShowTimedMessage(L"Продолжить?", mtDialog, L"", 30));
+}
+
+TEST_F(TimedMessageTest, StopRemovesTheCountDownAndTheWindowWaits) {
+    TSeen first, ticking, afterTimeOut;
+    TLater::After(300, [&] { first = Look(L"Ждём"); });
+    TLater::After(1400, [&] {
+        ticking = Look(L"Ждём");
+        Click(L"остановить");
+    });
+    TLater::After(2600, [&] { afterTimeOut = Look(L"Ждём"); });
+    TLater::After(2800, [] { Click(L"OK"); });
+    EXPECT_TRUE(ShowTimedMessage(L"Ждём", mtMessage, L"", 2));
+
+    EXPECT_EQ(first.Seconds, L"  сек");
+    // One tick after a second of two: one second left (a slow machine may already be at none).
+    EXPECT_TRUE(ticking.Seconds == L"  1с" || ticking.Seconds == L"  0с") << ticking.Seconds.size();
+    ASSERT_TRUE(afterTimeOut.Shown) << "stopped, the window must outlive its time";
+    EXPECT_FALSE(afterTimeOut.StopVisible) << "the count-down strip must be gone";
+    EXPECT_TRUE(afterTimeOut.OkVisible);
+}
+
+TEST_F(TimedMessageTest, LongTextMakesTheWindowTallerAtTheSameWidthAndPlacesItOnTheChosenMonitor) {
+    std::wstring longText;
+    for (int i = 0; i < 40; ++i)
+        longText += L"Длинный текст сообщения переносится по словам. ";
+    const std::wstring lines = L"Первая строка\r Вторая строка\r Третья строка";
+    TSeen shortSeen, longSeen, linesSeen;
+    TLater::After(150, [&] {
+        shortSeen = Look(L"Коротко");
+        Click(L"OK");
+    });
+    ShowTimedMessage(L"Коротко", mtMessage, L"", 30);
+    TLater::After(150, [&] {
+        longSeen = Look(longText);
+        Click(L"OK");
+    });
+    ShowTimedMessage(longText, mtMessage, L"", 30);
+    TLater::After(150, [&] {
+        linesSeen = Look(lines);
+        Click(L"OK");
+    });
+    ShowTimedMessage(lines, mtMessage, L"", 30);
+
+    for (const TSeen* seen : {&shortSeen, &longSeen, &linesSeen}) {
+        ASSERT_TRUE(seen->Shown);
+        EXPECT_EQ(seen->Client.right, 446);
+        const int width = seen->Window.right - seen->Window.left;
+        const int height = seen->Window.bottom - seen->Window.top;
+        const int labelHeight = seen->Label.bottom - seen->Label.top;
+        EXPECT_EQ(height, labelHeight + 24 + 16 + 60);
+        // Lower edge at half the chosen height, the monitor's top not added; centred across the monitor.
+        EXPECT_EQ(seen->Window.bottom, 400);
+        EXPECT_EQ(seen->Window.left, 100 + (1000 - width) / 2);
+    }
+    const int oneLine = shortSeen.Label.bottom - shortSeen.Label.top;
+    EXPECT_GT(oneLine, 10);
+    EXPECT_GT(longSeen.Label.bottom - longSeen.Label.top, 5 * oneLine);
+    EXPECT_EQ(longSeen.Window.right - longSeen.Window.left, shortSeen.Window.right - shortSeen.Window.left);
+    // A carriage return alone starts a new line, as the driver notice relies on.
+    EXPECT_EQ(linesSeen.Label.bottom - linesSeen.Label.top, 3 * oneLine);
+}
+
+TEST_F(TimedMessageTest, SecondsOutOfRangeRaiseBeforeAnyWindowShows) {
+    bool windowSeen = false;
+    TLater::After(10, [&] { windowSeen = MessageWindow() != nullptr; });
+    EXPECT_THROW(ShowTimedMessage(L"Никогда", mtMessage, L"", -1), TError);
+    EXPECT_THROW(ShowTimedMessage(L"Никогда", mtMessage, L"", 2147484), TError);
+    EXPECT_EQ(MessageWindow(), nullptr);
+    MSG message;
+    const auto until = TClock::now() + std::chrono::milliseconds(100);
+    while (TClock::now() < until)
+        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&message);
+    EXPECT_FALSE(windowSeen);
+}
+
+TEST_F(TimedMessageTest, WithoutModalityTheWindowStaysUpWithoutButtonsOrCountDown) {
+    TFMessageform form;
+    EXPECT_FALSE(::IsWindowVisible(form.Handle()));
+    EXPECT_FALSE(form.StopTimerEnabled());
+    EXPECT_EQ(form.StopTimerInterval(), 20000);
+    EXPECT_FALSE(form.Showmes(L"Идёт работа", mtDialog, L"", false));
+    EXPECT_TRUE(::IsWindowVisible(form.Handle()));
+    EXPECT_FALSE(::IsWindowVisible(form.btnOK));
+    EXPECT_FALSE(::IsWindowVisible(form.btnCancel));
+    EXPECT_FALSE(::IsWindowVisible(form.btnStop));
+    EXPECT_FALSE(::IsWindowVisible(form.lblSec));
+    EXPECT_FALSE(form.StayUpTimerEnabled());
+    EXPECT_FALSE(form.StopTimerEnabled());
+}
+
+namespace {
+class WaitRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    void TearDown() override { SetChosenScreenSource({}); }
+
+    static int Position(const TFWaitRun& wait) {
+        return static_cast<int>(::SendMessageW(wait.ProgressBar, PBM_GETPOS, 0, 0));
+    }
+};
+} // namespace
+
+TEST_F(WaitRunTest, CreatedHiddenAndNextAdvancesThenStartsAgainAfterTheLastStep) {
+    TFWaitRun wait;
+    wait.Create();
+    EXPECT_FALSE(::IsWindowVisible(wait.Handle()));
+    EXPECT_EQ(Text(wait.Handle()), L"Launching ");
+    EXPECT_EQ(Text(wait.LblProgress), L"");
+    EXPECT_EQ(Position(wait), 0);
+    const LONG style = ::GetWindowLongW(wait.Handle(), GWL_STYLE);
+    EXPECT_FALSE(style & WS_SYSMENU) << "no title-bar buttons";
+    EXPECT_TRUE(::GetWindowLongW(wait.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    for (int step = 1; step <= 25; ++step)
+        wait.Next(step, L"Шаг " + std::to_wstring(step));
+    EXPECT_EQ(Position(wait), 25);
+    EXPECT_EQ(Text(wait.LblProgress), L"Шаг 25");
+    wait.Next(0, L"");
+    EXPECT_LE(Position(wait), 1) << "the 26th step starts the bar again";
+    EXPECT_EQ(Text(wait.LblProgress), L"");
+}
+
+TEST_F(WaitRunTest, PlacedOnTheChosenMonitorAtCreationAndTitledByItsKindOnShow) {
+    SetChosenScreenSource([] { return TChosenScreen{640, 480, {40, 30, 640, 480}}; });
+    TFWaitRun wait;
+    wait.Create();
+    RECT rect{};
+    ::GetWindowRect(wait.Handle(), &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    EXPECT_EQ(rect.left, 40 + (640 - width) / 2);
+    EXPECT_EQ(rect.top, 30 + (480 - height) / 2);
+    RECT client{};
+    ::GetClientRect(wait.Handle(), &client);
+    EXPECT_EQ(client.right, ScaleSize(471, ScreenPixelsPerInch(), 144));
+
+    wait.typemessage = 3;
+    ::ShowWindow(wait.Handle(), SW_SHOWNOACTIVATE);
+    EXPECT_EQ(Text(wait.Handle()), L"Преобразование данных ЭКГ в формат Тессаро-Холтер");
+    // Shown, it is centred again in the work area of the monitor it is on.
+    ::GetWindowRect(wait.Handle(), &rect);
+    const TScreenPoint centred = CentreInWorkArea(WorkAreaOf(wait.Handle()), width, height);
+    EXPECT_EQ(rect.left, centred.Left);
+    EXPECT_EQ(rect.top, centred.Top);
+
+    // Closing only hides it: the window belongs to the program until its end.
+    ::SendMessageW(wait.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(::IsWindow(wait.Handle()));
+    EXPECT_FALSE(::IsWindowVisible(wait.Handle()));
+}
