@@ -314,6 +314,18 @@ HWND TWizard::WaitFirstPage(TDuration timeout) {
     });
 }
 
+HWND TWizard::WaitFirstWindow(TDuration timeout) {
+    return WaitFor(
+        L"a visible window, painted", timeout,
+        [this]() -> HWND {
+            for (HWND window : TopLevelWindows())
+                if (::IsWindowVisible(window) && Painted(window))
+                    return window;
+            return nullptr;
+        },
+        false);
+}
+
 HWND TWizard::WaitPage(const std::wstring& text, TDuration timeout) {
     if (!FMain)
         WaitMainWindow();

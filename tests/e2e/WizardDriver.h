@@ -75,6 +75,8 @@ public:
     HWND VisiblePage() const;
     // Waits until some page is visible and painted and the window takes input: the end of start-up.
     HWND WaitFirstPage(TDuration timeout = StartTimeout);
+    // For any program, not only the wizard: its first visible top-level window with everything painted.
+    HWND WaitFirstWindow(TDuration timeout = StartTimeout);
     // Waits until the page with this text is the visible one, the window takes input and all is painted.
     HWND WaitPage(const std::wstring& text, TDuration timeout = DefaultTimeout);
     // Asserts that the page stays visible for a short while, e.g. after a refusal or a "No".
