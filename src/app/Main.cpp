@@ -579,6 +579,9 @@ void TFMain::EnableExit() {
 }
 
 void TFMain::ShowLargeFontPage() {
+    // An unattended run shows nothing but its progress; the log carries the advice.
+    if (FCommandLine.Mode != TUiMode::Interactive)
+        return;
     Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
 }
 
