@@ -1,54 +1,16 @@
 // Shell links written through the shell's link object and read back through it: where they go, what they
 // hold, and when none is made. The user's desktop is pointed at a scratch folder for the tests.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "RegistryState.h"
+#include "ShellLinkKit.h"
 #include "WinScratch.h"
 #include "support/Shortcut.h"
-#include "win/ComPtr.h"
 
 namespace {
-
-constexpr wchar_t ShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr wchar_t UserShellFolders[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
-struct TLinkContent {
-    std::wstring Target, Arguments, Description, WorkingDir;
-};
-
-TLinkContent ReadLink(const std::wstring& path) {
-    TComPtr<IShellLinkW> link;
-    CheckHResult(
-        ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid()),
-        L"CLSID_ShellLink");
-    const TComPtr<IPersistFile> file = link.As<IPersistFile>(IID_IPersistFile);
-    CheckHResult(file->Load(path.c_str(), STGM_READ), L"Load");
-    TLinkContent content;
-    wchar_t text[INFOTIPSIZE] = {};
-    // From the item list: the path the link stores beside it is in the ANSI code page.
-    PIDLIST_ABSOLUTE items = nullptr;
-    if (SUCCEEDED(link->GetIDList(&items)) && items) {
-        ::SHGetPathFromIDListW(items, text);
-        ::CoTaskMemFree(items);
-    }
-    content.Target = text;
-    text[0] = 0;
-    link->GetArguments(text, INFOTIPSIZE);
-    content.Arguments = text;
-    text[0] = 0;
-    link->GetDescription(text, INFOTIPSIZE);
-    content.Description = text;
-    text[0] = 0;
-    link->GetWorkingDirectory(text, MAX_PATH);
-    content.WorkingDir = text;
-    return content;
-}
 
 class Shortcut : public ::testing::Test {
 protected:
@@ -63,9 +25,7 @@ protected:
     TScratchDir scratch;
     const std::wstring desktop = scratch / L"Рабочий стол";
     const std::wstring program = scratch / L"Тессаро\\Shell.exe";
-    // Wine's shell copies the first into the second whenever it looks the folder up.
-    TRegistryValueOverride userDesktop{HKEY_CURRENT_USER, UserShellFolders, L"Desktop", desktop};
-    TRegistryValueOverride desktopValue{HKEY_CURRENT_USER, ShellFolders, L"Desktop", desktop};
+    TDesktopFolder desktopFolder{desktop};
     std::wstring linkPath = L"(unchanged)";
 };
 
@@ -116,8 +76,7 @@ TEST_F(Shortcut, NoFolderMeansNoLinkAndLinkPathUnchanged) {
     CreateShortcut(program, 5, desktop, L"", L"", L"", L"Пять", linkPath);
     EXPECT_EQ(linkPath, L"(unchanged)");
     {
-        TRegistryValueOverride noUserDesktop(HKEY_CURRENT_USER, UserShellFolders, L"Desktop", std::nullopt);
-        TRegistryValueOverride noDesktop(HKEY_CURRENT_USER, ShellFolders, L"Desktop", std::nullopt);
+        TDesktopFolder noDesktop(std::nullopt);
         CreateShortcut(program, 0, L"", L"", L"", L"", L"Ноль", linkPath);
     }
     EXPECT_EQ(linkPath, L"(unchanged)");
