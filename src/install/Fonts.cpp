@@ -125,13 +125,15 @@ std::wstring GetFontDisplayName(const std::wstring& Path) {
     HMODULE gdi = ::GetModuleHandleW(L"gdi32.dll");
     if (const FARPROC proc = gdi ? ::GetProcAddress(gdi, "GetFontResourceInfoW") : nullptr) {
         const auto getInfo = reinterpret_cast<TGetFontResourceInfoW>(reinterpret_cast<void (*)()>(proc));
+        // The first call only tells the size it needs.
         DWORD size = 0;
-        if (getInfo(Path.c_str(), &size, nullptr, FontResourceDescription) && size > 0) {
+        getInfo(Path.c_str(), &size, nullptr, FontResourceDescription);
+        if (size > 0) {
             // Whole characters and a terminator of our own, whatever byte count the system asks for.
             std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
             DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-            if (getInfo(Path.c_str(), &bytes, buffer.data(), FontResourceDescription))
-                name = buffer.data();
+            getInfo(Path.c_str(), &bytes, buffer.data(), FontResourceDescription);
+            name = buffer.data();
         }
     }
     ::RemoveFontResourceW(Path.c_str());
@@ -145,7 +147,7 @@ std::wstring GetFontDisplayName(const std::wstring& Path) {
 void InstallFonts(IProgress& Progress, const std::wstring& ProgramFolder) {
     TFontFolders folders;
     folders.Source = ProgramFolder;
-    if (folders.Source.empty() || folders.Source.back() != L'\\')
+    if (!folders.Source.empty() && folders.Source.back() != L'\\')
         folders.Source += L'\\';
     folders.Source += L"fonts\\";
     folders.Dest = GetWindowsDir() + L"fonts\\";

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
