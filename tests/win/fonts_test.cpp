@@ -158,11 +158,4 @@ TEST_F(Fonts, CopyFailingHalfWayLeavesNothingAndTheNextFontFollows) {
     EXPECT_TRUE(FileExists(windowsFonts + L"verdana.TTF"));
 }
 
-TEST(WindowsDir, EndsInABackslashAndHoldsTheFontsFolder) {
-    const std::wstring folder = GetWindowsDir();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), L'\\');
-    EXPECT_TRUE(FolderExists(folder + L"Fonts"));
-}
-
 } // namespace
