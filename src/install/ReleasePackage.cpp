@@ -1,5 +1,185 @@
+// The release packages step: the packages and the updater's files copied from the medium, the newest
+// package's own script run, and the installed level written into "ReleaseInfo" through the MSXML DOM.
 #include "install/ReleasePackage.h"
 
-// Filled in with the package step; until then the run goes on without it.
-void InstallReleasePackage(const std::wstring&, const std::wstring&, const std::wstring&) {}
-void WriteReleaseLevel(const std::wstring&, const std::wstring&) {}
+#include <windows.h>
+#include <msxml2.h>
+
+#include <cerrno>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "install/FileUtils.h"
+#include "install/PackageChoice.h"
+#include "win/ComPtr.h"
+
+namespace {
+
+// The version-independent DOM document of MSXML 3 ("Msxml2.DOMDocument"), which every Windows since XP
+// carries, and its document interface.
+constexpr CLSID DomDocumentClass = {
+    0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
+constexpr IID DomDocument2Interface = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+constexpr wchar_t ReleaseInfoName[] = L"ReleaseInfo";
+constexpr wchar_t ReleaseInfoMissing[] = L"Release info file does not exist";
+constexpr wchar_t ReleaseInfoError[] = L"Cannot get release information, error: ";
+constexpr wchar_t UnknownVersion[] = L"unknown release file version";
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+// Puts the process's current folder back on the target however the script step ends, so that nothing of
+// the package folder stays held by the process.
+class TCurrentFolderAfter {
+public:
+    explicit TCurrentFolderAfter(std::wstring folder) : FFolder(std::move(folder)) {}
+    TCurrentFolderAfter(const TCurrentFolderAfter&) = delete;
+    TCurrentFolderAfter& operator=(const TCurrentFolderAfter&) = delete;
+    ~TCurrentFolderAfter() { ::SetCurrentDirectoryW(FFolder.c_str()); }
+
+private:
+    std::wstring FFolder;
+};
+
+TComPtr<IXMLDOMNode> SelectNode(IXMLDOMNode* from, const wchar_t* path) {
+    TComPtr<IXMLDOMNode> node;
+    CheckHResult(from->selectSingleNode(TBstr(path).Get(), node.Put()),
+                 std::wstring(L"selectSingleNode ") + path);
+    return node;
+}
+
+// The typed value as a whole number; false for anything that is not one.
+bool ReadInteger(const VARIANT& value, long& result) {
+    if (value.vt == VT_BSTR) {
+        const wchar_t* text = value.bstrVal ? value.bstrVal : L"";
+        while (std::iswspace(*text))
+            ++text;
+        wchar_t* end = nullptr;
+        errno = 0;
+        result = std::wcstol(text, &end, 10);
+        if (end == text || errno == ERANGE)
+            return false;
+        while (std::iswspace(*end))
+            ++end;
+        return *end == L'\0';
+    }
+    TVariant converted;
+    VARIANT source = value; // read only; the API merely lacks the const
+    if (FAILED(::VariantChangeType(converted.Put(), &source, 0, VT_I4)))
+        return false;
+    result = converted.Get().lVal;
+    return true;
+}
+
+// The parser's own account of what is wrong and where, as far as it gives one.
+std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
+    TComPtr<IXMLDOMParseError> error;
+    if (FAILED(document->get_parseError(error.Put())) || !error)
+        return {};
+    std::wstring text;
+    BSTR reason = nullptr;
+    if (SUCCEEDED(error->get_reason(&reason)) && reason) {
+        text.assign(reason, ::SysStringLen(reason));
+        ::SysFreeString(reason);
+    }
+    while (!text.empty() && std::iswspace(text.back()))
+        text.pop_back();
+    long line = 0;
+    if (SUCCEEDED(error->get_line(&line)) && line > 0)
+        text = L"line " + std::to_wstring(line) + (text.empty() ? L"" : L": " + text);
+    return text;
+}
+
+void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
+    TComPtr<IXMLDOMDocument2> document;
+    CheckHResult(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
+                                    document.PutVoid()),
+                 L"MSXML DOMDocument");
+    CheckHResult(document->put_async(VARIANT_FALSE), L"put_async");
+    // Whitespace between the elements belongs to the file the updater keeps; it is written back as it was.
+    CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"put_preserveWhiteSpace");
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    CheckHResult(document->load(TVariant(fileName).Get(), &loaded), L"load");
+    if (loaded != VARIANT_TRUE) {
+        const std::wstring reason = ParseErrorReason(document.Get());
+        throw TError(L"\"" + fileName + L"\" is not an XML document" +
+                     (reason.empty() ? L"" : L": " + reason));
+    }
+
+    TComPtr<IXMLDOMElement> element;
+    CheckHResult(document->get_documentElement(element.Put()), L"get_documentElement");
+    if (!element)
+        throw TError(L"\"" + fileName + L"\" has no document element");
+    const TComPtr<IXMLDOMNode> root = SelectNode(element.Get(), L"/ROOT");
+    if (!root)
+        throw TError(L"element \"/ROOT\" not found");
+
+    long version = 0;
+    if (const TComPtr<IXMLDOMNode> node = SelectNode(root.Get(), L"Version")) {
+        TVariant value;
+        CheckHResult(node->get_nodeTypedValue(value.Put()), L"Version");
+        if (!ReadInteger(value.Get(), version))
+            version = -1;
+    }
+    if (version != 1)
+        throw TError(UnknownVersion);
+
+    const TComPtr<IXMLDOMNode> level = SelectNode(root.Get(), L"Level");
+    if (!level)
+        throw TError(L"element \"Level\" not found");
+    CheckHResult(level->put_nodeTypedValue(TVariant(Level).Get()), L"Level");
+    CheckHResult(document->save(TVariant(fileName).Get()), L"save \"" + fileName + L"\"");
+}
+
+} // namespace
+
+void InstallReleasePackage(const std::wstring& Source, const std::wstring& Target,
+                           const std::wstring& TrimmedPath) {
+    // "Backup" and "backup" are one folder on Windows.
+    EnsureDir(Target + L"backup");
+    CopyDirTree(Source + L"backup", Target + L"backup");
+    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath));
+    SetReadOnlyAttr(Target + ReleaseInfoName, false);
+    SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
+
+    const std::wstring store = Target + L"backup\\";
+    std::vector<std::wstring> packages;
+    GetSubDirList(store, packages);
+    SortPackageList(packages);
+    const std::wstring chosen = packages[NewestPackage(packages, store)];
+
+    {
+        TCurrentFolderAfter restore(Target);
+        ::SetCurrentDirectoryW((chosen + L"\\").c_str());
+        ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
+    }
+    WriteReleaseLevel(Target, PackageLevelText(chosen));
+}
+
+void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {
+    // The wizard's thread has COM already (S_FALSE then); either way this call's own count is given back.
+    TComInit com;
+    const std::wstring fileName = Folder + ReleaseInfoName;
+    if (!FileExists(fileName))
+        throw TError(ReleaseInfoMissing);
+    try {
+        ChangeLevel(fileName, Level);
+    } catch (const TError& error) {
+        throw TError(ReleaseInfoError + error.Message());
+    }
+}

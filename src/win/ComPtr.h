@@ -3,6 +3,8 @@
 
 #include <objbase.h>
 #include <ole2.h>
+#include <oleauto.h>
+#include <string>
 #include <utility>
 
 #include "common/ErrorWin.h"
@@ -75,4 +77,46 @@ public:
 
 private:
     HRESULT FResult;
+};
+
+// An owned BSTR, made from a wide string.
+class TBstr {
+public:
+    explicit TBstr(const std::wstring& text)
+        : FValue(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+        if (!FValue)
+            ThrowHResult(E_OUTOFMEMORY, L"SysAllocStringLen");
+    }
+    TBstr(const TBstr&) = delete;
+    TBstr& operator=(const TBstr&) = delete;
+    ~TBstr() { ::SysFreeString(FValue); }
+    BSTR Get() const noexcept { return FValue; }
+
+private:
+    BSTR FValue;
+};
+
+// An owned VARIANT, cleared when it goes.
+class TVariant {
+public:
+    TVariant() noexcept { ::VariantInit(&FValue); }
+    // A text variant (VT_BSTR).
+    explicit TVariant(const std::wstring& text) : TVariant() {
+        FValue.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (!FValue.bstrVal)
+            ThrowHResult(E_OUTOFMEMORY, L"SysAllocStringLen");
+        FValue.vt = VT_BSTR;
+    }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+    ~TVariant() { ::VariantClear(&FValue); }
+    const VARIANT& Get() const noexcept { return FValue; }
+    // For out-parameters: clears what is held and hands out the slot.
+    VARIANT* Put() noexcept {
+        ::VariantClear(&FValue);
+        return &FValue;
+    }
+
+private:
+    VARIANT FValue;
 };

@@ -2,6 +2,7 @@
 // and texts of its lines, what it writes itself, how it ends and what it leaves behind.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include "FontTestKit.h"
 #include "RecordingHost.h"
+#include "ShellLinkKit.h"
 #include "common/Error.h"
 #include "common/IniFile.h"
 #include "install/InstallRun.h"
@@ -45,9 +48,6 @@ bool No() {
 class InstallRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() / L"Тест установки" /
-               std::wstring(info->name(), info->name() + std::strlen(info->name()));
         fs::remove_all(root);
         medium = root / L"Носитель";
         Put(medium / L"DTAfb" / L"T12.FDB", "database");
@@ -59,6 +59,16 @@ protected:
             Put(medium / L"Firebird" / L"udf" / name, "udf");
         for (const wchar_t* name : {L"Compare.Dll", L"PosStr.Dll", L"ProcessingECG.Dll", L"SDecision.Dll"})
             Put(medium / L"UDF" / name, "own library");
+        // Two release packages, each with a script that leaves a mark where it ran, and the updater.
+        for (const wchar_t* name : {L"R311220", L"R010321"}) {
+            Put(medium / L"backup" / name / L"Install.cmd",
+                "@echo ran> ran.txt\r\n@copy /y bin\\Shell.exe ..\\..\\Shell.exe >nul\r\n");
+            Put(medium / L"backup" / name / L"bin" / L"Shell.exe", "shell");
+        }
+        Put(medium / L"Updater" / L"ReleaseInfo",
+            "<?xml version=\"1.0\"?>\r\n<ROOT><Version>1</Version><Level>R000000</Level></ROOT>\r\n");
+        Put(medium / L"Updater" / L"Updater.exe.cfg", "config");
+        fs::create_directories(root / L"Рабочий стол");
 
         options.TargetText = L"  " + (root / L"Программы и данные" / L"Дедира").wstring() + L"\\  ";
         fs::create_directories(root / L"Программы и данные");
@@ -70,11 +80,29 @@ protected:
         options.SmallFonts = No;
         options.Elevated = Yes;
     }
-    void TearDown() override { fs::remove_all(root); }
+    void TearDown() override {
+        // The run leaves the process in the target folder, which could not go while it is current; so does
+        // the program that Wine starts for every new link, for the moment it lives.
+        ::SetCurrentDirectoryW(fs::temp_directory_path().c_str());
+        std::error_code error;
+        for (int attempt = 0; attempt < 100 && (fs::remove_all(root, error), error); ++attempt)
+            ::Sleep(50);
+        EXPECT_FALSE(error) << error.message();
+    }
 
     fs::path Target() const { return root / L"Программы и данные" / L"Дедира"; }
+    fs::path Link() const { return root / L"Рабочий стол" / L"Тессаро - Холтер.lnk"; }
 
-    fs::path root, medium;
+    // The wizard's thread has OLE from its start; the run's link needs it.
+    TOleInit ole;
+    static fs::path TestRoot() {
+        const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        return fs::temp_directory_path() / L"Тест установки" / std::wstring(name, name + std::strlen(name));
+    }
+
+    fs::path root = TestRoot();
+    TDesktopFolder desktop{(root / L"Рабочий стол").wstring()};
+    fs::path medium;
     TInstallOptions options;
     TRecordingHost host;
 };
@@ -104,6 +132,54 @@ TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
     EXPECT_TRUE(host.Saw(L"ask: Установка завершена. Выйти из программы установки? -> No"));
     EXPECT_FALSE(host.Saw(L"close"));
     EXPECT_FALSE(host.SawPrefix(L"error: "));
+
+    // The newest package's script ran in its folder and its level is recorded; the link is on the desktop.
+    EXPECT_TRUE(fs::exists(Target() / L"backup" / L"R010321" / L"ran.txt"));
+    EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R311220" / L"ran.txt"));
+    EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
+    EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>010321</Level>"), std::string::npos);
+    ASSERT_TRUE(fs::exists(Link()));
+    const TLinkContent link = ReadLink(Link().wstring());
+    EXPECT_EQ(link.Target, (Target() / L"Shell.exe").wstring());
+    EXPECT_EQ(link.Description,
+              L"Комплекс суточного мониторирования электрокардиограмм \"Тессаро - Холтер\"");
+    EXPECT_EQ(link.Arguments, L"");
+    EXPECT_EQ(link.WorkingDir, Target().wstring() + L"\\");
+}
+
+TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLink) {
+    fs::remove_all(medium / L"backup");
+    try {
+        RunInstallation(host, options);
+        FAIL() << "the run went on without a release package";
+    } catch (const TError& error) {
+        EXPECT_NE(error.Message().find(Target().wstring() + L"\\backup\\"), std::wstring::npos)
+            << WideToUtf8(error.Message());
+    }
+    EXPECT_FALSE(host.Protected);
+    EXPECT_FALSE(host.Saw(L"exit: enabled"));
+    EXPECT_FALSE(fs::exists(Link()));
+}
+
+// Wine counts every process as elevated, so the token's own answer lets the font step run.
+TEST_F(InstallRun, TheTokensOwnElevationLetsTheFontsBeInstalled) {
+    TSystemFontsGuard system;
+    if (system.HasForeignFonts())
+        GTEST_SKIP() << "the prefix has fonts of the list of its own";
+    PutTestFonts(medium.wstring() + L"\\fonts\\");
+    options.Elevated = nullptr;
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+
+    EXPECT_FALSE(host.SawPrefix(L"line: Шрифты не установлены"));
+    const auto last =
+        std::find(host.Lines.begin(), host.Lines.end(), L"Копирование файла SDecision.Dll....Завершено");
+    ASSERT_EQ(host.Lines.end() - last, 1 + static_cast<std::ptrdiff_t>(std::size(TestFonts)));
+    for (std::size_t i = 0; i < std::size(TestFonts); ++i)
+        EXPECT_EQ(last[1 + i], L"Шрифт <" + std::wstring(TestFonts[i].DisplayName) +
+                                   L"> у\x0063"
+                                   L"тановлен");
+    EXPECT_TRUE(FileExists(WindowsFontsFolder() + L"verdana.TTF"));
 }
 
 TEST_F(InstallRun, SecondRunKeepsOtherSettingsAndTheCounterFile) {
