@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <exception>
 
 #include "common/ErrorWin.h"
@@ -114,6 +115,29 @@ bool EnoughSpace(IInstallHost& host, const TInstallOptions& options, const std::
     return false;
 }
 
+// Writes how long a step took to the run's record, however the step ends.
+class TStepTimer {
+public:
+    TStepTimer(IProgress& progress, std::wstring step)
+        : FProgress(progress), FStep(std::move(step)), FStart(std::chrono::steady_clock::now()) {}
+    TStepTimer(const TStepTimer&) = delete;
+    TStepTimer& operator=(const TStepTimer&) = delete;
+    ~TStepTimer() {
+        try {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - FStart);
+            FProgress.Trace(FStep + L": " + std::to_wstring(elapsed.count()) + L" мс");
+        } catch (...) {
+            // The record of a duration is not worth an error of its own.
+        }
+    }
+
+private:
+    IProgress& FProgress;
+    std::wstring FStep;
+    std::chrono::steady_clock::time_point FStart;
+};
+
 void WriteSettingsKeys(const std::wstring& target) {
     TIniFile ini(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName));
     ini.WriteInteger(L"options", L"FilterType", 0);
@@ -204,8 +228,11 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
         EnsureDir(target + std::wstring(SettingsDir));
         Host.CompleteLine(line, RunText::Done);
 
-        if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex) == TDeployResult::Stopped)
-            return TRunEnd::Stopped;
+        {
+            TStepTimer timer(Host, L"База данных и файлы сервера");
+            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex) == TDeployResult::Stopped)
+                return TRunEnd::Stopped;
+        }
         WriteLastNum(target, Host);
         if (Options.Edition)
             WriteBtooth(target);
@@ -215,6 +242,7 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     if (!elevated) {
         Host.AddLine(RunText::FontsNotElevated);
     } else {
+        TStepTimer timer(Host, L"Шрифты");
         try {
             InstallFonts(Host, source);
         } catch (const TError& error) {
@@ -224,15 +252,20 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
         }
     }
 
-    if (Options.InstallDriver)
+    if (Options.InstallDriver) {
+        TStepTimer timer(Host, L"Драйвер интерфейсного блока");
         InstallDriver(Host, source, target);
-
-    InstallReleasePackage(source, target, target);
-
+    }
+    {
+        TStepTimer timer(Host, L"Пакеты обновлений и сведения о выпуске");
+        InstallReleasePackage(source, target, target);
+    }
     std::wstring linkPath;
     CreateShortcut(target + Options.ShellExe, 0, L"", L"", L"",
                    Options.ProductDescription + L" \"" + Options.ProductName + L"\"", Options.ProductName,
                    linkPath);
+    Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
+                                : L"Ярлык: " + linkPath);
 
     Host.EnableExit();
     const bool small = Options.SmallFonts ? Options.SmallFonts() : IsSmallFonts();
