@@ -20,6 +20,9 @@ TCopyFileApi& CopyFileApi() noexcept {
 namespace {
 
 constexpr DWORD CopyBufferSize = 1048576;
+// The copy reaches the disk every so many chunks, not all at once at its end: one flush of a gigabyte of
+// written data would hold the window for most of a second, a flush of 16 MiB never does.
+constexpr unsigned ChunksPerFlush = 16;
 // The longest command line that CreateProcessW accepts.
 constexpr std::size_t MaxCommandLine = 32767;
 // A copy is written under this name beside its destination and takes the destination's place only when
@@ -126,6 +129,7 @@ bool CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
         return false;
     const TCopyFileApi& api = CopyFileApi();
     std::vector<char> buffer(CopyBufferSize);
+    unsigned chunks = 0;
     for (LONGLONG left = size.QuadPart; left > 0;) {
         const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, CopyBufferSize));
         DWORD got = 0;
@@ -136,6 +140,8 @@ bool CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
         if (!api.Write(Dest, buffer.data(), got, &put, nullptr) || put != got)
             return false;
         left -= got;
+        if (++chunks % ChunksPerFlush == 0 && !::FlushFileBuffers(Dest))
+            return false;
         if (Progress)
             Progress();
     }

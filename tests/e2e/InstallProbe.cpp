@@ -1,0 +1,131 @@
+// How the wizard stays responsive while it copies: starts Setup.exe with the given switches (an unattended
+// run that shows its progress page), sends the main window an empty message again and again and measures how
+// long each takes to be handled. Prints the longest wait while the database file was being copied and over
+// the whole run, and the run's time from start to exit.
+//   install_probe --exe=<Setup.exe> --args="<switches>"
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "common/HandlesWin.h"
+
+namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+struct TSearch {
+    DWORD ProcessId;
+    HWND Found;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TSearch*>(parameter);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->ProcessId && ::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == nullptr) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindListBox(HWND window, LPARAM parameter) {
+    wchar_t className[32];
+    if (::GetClassNameW(window, className, 32) && ::lstrcmpiW(className, L"ListBox") == 0) {
+        *reinterpret_cast<HWND*>(parameter) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring LastLine(HWND list) {
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    if (count <= 0)
+        return {};
+    const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(count - 1), 0);
+    if (length < 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(count - 1),
+                                       reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring exe, args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view argument = argv[i];
+        if (argument.starts_with(L"--exe="))
+            exe = argument.substr(6);
+        else if (argument.starts_with(L"--args="))
+            args = argument.substr(7);
+    }
+    if (exe.empty()) {
+        std::fprintf(stderr, "usage: install_probe --exe=<Setup.exe> --args=\"<switches>\"\n");
+        return 2;
+    }
+    std::wstring commandLine = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    const double started = Now();
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info)) {
+        std::fprintf(stderr, "install_probe: CreateProcessW failed, error %lu\n", ::GetLastError());
+        return 1;
+    }
+    TUniqueHandle process(info.hProcess), thread(info.hThread);
+
+    HWND main = nullptr, list = nullptr;
+    double longestDatabase = 0, longestAll = 0;
+    bool sawDatabase = false;
+    constexpr std::wstring_view DatabaseLine = L"Копирование файла T12.FDB....";
+    while (::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+        if (!main) {
+            TSearch search{info.dwProcessId, nullptr};
+            ::EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+            main = search.Found;
+            if (main)
+                ::EnumChildWindows(main, FindListBox, reinterpret_cast<LPARAM>(&list));
+            ::Sleep(5);
+            continue;
+        }
+        const bool copyingDatabase = list && LastLine(list) == DatabaseLine;
+        const double before = Now();
+        DWORD_PTR result = 0;
+        if (!::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result) && !::IsWindow(main))
+            break;
+        const double waited = Now() - before;
+        longestAll = std::max(longestAll, waited);
+        if (copyingDatabase) {
+            sawDatabase = true;
+            longestDatabase = std::max(longestDatabase, waited);
+        }
+        ::Sleep(1);
+    }
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    DWORD exitCode = 0;
+    ::GetExitCodeProcess(process.Get(), &exitCode);
+    std::printf("run: %.0f ms, exit code %lu\n", Now() - started, exitCode);
+    if (sawDatabase)
+        std::printf("longest wait for the window while the database was copied: %.1f ms\n", longestDatabase);
+    else
+        std::printf("longest wait for the window while the database was copied: not seen\n");
+    std::printf("longest wait for the window over the whole run: %.1f ms\n", longestAll);
+    return exitCode == 0 ? 0 : 1;
+}
