@@ -28,7 +28,7 @@ TEST_F(InstallTest, FirstRunThenSecondRunOverIt) {
 
     TWizard& first = WalkToComponents(medium.Folder(), target);
     const std::vector<std::wstring> firstLines =
-        Install(first, TDriverAnswer::Yes, L"12-driver-question.png");
+        Install(first, TDriverAnswer::Yes, L"12-progress-driver-question.png");
     EXPECT_EQ(first.ShellQuestionsAnswered(), 0) << ToUtf8(first.LastShellQuestion());
     ExpectRunLines(firstLines, ExpectedDeployLines(0, true, L""), true);
     ExpectDeployedFiles(medium.Folder(), target, 0);
