@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/CopyFaultTestSeam.h"
 #include "app/LargeFontsTestSeam.h"
 #include "app/Main.h"
 #include "app/TargetPath.h"
@@ -44,6 +45,7 @@ public:
     void ShowLargeFontPage() override {}
     void CloseWindow() override {}
     void* OwnerWindow() override { return nullptr; }
+    bool Unattended() override { return true; }
 
 private:
     std::size_t FLines = 0;
@@ -127,6 +129,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         FWaitRun = &wait;
         wait.Create();
         ApplyTestSeam(main);
+        ApplyCopyFaultSeam();
 
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());

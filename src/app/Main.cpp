@@ -4,6 +4,7 @@
 #include <richedit.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "app/LargeFonts.h"
@@ -515,6 +516,8 @@ void TFMain::BtnInsatallClick() {
 }
 
 void TFMain::StartSilentRun() {
+    // On the progress page before the window first shows: an unattended run shows no other page.
+    ShowPage(TPage::tsProgressInstall);
     Show();
     BtnInsatallClick();
 }
@@ -527,14 +530,31 @@ void TFMain::ShowRunLogPath() {
 }
 
 void TFMain::AddLine(const std::wstring& text) {
-    ::SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const LRESULT index = ::SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index >= 0)
+        ScrollToLine(static_cast<std::size_t>(index));
 }
 
 std::size_t TFMain::AddStepLine(const std::wstring& text) {
     const LRESULT index = ::SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (index < 0)
         throw TError(L"Не удалось добавить строку в список хода установки");
+    ScrollToLine(static_cast<std::size_t>(index));
     return static_cast<std::size_t>(index);
+}
+
+// A list box keeps its first line in view whatever is added below; the line of the file being copied must be
+// the one the user sees, so the list follows its newest line down.
+void TFMain::ScrollToLine(std::size_t index) {
+    RECT client{};
+    ::GetClientRect(LogList, &client);
+    const LRESULT itemHeight = ::SendMessageW(LogList, LB_GETITEMHEIGHT, 0, 0);
+    if (itemHeight <= 0)
+        return;
+    const LONG_PTR rows = std::max<LONG_PTR>(1, (client.bottom - client.top) / itemHeight);
+    const LONG_PTR top = static_cast<LONG_PTR>(index) - rows + 1;
+    if (top > ::SendMessageW(LogList, LB_GETTOPINDEX, 0, 0))
+        ::SendMessageW(LogList, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
 void TFMain::CompleteLine(std::size_t index, const std::wstring& suffix) {
@@ -546,8 +566,12 @@ void TFMain::CompleteLine(std::size_t index, const std::wstring& suffix) {
     text.resize(static_cast<std::size_t>(
         ::SendMessageW(LogList, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
     text += suffix;
+    // Taking the line out may scroll the list up; the view is put back where it was.
+    const LRESULT top = ::SendMessageW(LogList, LB_GETTOPINDEX, 0, 0);
     ::SendMessageW(LogList, LB_DELETESTRING, item, 0);
     ::SendMessageW(LogList, LB_INSERTSTRING, item, reinterpret_cast<LPARAM>(text.c_str()));
+    if (top >= 0)
+        ::SendMessageW(LogList, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
 void TFMain::Pump() {
@@ -579,7 +603,7 @@ void TFMain::EnableExit() {
 }
 
 void TFMain::ShowLargeFontPage() {
-    // An unattended run shows nothing but its progress; the log carries the advice.
+    // An unattended window closes right after the run: the advice stays in the run log (written before this).
     if (FCommandLine.Mode != TUiMode::Interactive)
         return;
     Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));

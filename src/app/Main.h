@@ -119,6 +119,7 @@ protected:
 
 private:
     void ShowRunLogPath();
+    void ScrollToLine(std::size_t index);
     void CreateFonts();
     void CreateControls();
     void CreatePages();

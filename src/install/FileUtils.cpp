@@ -262,7 +262,7 @@ void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) 
     } while (::FindNextFileW(search.Get(), &found));
 }
 
-bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner) {
+bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner, bool Quiet) {
     auto withoutBackslash = [](std::wstring path) {
         if (!path.empty() && path.back() == L'\\')
             path.pop_back();
@@ -277,6 +277,8 @@ bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Own
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
     operation.fFlags = FOF_FILESONLY;
+    if (Quiet)
+        operation.fFlags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     return ::SHFileOperationW(&operation) == 0;
 }
 

@@ -29,8 +29,9 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest);
 // Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer".
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 
-// Copies the folder Source onto Dest through the shell; true when the shell reported success.
-bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner);
+// Copies the folder Source onto Dest through the shell; true when the shell reported success. With Quiet the
+// shell shows nothing (no progress, no question before replacing a file, no error box).
+bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner, bool Quiet = false);
 
 // Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its
 // exit code; raises TError "не смог создать процесс: " + FileName when it cannot be started.

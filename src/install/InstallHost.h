@@ -41,6 +41,8 @@ public:
     virtual void CloseWindow() = 0;
     // The native handle of the window that owns the shell's dialogs; null where there is none.
     virtual void* OwnerWindow() = 0;
+    // True when no one is there to answer a dialog: the shell must then copy without asking anything.
+    virtual bool Unattended() { return false; }
 };
 
 // Raises and lowers the protected stretch for one scope, whatever way the scope is left.

@@ -172,8 +172,9 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
         return;
     const std::wstring driverSource = source + L"FTDIDriverInstall";
     // Onto the target itself: the shell then puts the folder inside it, and merges into it on a second run.
+    // Its question before replacing the installer of a first run would wait forever in an unattended run.
     if (FolderExists(driverSource))
-        ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()));
+        ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended());
     host.AddLine(RunText::DriverStarted);
     host.Pump();
     const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";

@@ -56,6 +56,7 @@ public:
     void ShowLargeFontPage() override;
     void CloseWindow() override { FInner.CloseWindow(); }
     void* OwnerWindow() override { return FInner.OwnerWindow(); }
+    bool Unattended() override { return FAnswerQuestions || FInner.Unattended(); }
 
 private:
     IInstallHost& FInner;

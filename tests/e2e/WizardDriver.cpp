@@ -63,6 +63,42 @@ bool Tracing() {
     return tracing;
 }
 
+// The driver's own environment with `changes` applied: a name given replaces the variable of that name (in
+// any letter case), an empty value removes it. The block lists each "name=value" and ends in an empty one.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* own = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = own; *entry; entry += ::lstrlenW(entry) + 1)
+            entries.emplace_back(entry);
+        ::FreeEnvironmentStringsW(own);
+    }
+    for (const auto& [name, value] : changes) {
+        std::erase_if(entries, [&](const std::wstring& entry) {
+            // "=C:=C:\..." entries name drives; their name starts after the first character.
+            const size_t equals = entry.find(L'=', 1);
+            return equals == name.size() &&
+                   ::CompareStringOrdinal(entry.c_str(), static_cast<int>(equals), name.c_str(),
+                                          static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+        });
+        if (!value.empty())
+            entries.push_back(name + L"=" + value);
+    }
+    std::vector<wchar_t> block;
+    for (const std::wstring& entry : entries) {
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    if (entries.empty())
+        block.push_back(L'\0');
+    return block;
+}
+
+std::wstring WithoutAmpersands(std::wstring text) {
+    std::erase(text, L'&');
+    return text;
+}
+
 struct TLocalFree {
     void operator()(void* memory) const noexcept { ::LocalFree(memory); }
 };
@@ -150,14 +186,22 @@ std::vector<HWND> Descendants(HWND window) {
 }
 
 TWizard::TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots)
+    : TWizard(exe, workingDir, shots, TLaunch{}) {}
+
+TWizard::TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots,
+                 const TLaunch& launch)
     : FShots(shots) {
     // The application name is given on its own so that blanks in the medium's path cannot split it.
     std::wstring commandLine = Quoted(exe);
+    if (!launch.Arguments.empty())
+        commandLine += L" " + launch.Arguments;
+    std::vector<wchar_t> environment = EnvironmentBlock(launch.Environment);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          workingDir.c_str(), &startup, &info))
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, environment.data(), workingDir.c_str(), &startup,
+                          &info))
         throw TDriverError(L"CreateProcessW " + Quoted(exe) + L" failed, error " +
                            std::to_wstring(::GetLastError()));
     FProcess.Reset(info.hProcess);
@@ -241,6 +285,46 @@ bool TWizard::Painted(HWND window) const {
     return true;
 }
 
+bool IsShellQuestion(HWND window) {
+    if (!SameClass(window, L"#32770"))
+        return false;
+    for (HWND child : Descendants(window)) {
+        if (!SameClass(child, L"Button"))
+            continue;
+        const std::wstring text = WithoutAmpersands(WindowText(child));
+        if (::lstrcmpiW(text.c_str(), L"Yes to all") == 0 || ::lstrcmpiW(text.c_str(), L"Да для всех") == 0)
+            return true;
+    }
+    return false;
+}
+
+bool TWizard::AnswerShellQuestion() {
+    for (HWND window : TopLevelWindows()) {
+        if (!::IsWindowVisible(window) || !IsShellQuestion(window))
+            continue;
+        std::wstring question;
+        HWND yesToAll = nullptr;
+        for (HWND child : Descendants(window)) {
+            const std::wstring text = WithoutAmpersands(WindowText(child));
+            if (SameClass(child, L"Static") && !text.empty())
+                question += (question.empty() ? L"" : L" ") + text;
+            else if (SameClass(child, L"Button") && (::lstrcmpiW(text.c_str(), L"Yes to all") == 0 ||
+                                                     ::lstrcmpiW(text.c_str(), L"Да для всех") == 0))
+                yesToAll = child;
+        }
+        if (!yesToAll || !::IsWindowEnabled(yesToAll) || !Painted(window))
+            return false;
+        FLastShellQuestion = WindowText(window) + (question.empty() ? L"" : L": " + question);
+        ::PostMessageW(yesToAll, BM_CLICK, 0, 0);
+        // Counted once: the next polls must not press it again while it closes.
+        for (int i = 0; i < 250 && ::IsWindow(window) && ::IsWindowVisible(window); ++i)
+            ::WaitForSingleObject(FProcess.Get(), 20);
+        ++FShellAnswered;
+        return true;
+    }
+    return false;
+}
+
 HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::function<HWND()>& probe,
                       bool failOnMessageBox) {
     const auto started = TClock::now();
@@ -248,6 +332,8 @@ HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::fu
     for (;;) {
         if (!FKeepNotices)
             DismissNotices();
+        if (FAnswerShell)
+            AnswerShellQuestion();
         if (HWND found = probe()) {
             if (Tracing())
                 std::fprintf(stderr, "[e2e] %lld ms for %s\n",
@@ -437,7 +523,8 @@ HWND TWizard::FocusWindow() const {
 
 std::optional<TMessageBox> TWizard::FindMessageBox() const {
     for (HWND window : TopLevelWindows()) {
-        if (!SameClass(window, L"#32770") || !::IsWindowVisible(window))
+        if (!SameClass(window, L"#32770") || !::IsWindowVisible(window) ||
+            (FAnswerShell && IsShellQuestion(window)))
             continue;
         HWND text = ::GetDlgItem(window, MessageBoxTextId);
         return TMessageBox{window, text ? WindowText(text) : std::wstring()};
@@ -466,6 +553,14 @@ void TWizard::Answer(const TMessageBox& box, int buttonId) {
                            std::to_wstring(buttonId));
     if (!::PostMessageW(button, BM_CLICK, 0, 0))
         throw TDriverError(L"PostMessageW(BM_CLICK) to the message box " + Quoted(box.Text) + L" failed");
+    // A box of a program without a window (an unattended run's error report) may end the program with it.
+    if (!FMain) {
+        for (int i = 0; i < 750 && Running() && ::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle); ++i)
+            ::WaitForSingleObject(FProcess.Get(), 20);
+        if (::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle))
+            throw TDriverError(L"the message box " + Quoted(box.Text) + L" did not close");
+        return;
+    }
     WaitFor(
         L"the message box " + Quoted(box.Text) + L" to close", DefaultTimeout,
         [&]() -> HWND { return ::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle) ? nullptr : FMain; },
@@ -491,6 +586,84 @@ DWORD TWizard::WaitExit(TDuration timeout, bool failOnMessageBox) {
     DWORD code = 0;
     ::GetExitCodeProcess(FProcess.Get(), &code);
     return code;
+}
+
+HWND TWizard::ProgressList() {
+    return WaitFor(L"the progress list (class ListBox)", DefaultTimeout, [this]() -> HWND {
+        for (HWND window : Descendants(FMain))
+            if (SameClass(window, L"ListBox"))
+                return window;
+        return nullptr;
+    });
+}
+
+bool TWizard::LastProgressLineInView() {
+    HWND list = ProgressList();
+    DWORD_PTR count = 0, top = 0, height = 0;
+    if (!::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &count) ||
+        !::SendMessageTimeoutW(list, LB_GETTOPINDEX, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &top) ||
+        !::SendMessageTimeoutW(list, LB_GETITEMHEIGHT, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &height) ||
+        !height)
+        throw TDriverError(L"the progress list did not tell its lines, first line in view and line height");
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const DWORD_PTR rows = static_cast<DWORD_PTR>(client.bottom - client.top) / height;
+    return count == 0 || (top <= count - 1 && count - 1 < top + rows);
+}
+
+std::vector<std::wstring> TWizard::ProgressLines() {
+    HWND list = ProgressList();
+    DWORD_PTR count = 0;
+    if (!::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &count))
+        throw TDriverError(L"LB_GETCOUNT of the progress list failed");
+    std::vector<std::wstring> lines;
+    for (WPARAM i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        if (!::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &length) ||
+            static_cast<LRESULT>(length) == LB_ERR)
+            throw TDriverError(L"LB_GETTEXTLEN of progress line " + std::to_wstring(i) + L" failed");
+        std::wstring text(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
+                                   SMTO_ABORTIFHUNG, SendTimeoutMs, &copied) ||
+            static_cast<LRESULT>(copied) == LB_ERR)
+            throw TDriverError(L"LB_GETTEXT of progress line " + std::to_wstring(i) + L" failed");
+        text.resize(std::min<size_t>(copied, length));
+        lines.push_back(std::move(text));
+    }
+    return lines;
+}
+
+TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
+    TRunOutcome outcome = TRunOutcome::MessageBox;
+    WaitFor(
+        L"the end of the installation run", timeout,
+        [&]() -> HWND {
+            if (auto found = FindMessageBox(); found && Painted(found->Handle)) {
+                if (box)
+                    *box = *found;
+                outcome = TRunOutcome::MessageBox;
+                return found->Handle;
+            }
+            if (!::IsWindowEnabled(FMain) || !Painted(FMain))
+                return nullptr;
+            HWND page = VisiblePage();
+            if (!page)
+                return nullptr;
+            if (WindowText(page) == L"Размер шрифта") {
+                outcome = TRunOutcome::FontPage;
+                return page;
+            }
+            for (HWND window : Descendants(page))
+                if (SameClass(window, L"Button") && ::IsWindowVisible(window) && ::IsWindowEnabled(window) &&
+                    WindowText(window) == L"Выход") {
+                    outcome = TRunOutcome::ExitEnabled;
+                    return window;
+                }
+            return nullptr;
+        },
+        false);
+    return outcome;
 }
 
 void TWizard::Screenshot(const std::wstring& name, HWND window) {

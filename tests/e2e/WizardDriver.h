@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/HandlesWin.h"
@@ -54,11 +55,28 @@ struct TNotice {
     std::wstring Text; // the notice as its label holds it
 };
 
+// What a start adds to the program's own path: switches, and environment variables set (or, with an empty
+// value, removed) on top of the driver's own environment.
+struct TLaunch {
+    std::wstring Arguments;
+    std::vector<std::pair<std::wstring, std::wstring>> Environment;
+};
+
+// How an installation run ended, as seen from outside.
+enum class TRunOutcome {
+    FontPage,    // the large-font page is shown: a complete run on a screen with small fonts
+    ExitEnabled, // "Выход" on the progress page took input
+    MessageBox,  // a message box is up: a question of the run, an error box or the general error report
+};
+
 class TWizard {
 public:
     // Starts <exe> with its own path as the whole command line, in `workingDir`; screenshots go to
     // `shots` (none when empty).
     TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots = {});
+    // The same with switches after the path and a changed environment.
+    TWizard(const std::wstring& exe, const std::wstring& workingDir, const std::wstring& shots,
+            const TLaunch& launch);
     TWizard(const TWizard&) = delete;
     TWizard& operator=(const TWizard&) = delete;
     // A wizard still running at the end of a test is killed: the next test needs a fresh one.
@@ -108,6 +126,24 @@ public:
     // Waits for the process to end; returns its exit code.
     DWORD WaitExit(TDuration timeout = DefaultTimeout, bool failOnMessageBox = false);
 
+    // The lines of the progress list (the one list box of the main window) in order.
+    std::vector<std::wstring> ProgressLines();
+    // Whether the progress list is scrolled so that its last line is in view.
+    bool LastProgressLineInView();
+    // Waits until the run has ended one of the ways TRunOutcome names; `box` receives the message box.
+    TRunOutcome WaitRunEnd(TDuration timeout, TMessageBox* box = nullptr);
+
+    // While on, every wait answers the shell's question before it replaces a file ("Yes to all") and
+    // counts it; such a question is then never taken for a message box of the wizard.
+    void AnswerShellQuestions(bool on) noexcept { FAnswerShell = on; }
+    int ShellQuestionsAnswered() const noexcept { return FShellAnswered; }
+    // The text of the last shell question answered.
+    const std::wstring& LastShellQuestion() const noexcept { return FLastShellQuestion; }
+
+    // Polls `probe` until it yields a window; fails naming `what` on timeout or when the wizard ends.
+    HWND WaitFor(const std::wstring& what, TDuration timeout, const std::function<HWND()>& probe,
+                 bool failOnMessageBox = true);
+
     // Saves the main window (or any window of the wizard) as seen on the screen.
     void Screenshot(const std::wstring& name, HWND window = nullptr);
 
@@ -123,9 +159,9 @@ public:
 
 private:
     std::vector<HWND> TopLevelWindows() const;
-    // Polls `probe` until it yields a window; fails naming `what` on timeout or when the wizard ends.
-    HWND WaitFor(const std::wstring& what, TDuration timeout, const std::function<HWND()>& probe,
-                 bool failOnMessageBox = true);
+    // Presses "Yes to all" in the shell's question when one is up; true when it did.
+    bool AnswerShellQuestion();
+    HWND ProgressList();
 
     TUniqueHandle FProcess;
     TUniqueHandle FThread;
@@ -134,7 +170,13 @@ private:
     HWND FMain = nullptr;
     std::wstring FShots;
     bool FKeepNotices = false;
+    bool FAnswerShell = false;
+    int FShellAnswered = 0;
+    std::wstring FLastShellQuestion;
 };
+
+// Whether the window is the shell's question before replacing a file (it offers "Yes to all").
+bool IsShellQuestion(HWND window);
 
 // All descendants of a window, depth first.
 std::vector<HWND> Descendants(HWND window);

@@ -213,6 +213,22 @@ TEST(ShellCopyDir, CopiesAFolderGivenWithTrailingBackslashes) {
     EXPECT_EQ(FileBytes(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.exe"), "exe");
 }
 
+// Unattended, nobody answers the shell's question before it replaces a file: quietly it must not ask (a
+// question here would leave the test waiting).
+TEST(ShellCopyDir, QuietCopyReplacesWhatAnEarlierCopyLeft) {
+    TScratchDir dir;
+    ::CreateDirectoryW((dir / L"FTDIDriverInstall").c_str(), nullptr);
+    PutFile(dir / L"FTDIDriverInstall\\FTDIDriverInstall.exe", "newer");
+    ::CreateDirectoryW((dir / L"Цель").c_str(), nullptr);
+    ::CreateDirectoryW((dir / L"Цель\\FTDIDriverInstall").c_str(), nullptr);
+    PutFile(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.exe", "older");
+    PutFile(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.ran", "kept");
+
+    EXPECT_TRUE(ShellCopyDir(dir / L"FTDIDriverInstall", dir / L"Цель\\", nullptr, true));
+    EXPECT_EQ(FileBytes(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.exe"), "newer");
+    EXPECT_EQ(FileBytes(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.ran"), "kept");
+}
+
 TEST(SetReadOnlyAttr, ChangesOnlyTheReadOnlyBit) {
     TScratchDir dir;
     const std::wstring file = dir / L"ReleaseInfo";

@@ -1,0 +1,368 @@
+#include "InstallCase.h"
+
+#include <oleauto.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "common/HandlesWin.h"
+
+namespace e2e {
+namespace {
+
+// The deployment's files in the order the run copies them: the step line's name, the source below the
+// medium, the destination below the target.
+struct TDeployed {
+    std::wstring Name, Source, Dest;
+};
+
+std::vector<TDeployed> DeployedFiles(int windowsIndex) {
+    std::vector<TDeployed> files{{L"T12.FDB", L"DTAfb\\T12.FDB", L"DTAfb\\T12.FDB"}};
+    const std::vector<const wchar_t*> current{
+        L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll",  L"icudt30.Dll", L"icuin30.Dll",
+        L"icuuc30.Dll",  L"msvcp80.Dll",   L"msvcr80.Dll",  L"firebird.msg", L"gbak.exe",    L"gds32.dll"};
+    const std::vector<const wchar_t*> xp{L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll",
+                                         L"icudt30.Dll",  L"icuin30.Dll",   L"icuuc30.Dll",  L"msvcp71.Dll",
+                                         L"msvcr71.Dll",  L"firebird.msg"};
+    for (const wchar_t* name : windowsIndex == 0 ? current : xp)
+        files.push_back({name, std::wstring(L"Firebird\\") + name, name});
+    for (const wchar_t* name : {L"fbintl.conf", L"fbintl.dll"})
+        files.push_back({name, std::wstring(L"Firebird\\intl\\") + name, std::wstring(L"intl\\") + name});
+    for (const wchar_t* name : {L"fbudf.dll", L"ib_udf.dll", L"fbudf.sql", L"ib_udf.sql", L"ib_udf2.sql"})
+        files.push_back({name, std::wstring(L"Firebird\\udf\\") + name, std::wstring(L"udf\\") + name});
+    for (const wchar_t* name : {L"Compare.Dll", L"PosStr.Dll", L"ProcessingECG.Dll", L"SDecision.Dll"})
+        files.push_back({name, std::wstring(L"UDF\\") + name, std::wstring(L"udf\\") + name});
+    return files;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::wstring DriverInstallerOf(const std::wstring& target) {
+    return JoinPath(target, medium::DriverInstaller);
+}
+
+void CollectStrayCopies(const std::wstring& folder, std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW entry{};
+    TUniqueFind search(::FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry));
+    if (!search)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectStrayCopies(JoinPath(folder, name), found);
+        else if (name.find(L".~tessaro-") != std::wstring::npos)
+            found.push_back(JoinPath(folder, name));
+    } while (::FindNextFileW(search.Get(), &entry));
+}
+
+} // namespace
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines)
+        text += ToUtf8(line) + "\n";
+    return text;
+}
+
+std::size_t FirstLineOf(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == line)
+            return i;
+    throw TDriverError(L"no line \"" + line + L"\"");
+}
+
+std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade,
+                                              const std::wstring& keptDatabase) {
+    std::vector<std::wstring> lines{L"Создание настроечных файлов....Завершено"};
+    if (databaseFolderMade)
+        lines.push_back(L"Каталог <DTAfb> создан...");
+    for (const TDeployed& file : DeployedFiles(windowsIndex)) {
+        lines.push_back(L"Копирование файла " + file.Name + L"....Завершено");
+        if (file.Name == L"T12.FDB" && !keptDatabase.empty())
+            lines.push_back(L"Прежняя база данных сохранена: " + keptDatabase);
+    }
+    return lines;
+}
+
+void ExpectRunLines(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& deploy,
+                    bool driver) {
+    const std::size_t deployed = std::min(lines.size(), deploy.size());
+    EXPECT_EQ(Joined(std::vector<std::wstring>(lines.begin(), lines.begin() + static_cast<long>(deployed))),
+              Joined(deploy))
+        << "the whole list:\n"
+        << Joined(lines);
+    const std::vector<std::wstring> driverLines{DriverStarted, DriverDone};
+    const std::size_t tail = driver ? driverLines.size() : 0;
+    ASSERT_GE(lines.size(), deploy.size() + tail) << Joined(lines);
+    if (driver) {
+        EXPECT_EQ(Joined(std::vector<std::wstring>(lines.end() - static_cast<long>(tail), lines.end())),
+                  Joined(driverLines));
+    }
+    // Between them only the font step may speak, and nothing in it is one of the deployment's lines.
+    for (std::size_t i = deploy.size(); i < lines.size() - tail; ++i) {
+        EXPECT_EQ(lines[i].find(L"Копирование файла "), std::wstring::npos) << ToUtf8(lines[i]);
+        EXPECT_EQ(lines[i].find(L"драйвер"), std::wstring::npos) << ToUtf8(lines[i]);
+    }
+}
+
+void ExpectDeployedFiles(const std::wstring& medium, const std::wstring& target, int windowsIndex) {
+    for (const TDeployed& file : DeployedFiles(windowsIndex)) {
+        const std::wstring dest = JoinPath(target, file.Dest);
+        if (!FileExists(dest)) {
+            ADD_FAILURE() << "missing " << ToUtf8(dest);
+            continue;
+        }
+        const std::string content = ReadFileBytes(dest);
+        EXPECT_EQ(content, ReadFileBytes(JoinPath(medium, file.Source))) << ToUtf8(dest);
+        EXPECT_NE(content.find(ToUtf8(file.Name)), std::string::npos)
+            << ToUtf8(dest) << " holds another file: " << content;
+    }
+    EXPECT_EQ(StrayCopies(target), std::vector<std::wstring>{});
+}
+
+void ExpectFreshCounter(const std::string& bytes) {
+    ASSERT_EQ(bytes.size(), 14u);
+    EXPECT_EQ(bytes.substr(0, 6), std::string(6, '\0'));
+    double written = 0;
+    std::memcpy(&written, bytes.data() + 6, sizeof written);
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    double today = 0;
+    ASSERT_TRUE(::SystemTimeToVariantTime(&now, &today));
+    EXPECT_LT(std::fabs(today - written), 1.0 / 24) << "written " << written << ", now " << today;
+}
+
+std::string IniValue(const std::wstring& target, const wchar_t* section, const wchar_t* key) {
+    wchar_t value[256] = L"";
+    ::GetPrivateProfileStringW(section, key, L"<none>", value, 256,
+                               JoinPath(target, L"Settings\\holter.ini").c_str());
+    return ToUtf8(value);
+}
+
+std::vector<std::string> DriverStarts(const std::wstring& target) {
+    const std::wstring record = JoinPath(JoinPath(target, L"FTDIDriverInstall"), medium::DriverRecord);
+    std::vector<std::string> starts;
+    if (!FileExists(record))
+        return starts;
+    for (const std::string& line : SplitLines(ReadFileBytes(record))) {
+        // The command line and the show command; the folder it ran in is the wizard's business.
+        const size_t first = line.find('\t');
+        const size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+        starts.push_back(line.substr(0, second));
+    }
+    return starts;
+}
+
+std::string DriverStart(const std::wstring& target) {
+    // Appended piece by piece: GCC 12 warns falsely about "\"" + std::string.
+    std::string start(1, '"');
+    start.append(ToUtf8(DriverInstallerOf(target))).append("\"\t").append(std::to_string(SW_HIDE));
+    return start;
+}
+
+std::vector<std::wstring> Backups(const std::wstring& target) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    TUniqueFind search(::FindFirstFileW(JoinPath(target, L"DTAfb\\T12.FDB.*").c_str(), &entry));
+    if (!search)
+        return names;
+    // The pattern meets the database itself too: its extension may be empty.
+    do
+        if (std::wstring(entry.cFileName) != L"T12.FDB")
+            names.push_back(entry.cFileName);
+    while (::FindNextFileW(search.Get(), &entry));
+    return names;
+}
+
+bool IsDatedBackupName(const std::wstring& name) {
+    const std::wstring prefix = L"T12.FDB.", suffix = L".bak";
+    if (name.size() != prefix.size() + 15 + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix))
+        return false;
+    const std::wstring stamp = name.substr(prefix.size(), 15);
+    for (size_t i = 0; i < stamp.size(); ++i)
+        if (i == 8 ? stamp[i] != L'-' : !(stamp[i] >= L'0' && stamp[i] <= L'9'))
+            return false;
+    return true;
+}
+
+std::vector<std::wstring> StrayCopies(const std::wstring& folder) {
+    std::vector<std::wstring> found;
+    CollectStrayCopies(folder, found);
+    return found;
+}
+
+std::wstring HoldProgram() {
+    wchar_t self[MAX_PATH] = L"";
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, length);
+    path.resize(path.find_last_of(L'\\') + 1);
+    path += L"e2e_hold.exe";
+    if (!FileExists(path))
+        throw TDriverError(L"no \"" + path + L"\"");
+    return path;
+}
+
+std::vector<std::wstring> ReadRunLog(const std::wstring& path) {
+    if (!FileExists(path))
+        throw TDriverError(L"no run log \"" + path + L"\"");
+    std::string bytes = ReadFileBytes(path);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.erase(0, 3);
+    std::vector<std::wstring> entries;
+    // "YYYY-MM-DD HH:MM:SS.mmm " before each text.
+    constexpr size_t StampLength = 24;
+    for (const std::string& line : SplitLines(bytes))
+        entries.push_back(FromUtf8(line.size() > StampLength ? line.substr(StampLength) : std::string()));
+    return entries;
+}
+
+std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries) {
+    const std::wstring line = L"Строка: ", step = L"Шаг: ", completed = L"Итог: ";
+    std::vector<std::wstring> list;
+    for (const std::wstring& entry : entries) {
+        if (entry.starts_with(line)) {
+            list.push_back(entry.substr(line.size()));
+        } else if (entry.starts_with(step)) {
+            list.push_back(entry.substr(step.size()));
+        } else if (entry.starts_with(completed)) {
+            // The step line it completes: the latest one still open that the completed text begins with.
+            const std::wstring text = entry.substr(completed.size());
+            auto open = std::find_if(list.rbegin(), list.rend(), [&](const std::wstring& item) {
+                return item.ends_with(L"....") && text.size() > item.size() && text.starts_with(item);
+            });
+            if (open == list.rend())
+                throw TDriverError(L"the log completes a line it never opened: " + text);
+            *open = text;
+        }
+    }
+    return list;
+}
+
+bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& text) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const std::wstring& entry) { return entry.find(text) != std::wstring::npos; });
+}
+
+void InstallCase::SetUp() {
+    FOptions = ReadOptions();
+    ASSERT_FALSE(FOptions.Medium.empty()) << "give the medium folder: --medium=<folder> or TESSARO_MEDIUM";
+    ASSERT_TRUE(FileExists(JoinPath(FOptions.Medium, L"Setup.exe")));
+    if (!FOptions.Shots.empty())
+        ::CreateDirectoryW(FOptions.Shots.c_str(), nullptr);
+    // Started from elsewhere than the medium, as from a shortcut: every path resolved against the working
+    // directory instead of the medium shows.
+    FWorkingFolder = TempPath(L"tessaro-e2e-cwd");
+    ::CreateDirectoryW(FWorkingFolder.c_str(), nullptr);
+    ASSERT_TRUE(::SetCurrentDirectoryW(FWorkingFolder.c_str()));
+    FRoot = L"C:\\e2e-install";
+    RemoveTree(FRoot);
+    ASSERT_TRUE(::CreateDirectoryW(FRoot.c_str(), nullptr));
+}
+
+void InstallCase::TearDown() {
+    FWizards.clear();
+    for (const std::wstring& path : FCleanUp)
+        RemoveTree(path);
+    RemoveTree(FRoot);
+}
+
+std::wstring InstallCase::Target(const std::wstring& name) const {
+    return JoinPath(FRoot, name) + L"\\";
+}
+
+TWizard& InstallCase::Launch(const std::wstring& medium, const TLaunch& launch) {
+    FWizards.push_back(
+        std::make_unique<TWizard>(JoinPath(medium, L"Setup.exe"), FWorkingFolder, FOptions.Shots, launch));
+    return *FWizards.back();
+}
+
+TWizard& InstallCase::WalkToComponents(const std::wstring& medium, const std::wstring& entry,
+                                       const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                                       const std::wstring& arguments) {
+    TWizard& wizard = Launch(medium, TLaunch{arguments, environment});
+    wizard.WaitMainWindow();
+    wizard.WaitPage(WelcomePage, StartTimeout);
+    wizard.Click(NextButton);
+    wizard.WaitPage(PathPage);
+    wizard.SetPath(entry);
+    wizard.Click(NextButton);
+    wizard.WaitPage(ComponentsPage);
+    return wizard;
+}
+
+std::vector<std::wstring> InstallCase::Install(TWizard& wizard, TDriverAnswer answer, const wchar_t* shot) {
+    wizard.Click(InstallButton);
+    TMessageBox question = wizard.WaitMessageBox(RunTimeout);
+    EXPECT_EQ(ToUtf8(question.Text), ToUtf8(DriverQuestion)) << "lines so far:\n"
+                                                             << Joined(wizard.ProgressLines());
+    // The line of the work under way is the one in view, however long the list has grown.
+    EXPECT_TRUE(wizard.LastProgressLineInView()) << "the list stays scrolled above its newest line";
+    if (shot)
+        wizard.Screenshot(shot);
+    wizard.Answer(question, answer == TDriverAnswer::Yes ? IDYES : IDNO);
+    TMessageBox box;
+    const TRunOutcome outcome = wizard.WaitRunEnd(RunTimeout, &box);
+    if (outcome == TRunOutcome::MessageBox)
+        ADD_FAILURE() << "the run ended with the box \"" << ToUtf8(box.Text) << "\"";
+    else
+        EXPECT_EQ(outcome, TRunOutcome::FontPage)
+            << "a screen at 96 dots per inch ends on the large-font page";
+    return wizard.ProgressLines();
+}
+
+void InstallCase::LeaveFromFontPage(TWizard& wizard) {
+    wizard.WaitPage(FontPage);
+    wizard.Click(Exit);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u) << "a complete run ends with 0";
+}
+
+void InstallCase::ChooseWindows(TWizard& wizard, int index) {
+    HWND combo = wizard.WaitFor(L"the Windows choice (class ComboBox)", DefaultTimeout, [&]() -> HWND {
+        for (HWND window : Descendants(wizard.MainWindow()))
+            if (ClassName(window) == L"ComboBox")
+                return window;
+        return nullptr;
+    });
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
+                                      5000, &result));
+    ::SendMessageTimeoutW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, 5000, &result);
+    ASSERT_TRUE(::SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
+    ASSERT_EQ(static_cast<int>(result), index);
+}
+
+DWORD InstallCase::RunUnattended(const std::wstring& medium, const std::wstring& arguments,
+                                 const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+    TWizard& wizard = Launch(medium, TLaunch{arguments, environment});
+    return wizard.WaitExit(RunTimeout, true);
+}
+
+} // namespace e2e
