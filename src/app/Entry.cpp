@@ -6,8 +6,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/CopyFaultTestSeam.h"
-#include "app/LargeFontsTestSeam.h"
+#include "app/TestSeams.h"
 #include "app/Main.h"
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
@@ -128,8 +127,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         TFWaitRun wait;
         FWaitRun = &wait;
         wait.Create();
-        ApplyTestSeam(main);
-        ApplyCopyFaultSeam();
+        ApplyTestSeams(main);
 
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());
