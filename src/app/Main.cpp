@@ -36,6 +36,11 @@ constexpr int ButtonHeight = 27;
 constexpr int ButtonWidth = 100;
 constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
 constexpr int LogItemHeight = 18;
+
+constexpr const wchar_t* TimesFace = L"Times New Roman";
+constexpr int TimesHeight = 20;
+constexpr const wchar_t* TahomaFace = L"Tahoma";
+constexpr int TahomaHeight = 15;
 constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
 
 constexpr TBounds LeftButton(int width = ButtonWidth) {
@@ -218,8 +223,8 @@ void TFMain::Show() {
 }
 
 void TFMain::CreateFonts() {
-    FTimesFont = MakeFont(L"Times New Roman", Px(20));
-    FTahomaFont = MakeFont(L"Tahoma", Px(15)); // the pages' own font
+    FTimesFont = MakeFont(TimesFace, Px(TimesHeight));
+    FTahomaFont = MakeFont(TahomaFace, Px(TahomaHeight)); // the pages' own font
 }
 
 HFONT TFMain::Font(TFontRole role) const noexcept {
@@ -234,8 +239,15 @@ HFONT TFMain::Font(TFontRole role) const noexcept {
     return nullptr;
 }
 
+TScreenPoint TFMain::DesignOrigin(HWND parent) const {
+    for (const TPlaced& placed : FPlaced)
+        if (placed.Window == parent)
+            return {placed.Origin.Left + placed.Design.Left, placed.Origin.Top + placed.Design.Top};
+    return {0, 0}; // the main window's own client area
+}
+
 HWND TFMain::Remember(HWND window, TBounds design, TFontRole font) {
-    FPlaced.push_back({window, design, font});
+    FPlaced.push_back({window, design, DesignOrigin(::GetParent(window)), font});
     if (font != TFontRole::None)
         SetFont(window, Font(font));
     return window;
@@ -243,17 +255,64 @@ HWND TFMain::Remember(HWND window, TBounds design, TFontRole font) {
 
 HWND TFMain::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, TBounds design,
                            HWND parent, int id, TFontRole font) {
-    return Remember(CreateChild(className, text, style, 0, Px(design), parent, id), design, font);
+    return Remember(
+        CreateChild(className, text, style, 0, Scaled(design, FDpi, DesignOrigin(parent)), parent, id),
+        design, font);
 }
 
 HWND TFMain::CreateButton(HWND parent, int id, const wchar_t* caption, TBounds design, TGlyph glyph) {
-    return Remember(CreateSkinButton(parent, id, caption, Px(design), glyph), design, TFontRole::Tahoma);
+    return Remember(CreateSkinButton(parent, id, caption, Scaled(design, FDpi, DesignOrigin(parent)), glyph),
+                    design, TFontRole::Tahoma);
 }
 
 void TFMain::CreateContainer(TContainer& container, HWND parent, const wchar_t* className,
                              const wchar_t* text, TBounds design, bool visible) {
-    container.Create(parent, className, text, Px(design), visible);
+    container.Create(parent, className, text, Scaled(design, FDpi, DesignOrigin(parent)), visible);
     Remember(container.Handle(), design, TFontRole::None);
+}
+
+bool TFMain::TextLinesFit(TFontRole role, HFONT font) {
+    for (const TPlaced& placed : FPlaced) {
+        if (placed.Font != role || !FTextColours.contains(placed.Window))
+            continue;
+        // The box breaks a line that is wider than its formatting rectangle, which the font's margins narrow.
+        ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        RECT format{};
+        ::SendMessageW(placed.Window, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        TWindowDC dc(placed.Window);
+        TSelectObject select(dc.Get(), font);
+        const std::wstring text = WindowText(placed.Window);
+        for (std::size_t start = 0; start <= text.size();) {
+            std::size_t end = text.find(L"\r\n", start);
+            if (end == std::wstring::npos)
+                end = text.size();
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc.Get(), text.data() + start, static_cast<int>(end - start), &extent);
+            if (extent.cx > format.right - format.left)
+                return false;
+            start = end + 2;
+        }
+    }
+    return true;
+}
+
+void TFMain::FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font) {
+    std::vector<TUniqueFont> tried;
+    const int height = FittingFontHeight(designHeight, FDpi, [&](int candidate) {
+        tried.push_back(MakeFont(face, candidate));
+        return TextLinesFit(role, tried.back().Get());
+    });
+    // Every window of the role takes the font before the ones tried, and the one it had, go.
+    TUniqueFont previous = std::move(font);
+    font = MakeFont(face, height);
+    for (const TPlaced& placed : FPlaced)
+        if (placed.Font == role)
+            ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+}
+
+void TFMain::FitTextFonts() {
+    FitTextFont(TFontRole::Times, TimesFace, TimesHeight, FTimesFont);
+    FitTextFont(TFontRole::Tahoma, TahomaFace, TahomaHeight, FTahomaFont);
 }
 
 void TFMain::CreateControls() {
@@ -269,6 +328,9 @@ void TFMain::CreateControls() {
 
     CreateContainer(InsatallPages, Handle(), L"TPageControl", L"", PagesBounds, true);
     CreatePages();
+    // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less.
+    if (FDpi != DesignPixelsPerInch)
+        FitTextFonts();
 }
 
 HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
@@ -374,7 +436,6 @@ void TFMain::FormCreate() {
     FSkinLoaded = true;
     EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
     LoadInfoDocument();
-    ZoomInfoDocument();
     AppNameStr = GetResText(IDS_APP_NAME);
     ::SetWindowTextW(ePath, (L"C:\\" + AppNameStr).c_str());
     FCanClose = true;
@@ -390,21 +451,18 @@ void TFMain::LoadInfoDocument() {
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     if (!data)
         throw TError(L"В программе нет документа INFO");
-    TResourceReader reader{static_cast<const BYTE*>(data), ::SizeofResource(module, info), 0};
-    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&reader), 0, ReadResourceChunk};
-    ::SendMessageW(RichEdit1, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
-}
-
-void TFMain::ZoomInfoDocument() {
-    // The document's sizes are in points, which the box turns into pixels at the resolution it draws at;
-    // where the window is laid out at another (fitted to a small screen, or moved to another monitor), the
-    // zoom makes up the difference so that the text keeps its lines.
+    const std::string_view document(static_cast<const char*>(data), ::SizeofResource(module, info));
+    // The document's lengths are points and twips, which the box turns into pixels at the resolution it draws
+    // at; where the window is laid out at another (fitted to a small screen, or moved to a monitor of another
+    // resolution), the document is scaled to make up the difference, so that it keeps its lines.
     TWindowDC dc(RichEdit1);
     const int drawnAt = dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : FDpi;
-    if (drawnAt == FDpi || drawnAt <= 0)
-        ::SendMessageW(RichEdit1, EM_SETZOOM, 0, 0);
-    else
-        ::SendMessageW(RichEdit1, EM_SETZOOM, static_cast<WPARAM>(FDpi), static_cast<LPARAM>(drawnAt));
+    const std::string scaled =
+        drawnAt > 0 && drawnAt != FDpi ? ScaleRtfLengths(document, FDpi, drawnAt) : std::string(document);
+    TResourceReader reader{reinterpret_cast<const BYTE*>(scaled.data()), static_cast<DWORD>(scaled.size()),
+                           0};
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&reader), 0, ReadResourceChunk};
+    ::SendMessageW(RichEdit1, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
 }
 
 void TFMain::ApplyColours() {
@@ -684,14 +742,16 @@ void TFMain::ApplyPixelsPerInch(int pixelsPerInch) {
     TUniqueFont oldTimes = std::move(FTimesFont), oldTahoma = std::move(FTahomaFont);
     CreateFonts();
     for (const TPlaced& placed : FPlaced) {
-        const TBounds bounds = Px(placed.Design);
+        const TBounds bounds = Scaled(placed.Design, FDpi, placed.Origin);
         ::SetWindowPos(placed.Window, nullptr, bounds.Left, bounds.Top, bounds.Width, bounds.Height,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         if (placed.Font != TFontRole::None)
             ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font(placed.Font)), TRUE);
     }
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
-    ZoomInfoDocument();
+    if (FDpi != DesignPixelsPerInch)
+        FitTextFonts();
+    LoadInfoDocument();
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 

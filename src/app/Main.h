@@ -136,13 +136,15 @@ private:
     // A window of the layout with its design bounds (at 96 pixels per inch) and its font.
     struct TPlaced {
         HWND Window;
-        TBounds Design;
+        TBounds Design;      // in the parent's client area
+        TScreenPoint Origin; // where the parent's client area starts in the window's design coordinates
         TFontRole Font;
     };
 
     int Px(int design) const { return Scaled(design, FDpi); }
     TBounds Px(const TBounds& design) const { return Scaled(design, FDpi); }
     HFONT Font(TFontRole role) const noexcept;
+    TScreenPoint DesignOrigin(HWND parent) const;
     HWND Remember(HWND window, TBounds design, TFontRole font);
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, TBounds design,
                        HWND parent, int id, TFontRole font);
@@ -152,7 +154,10 @@ private:
     // Lays every control out anew and remakes the fonts at another resolution.
     void ApplyPixelsPerInch(int pixelsPerInch);
     void OnDpiChanged(int pixelsPerInch, const RECT& suggested);
-    void ZoomInfoDocument();
+    // Whether every line of the page texts in `font`'s role fits its box, as it does at the design size.
+    bool TextLinesFit(TFontRole role, HFONT font);
+    void FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font);
+    void FitTextFonts();
 
     void ShowRunLogPath();
     void CreateFonts();
