@@ -271,36 +271,61 @@ void TFMain::CreateContainer(TContainer& container, HWND parent, const wchar_t* 
     Remember(container.Handle(), design, TFontRole::None);
 }
 
-bool TFMain::TextLinesFit(TFontRole role, HFONT font) {
+namespace {
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(L"\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int TextWidth(HWND window, HFONT font, const std::wstring& text) {
+    TWindowDC dc(window);
+    TSelectObject select(dc.Get(), font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+// What a text box in `font` keeps of its client area's width for its text: the rest goes to the margins
+// that the box derives from the font.
+int TextInset(HWND box, HFONT font) {
+    ::SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    RECT format{};
+    RECT client{};
+    ::SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    ::GetClientRect(box, &client);
+    return (client.right - client.left) - (format.right - format.left);
+}
+} // namespace
+
+bool TFMain::TextLinesFit(TFontRole role, HFONT font, HFONT designFont) {
     for (const TPlaced& placed : FPlaced) {
         if (placed.Font != role || !FTextColours.contains(placed.Window))
             continue;
-        // The box breaks a line that is wider than its formatting rectangle, which the font's margins narrow.
-        ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        RECT format{};
-        ::SendMessageW(placed.Window, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-        TWindowDC dc(placed.Window);
-        TSelectObject select(dc.Get(), font);
-        const std::wstring text = WindowText(placed.Window);
-        for (std::size_t start = 0; start <= text.size();) {
-            std::size_t end = text.find(L"\r\n", start);
-            if (end == std::wstring::npos)
-                end = text.size();
-            SIZE extent{};
-            ::GetTextExtentPoint32W(dc.Get(), text.data() + start, static_cast<int>(end - start), &extent);
-            if (extent.cx > format.right - format.left)
+        // A box breaks a line that is wider than its formatting rectangle. The lines that the design size
+        // keeps whole must stay whole; one that breaks there anyway does not hold the font back.
+        HWND box = placed.Window;
+        const int designRoom = placed.Design.Width - TextInset(box, designFont);
+        RECT client{};
+        ::GetClientRect(box, &client);
+        const int room = client.right - TextInset(box, font);
+        for (const std::wstring& line : Lines(WindowText(box)))
+            if (TextWidth(box, designFont, line) <= designRoom && TextWidth(box, font, line) > room)
                 return false;
-            start = end + 2;
-        }
     }
     return true;
 }
 
 void TFMain::FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font) {
+    const TUniqueFont designFont = MakeFont(face, designHeight);
     std::vector<TUniqueFont> tried;
     const int height = FittingFontHeight(designHeight, FDpi, [&](int candidate) {
         tried.push_back(MakeFont(face, candidate));
-        return TextLinesFit(role, tried.back().Get());
+        return TextLinesFit(role, tried.back().Get(), designFont.Get());
     });
     // Every window of the role takes the font before the ones tried, and the one it had, go.
     TUniqueFont previous = std::move(font);

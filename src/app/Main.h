@@ -154,8 +154,8 @@ private:
     // Lays every control out anew and remakes the fonts at another resolution.
     void ApplyPixelsPerInch(int pixelsPerInch);
     void OnDpiChanged(int pixelsPerInch, const RECT& suggested);
-    // Whether every line of the page texts in `font`'s role fits its box, as it does at the design size.
-    bool TextLinesFit(TFontRole role, HFONT font);
+    // Whether the page texts of the role keep in `font` every line they keep whole in `designFont`.
+    bool TextLinesFit(TFontRole role, HFONT font, HFONT designFont);
     void FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font);
     void FitTextFonts();
 
