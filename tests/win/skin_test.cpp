@@ -213,28 +213,30 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     design.BGResize();
     const auto designPlaces = Places(design);
 
+    // 125 per cent: large enough to show every rounding, small enough for any test screen, which the
+    // system does not let a window outgrow.
     TFMain main;
-    main.Create({144, RoomyWorkArea});
+    main.Create({120, RoomyWorkArea});
     main.BGResize();
-    ASSERT_EQ(main.PixelsPerInch(), 144);
+    ASSERT_EQ(main.PixelsPerInch(), 120);
     RECT client;
     ::GetClientRect(main.Handle(), &client);
-    EXPECT_EQ(client.right, 1458);
-    EXPECT_EQ(client.bottom, 875);
-    ExpectScaledFrom(designPlaces, main, 144);
+    EXPECT_EQ(client.right, 1215);
+    EXPECT_EQ(client.bottom, 729);
+    ExpectScaledFrom(designPlaces, main, 120);
 
     // The background is the design's, composed and resampled; the controls keep the title's colour.
     TBitmap32 expected;
-    ComposeScaledBackground(expected, 1458, 875, 144, main.FSkin);
-    ASSERT_EQ(main.FBackground.Width(), 1458);
-    EXPECT_TRUE(std::equal(expected.Bits(), expected.Bits() + 1458 * 875, main.FBackground.Bits()));
+    ComposeScaledBackground(expected, 1215, 729, 120, main.FSkin);
+    ASSERT_EQ(main.FBackground.Width(), 1215);
+    EXPECT_TRUE(std::equal(expected.Bits(), expected.Bits() + 1215 * 729, main.FBackground.Bits()));
     EXPECT_EQ(main.ControlColour(), RGB(236, 236, 235));
 
     // Fonts at the scale (the page texts' may give up a pixel to keep their lines), the texts on as many
     // lines as at 96, the information box, which draws at this test's 96, without a scroll bar.
-    EXPECT_EQ(FontHeight(main.MemoStart), 30);
-    EXPECT_GE(FontHeight(main.BtnStartNext), 22);
-    EXPECT_LE(FontHeight(main.BtnStartNext), 23);
+    EXPECT_EQ(FontHeight(main.MemoStart), 25);
+    EXPECT_GE(FontHeight(main.BtnStartNext), 18);
+    EXPECT_LE(FontHeight(main.BtnStartNext), 19);
     for (auto [designMemo, memo] : {std::pair{design.MemoStart, main.MemoStart},
                                     {design.MemoInputComponents, main.MemoInputComponents},
                                     {design.MemoChangeFontSize, main.MemoChangeFontSize},
