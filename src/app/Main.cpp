@@ -35,13 +35,14 @@ constexpr int Margin = 8;
 constexpr int ButtonHeight = 27;
 constexpr int ButtonWidth = 100;
 constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
+constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
 constexpr int LogItemHeight = 18;
 
+// The pages' fonts, heights in pixels at the design resolution.
 constexpr const wchar_t* TimesFace = L"Times New Roman";
 constexpr int TimesHeight = 20;
 constexpr const wchar_t* TahomaFace = L"Tahoma";
 constexpr int TahomaHeight = 15;
-constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
 
 constexpr TBounds LeftButton(int width = ButtonWidth) {
     return {Margin, ButtonTop, width, ButtonHeight};
@@ -754,6 +755,7 @@ void TFMain::BGResize() {
     RECT client;
     ::GetClientRect(Handle(), &client);
     ComposeScaledBackground(FBackground, client.right - client.left, client.bottom - client.top, FDpi, FSkin);
+    FBackgroundDpi = FDpi;
     const TBounds rich = Px(RichEditBounds);
     ::MoveWindow(RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
     const TBounds pages = Px(PagesBounds);
@@ -795,7 +797,9 @@ void TFMain::OnDpiChanged(int pixelsPerInch, const RECT& suggested) {
     const TScreenPoint place = KeepInWorkArea({suggested.left, suggested.top}, size, work);
     ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, size.Width, size.Height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    BGResize();
+    // The new size has composed the background anew, unless the size came out as it was.
+    if (FBackgroundDpi != FDpi)
+        BGResize();
 }
 
 void TFMain::Paint() {

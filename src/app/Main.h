@@ -187,6 +187,7 @@ private:
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
     int FDpi = DesignPixelsPerInch;
+    int FBackgroundDpi = 0; // the resolution FBackground was composed at
     std::vector<TPlaced> FPlaced;
 
     TCommandLine FCommandLine;
