@@ -248,28 +248,6 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
               ::SendMessageW(design.RichEdit1, EM_GETLINECOUNT, 0, 0) + 1);
 }
 
-TEST_F(SkinTest, TheWindowFitsASmallWorkAreaAtTheLargestScaleThatFits) {
-    TFMain main;
-    const TScreenRect work{100, 50, 1280, 984};
-    main.Create({192, work});
-    EXPECT_LT(main.PixelsPerInch(), 192);
-    EXPECT_GT(main.PixelsPerInch(), 96);
-    RECT window;
-    ::GetWindowRect(main.Handle(), &window);
-    EXPECT_LE(window.right - window.left, work.Width);
-    EXPECT_LE(window.bottom - window.top, work.Height);
-    EXPECT_GE(window.left, work.Left);
-    EXPECT_GE(window.top, work.Top);
-    EXPECT_LE(window.right, work.Left + work.Width);
-    EXPECT_LE(window.bottom, work.Top + work.Height);
-    RECT client;
-    ::GetClientRect(main.Handle(), &client);
-    EXPECT_EQ(client.right, Scaled(972, main.PixelsPerInch()));
-    // One step more would not fit.
-    EXPECT_GT(Scaled(972, main.PixelsPerInch() + 1) + (window.right - window.left) - client.right,
-              work.Width);
-}
-
 TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) {
     TFMain main;
     main.Create({96, RoomyWorkArea});
