@@ -109,8 +109,10 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     // The secondary windows live below the geometry object's layer: hand them its reading.
     SetChosenScreenSource([] {
         const TMonitorGeometry monitor = MyScreen->GetMonitor(MyScreen->Monitornumber);
-        return TChosenScreen{
-            MyScreen->Width, MyScreen->Height, {monitor.Left, monitor.Top, monitor.Width, monitor.Height}};
+        return TChosenScreen{MyScreen->Width,
+                             MyScreen->Height,
+                             {monitor.Left, monitor.Top, monitor.Width, monitor.Height},
+                             monitor.PixelsPerInch};
     });
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
