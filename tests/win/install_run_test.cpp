@@ -258,6 +258,10 @@ TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
 }
 
 TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
+    TSystemFontsGuard system;
+    if (system.HasForeignFonts())
+        GTEST_SKIP() << "the prefix has fonts of the list of its own";
+    PutTestFonts(medium.wstring() + L"\\fonts\\");
     options.InstallDriver = true;
     options.Elevated = No;
     host.Answers = {false, false};
@@ -265,6 +269,18 @@ TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
     EXPECT_FALSE(host.SawPrefix(L"line: Началась"));
     EXPECT_TRUE(
         host.Saw(L"line: Шрифты не установлены: программа установки запущена без прав администратора"));
+    // Not a font is tried: no line, no file in the Windows fonts folder, no value in the system's list.
+    EXPECT_FALSE(host.SawPrefix(L"line: Шрифт <"));
+    for (const TTestFont& font : TestFonts) {
+        EXPECT_FALSE(FileExists(WindowsFontsFolder() + font.FileName)) << WideToUtf8(font.FileName);
+        wchar_t data[MAX_PATH];
+        DWORD size = sizeof data;
+        EXPECT_NE(::RegGetValueW(HKEY_LOCAL_MACHINE, SystemFontsKey,
+                                 (std::wstring(font.DisplayName) + L" (TrueType)").c_str(), RRF_RT_REG_SZ,
+                                 nullptr, data, &size),
+                  ERROR_SUCCESS)
+            << WideToUtf8(font.DisplayName);
+    }
 }
 
 TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
