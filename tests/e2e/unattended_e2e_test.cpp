@@ -58,8 +58,10 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
     EXPECT_TRUE(LogHas(interactiveEntries, L"Вопрос: " + DriverQuestion + L" Ответ: Да"));
     EXPECT_EQ(ToUtf8(interactiveEntries.back()), ToUtf8(L"Код завершения: 0"));
 
-    // The fonts the wizard installed go again, so that the silent run has the same font lines to write.
+    // The fonts the wizard installed go again, so that the silent run has the same font lines to write; its
+    // link goes too, so that the silent run must make its own.
     RemoveDemoFonts(FOptions.Medium);
+    RemoveTree(DesktopLink());
     ASSERT_EQ(RunUnattended(FOptions.Medium,
                             L"/VERYSILENT /DIR=" + Quoted(silentTarget) + L" /LOG=" + Quoted(silentLog)),
               0u);
@@ -68,6 +70,8 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
     EXPECT_TRUE(LogHas(silentEntries, L"Вопрос: " + DriverQuestion + L" Ответ: Да (без вопроса)"));
     ExpectDeployedFiles(FOptions.Medium, silentTarget, 0);
     EXPECT_EQ(DriverStarts(silentTarget), std::vector<std::string>{DriverStart(silentTarget)});
+    EXPECT_TRUE(FileExists(DesktopLink()));
+    EXPECT_TRUE(LogHas(silentEntries, L"Ярлык: " + DesktopLink())) << Joined(silentEntries);
     EXPECT_EQ(ToUtf8(silentEntries.back()), ToUtf8(L"Код завершения: 0"));
 
     ASSERT_EQ(RunUnattended(FOptions.Medium,
