@@ -29,6 +29,24 @@ inline const std::wstring DriverStarted = L"Началась установка 
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
+// Where the wizard puts its link, and what the link says.
+inline const std::wstring DesktopLinkName = L"Тессаро - Холтер.lnk";
+inline const std::wstring LinkDescription =
+    L"Комплекс суточного мониторирования электрокардиограмм \"Тессаро - Холтер\"";
+inline constexpr wchar_t SystemFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+// The demo medium's fonts in the order the font step takes them: the file in "fonts\" and the full name its
+// name table gives.
+struct TDemoFont {
+    const wchar_t* FileName;
+    const wchar_t* DisplayName;
+};
+inline constexpr TDemoFont DemoFonts[] = {
+    {L"ARIAL.TTF", L"Demo Arial"},      {L"ARIALN.TTF", L"Demo Arial Narrow"},
+    {L"COUR.TTF", L"Demo Courier New"}, {L"MICROSS.TTF", L"Demo Microsoft Sans Serif"},
+    {L"TAHOMA.TTF", L"Demo Tahoma"},    {L"TIMES.TTF", L"Demo Times New Roman"},
+    {L"verdana.TTF", L"Demo Verdana"},
+};
 
 enum class TDriverAnswer { Yes, No };
 
@@ -42,10 +60,12 @@ std::size_t FirstLineOf(const std::vector<std::wstring>& lines, const std::wstri
 // Windows choice, "intl\", "udf\" and the own libraries, each completed with "Завершено".
 std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade,
                                               const std::wstring& keptDatabase);
-// A complete run's list: `deploy` first, exactly; the font step's own lines may follow (they are checked
-// with that step); then the two driver lines when the driver was installed, as the last lines.
+// The font step's lines when none of the demo fonts is in the prefix yet: one per font, in order.
+std::vector<std::wstring> FontLines();
+// A complete run's list, exactly: `deploy`, the font step's `fonts`, then the two driver lines when the
+// driver was installed. The release packages and the desktop link add no line.
 void ExpectRunLines(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& deploy,
-                    bool driver);
+                    const std::vector<std::wstring>& fonts, bool driver);
 // Every file of the deployment in the target, byte for byte the medium's (each names itself).
 void ExpectDeployedFiles(const std::wstring& medium, const std::wstring& target, int windowsIndex);
 // A counter file as a run writes it: 14 bytes, two zero fields, then the time of writing (within the hour).
@@ -63,6 +83,24 @@ std::vector<std::wstring> Backups(const std::wstring& target);
 bool IsDatedBackupName(const std::wstring& name);
 // Half-made copies left anywhere below the folder.
 std::vector<std::wstring> StrayCopies(const std::wstring& folder);
+
+// The prefix's Windows fonts folder, ending in a backslash.
+std::wstring WindowsFontsFolder();
+// A text value of the registry; "<none>" when the key or the value is missing or holds no text.
+std::wstring RegistryText(HKEY root, const std::wstring& key, const std::wstring& value);
+// Takes the demo fonts out of the prefix, so that the next run installs all seven again: their files in the
+// Windows fonts folder (only where the file is the medium's own) and their entries in the system's font list.
+void RemoveDemoFonts(const std::wstring& medium);
+// Every demo font in the Windows fonts folder, byte for byte the medium's, and listed under its full name.
+void ExpectDemoFontsInstalled(const std::wstring& medium);
+// The user's desktop as the shell records it (HKCU "Shell Folders", "Desktop"); empty when it has none.
+std::wstring DesktopFolder();
+// The path of the wizard's link on that desktop.
+std::wstring DesktopLink();
+
+// Removes a file or a tree, trying again for a while when something still holds it (a program of the run
+// that has not quite ended); returns the last failure (UTF-8), empty when the path is gone.
+std::string RemoveTreeWithin(const std::wstring& path, TDuration patience);
 
 // e2e_hold.exe beside the running test: a driver installer that waits while a file "hold" lies beside it.
 std::wstring HoldProgram();

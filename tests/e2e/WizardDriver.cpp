@@ -201,9 +201,15 @@ TWizard::TWizard(const std::wstring& exe, const std::wstring& workingDir, const 
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                           CREATE_UNICODE_ENVIRONMENT, environment.data(), workingDir.c_str(), &startup,
-                          &info))
-        throw TDriverError(L"CreateProcessW " + Quoted(exe) + L" failed, error " +
-                           std::to_wstring(::GetLastError()));
+                          &info)) {
+        const DWORD error = ::GetLastError();
+        constexpr DWORD ElevationRequired = 740; // ERROR_ELEVATION_REQUIRED, not in every SDK's headers
+        // The wizard asks for the highest rights its user has: where the system would ask for them first
+        // (Windows with an administrator's filtered rights; under Wine every program is elevated already),
+        // CreateProcessW refuses, and the driver has to run elevated itself.
+        throw TDriverError(L"CreateProcessW " + Quoted(exe) + L" failed, error " + std::to_wstring(error) +
+                           (error == ElevationRequired ? L" (run the tests elevated)" : L""));
+    }
     FProcess.Reset(info.hProcess);
     FThread.Reset(info.hThread);
     FProcessId = info.dwProcessId;
