@@ -11,19 +11,10 @@
 
 #include "MediumBuilder.h"
 #include "WizardDriver.h"
+#include "WizardTexts.h"
 
 namespace e2e {
 
-inline const std::wstring WelcomePage = L"Приветствие";
-inline const std::wstring PathPage = L"Путь установки";
-inline const std::wstring ComponentsPage = L"Компоненты";
-inline const std::wstring ProgressPage = L"Установка";
-inline const std::wstring FontPage = L"Размер шрифта";
-inline const std::wstring CancelPage = L"Отмена установки";
-inline const std::wstring NextButton = L"Далее";
-inline const std::wstring CancelButton = L"Отмена";
-inline const std::wstring InstallButton = L"Начать установку";
-inline const std::wstring Exit = L"Выход";
 inline const std::wstring DriverQuestion = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 inline const std::wstring DriverStarted = L"Началась установка драйверов устройства...";
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";

@@ -14,17 +14,11 @@
 
 #include "PrefixResolution.h"
 #include "WizardDriver.h"
+#include "WizardTexts.h"
 
 using namespace e2e;
 
 namespace {
-
-const std::wstring Welcome = L"Приветствие";
-const std::wstring PathPage = L"Путь установки";
-const std::wstring Components = L"Компоненты";
-const std::wstring Progress = L"Установка";
-const std::wstring Cancelled = L"Отмена установки";
-const std::wstring FontPage = L"Размер шрифта";
 
 // The main window's client area and the message window's width at 96 pixels per inch.
 constexpr int DesignClientWidth = 972;
@@ -227,7 +221,7 @@ protected:
         if (!design) {
             TPrefixResolution resolution(96);
             TWizard& wizard = Launch();
-            wizard.WaitPage(Welcome, StartTimeout);
+            wizard.WaitPage(WelcomePage, StartTimeout);
             design = ReadLayout(wizard.MainWindow());
             FWizard.reset();
         }
@@ -242,7 +236,7 @@ protected:
         TPrefixResolution resolution(static_cast<DWORD>(pixelsPerInch));
 
         TWizard& wizard = Launch();
-        wizard.WaitPage(Welcome, StartTimeout);
+        wizard.WaitPage(WelcomePage, StartTimeout);
         HWND main = wizard.MainWindow();
         const int scale = ExpectedFit(pixelsPerInch, main);
         const TLayout layout = ReadLayout(main);
@@ -300,11 +294,11 @@ protected:
         CheckNotice(notice.Handle, pixelsPerInch);
         wizard.Screenshot(Shot(pixelsPerInch, L"03-driver-notice"), notice.Handle);
         wizard.CloseNotice(notice);
-        wizard.WaitPage(Components);
+        wizard.WaitPage(ComponentsPage);
         wizard.Screenshot(Shot(pixelsPerInch, L"04-components"));
         wizard.Click(L"Отмена");
         wizard.Answer(wizard.WaitMessageBox(), IDYES);
-        wizard.WaitPage(Cancelled);
+        wizard.WaitPage(CancelPage);
         wizard.Screenshot(Shot(pixelsPerInch, L"06-cancel"));
 
         // The large-font page comes after a run; the test's own switch opens the wizard on it.
@@ -316,12 +310,12 @@ protected:
         // The progress page as the run leaves it, shown by hand for its picture alone.
         HWND progress = nullptr;
         for (HWND page : Descendants(again.MainWindow()))
-            if (ClassName(page) == L"TTabSheet" && WindowText(page) == Progress)
+            if (ClassName(page) == L"TTabSheet" && WindowText(page) == ProgressPage)
                 progress = page;
         ASSERT_NE(progress, nullptr);
         ::ShowWindow(fontPage, SW_HIDE);
         ::ShowWindow(progress, SW_SHOW);
-        again.WaitPage(Progress);
+        again.WaitPage(ProgressPage);
         again.Screenshot(Shot(pixelsPerInch, L"05-progress"));
     }
 

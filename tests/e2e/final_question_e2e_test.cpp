@@ -31,7 +31,8 @@ TEST_F(FinalQuestionTest, AtLargeFontsTheRunEndsWithTheFinalQuestion) {
     wizard.Answer(last, IDNO);
     wizard.ExpectPageStays(ProgressPage);
     const std::vector<std::wstring> lines = wizard.ProgressLines();
-    EXPECT_NE(FirstLineOf(lines, L"Копирование файла SDecision.Dll....Завершено"), lines.size()) << Joined(lines);
+    EXPECT_NE(FirstLineOf(lines, L"Копирование файла SDecision.Dll....Завершено"), lines.size())
+        << Joined(lines);
 
     wizard.Click(Exit);
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u) << "a complete run ends with 0";

@@ -9,15 +9,12 @@
 #include <memory>
 
 #include "WizardDriver.h"
+#include "WizardTexts.h"
 
 using namespace e2e;
 
 namespace {
 
-const std::wstring Welcome = L"Приветствие";
-const std::wstring PathPage = L"Путь установки";
-const std::wstring Components = L"Компоненты";
-const std::wstring FontPage = L"Размер шрифта";
 const std::wstring ChangeSettings = L"Изменить настройки";
 
 const std::wstring DriverNotice = L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
@@ -89,7 +86,7 @@ protected:
 
 TEST_F(SecondaryTest, ComponentsPageShowsTheDriverNoticeEachTimeItIsEntered) {
     TWizard& wizard = Launch();
-    wizard.WaitPage(Welcome, StartTimeout);
+    wizard.WaitPage(WelcomePage, StartTimeout);
     wizard.Click(L"Далее");
     wizard.WaitPage(PathPage);
     wizard.Click(L"Далее");
@@ -101,7 +98,7 @@ TEST_F(SecondaryTest, ComponentsPageShowsTheDriverNoticeEachTimeItIsEntered) {
     EXPECT_TRUE(::GetWindowLongW(notice.Handle, GWL_EXSTYLE) & WS_EX_TOPMOST);
     wizard.Screenshot(L"08-driver-notice.png", notice.Handle);
     wizard.CloseNotice(notice);
-    wizard.WaitPage(Components);
+    wizard.WaitPage(ComponentsPage);
 
     wizard.Click(L"Назад");
     wizard.WaitPage(PathPage);
@@ -109,7 +106,7 @@ TEST_F(SecondaryTest, ComponentsPageShowsTheDriverNoticeEachTimeItIsEntered) {
     notice = wizard.WaitNotice();
     EXPECT_EQ(ToUtf8(notice.Text), ToUtf8(DriverNotice));
     wizard.CloseNotice(notice);
-    wizard.ExpectPageStays(Components);
+    wizard.ExpectPageStays(ComponentsPage);
 
     RemoveEmptyFolder(L"C:\\Dedira\\Settings");
     RemoveEmptyFolder(L"C:\\Dedira");

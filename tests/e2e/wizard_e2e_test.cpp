@@ -6,19 +6,11 @@
 #include <memory>
 
 #include "WizardDriver.h"
+#include "WizardTexts.h"
 
 using namespace e2e;
 
 namespace {
-
-const std::wstring Welcome = L"Приветствие";
-const std::wstring PathPage = L"Путь установки";
-const std::wstring Components = L"Компоненты";
-const std::wstring Cancelled = L"Отмена установки";
-const std::wstring Next = L"Далее";
-const std::wstring Back = L"Назад";
-const std::wstring Cancel = L"Отмена";
-const std::wstring Exit = L"Выход";
 
 const std::wstring EmptyEntryText = L"Не выбран путь для установки программы!";
 const std::wstring RootEntryText = L"Программу нелзя устанавливать в корневой каталог!";
@@ -70,13 +62,13 @@ protected:
     TWizard& Start() {
         FWizard = std::make_unique<TWizard>(FExe, FWorkingFolder, FOptions.Shots);
         FWizard->WaitMainWindow();
-        FWizard->WaitPage(Welcome, StartTimeout);
+        FWizard->WaitPage(WelcomePage, StartTimeout);
         return *FWizard;
     }
 
     TWizard& StartOnPathPage() {
         TWizard& wizard = Start();
-        wizard.Click(Next);
+        wizard.Click(NextButton);
         wizard.WaitPage(PathPage);
         return wizard;
     }
@@ -119,20 +111,20 @@ TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
     EXPECT_EQ(client.bottom - client.top, 583);
     const LONG style = ::GetWindowLongW(main, GWL_STYLE);
     EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window must keep its size";
-    wizard.WaitButton(Cancel);
+    wizard.WaitButton(CancelButton);
     EXPECT_EQ(Shown(wizard.PageText(wizard.VisiblePage())),
               Lines({L"Добро пожаловать в программу установки комплекса ", L"\"ТЕССАРО-ХОЛТЕР\"!", L"",
                      L"Для продолжения установки, нажмите кнопку \"Далее\".", L"",
                      L"Для выхода из программы установки нажмите кнопку \"Отмена\"."}));
     wizard.Screenshot(L"01-welcome.png");
 
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     HWND page = wizard.WaitPage(PathPage);
     EXPECT_EQ(Shown(wizard.PageText(page)),
               Lines({L"Пожалуйста, задайте путь куда устанавливать программную часть ",
                      L"комплекса \"Тессаро-Холтер\""}));
     wizard.WaitButton(L"Выбрать");
-    wizard.WaitButton(Cancel);
+    wizard.WaitButton(CancelButton);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira"));
     wizard.Screenshot(L"02-path.png");
 }
@@ -141,8 +133,8 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
     ASSERT_TRUE(RemoveDefaultTarget()) << "C:\\Dedira holds files from elsewhere; this test needs it absent";
 
     TWizard& wizard = StartOnPathPage();
-    wizard.Click(Next);
-    HWND page = wizard.WaitPage(Components);
+    wizard.Click(NextButton);
+    HWND page = wizard.WaitPage(ComponentsPage);
     EXPECT_EQ(Shown(wizard.PageText(page)),
               Lines({L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
                      L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",
@@ -161,13 +153,13 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
     EXPECT_TRUE(FolderExists(DefaultTarget));
     EXPECT_TRUE(FolderExists(DefaultSettings));
 
-    wizard.Click(Back);
+    wizard.Click(BackButton);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
     // A second pass must not add another backslash nor trip over the folders that now exist.
-    wizard.Click(Next);
-    wizard.WaitPage(Components);
-    wizard.Click(Back);
+    wizard.Click(NextButton);
+    wizard.WaitPage(ComponentsPage);
+    wizard.Click(BackButton);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
     RemoveDefaultTarget();
@@ -176,9 +168,9 @@ TEST_F(WizardTest, NextCreatesTargetAndSettingsThenBackAndForward) {
 TEST_F(WizardTest, EntryIsTrimmedAndGetsOneBackslash) {
     TWizard& wizard = StartOnPathPage();
     wizard.SetPath(L" \t C:\\Dedira  \t");
-    wizard.Click(Next);
-    wizard.WaitPage(Components);
-    wizard.Click(Back);
+    wizard.Click(NextButton);
+    wizard.WaitPage(ComponentsPage);
+    wizard.Click(BackButton);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\Dedira\\"));
     RemoveDefaultTarget();
@@ -187,25 +179,25 @@ TEST_F(WizardTest, EntryIsTrimmedAndGetsOneBackslash) {
 TEST_F(WizardTest, EmptyEntryIsRefusedWithError) {
     TWizard& wizard = StartOnPathPage();
     wizard.SetPath(L"");
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     ExpectRefusal(wizard, EmptyEntryText, L"04-path-empty-error.png");
 
     // Blanks alone are no folder either.
     wizard.SetPath(L"  \t ");
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     ExpectRefusal(wizard, EmptyEntryText, nullptr);
 }
 
 TEST_F(WizardTest, DriveRootIsRefusedWithWarning) {
     TWizard& wizard = StartOnPathPage();
     wizard.SetPath(L"C:\\");
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     ExpectRefusal(wizard, RootEntryText, L"05-path-root-warning.png");
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\"));
 
     // The backslash is added before the length is judged, and it reaches the box even on refusal.
     wizard.SetPath(L"C:");
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     ExpectRefusal(wizard, RootEntryText, nullptr);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(L"C:\\"));
 }
@@ -220,13 +212,13 @@ TEST_F(WizardTest, RelativeEntryIsCreatedBesideTheWizard) {
 
     TWizard& wizard = StartOnPathPage();
     wizard.SetPath(name);
-    wizard.Click(Next);
-    wizard.WaitPage(Components);
+    wizard.Click(NextButton);
+    wizard.WaitPage(ComponentsPage);
     EXPECT_TRUE(FolderExists(target)) << ToUtf8(target);
     EXPECT_TRUE(FolderExists(settings)) << ToUtf8(settings);
     EXPECT_FALSE(FolderExists(stray))
         << "created in the working directory it was started with: " << ToUtf8(stray);
-    wizard.Click(Back);
+    wizard.Click(BackButton);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(name + L"\\"));
 
@@ -237,23 +229,23 @@ TEST_F(WizardTest, RelativeEntryIsCreatedBesideTheWizard) {
 TEST_F(WizardTest, CancelAnsweredNoStaysThenYesEndsOnCancelPage) {
     ASSERT_TRUE(RemoveDefaultTarget());
     TWizard& wizard = Start();
-    wizard.Click(Cancel);
+    wizard.Click(CancelButton);
     TMessageBox question = wizard.WaitMessageBox();
     EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
     wizard.Screenshot(L"06-cancel-question.png", question.Handle);
     wizard.Answer(question, IDNO);
-    wizard.ExpectPageStays(Welcome);
+    wizard.ExpectPageStays(WelcomePage);
 
     // Cancelling late, after the target was made, must leave the target alone.
-    wizard.Click(Next);
+    wizard.Click(NextButton);
     wizard.WaitPage(PathPage);
-    wizard.Click(Next);
-    wizard.WaitPage(Components);
-    wizard.Click(Cancel);
+    wizard.Click(NextButton);
+    wizard.WaitPage(ComponentsPage);
+    wizard.Click(CancelButton);
     question = wizard.WaitMessageBox();
     EXPECT_EQ(ToUtf8(question.Text), ToUtf8(CancelQuestion));
     wizard.Answer(question, IDYES);
-    HWND page = wizard.WaitPage(Cancelled);
+    HWND page = wizard.WaitPage(CancelPage);
     EXPECT_EQ(Shown(wizard.PageText(page)),
               Lines({L"Установка комплекса \"Тессаро-Холтер\" отменена!", L"",
                      L"Нажмите кнопку \"Выход\", для выхода из программы установки."}));
