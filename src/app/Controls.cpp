@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/WindowScale.h"
 #include "common/Error.h"
 
 namespace {
@@ -44,53 +45,53 @@ void FillPolygon(HDC dc, const POINT* points, int count, COLORREF colour) {
     ::Polygon(dc, points, count);
 }
 
-void ThickLine(HDC dc, int x1, int y1, int x2, int y2, int width, COLORREF colour) {
+void ThickLine(HDC dc, POINT from, POINT to, int width, COLORREF colour) {
     TUniquePen pen(::CreatePen(PS_SOLID, width, colour));
     TSelectObject selectPen(dc, pen.Get());
-    ::MoveToEx(dc, x1, y1, nullptr);
-    ::LineTo(dc, x2, y2);
+    ::MoveToEx(dc, from.x, from.y, nullptr);
+    ::LineTo(dc, to.x, to.y);
 }
 
-// The small glyph at the left of a caption, 16 by 16 pixels with its top-left corner at (x, y).
-void DrawGlyph(HDC dc, TGlyph glyph, int x, int y, bool enabled) {
+// The small glyph at the left of a caption, 16 by 16 design pixels with its top-left corner at (x, y).
+void DrawGlyph(HDC dc, TGlyph glyph, int x, int y, bool enabled, int pixelsPerInch) {
     const COLORREF grey = RGB(160, 160, 160);
     auto colour = [&](COLORREF normal) { return enabled ? normal : grey; };
+    auto s = [&](int length) { return Scaled(length, pixelsPerInch); };
+    auto at = [&](int dx, int dy) { return POINT{x + s(dx), y + s(dy)}; };
     switch (glyph) {
     case TGlyph::None:
         break;
     case TGlyph::Next: {
-        const POINT p[] = {{x + 4, y + 2}, {x + 13, y + 8}, {x + 4, y + 14}};
+        const POINT p[] = {at(4, 2), at(13, 8), at(4, 14)};
         FillPolygon(dc, p, 3, colour(RGB(0, 128, 64)));
         break;
     }
     case TGlyph::Back: {
-        const POINT p[] = {{x + 12, y + 2}, {x + 3, y + 8}, {x + 12, y + 14}};
+        const POINT p[] = {at(12, 2), at(3, 8), at(12, 14)};
         FillPolygon(dc, p, 3, colour(RGB(0, 128, 64)));
         break;
     }
     case TGlyph::Cancel:
-        ThickLine(dc, x + 3, y + 3, x + 13, y + 13, 3, colour(RGB(192, 0, 0)));
-        ThickLine(dc, x + 13, y + 3, x + 3, y + 13, 3, colour(RGB(192, 0, 0)));
+        ThickLine(dc, at(3, 3), at(13, 13), s(3), colour(RGB(192, 0, 0)));
+        ThickLine(dc, at(13, 3), at(3, 13), s(3), colour(RGB(192, 0, 0)));
         break;
     case TGlyph::Exit: {
-        ThickLine(dc, x + 2, y + 8, x + 10, y + 8, 3, colour(RGB(0, 59, 116)));
-        const POINT p[] = {{x + 9, y + 3}, {x + 15, y + 8}, {x + 9, y + 13}};
+        ThickLine(dc, at(2, 8), at(10, 8), s(3), colour(RGB(0, 59, 116)));
+        const POINT p[] = {at(9, 3), at(15, 8), at(9, 13)};
         FillPolygon(dc, p, 3, colour(RGB(0, 59, 116)));
         break;
     }
     case TGlyph::Install:
-        ThickLine(dc, x + 2, y + 8, x + 6, y + 13, 3, colour(RGB(0, 128, 64)));
-        ThickLine(dc, x + 6, y + 13, x + 14, y + 3, 3, colour(RGB(0, 128, 64)));
+        ThickLine(dc, at(2, 8), at(6, 13), s(3), colour(RGB(0, 128, 64)));
+        ThickLine(dc, at(6, 13), at(14, 3), s(3), colour(RGB(0, 128, 64)));
         break;
     case TGlyph::Browse: {
-        const POINT p[] = {{x + 1, y + 4},  {x + 6, y + 4},   {x + 8, y + 6},
-                           {x + 15, y + 6}, {x + 15, y + 14}, {x + 1, y + 14}};
+        const POINT p[] = {at(1, 4), at(6, 4), at(8, 6), at(15, 6), at(15, 14), at(1, 14)};
         FillPolygon(dc, p, 6, colour(RGB(214, 160, 32)));
         break;
     }
     case TGlyph::Fonts: {
-        const POINT p[] = {{x + 2, y + 14},  {x + 8, y + 1}, {x + 14, y + 14},
-                           {x + 11, y + 14}, {x + 8, y + 6}, {x + 5, y + 14}};
+        const POINT p[] = {at(2, 14), at(8, 1), at(14, 14), at(11, 14), at(8, 6), at(5, 14)};
         FillPolygon(dc, p, 6, colour(RGB(0, 59, 116)));
         break;
     }
@@ -152,7 +153,8 @@ HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bound
     return button;
 }
 
-void DrawSkinButton(const DRAWITEMSTRUCT& item) {
+void DrawSkinButton(const DRAWITEMSTRUCT& item, int pixelsPerInch) {
+    auto s = [&](int length) { return Scaled(length, pixelsPerInch); };
     HDC dc = item.hDC;
     RECT rect = item.rcItem;
     const bool enabled = !(item.itemState & ODS_DISABLED);
@@ -164,7 +166,7 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item) {
     TUniqueBrush fill(::CreateSolidBrush(face));
     ::FillRect(dc, &rect, frame.Get());
     RECT inner = rect;
-    const int frameWidth = hover || pressed ? 2 : 1;
+    const int frameWidth = s(hover || pressed ? 2 : 1);
     ::InflateRect(&inner, -frameWidth, -frameWidth);
     ::FillRect(dc, &inner, fill.Get());
 
@@ -172,26 +174,26 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item) {
     ::GetWindowTextW(item.hwndItem, caption, static_cast<int>(std::size(caption)));
     const auto glyph =
         static_cast<TGlyph>(reinterpret_cast<INT_PTR>(::GetPropW(item.hwndItem, GlyphProperty)));
-    const int shift = pressed ? 1 : 0;
+    const int shift = pressed ? s(1) : 0;
 
     SIZE textSize{};
     ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &textSize);
-    const int glyphWidth = glyph == TGlyph::None ? 0 : 16 + 6;
+    const int glyphWidth = glyph == TGlyph::None ? 0 : s(16 + 6);
     const int contentWidth = glyphWidth + textSize.cx;
     const int left =
-        rect.left + std::max(4, static_cast<int>(rect.right - rect.left - contentWidth) / 2) + shift;
+        rect.left + std::max(s(4), static_cast<int>(rect.right - rect.left - contentWidth) / 2) + shift;
     const int middle = (rect.top + rect.bottom) / 2 + shift;
     if (glyph != TGlyph::None)
-        DrawGlyph(dc, glyph, left, middle - 8, enabled);
+        DrawGlyph(dc, glyph, left, middle - s(8), enabled, pixelsPerInch);
 
-    RECT textRect{left + glyphWidth, rect.top + shift, rect.right - 2 + shift, rect.bottom + shift};
+    RECT textRect{left + glyphWidth, rect.top + shift, rect.right - s(2) + shift, rect.bottom + shift};
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, enabled ? RGB(0, 0, 0) : ::GetSysColor(COLOR_GRAYTEXT));
     ::DrawTextW(dc, caption, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = rect;
-        ::InflateRect(&focus, -3, -3);
+        ::InflateRect(&focus, -s(3), -s(3));
         ::DrawFocusRect(dc, &focus);
     }
 }

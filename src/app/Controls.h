@@ -29,8 +29,8 @@ enum class TGlyph { None, Next, Back, Cancel, Exit, Install, Browse, Fonts };
 
 // Creates a skin button: a standard "Button" whose window text is its caption, drawn by its owner.
 HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bounds, TGlyph glyph);
-// Draws a skin button for WM_DRAWITEM.
-void DrawSkinButton(const DRAWITEMSTRUCT& item);
+// Draws a skin button for WM_DRAWITEM, its frame, glyph and margins at the window's resolution.
+void DrawSkinButton(const DRAWITEMSTRUCT& item, int pixelsPerInch);
 
 // Skin button colours (Windows colour values).
 inline constexpr COLORREF ButtonFrameColour = 7617536;

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/CopyFaultTestSeam.h"
-#include "app/LargeFontsTestSeam.h"
+#include "app/TestSeams.h"
 #include "app/Main.h"
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
@@ -110,8 +109,10 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     // The secondary windows live below the geometry object's layer: hand them its reading.
     SetChosenScreenSource([] {
         const TMonitorGeometry monitor = MyScreen->GetMonitor(MyScreen->Monitornumber);
-        return TChosenScreen{
-            MyScreen->Width, MyScreen->Height, {monitor.Left, monitor.Top, monitor.Width, monitor.Height}};
+        return TChosenScreen{MyScreen->Width,
+                             MyScreen->Height,
+                             {monitor.Left, monitor.Top, monitor.Width, monitor.Height},
+                             monitor.PixelsPerInch};
     });
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -128,8 +129,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         TFWaitRun wait;
         FWaitRun = &wait;
         wait.Create();
-        ApplyTestSeam(main);
-        ApplyCopyFaultSeam();
+        ApplyTestSeams(main);
 
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());

@@ -9,12 +9,14 @@
 
 #include "app/LargeFonts.h"
 #include "app/SkinLoader.h"
+#include "app/WindowScale.h"
 #include "app/TargetPath.h"
 #include "common/FileIO.h"
 #include "install/InstallRun.h"
 #include "common/TH_Common_Const.h"
 #include "resources/ResourceIds.h"
 #include "support/MessageForm.h"
+#include "support/PlacementWin.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"
 #include "common/ErrorWin.h"
@@ -25,6 +27,7 @@ TFMain* FMain = nullptr;
 namespace {
 constexpr int ClientWidth = 972;
 constexpr int ClientHeight = 583;
+constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 // Geometry inside a page (the page control is 619 by 441).
 constexpr int PageWidth = PagesBounds.Width;
@@ -34,6 +37,13 @@ constexpr int ButtonHeight = 27;
 constexpr int ButtonWidth = 100;
 constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
 constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
+constexpr int LogItemHeight = 18;
+
+// The pages' fonts, heights in pixels at the design resolution.
+constexpr const wchar_t* TimesFace = L"Times New Roman";
+constexpr int TimesHeight = 20;
+constexpr const wchar_t* TahomaFace = L"Tahoma";
+constexpr int TahomaHeight = 15;
 
 constexpr TBounds LeftButton(int width = ButtonWidth) {
     return {Margin, ButtonTop, width, ButtonHeight};
@@ -172,19 +182,36 @@ TFMain::~TFMain() {
     DestroyHandle();
 }
 
+TDisplay PrimaryDisplay() {
+    // The window opens centred on the primary screen.
+    HMONITOR primary = ::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    ::GetMonitorInfoW(primary, &info);
+    const RECT& work = info.rcWork;
+    return {MonitorPixelsPerInch(primary),
+            {work.left, work.top, work.right - work.left, work.bottom - work.top}};
+}
+
 void TFMain::Create() {
+    Create(PrimaryDisplay());
+}
+
+void TFMain::Create(const TDisplay& display) {
     RegisterWindowClass(L"TFMain", 0, nullptr,
                         ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN)));
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    RECT frame{0, 0, ClientWidth, ClientHeight};
-    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // Centred on the screen, at its design size whatever the screen's resolution.
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", style, left, top, width, height,
-                 nullptr);
+    // The frame is the system's and keeps its size; only the client area is laid out at the resolution.
+    const SIZE frame = FrameSize(MainStyle, 0);
+    FDpi = FitPixelsPerInch(display.PixelsPerInch, {ClientWidth, ClientHeight}, {frame.cx, frame.cy},
+                            {display.WorkArea.Width, display.WorkArea.Height});
+    const int width = Px(ClientWidth) + frame.cx;
+    const int height = Px(ClientHeight) + frame.cy;
+    // Centred on the screen, moved into the work area only where the taskbar or a screen edge would cut it.
+    const TScreenPoint place = KeepInWorkArea(
+        {(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2},
+        {width, height}, display.WorkArea);
+    CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", MainStyle, place.Left, place.Top,
+                 width, height, nullptr);
     CreateFonts();
     CreateControls();
     FormCreate();
@@ -198,35 +225,151 @@ void TFMain::Show() {
 }
 
 void TFMain::CreateFonts() {
-    FRichFont = MakeFont(L"MS Sans Serif", 13, RUSSIAN_CHARSET);
-    FTimesFont = MakeFont(L"Times New Roman", 20);
-    FTahomaFont = MakeFont(L"Tahoma", 15); // the pages' own font
+    FTimesFont = MakeFont(TimesFace, Px(TimesHeight));
+    FTahomaFont = MakeFont(TahomaFace, Px(TahomaHeight)); // the pages' own font
+}
+
+HFONT TFMain::Font(TFontRole role) const noexcept {
+    switch (role) {
+    case TFontRole::Times:
+        return FTimesFont.Get();
+    case TFontRole::Tahoma:
+        return FTahomaFont.Get();
+    case TFontRole::None:
+        break;
+    }
+    return nullptr;
+}
+
+TScreenPoint TFMain::DesignOrigin(HWND parent) const {
+    for (const TPlaced& placed : FPlaced)
+        if (placed.Window == parent)
+            return {placed.Origin.Left + placed.Design.Left, placed.Origin.Top + placed.Design.Top};
+    return {0, 0}; // the main window's own client area
+}
+
+HWND TFMain::Remember(HWND window, TBounds design, TFontRole font) {
+    FPlaced.push_back({window, design, DesignOrigin(::GetParent(window)), font});
+    if (font != TFontRole::None)
+        SetFont(window, Font(font));
+    return window;
+}
+
+HWND TFMain::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, TBounds design,
+                           HWND parent, int id, TFontRole font) {
+    return Remember(
+        CreateChild(className, text, style, 0, Scaled(design, FDpi, DesignOrigin(parent)), parent, id),
+        design, font);
+}
+
+HWND TFMain::CreateButton(HWND parent, int id, const wchar_t* caption, TBounds design, TGlyph glyph) {
+    return Remember(CreateSkinButton(parent, id, caption, Scaled(design, FDpi, DesignOrigin(parent)), glyph),
+                    design, TFontRole::Tahoma);
+}
+
+void TFMain::CreateContainer(TContainer& container, HWND parent, const wchar_t* className,
+                             const wchar_t* text, TBounds design, bool visible) {
+    container.Create(parent, className, text, Scaled(design, FDpi, DesignOrigin(parent)), visible);
+    Remember(container.Handle(), design, TFontRole::None);
+}
+
+namespace {
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(L"\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int TextWidth(HWND window, HFONT font, const std::wstring& text) {
+    TWindowDC dc(window);
+    TSelectObject select(dc.Get(), font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+// What a text box in `font` keeps of its client area's width for its text: the rest goes to the margins
+// that the box derives from the font.
+int TextInset(HWND box, HFONT font) {
+    ::SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    RECT format{};
+    RECT client{};
+    ::SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    ::GetClientRect(box, &client);
+    return (client.right - client.left) - (format.right - format.left);
+}
+} // namespace
+
+bool TFMain::TextLinesFit(TFontRole role, HFONT font, HFONT designFont) {
+    for (const TPlaced& placed : FPlaced) {
+        if (placed.Font != role || !FTextColours.contains(placed.Window))
+            continue;
+        // A box breaks a line that is wider than its formatting rectangle. The lines that the design size
+        // keeps whole must stay whole; one that breaks there anyway does not hold the font back.
+        HWND box = placed.Window;
+        const int designRoom = placed.Design.Width - TextInset(box, designFont);
+        RECT client{};
+        ::GetClientRect(box, &client);
+        const int room = client.right - TextInset(box, font);
+        for (const std::wstring& line : Lines(WindowText(box)))
+            if (TextWidth(box, designFont, line) <= designRoom && TextWidth(box, font, line) > room)
+                return false;
+    }
+    return true;
+}
+
+void TFMain::FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font) {
+    const TUniqueFont designFont = MakeFont(face, designHeight);
+    std::vector<TUniqueFont> tried;
+    const int height = FittingFontHeight(designHeight, FDpi, [&](int candidate) {
+        tried.push_back(MakeFont(face, candidate));
+        return TextLinesFit(role, tried.back().Get(), designFont.Get());
+    });
+    // Every window of the role takes the font before the ones tried, and the one it had, go.
+    TUniqueFont previous = std::move(font);
+    font = MakeFont(face, height);
+    for (const TPlaced& placed : FPlaced)
+        if (placed.Font == role)
+            ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+}
+
+void TFMain::FitTextFonts() {
+    FitTextFont(TFontRole::Times, TimesFace, TimesHeight, FTimesFont);
+    FitTextFont(TFontRole::Tahoma, TahomaFace, TahomaHeight, FTahomaFont);
 }
 
 void TFMain::CreateControls() {
     FRichEditLibrary.Reset(::LoadLibraryW(L"Msftedit.dll"));
     if (!FRichEditLibrary)
         ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
-    RichEdit1 = CreateChild(MSFTEDIT_CLASS, L"",
-                            WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, 0,
-                            RichEditBounds, Handle(), idRichEdit1);
+    // The document brings its own fonts; the box's font is only the default for what it leaves open.
+    RichEdit1 = CreateControl(MSFTEDIT_CLASS, L"",
+                              WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL,
+                              RichEditBounds, Handle(), idRichEdit1, TFontRole::None);
+    FRichFont = MakeFont(L"MS Sans Serif", Px(13), RUSSIAN_CHARSET);
     SetFont(RichEdit1, FRichFont.Get());
 
-    InsatallPages.Create(Handle(), L"TPageControl", L"", PagesBounds, true);
+    CreateContainer(InsatallPages, Handle(), L"TPageControl", L"", PagesBounds, true);
     CreatePages();
+    // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less.
+    if (FDpi != DesignPixelsPerInch)
+        FitTextFonts();
 }
 
 HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
-                        HFONT font, COLORREF colour) {
+                        TFontRole font, COLORREF colour) {
     std::wstring text;
     for (std::size_t i = 0; i < count; ++i) {
         if (i)
             text += L"\r\n";
         text += lines[i];
     }
-    HWND memo = CreateChild(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, 0, bounds, parent,
-                            idMemo);
-    SetFont(memo, font);
+    HWND memo = CreateControl(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, bounds, parent,
+                              idMemo, font);
     FTextColours[memo] = colour;
     return memo;
 }
@@ -234,96 +377,85 @@ HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines
 void TFMain::CreatePages() {
     const TBounds page{0, 0, PageWidth, PageHeight};
     HWND pages = InsatallPages.Handle();
-    tsStart.Create(pages, L"TTabSheet", L"Приветствие", page, true);
-    tsInputPath.Create(pages, L"TTabSheet", L"Путь установки", page, false);
-    tsInputComponents.Create(pages, L"TTabSheet", L"Компоненты", page, false);
-    tsProgressInstall.Create(pages, L"TTabSheet", L"Установка", page, false);
-    tsCancel.Create(pages, L"TTabSheet", L"Отмена установки", page, false);
-    tsChangeFontSize.Create(pages, L"TTabSheet", L"Размер шрифта", page, false);
+    CreateContainer(tsStart, pages, L"TTabSheet", L"Приветствие", page, true);
+    CreateContainer(tsInputPath, pages, L"TTabSheet", L"Путь установки", page, false);
+    CreateContainer(tsInputComponents, pages, L"TTabSheet", L"Компоненты", page, false);
+    CreateContainer(tsProgressInstall, pages, L"TTabSheet", L"Установка", page, false);
+    CreateContainer(tsCancel, pages, L"TTabSheet", L"Отмена установки", page, false);
+    CreateContainer(tsChangeFontSize, pages, L"TTabSheet", L"Размер шрифта", page, false);
     const int textWidth = PageWidth - 2 * Margin;
-    HFONT buttons = FTahomaFont.Get();
 
     // Welcome.
     MemoStart = CreateMemo(tsStart.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, StartLines,
-                           std::size(StartLines), FTimesFont.Get(), Navy);
-    BtnCancel = CreateSkinButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
-    BtnStartNext = CreateSkinButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
+                           std::size(StartLines), TFontRole::Times, Navy);
+    BtnCancel = CreateButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnStartNext = CreateButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
 
     // Target folder.
     MemoInputPath = CreateMemo(tsInputPath.Handle(), {Margin, Margin, textWidth, 60}, InputPathLines,
-                               std::size(InputPathLines), FTimesFont.Get(), Black);
-    PnlPath.Create(tsInputPath.Handle(), L"TPanel", L"", {Margin, Margin + 60 + 4, textWidth, 32}, true);
+                               std::size(InputPathLines), TFontRole::Times, Black);
+    CreateContainer(PnlPath, tsInputPath.Handle(), L"TPanel", L"", {Margin, Margin + 60 + 4, textWidth, 32},
+                    true);
     constexpr int SelectWidth = 91;
-    ePath = CreateChild(L"Edit", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0,
-                        {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath);
-    SetFont(ePath, FTahomaFont.Get());
-    BtnSelectPath = CreateSkinButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
-                                     {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
-    BtnCancel2 =
-        CreateSkinButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
+    ePath = CreateControl(L"Edit", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                          {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath,
+                          TFontRole::Tahoma);
+    BtnSelectPath = CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
+                                 {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
+    BtnCancel2 = CreateButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
     BtnInputPathNext =
-        CreateSkinButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
+        CreateButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
 
     // Components.
     constexpr int OptionsHeight = 123;
     const int optionsTop = BarTop - OptionsHeight;
     MemoInputComponents =
         CreateMemo(tsInputComponents.Handle(), {Margin, Margin, textWidth, optionsTop - Margin},
-                   InputComponentsLines, std::size(InputComponentsLines), FTahomaFont.Get(), Black);
-    PnlOptions.Create(tsInputComponents.Handle(), L"TPanel", L"",
-                      {Margin, optionsTop, textWidth, OptionsHeight}, true);
+                   InputComponentsLines, std::size(InputComponentsLines), TFontRole::Tahoma, Black);
+    CreateContainer(PnlOptions, tsInputComponents.Handle(), L"TPanel", L"",
+                    {Margin, optionsTop, textWidth, OptionsHeight}, true);
     CbDriverInstal =
-        CreateChild(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-                    {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal);
-    SetFont(CbDriverInstal, FTahomaFont.Get());
+        CreateControl(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                      {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal, TFontRole::Tahoma);
     ::SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
-    CBWindows = CreateChild(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
-                            {8, 44, 240, 200}, PnlOptions.Handle(), idCBWindows);
-    SetFont(CBWindows, FTahomaFont.Get());
+    CBWindows = CreateControl(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {8, 44, 240, 200},
+                              PnlOptions.Handle(), idCBWindows, TFontRole::Tahoma);
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
     ::SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
     BtnCancel4 =
-        CreateSkinButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel);
+        CreateButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel);
     constexpr int InstallWidth = 160;
-    BtnInsatall = CreateSkinButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
-                                   RightButton(InstallWidth), TGlyph::Install);
-    BtnInputComponentsBack = CreateSkinButton(tsInputComponents.Handle(), idBtnInputComponentsBack, L"Назад",
-                                              RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
+    BtnInsatall = CreateButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
+                               RightButton(InstallWidth), TGlyph::Install);
+    BtnInputComponentsBack = CreateButton(tsInputComponents.Handle(), idBtnInputComponentsBack, L"Назад",
+                                          RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
 
     // Progress.
-    LogList =
-        CreateChild(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
-                    {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(), idLogList);
-    SetFont(LogList, FTahomaFont.Get());
-    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, 18);
-    BtnExit = CreateSkinButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
+    LogList = CreateControl(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                            {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(),
+                            idLogList, TFontRole::Tahoma);
+    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
+    BtnExit = CreateButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
     // Where the run's record went, shown once the run has ended.
-    LblRunLog = CreateChild(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
-                            {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
-                            tsProgressInstall.Handle(), idLblRunLog);
-    SetFont(LblRunLog, FTahomaFont.Get());
+    LblRunLog = CreateControl(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
+                              {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
+                              tsProgressInstall.Handle(), idLblRunLog, TFontRole::Tahoma);
     ::ShowWindow(LblRunLog, SW_HIDE);
 
     // Cancelled.
     MemoCancel = CreateMemo(tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines,
-                            std::size(CancelLines), FTimesFont.Get(), Maroon);
-    BtnExitCancel =
-        CreateSkinButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
+                            std::size(CancelLines), TFontRole::Times, Maroon);
+    BtnExitCancel = CreateButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
 
     // Large-font advice.
     MemoChangeFontSize =
         CreateMemo(tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin},
-                   ChangeFontSizeLines, std::size(ChangeFontSizeLines), FTahomaFont.Get(), Black);
-    BtnChangeFont = CreateSkinButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
-                                     LeftButton(196), TGlyph::Fonts);
-    BtnExitOnChangefont = CreateSkinButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход",
-                                           RightButton(), TGlyph::Exit);
-
-    for (HWND button :
-         {BtnCancel, BtnStartNext, BtnSelectPath, BtnCancel2, BtnInputPathNext, BtnCancel4, BtnInsatall,
-          BtnInputComponentsBack, BtnExit, BtnExitCancel, BtnChangeFont, BtnExitOnChangefont})
-        SetFont(button, buttons);
+                   ChangeFontSizeLines, std::size(ChangeFontSizeLines), TFontRole::Tahoma, Black);
+    BtnChangeFont = CreateButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
+                                 LeftButton(196), TGlyph::Fonts);
+    BtnExitOnChangefont =
+        CreateButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход", RightButton(), TGlyph::Exit);
 }
 
 void TFMain::FormCreate() {
@@ -346,7 +478,16 @@ void TFMain::LoadInfoDocument() {
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     if (!data)
         throw TError(L"В программе нет документа INFO");
-    TResourceReader reader{static_cast<const BYTE*>(data), ::SizeofResource(module, info), 0};
+    const std::string_view document(static_cast<const char*>(data), ::SizeofResource(module, info));
+    // The document's lengths are points and twips, which the box turns into pixels at the resolution it draws
+    // at; where the window is laid out at another (fitted to a small screen, or moved to a monitor of another
+    // resolution), the document is scaled to make up the difference, so that it keeps its lines.
+    TWindowDC dc(RichEdit1);
+    const int drawnAt = dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : FDpi;
+    const std::string scaled =
+        drawnAt > 0 && drawnAt != FDpi ? ScaleRtfLengths(document, FDpi, drawnAt) : std::string(document);
+    TResourceReader reader{reinterpret_cast<const BYTE*>(scaled.data()), static_cast<DWORD>(scaled.size()),
+                           0};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&reader), 0, ReadResourceChunk};
     ::SendMessageW(RichEdit1, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
 }
@@ -640,12 +781,52 @@ void TFMain::BGResize() {
         return;
     RECT client;
     ::GetClientRect(Handle(), &client);
-    ComposeBackground(FBackground, client.right - client.left, client.bottom - client.top, FSkin);
-    ::MoveWindow(RichEdit1, RichEditBounds.Left, RichEditBounds.Top, RichEditBounds.Width,
-                 RichEditBounds.Height, TRUE);
-    ::MoveWindow(InsatallPages.Handle(), PagesBounds.Left, PagesBounds.Top, PagesBounds.Width,
-                 PagesBounds.Height, TRUE);
+    ComposeScaledBackground(FBackground, client.right - client.left, client.bottom - client.top, FDpi, FSkin);
+    FBackgroundDpi = FDpi;
+    const TBounds rich = Px(RichEditBounds);
+    ::MoveWindow(RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
+    const TBounds pages = Px(PagesBounds);
+    ::MoveWindow(InsatallPages.Handle(), pages.Left, pages.Top, pages.Width, pages.Height, TRUE);
     ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TFMain::ApplyPixelsPerInch(int pixelsPerInch) {
+    FDpi = pixelsPerInch;
+    // The controls take the new fonts before the old ones go.
+    TUniqueFont oldTimes = std::move(FTimesFont), oldTahoma = std::move(FTahomaFont);
+    CreateFonts();
+    for (const TPlaced& placed : FPlaced) {
+        const TBounds bounds = Scaled(placed.Design, FDpi, placed.Origin);
+        ::SetWindowPos(placed.Window, nullptr, bounds.Left, bounds.Top, bounds.Width, bounds.Height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (placed.Font != TFontRole::None)
+            ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font(placed.Font)), TRUE);
+    }
+    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
+    if (FDpi != DesignPixelsPerInch)
+        FitTextFonts();
+    LoadInfoDocument();
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TFMain::OnDpiChanged(int pixelsPerInch, const RECT& suggested) {
+    // The frame is the system's and keeps its size on every monitor.
+    const SIZE frameSize = FrameSize(MainStyle, 0);
+    const TPixelSize frame{frameSize.cx, frameSize.cy};
+    const TScreenRect work = WorkAreaOf(suggested);
+    const int fitted =
+        FitPixelsPerInch(pixelsPerInch, {ClientWidth, ClientHeight}, frame, {work.Width, work.Height});
+    if (fitted != FDpi)
+        ApplyPixelsPerInch(fitted);
+    // The suggested place, and the size of the layout, which is the suggested one up to rounding unless the
+    // monitor is too small for it.
+    const TPixelSize size{Px(ClientWidth) + frame.Width, Px(ClientHeight) + frame.Height};
+    const TScreenPoint place = KeepInWorkArea({suggested.left, suggested.top}, size, work);
+    ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, size.Width, size.Height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    // The new size has composed the background anew, unless the size came out as it was.
+    if (FBackgroundDpi != FDpi)
+        BGResize();
 }
 
 void TFMain::Paint() {
@@ -765,7 +946,7 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_DRAWITEM:
-        DrawSkinButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        DrawSkinButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), FDpi);
         return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
@@ -777,6 +958,9 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         BGResize();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
         if (NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)

@@ -5,10 +5,12 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Controls.h"
 #include "app/Skin.h"
+#include "app/WindowScale.h"
 #include "app/WizardState.h"
 #include "common/HandlesWin.h"
 #include "install/InstallHost.h"
@@ -39,18 +41,30 @@ enum TControlId : int {
     idLblRunLog,
 };
 
+// The monitor the main window opens on, as far as its layout is concerned.
+struct TDisplay {
+    int PixelsPerInch = 96;
+    TScreenRect WorkArea;
+};
+// The primary monitor, where the window opens centred.
+TDisplay PrimaryDisplay();
+
 // The main window is the installation run's host: the run writes into LogList and asks through it.
 class TFMain : public TWindow, public IInstallHost {
 public:
     TFMain() = default;
     ~TFMain() override;
 
-    // Creates the window hidden, with every control, and runs FormCreate.
+    // Creates the window hidden, with every control, and runs FormCreate; laid out at the resolution of
+    // `display`, or at the largest that still fits its work area.
     void Create();
+    void Create(const TDisplay& display);
     void Show();
 
     TPage CurrentPage() const noexcept { return FPage; }
     COLORREF ControlColour() const noexcept { return FControlColour; }
+    // The resolution the window is laid out at.
+    int PixelsPerInch() const noexcept { return FDpi; }
 
     // Event handlers, named after their control and event.
     void FormCreate();
@@ -118,13 +132,40 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    enum class TFontRole { None, Times, Tahoma };
+    // A window of the layout with its design bounds (at 96 pixels per inch) and its font.
+    struct TPlaced {
+        HWND Window;
+        TBounds Design;      // in the parent's client area
+        TScreenPoint Origin; // where the parent's client area starts in the window's design coordinates
+        TFontRole Font;
+    };
+
+    int Px(int design) const { return Scaled(design, FDpi); }
+    TBounds Px(const TBounds& design) const { return Scaled(design, FDpi); }
+    HFONT Font(TFontRole role) const noexcept;
+    TScreenPoint DesignOrigin(HWND parent) const;
+    HWND Remember(HWND window, TBounds design, TFontRole font);
+    HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, TBounds design,
+                       HWND parent, int id, TFontRole font);
+    HWND CreateButton(HWND parent, int id, const wchar_t* caption, TBounds design, TGlyph glyph);
+    void CreateContainer(TContainer& container, HWND parent, const wchar_t* className, const wchar_t* text,
+                         TBounds design, bool visible);
+    // Lays every control out anew and remakes the fonts at another resolution.
+    void ApplyPixelsPerInch(int pixelsPerInch);
+    void OnDpiChanged(int pixelsPerInch, const RECT& suggested);
+    // Whether the page texts of the role keep in `font` every line they keep whole in `designFont`.
+    bool TextLinesFit(TFontRole role, HFONT font, HFONT designFont);
+    void FitTextFont(TFontRole role, const wchar_t* face, int designHeight, TUniqueFont& font);
+    void FitTextFonts();
+
     void ShowRunLogPath();
     void ScrollToLine(std::size_t index);
     void CreateFonts();
     void CreateControls();
     void CreatePages();
-    HWND CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count, HFONT font,
-                    COLORREF colour);
+    HWND CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
+                    TFontRole font, COLORREF colour);
     void LoadInfoDocument();
     void ApplyColours();
     void ShowPage(TPage page);
@@ -146,6 +187,9 @@ private:
     std::map<HWND, COLORREF> FTextColours;
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
+    int FDpi = DesignPixelsPerInch;
+    int FBackgroundDpi = 0; // the resolution FBackground was composed at
+    std::vector<TPlaced> FPlaced;
 
     TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;

@@ -3,24 +3,11 @@
 #include <windows.h>
 
 #include "common/HandlesWin.h"
+#include "support/PlacementWin.h"
 
 namespace {
-// GetDpiForMonitor exists from Windows 8.1 on; older systems have one resolution for all monitors.
-using TGetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-
-int ScreenPixelsPerInch() {
-    TWindowDC screen(nullptr);
-    return screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
-}
-
-struct TEnumContext {
-    std::vector<TMonitorGeometry>* Monitors;
-    TGetDpiForMonitor GetDpi;
-    int FallbackPpi;
-};
-
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-    auto* context = reinterpret_cast<TEnumContext*>(data);
+    auto* monitors = reinterpret_cast<std::vector<TMonitorGeometry>*>(data);
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     if (!::GetMonitorInfoW(monitor, &info))
@@ -30,23 +17,15 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     geometry.Top = info.rcMonitor.top;
     geometry.Width = info.rcMonitor.right - info.rcMonitor.left;
     geometry.Height = info.rcMonitor.bottom - info.rcMonitor.top;
-    geometry.PixelsPerInch = context->FallbackPpi;
-    UINT dpiX = 0;
-    UINT dpiY = 0;
-    if (context->GetDpi && SUCCEEDED(context->GetDpi(monitor, 0 /* effective */, &dpiX, &dpiY)) && dpiX > 0)
-        geometry.PixelsPerInch = static_cast<int>(dpiX);
-    context->Monitors->push_back(geometry);
+    // Before Windows 8.1 every monitor has the screen's resolution.
+    geometry.PixelsPerInch = MonitorPixelsPerInch(monitor);
+    monitors->push_back(geometry);
     return TRUE;
 }
 } // namespace
 
 TWinScreenSource::TWinScreenSource() {
-    TUniqueModule shcore(::LoadLibraryW(L"shcore.dll"));
-    TEnumContext context{&FMonitors, nullptr, ScreenPixelsPerInch()};
-    if (shcore)
-        context.GetDpi = reinterpret_cast<TGetDpiForMonitor>(
-            reinterpret_cast<void*>(::GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
-    ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&context));
+    ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&FMonitors));
 }
 
 TMonitorGeometry TWinScreenSource::Monitor(int index) const {
@@ -68,7 +47,8 @@ TMonitorGeometry TWinScreenSource::WorkArea() const {
 }
 
 int TWinScreenSource::PixelsPerInch() const {
-    return ScreenPixelsPerInch();
+    TWindowDC screen(nullptr);
+    return screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
 }
 
 void TWinScreenSource::SetCursor(std::int16_t cursor) {

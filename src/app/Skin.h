@@ -70,6 +70,17 @@ struct TSkinImages {
 // Sizes `target` to width x height and composes the background into it.
 void ComposeBackground(TBitmap32& target, int width, int height, const TSkinImages& images);
 
+// `source` resampled to width x height (both at least 1): a cubic filter, which keeps edges and lettering
+// sharp when enlarging, widened when reducing so that every source pixel counts. A uniform area stays
+// exactly its colour, and a bitmap resampled to its own size stays unchanged.
+TBitmap32 Resample(const TBitmap32& source, int width, int height);
+
+// The background of a client area of width x height at `pixelsPerInch`: composed at the design size that
+// the area stands for and resampled to the area, so that every part of the skin keeps its place and
+// proportions. At the design resolution it is exactly ComposeBackground's.
+void ComposeScaledBackground(TBitmap32& target, int width, int height, int pixelsPerInch,
+                             const TSkinImages& images);
+
 struct TBounds {
     int Left, Top, Width, Height;
 };

@@ -16,18 +16,18 @@ std::wstring SystemMessage(DWORD code) {
     return text;
 }
 
-static std::wstring Compose(std::wstring_view what, DWORD code) {
-    std::wstring message(what);
-    std::wstring system = SystemMessage(code);
-    if (system.empty()) {
-        wchar_t number[32];
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t number[32];
+    if (code > 0xFFFF)
         ::wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(code));
-        system = L"ошибка ";
-        system += number;
-    }
-    message += L": ";
-    message += system;
-    return message;
+    else
+        ::wsprintfW(number, L"%lu", static_cast<unsigned long>(code));
+    const std::wstring system = SystemMessage(code);
+    return system.empty() ? L"ошибка " + std::wstring(number) : system + L" (код " + number + L")";
+}
+
+static std::wstring Compose(std::wstring_view what, DWORD code) {
+    return std::wstring(what) + L": " + SystemErrorText(code);
 }
 
 void ThrowLastError(std::wstring_view what) {

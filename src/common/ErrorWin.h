@@ -9,6 +9,9 @@
 
 // The system's message for an error code, without the trailing line break; empty when it has none.
 std::wstring SystemMessage(DWORD code);
+// The system's text followed by the code, "<text> (код N)"; "ошибка N" when the system has no text. The text
+// is for the user, the code for whoever reads the run log or looks it up.
+std::wstring SystemErrorText(DWORD code);
 
 // Throws TError "<what>: <system message>" for GetLastError().
 [[noreturn]] void ThrowLastError(std::wstring_view what);

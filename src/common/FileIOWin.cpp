@@ -13,14 +13,8 @@
 
 namespace {
 
-// The system's text for an error code, or the code itself when the system has none.
-std::wstring SystemText(DWORD code) {
-    std::wstring text = SystemMessage(code);
-    return text.empty() ? L"код ошибки " + std::to_wstring(code) : text;
-}
-
 [[noreturn]] void ThrowWriteError(const std::wstring& fileName, DWORD code) {
-    throw TError(L"Не удалось записать файл \"" + fileName + L"\": " + SystemText(code));
+    throw TError(L"Не удалось записать файл \"" + fileName + L"\": " + SystemErrorText(code));
 }
 
 } // namespace
@@ -34,7 +28,7 @@ TFileBytes ReadWholeFile(const std::wstring& fileName) {
         const DWORD code = ::GetLastError();
         result.Status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) ? TReadStatus::NotFound
                                                                                        : TReadStatus::Failed;
-        result.Error = SystemText(code);
+        result.Error = SystemErrorText(code);
         return result;
     }
     char buffer[65536];
@@ -42,7 +36,7 @@ TFileBytes ReadWholeFile(const std::wstring& fileName) {
         DWORD got = 0;
         if (!::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
             result.Status = TReadStatus::Failed;
-            result.Error = SystemText(::GetLastError());
+            result.Error = SystemErrorText(::GetLastError());
             result.Bytes.clear();
             return result;
         }

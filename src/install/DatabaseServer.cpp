@@ -94,7 +94,7 @@ bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstr
             kept = folder + BackupFileName(name, now, attempt++);
         while (::GetFileAttributesW(kept.c_str()) != INVALID_FILE_ATTRIBUTES && attempt < 100);
         if (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemMessage(::GetLastError()));
+            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemErrorText(::GetLastError()));
             Host.CompleteLine(line, Failed);
             return false;
         }

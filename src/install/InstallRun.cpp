@@ -101,7 +101,7 @@ bool EnoughSpace(IInstallHost& host, const TInstallOptions& options, const std::
     std::uint64_t free = 0;
     if (!(options.FreeBytes ? options.FreeBytes : SystemFreeBytes)(target, free)) {
         host.Trace(L"Свободное место на диске папки \"" + target + L"\" не определено: " +
-                   SystemMessage(::GetLastError()));
+                   SystemErrorText(::GetLastError()));
         return true;
     }
     const std::uint64_t needed = PlannedCopyBytes(options);
@@ -158,7 +158,7 @@ void WriteLastNum(const std::wstring& target, IProgress& progress) {
     if (!file ||
         !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
-        progress.Trace(L"\"" + fileName + L"\" не записан: " + SystemMessage(::GetLastError()));
+        progress.Trace(L"\"" + fileName + L"\" не записан: " + SystemErrorText(::GetLastError()));
 }
 
 void WriteBtooth(const std::wstring& target) {
@@ -207,7 +207,7 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
 
     if (!FolderExists(target)) {
         if (!::CreateDirectoryW(target.c_str(), nullptr)) {
-            Host.Trace(L"CreateDirectoryW \"" + target + L"\": " + SystemMessage(::GetLastError()));
+            Host.Trace(L"CreateDirectoryW \"" + target + L"\": " + SystemErrorText(::GetLastError()));
             Host.ShowError(RunText::DirCreateError);
             Host.AddLine(RunText::DirCreateError);
             return TRunEnd::Stopped;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cwchar>
 #include <initializer_list>
+#include <vector>
 
 #include "common/ErrorWin.h"
 #include "support/PlacementWin.h"
@@ -15,7 +16,8 @@ constexpr UINT_PTR StayUpTimerId = 1;
 constexpr UINT_PTR StopTimerId = 2;
 constexpr UINT StayUpTimerInterval = 1000;
 constexpr int idBtnStop = 100;
-constexpr int GlyphSize = 16;
+constexpr DWORD FormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD FormExStyle = WS_EX_TOPMOST | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 // Indices in ImageList1.
 constexpr int CancelGlyph = 0;
 constexpr int OkGlyph = 2;
@@ -26,9 +28,9 @@ double NowDays() {
     return duration<double>(steady_clock::now().time_since_epoch()).count() / (24.0 * 60.0 * 60.0);
 }
 
-TUniqueFont TahomaPoints(int points) {
+TUniqueFont TahomaPoints(int points, int pixelsPerInch) {
     LOGFONTW font{};
-    font.lfHeight = -::MulDiv(points, ScreenPixelsPerInch(), 72);
+    font.lfHeight = -FontPixels(points, pixelsPerInch);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
@@ -51,24 +53,31 @@ HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int
 }
 
 // Draws one glyph on white, which the image list takes as transparent.
-template <typename F> void AddGlyph(HIMAGELIST list, HDC screen, F&& draw) {
+template <typename F> void AddGlyph(HIMAGELIST list, HDC screen, int size, F&& draw) {
     TUniqueMemoryDC dc(::CreateCompatibleDC(screen));
-    TUniqueBitmap bitmap(::CreateCompatibleBitmap(screen, GlyphSize, GlyphSize));
+    TUniqueBitmap bitmap(::CreateCompatibleBitmap(screen, size, size));
     if (!dc || !bitmap)
         return;
     {
         TSelectObject select(dc.Get(), bitmap.Get());
-        RECT all{0, 0, GlyphSize, GlyphSize};
+        RECT all{0, 0, size, size};
         ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         draw(dc.Get());
     }
     ::ImageList_AddMasked(list, bitmap.Get(), RGB(255, 255, 255));
 }
 
-void DrawLines(HDC dc, COLORREF colour, std::initializer_list<POINT> points) {
-    TUniquePen pen(::CreatePen(PS_SOLID, 2, colour));
+// A line through points given at the design resolution, drawn at `pixelsPerInch`.
+void DrawLines(HDC dc, COLORREF colour, int pixelsPerInch, std::initializer_list<POINT> points) {
+    auto scaled = [&](LONG length) {
+        return static_cast<LONG>(ScaleSize(length, pixelsPerInch, MessageFormDesignPixelsPerInch));
+    };
+    std::vector<POINT> at;
+    for (const POINT& point : points)
+        at.push_back({scaled(point.x), scaled(point.y)});
+    TUniquePen pen(::CreatePen(PS_SOLID, static_cast<int>(scaled(2)), colour));
     TSelectObject select(dc, pen.Get());
-    ::Polyline(dc, points.begin(), static_cast<int>(points.size()));
+    ::Polyline(dc, at.data(), static_cast<int>(at.size()));
 }
 } // namespace
 
@@ -90,16 +99,17 @@ LRESULT TMessageStrip::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 TFMessageform::TFMessageform() {
     RegisterWindowClass(FormClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const DWORD exStyle = WS_EX_TOPMOST | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    // Laid out at the resolution of the monitor it is shown on.
+    FDpi = ChosenScreenOrPrimary().PixelsPerInch;
+    FSizes = ScaledMessageFormSizes(FDpi);
     RECT frame{0, 0, FSizes.ClientWidth, FSizes.DesignClientHeight};
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    ::AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
     // Owned by the main window, so that it stays above it and the main window waits while it is up.
     HWND owner = Application().MainWindow();
-    CreateHandle(exStyle, FormClassName, L"", style, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 owner && ::IsWindow(owner) ? owner : nullptr);
-    FFont = TahomaPoints(FSizes.FormFontPoints);
-    FMessageFont = TahomaPoints(FSizes.MessageFontPoints);
+    CreateHandle(FormExStyle, FormClassName, L"", FormStyle, 0, 0, frame.right - frame.left,
+                 frame.bottom - frame.top, owner && ::IsWindow(owner) ? owner : nullptr);
+    FFont = TahomaPoints(FSizes.FormFontPoints, FDpi);
+    FMessageFont = TahomaPoints(FSizes.MessageFontPoints, FDpi);
     CreateControls();
     CreateGlyphs();
 }
@@ -116,33 +126,44 @@ void TFMessageform::CreateControls() {
                              -1, FMessageFont.Get());
 
     pnlButtons.Create(Handle(), L"");
-    btnCancel = CreateChild(L"Button", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, s.CancelWidth,
-                            s.ButtonsHeight, pnlButtons.Handle(), IDCANCEL, font);
-    btnOK = CreateChild(L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, s.ClientWidth - s.OkWidth, 0,
-                        s.OkWidth, s.ButtonsHeight, pnlButtons.Handle(), IDOK, font);
+    btnCancel = CreateChild(L"Button", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, pnlButtons.Handle(),
+                            IDCANCEL, font);
+    btnOK = CreateChild(L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, pnlButtons.Handle(),
+                        IDOK, font);
 
     pnlClose.Create(Handle(), L"");
-    btnStop = CreateChild(L"Button", L"остановить", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, s.StopWidth,
-                          s.CloseHeight, pnlClose.Handle(), idBtnStop, font);
-    lblClose = CreateChild(L"Static", L"Окно закроется через", SS_CENTER | SS_NOPREFIX, s.StopWidth, 0,
-                           s.CloseLabelWidth, s.CloseHeight, pnlClose.Handle(), -1, font);
-    lblSec = CreateChild(L"Static", CountdownInitialText, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
-                         s.StopWidth + s.CloseLabelWidth, 0, s.SecondsWidth, s.CloseHeight, pnlClose.Handle(),
-                         -1, font);
+    btnStop = CreateChild(L"Button", L"остановить", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, pnlClose.Handle(),
+                          idBtnStop, font);
+    lblClose = CreateChild(L"Static", L"Окно закроется через", SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
+                           pnlClose.Handle(), -1, font);
+    lblSec = CreateChild(L"Static", CountdownInitialText, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0, 0,
+                         pnlClose.Handle(), -1, font);
+    PlaceStripControls();
+}
+
+void TFMessageform::PlaceStripControls() {
+    const TMessageFormSizes& s = FSizes;
+    ::MoveWindow(btnCancel, 0, 0, s.CancelWidth, s.ButtonsHeight, TRUE);
+    ::MoveWindow(btnOK, s.ClientWidth - s.OkWidth, 0, s.OkWidth, s.ButtonsHeight, TRUE);
+    ::MoveWindow(btnStop, 0, 0, s.StopWidth, s.CloseHeight, TRUE);
+    ::MoveWindow(lblClose, s.StopWidth, 0, s.CloseLabelWidth, s.CloseHeight, TRUE);
+    ::MoveWindow(lblSec, s.StopWidth + s.CloseLabelWidth, 0, s.SecondsWidth, s.CloseHeight, TRUE);
 }
 
 void TFMessageform::CreateGlyphs() {
-    ImageList1.Reset(::ImageList_Create(GlyphSize, GlyphSize, ILC_COLOR24 | ILC_MASK, 3, 0));
+    const int size = FSizes.GlyphSize;
+    const int dpi = FDpi;
+    ImageList1.Reset(::ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0));
     if (!ImageList1)
         return; // the buttons work without their pictures
     TWindowDC screen(nullptr);
-    AddGlyph(ImageList1.Get(), screen.Get(), [](HDC dc) { // 0: Cancel, a red cross
-        DrawLines(dc, RGB(192, 0, 0), {{4, 4}, {12, 12}});
-        DrawLines(dc, RGB(192, 0, 0), {{12, 4}, {4, 12}});
+    AddGlyph(ImageList1.Get(), screen.Get(), size, [dpi](HDC dc) { // 0: Cancel, a red cross
+        DrawLines(dc, RGB(192, 0, 0), dpi, {{4, 4}, {12, 12}});
+        DrawLines(dc, RGB(192, 0, 0), dpi, {{12, 4}, {4, 12}});
     });
-    AddGlyph(ImageList1.Get(), screen.Get(), [](HDC) {}); // 1: unused
-    AddGlyph(ImageList1.Get(), screen.Get(), [](HDC dc) { // 2: OK, a green tick
-        DrawLines(dc, RGB(0, 128, 0), {{3, 8}, {6, 11}, {13, 4}});
+    AddGlyph(ImageList1.Get(), screen.Get(), size, [](HDC) {});    // 1: unused
+    AddGlyph(ImageList1.Get(), screen.Get(), size, [dpi](HDC dc) { // 2: OK, a green tick
+        DrawLines(dc, RGB(0, 128, 0), dpi, {{3, 8}, {6, 11}, {13, 4}});
     });
     FOkGlyph.Reset(::ImageList_GetIcon(ImageList1.Get(), OkGlyph, ILD_NORMAL));
     FCancelGlyph.Reset(::ImageList_GetIcon(ImageList1.Get(), CancelGlyph, ILD_NORMAL));
@@ -218,7 +239,6 @@ int TFMessageform::MessageTextHeight() const {
 }
 
 void TFMessageform::FormShow() {
-    const TMessageFormSizes& s = FSizes;
     if (Fsmodal) {
         SetStayUpTimer(true);
         SetStopTimer(true);
@@ -232,22 +252,42 @@ void TFMessageform::FormShow() {
     ::SendMessageW(lblMessage, WM_SETFONT, reinterpret_cast<WPARAM>(FMessageFont.Get()), FALSE);
     ::SetWindowTextW(lblMessage, FMessageText.c_str());
     ::SetWindowTextW(Handle(), FCaptionText.c_str());
+    ::ShowWindow(pnlClose.Handle(), SW_SHOW);
 
-    // The text, the buttons right below it, the count-down 2 pixels below the buttons.
+    const SIZE size = LayOut();
+    const TScreenPoint place = MessageWindowPlace(ChosenScreenOrPrimary(), size.cx, size.cy);
+    ::SetWindowPos(Handle(), HWND_TOPMOST, place.Left, place.Top, size.cx, size.cy, SWP_NOACTIVATE);
+    tt = NowDays();
+}
+
+SIZE TFMessageform::LayOut() {
+    const TMessageFormSizes& s = FSizes;
+    // The text, the buttons right below it, the count-down a small gap below the buttons.
     const int messageHeight = MessageTextHeight();
     ::MoveWindow(lblMessage, 0, 0, s.ClientWidth, messageHeight, TRUE);
     ::MoveWindow(pnlButtons.Handle(), 0, messageHeight, s.ClientWidth, s.ButtonsHeight, TRUE);
     ::MoveWindow(pnlClose.Handle(), 0, messageHeight + s.ButtonsHeight + s.CloseGap, s.ClientWidth,
                  s.CloseHeight, TRUE);
-    ::ShowWindow(pnlClose.Handle(), SW_SHOW);
 
-    RECT window{};
-    ::GetWindowRect(Handle(), &window);
-    const int width = window.right - window.left;
-    const int height = MessageWindowHeight(messageHeight, s);
-    const TScreenPoint place = MessageWindowPlace(ChosenScreenOrPrimary(), width, height);
-    ::SetWindowPos(Handle(), HWND_TOPMOST, place.Left, place.Top, width, height, SWP_NOACTIVATE);
-    tt = NowDays();
+    return {s.ClientWidth + FrameSize(FormStyle, FormExStyle).cx, MessageWindowHeight(messageHeight, s)};
+}
+
+void TFMessageform::OnDpiChanged(int pixelsPerInch, const RECT& suggested) {
+    FDpi = pixelsPerInch;
+    FSizes = ScaledMessageFormSizes(FDpi);
+    // The controls take the new fonts and pictures before the old ones go.
+    TUniqueFont oldFont = std::move(FFont), oldMessageFont = std::move(FMessageFont);
+    TUniqueIcon oldOk = std::move(FOkGlyph), oldCancel = std::move(FCancelGlyph);
+    FFont = TahomaPoints(FSizes.FormFontPoints, FDpi);
+    FMessageFont = TahomaPoints(FSizes.MessageFontPoints, FDpi);
+    for (HWND control : {btnCancel, btnOK, btnStop, lblClose, lblSec})
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
+    ::SendMessageW(lblMessage, WM_SETFONT, reinterpret_cast<WPARAM>(FMessageFont.Get()), TRUE);
+    CreateGlyphs();
+    PlaceStripControls();
+    const SIZE size = LayOut();
+    ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TFMessageform::SetStayUpTimer(bool enabled) {
@@ -334,6 +374,9 @@ LRESULT TFMessageform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         Close();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     }
     return DefaultHandler(message, wParam, lParam);

@@ -76,7 +76,12 @@ private:
     };
 
     void CreateControls();
+    // The controls of both strips, at the current sizes.
+    void PlaceStripControls();
     void CreateGlyphs();
+    // The text's height decides the rest: places the label and the strips; returns the window's size.
+    SIZE LayOut();
+    void OnDpiChanged(int pixelsPerInch, const RECT& suggested);
     void SetStayUpTimer(bool enabled);
     void SetStopTimer(bool enabled);
     void Close();
@@ -84,6 +89,7 @@ private:
     int MessageTextHeight() const;
 
     // The destructor ends the window first, so the controls never outlive their fonts and glyphs.
+    int FDpi = MessageFormDesignPixelsPerInch;
     TMessageFormSizes FSizes = MessageFormDesign;
     TUniqueFont FFont, FMessageFont;
     TUniqueAny<TImageListTraits> ImageList1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
 
 #include "common/Error.h"
@@ -77,6 +78,21 @@ int ScaleSize(int value, int toPixelsPerInch, int fromPixelsPerInch) {
     const std::int64_t scaled =
         product >= 0 ? (product + half) / fromPixelsPerInch : -((-product + half) / fromPixelsPerInch);
     return static_cast<int>(scaled);
+}
+
+TMessageFormSizes ScaledMessageFormSizes(int pixelsPerInch, const TMessageFormSizes& design) {
+    auto scaled = [&](int size) { return ScaleSize(size, pixelsPerInch, MessageFormDesignPixelsPerInch); };
+    TMessageFormSizes sizes = design;
+    for (int* size :
+         {&sizes.ClientWidth, &sizes.DesignClientHeight, &sizes.ButtonsHeight, &sizes.CancelWidth,
+          &sizes.SpacerWidth, &sizes.OkWidth, &sizes.CloseGap, &sizes.CloseHeight, &sizes.StopWidth,
+          &sizes.CloseLabelWidth, &sizes.SecondsWidth, &sizes.ExtraHeight, &sizes.GlyphSize})
+        *size = scaled(*size);
+    return sizes;
+}
+
+int FontPixels(int points, int pixelsPerInch) {
+    return ScaleSize(points, pixelsPerInch, 72);
 }
 
 std::wstring WaitTitle(std::uint8_t typemessage) {

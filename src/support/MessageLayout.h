@@ -23,7 +23,8 @@ struct TScreenPoint {
 struct TChosenScreen {
     int Width = 0; // the geometry object's Width and Height
     int Height = 0;
-    TScreenRect Monitor; // the chosen monitor's own geometry
+    TScreenRect Monitor;    // the chosen monitor's own geometry
+    int PixelsPerInch = 96; // the chosen monitor's resolution, which the windows shown on it are laid out at
 };
 
 // The screen geometry object lives above this layer; the entry hands its reading down through this.
@@ -45,10 +46,18 @@ struct TMessageFormSizes {
     int CloseLabelWidth = 107;
     int SecondsWidth = 22;
     int ExtraHeight = 60;   // added to the strips and the text: title bar, borders and a margin
+    int GlyphSize = 16;     // the pictures of OK and Cancel
     int FormFontPoints = 7; // "Окно закроется через" must fit its 107 pixels
     int MessageFontPoints = 10;
 };
 inline constexpr TMessageFormSizes MessageFormDesign{};
+inline constexpr int MessageFormDesignPixelsPerInch = 96;
+
+// Every pixel size of the message window at `pixelsPerInch`; the font sizes, in points, stay as they are.
+TMessageFormSizes ScaledMessageFormSizes(int pixelsPerInch,
+                                         const TMessageFormSizes& design = MessageFormDesign);
+// The pixel height of a font of `points` at `pixelsPerInch`.
+int FontPixels(int points, int pixelsPerInch);
 
 // The count-down without a time given: 20 seconds.
 inline constexpr int DefaultStopIntervalMs = 20000;

@@ -12,6 +12,10 @@
 TFWaitRun* FWaitRun = nullptr;
 
 namespace {
+// A title but no system menu: no close, minimise or maximise button.
+constexpr DWORD WaitStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+constexpr DWORD WaitExStyle = WS_EX_TOPMOST;
+
 HWND CreateChild(const wchar_t* className, DWORD style, int left, int top, int width, int height,
                  HWND parent) {
     HWND control = ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, left, top, width,
@@ -36,39 +40,44 @@ TFWaitRun::~TFWaitRun() {
 
 void TFWaitRun::Create() {
     RegisterWindowClass(L"TFWaitRun", 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    HWND owner = Application().MainWindow();
+    CreateHandle(WaitExStyle, L"TFWaitRun", L"", WaitStyle, 0, 0, 0, 0,
+                 owner && ::IsWindow(owner) ? owner : nullptr);
+    ProgressBar = CreateChild(PROGRESS_CLASSW, PBS_SMOOTH, 0, 0, 0, 0, Handle());
+    ::SendMessageW(ProgressBar, PBM_SETRANGE32, 0, WaitBarSteps);
+    ::SendMessageW(ProgressBar, PBM_SETSTEP, 1, 0);
+    LblProgress = CreateChild(L"Static", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, Handle());
+    // Laid out at the resolution of the monitor it is shown on.
+    LayOut(ChosenScreenOrPrimary().PixelsPerInch);
+    FormCreate();
+}
+
+SIZE TFWaitRun::LayOut(int pixelsPerInch) {
     const TWaitFormSizes& design = WaitFormDesign;
-    const int pixelsPerInch = ScreenPixelsPerInch();
     auto scaled = [&](int size) { return ScaleSize(size, pixelsPerInch, design.DesignPixelsPerInch); };
     const int clientWidth = scaled(design.ClientWidth);
     const int clientHeight = scaled(design.ClientHeight);
     const int border = design.BorderWidth;
     const int barHeight = scaled(design.BarHeight);
 
-    // A title but no system menu: no close, minimise or maximise button.
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-    const DWORD exStyle = WS_EX_TOPMOST;
-    RECT frame{0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    HWND owner = Application().MainWindow();
-    CreateHandle(exStyle, L"TFWaitRun", L"", style, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 owner && ::IsWindow(owner) ? owner : nullptr);
+    // The frame is the system's, whatever the resolution the client area is laid out at.
+    const SIZE frame = FrameSize(WaitStyle, WaitExStyle);
+    const SIZE size{clientWidth + frame.cx, clientHeight + frame.cy};
+    ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     LOGFONTW font{};
     font.lfHeight = -scaled(design.FontHeight);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = RUSSIAN_CHARSET;
     std::wcsncpy(font.lfFaceName, L"Tahoma", LF_FACESIZE - 1);
+    TUniqueFont old = std::move(FFont);
     FFont.Reset(::CreateFontIndirectW(&font));
+    ::SendMessageW(LblProgress, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
 
     const int innerWidth = clientWidth - 2 * border;
-    ProgressBar = CreateChild(PROGRESS_CLASSW, PBS_SMOOTH, border, clientHeight - border - barHeight,
-                              innerWidth, barHeight, Handle());
-    ::SendMessageW(ProgressBar, PBM_SETRANGE32, 0, WaitBarSteps);
-    ::SendMessageW(ProgressBar, PBM_SETSTEP, 1, 0);
-    LblProgress = CreateChild(L"Static", SS_LEFT | SS_NOPREFIX, border, border, innerWidth,
-                              clientHeight - 2 * border - barHeight, Handle());
-    ::SendMessageW(LblProgress, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
-    FormCreate();
+    ::MoveWindow(ProgressBar, border, clientHeight - border - barHeight, innerWidth, barHeight, TRUE);
+    ::MoveWindow(LblProgress, border, border, innerWidth, clientHeight - 2 * border - barHeight, TRUE);
+    return size;
 }
 
 void TFWaitRun::FormCreate() {
@@ -108,6 +117,13 @@ LRESULT TFWaitRun::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The window lives until the program ends; closing it only hides it.
         ::ShowWindow(Handle(), SW_HIDE);
         return 0;
+    case WM_DPICHANGED: {
+        const SIZE size = LayOut(LOWORD(wParam));
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     }
     return DefaultHandler(message, wParam, lParam);
 }

@@ -35,6 +35,9 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Sizes the window and places and sizes its controls at `pixelsPerInch`; returns the window's size.
+    SIZE LayOut(int pixelsPerInch);
+
     TUniqueFont FFont;
 };
 

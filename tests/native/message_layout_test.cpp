@@ -94,3 +94,29 @@ TEST(WaitWindowLayout, TitlesByKindOfOperation) {
     EXPECT_EQ(WaitTitle(4), L"");
     EXPECT_EQ(WaitTitle(255), L"Launching ");
 }
+
+TEST(MessageWindowLayout, EveryPixelSizeScalesWithTheMonitorAndFontsStayInPoints) {
+    const TMessageFormSizes same = ScaledMessageFormSizes(96);
+    EXPECT_EQ(same.ClientWidth, 446);
+    EXPECT_EQ(same.CloseLabelWidth, 107);
+    EXPECT_EQ(same.GlyphSize, 16);
+    const TMessageFormSizes big = ScaledMessageFormSizes(144);
+    EXPECT_EQ(big.ClientWidth, 669);
+    EXPECT_EQ(big.ButtonsHeight, 36);
+    EXPECT_EQ(big.CloseGap, 3);
+    EXPECT_EQ(big.CloseLabelWidth, 161); // 160.5
+    EXPECT_EQ(big.ExtraHeight, 90);
+    EXPECT_EQ(big.GlyphSize, 24);
+    EXPECT_EQ(big.FormFontPoints, 7);
+    EXPECT_EQ(big.MessageFontPoints, 10);
+    // The strips' controls still end where the window does.
+    for (int dpi : {96, 120, 144, 192, 288}) {
+        const TMessageFormSizes s = ScaledMessageFormSizes(dpi);
+        EXPECT_LE(s.StopWidth + s.CloseLabelWidth + s.SecondsWidth, s.ClientWidth) << dpi;
+        EXPECT_LE(s.CancelWidth + s.SpacerWidth + s.OkWidth, s.ClientWidth) << dpi;
+    }
+    EXPECT_EQ(FontPixels(7, 96), 9);
+    EXPECT_EQ(FontPixels(10, 96), 13);
+    EXPECT_EQ(FontPixels(10, 144), 20);
+    EXPECT_EQ(FontPixels(7, 120), 12); // 11.67
+}

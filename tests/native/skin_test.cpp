@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
 
 #include "app/Skin.h"
 
@@ -108,4 +111,100 @@ TEST(ComposeBackground, PanelsCoverTheTitleBarAndLogoSitsOnIt) {
     EXPECT_EQ(bg.Pixel(0, 95), images.Panels.Pixel(0, 0)); // the panels overlap the bar's bottom rows
     EXPECT_EQ(bg.Pixel(954, 566), images.Panels.Pixel(0, 0));
     EXPECT_EQ(bg.Pixel(960, 570), images.Texture.Pixel(0, 0)); // right of and below the panels
+}
+
+namespace {
+TBitmap32 Filled(int width, int height, std::uint32_t colour) {
+    return TBitmap32(width, height, colour);
+}
+
+unsigned Red(std::uint32_t pixel) {
+    return (pixel >> 16) & 0xFF;
+}
+} // namespace
+
+TEST(Resample, UniformStaysExactAndTheSameSizeStaysUnchanged) {
+    const std::uint32_t colour = Argb(255, 236, 236, 235);
+    for (auto [w, h] : {std::pair{1215, 729}, {1458, 875}, {61, 7}, {1, 1}}) {
+        const TBitmap32 scaled = Resample(Filled(972, 583, colour), w, h);
+        ASSERT_EQ(scaled.Width(), w);
+        ASSERT_EQ(scaled.Height(), h);
+        for (int y = 0; y < h; y += std::max(1, h / 13))
+            for (int x = 0; x < w; x += std::max(1, w / 17))
+                ASSERT_EQ(scaled.Pixel(x, y), colour) << x << "," << y;
+    }
+    TBitmap32 noise(5, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            noise.SetPixel(x, y, Argb(255, static_cast<unsigned>(x * 50), static_cast<unsigned>(y * 60), 7));
+    const TBitmap32 same = Resample(noise, 5, 4);
+    EXPECT_TRUE(std::equal(noise.Bits(), noise.Bits() + 20, same.Bits()));
+    EXPECT_THROW(Resample(TBitmap32(), 2, 2), std::invalid_argument);
+    EXPECT_THROW(Resample(noise, 0, 2), std::invalid_argument);
+}
+
+TEST(Resample, EnlargingBlendsAnEdgeAndReducingAveragesFinePatterns) {
+    // Black left half, white right half: enlarged, the edge gets a few intermediate steps instead of a
+    // hard jump at a blown-up pixel, and far from the edge the colours stay.
+    TBitmap32 edge(8, 1, Argb(255, 0, 0, 0));
+    for (int x = 4; x < 8; ++x)
+        edge.SetPixel(x, 0, Argb(255, 255, 255, 255));
+    const TBitmap32 big = Resample(edge, 24, 3);
+    EXPECT_EQ(big.Pixel(0, 1), Argb(255, 0, 0, 0));
+    EXPECT_EQ(big.Pixel(23, 1), Argb(255, 255, 255, 255));
+    int between = 0;
+    for (int x = 0; x < 24; ++x) {
+        const unsigned red = Red(big.Pixel(x, 1));
+        between += red > 10 && red < 245;
+        if (x > 0) {
+            EXPECT_GE(red + 8, Red(big.Pixel(x - 1, 1))) << "no more than a slight ring at " << x;
+        }
+    }
+    EXPECT_GE(between, 2);
+    EXPECT_LE(between, 6);
+    // Alpha stays opaque where everything is opaque.
+    for (int x = 0; x < 24; ++x)
+        EXPECT_EQ(big.Pixel(x, 0) >> 24, 255u);
+
+    // A one-pixel checkerboard reduced to a third: grey, not a pattern of whole black and white pixels.
+    TBitmap32 checker(30, 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x)
+            checker.SetPixel(x, y, (x + y) % 2 ? Argb(255, 255, 255, 255) : Argb(255, 0, 0, 0));
+    const TBitmap32 small = Resample(checker, 10, 10);
+    for (int y = 1; y < 9; ++y)
+        for (int x = 1; x < 9; ++x) {
+            EXPECT_GT(Red(small.Pixel(x, y)), 90u);
+            EXPECT_LT(Red(small.Pixel(x, y)), 165u);
+        }
+}
+
+TEST(ComposeBackground, ScaledBackgroundIsTheDesignOneAtDesignResolutionAndKeepsItsPartsInPlace) {
+    TSkinImages images;
+    images.Texture.SetSize(128, 128, Argb(255, 10, 10, 10));
+    images.TitleLeft.SetSize(22, 100, Argb(255, 20, 20, 20));
+    images.TitleRight.SetSize(22, 100, Argb(255, 30, 30, 30));
+    images.TitleMiddle.SetSize(1, 100, Argb(255, 40, 40, 40));
+    images.Logo.SetSize(72, 70, Argb(255, 50, 50, 50));
+    images.Title.SetSize(500, 66, Argb(255, 60, 60, 60));
+    images.Panels.SetSize(958, 472, Argb(255, 70, 70, 70));
+    TBitmap32 design, scaled;
+    ComposeBackground(design, 972, 583, images);
+    ComposeScaledBackground(scaled, 972, 583, 96, images);
+    ASSERT_EQ(scaled.Width(), 972);
+    EXPECT_TRUE(std::equal(design.Bits(), design.Bits() + 972 * 583, scaled.Bits()));
+
+    // At 150 per cent each part lies where its design place scales to, in its own colour away from edges.
+    ComposeScaledBackground(scaled, 1458, 875, 144, images);
+    ASSERT_EQ(scaled.Width(), 1458);
+    ASSERT_EQ(scaled.Height(), 875);
+    EXPECT_EQ(scaled.Pixel((17 + 36) * 3 / 2, (15 + 35) * 3 / 2), images.Logo.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel((236 + 250) * 3 / 2, (20 + 33) * 3 / 2), images.Title.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel(500 * 3 / 2, 300 * 3 / 2), images.Panels.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel(5, 5), images.TitleLeft.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel(1450, 5), images.TitleRight.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel(1450, 870), images.Texture.Pixel(0, 0));
+    // The panels' top edge, at 95 in design, lies at 142 or 143.
+    EXPECT_EQ(scaled.Pixel(700, 138), images.TitleMiddle.Pixel(0, 0));
+    EXPECT_EQ(scaled.Pixel(700, 146), images.Panels.Pixel(0, 0));
 }

@@ -334,3 +334,111 @@ TEST_F(WaitRunTest, PlacedOnTheChosenMonitorAtCreationAndTitledByItsKindOnShow) 
     EXPECT_TRUE(::IsWindow(wait.Handle()));
     EXPECT_FALSE(::IsWindowVisible(wait.Handle()));
 }
+
+namespace {
+RECT PlaceIn(HWND window, HWND parent) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+int TextWidth(HWND control) {
+    TWindowDC dc(control);
+    TSelectObject font(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    const std::wstring text = Text(control);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+int FontHeight(HWND control) {
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return -font.lfHeight;
+}
+
+// The message window's layout as it must be at `dpi`: every size scaled, the strips' controls inside the
+// window and the count-down's words inside their label.
+void ExpectMessageLayout(const TFMessageform& form, int dpi) {
+    const TMessageFormSizes s = ScaledMessageFormSizes(dpi);
+    RECT client{};
+    ::GetClientRect(form.Handle(), &client);
+    EXPECT_EQ(client.right, s.ClientWidth) << dpi;
+    const RECT ok = PlaceIn(form.btnOK, form.Handle());
+    EXPECT_EQ(ok.right, s.ClientWidth) << dpi;
+    EXPECT_EQ(ok.right - ok.left, s.OkWidth) << dpi;
+    EXPECT_EQ(ok.bottom - ok.top, s.ButtonsHeight) << dpi;
+    const RECT close = PlaceIn(form.lblClose, form.Handle());
+    const RECT seconds = PlaceIn(form.lblSec, form.Handle());
+    EXPECT_EQ(close.left, s.StopWidth) << dpi;
+    EXPECT_EQ(close.right - close.left, s.CloseLabelWidth) << dpi;
+    EXPECT_EQ(seconds.left, close.right) << dpi;
+    EXPECT_LE(TextWidth(form.lblClose), s.CloseLabelWidth) << dpi << ": \"Окно закроется через\" is cut";
+    EXPECT_LE(TextWidth(form.btnStop), s.StopWidth) << dpi;
+    EXPECT_EQ(FontHeight(form.lblClose), FontPixels(7, dpi)) << dpi;
+    EXPECT_EQ(FontHeight(form.lblMessage), FontPixels(10, dpi)) << dpi;
+    const RECT label = PlaceIn(form.lblMessage, form.Handle());
+    const RECT buttons = PlaceIn(form.pnlButtons.Handle(), form.Handle());
+    const RECT strip = PlaceIn(form.pnlClose.Handle(), form.Handle());
+    EXPECT_EQ(buttons.top, label.bottom) << dpi;
+    EXPECT_EQ(strip.top, buttons.bottom + s.CloseGap) << dpi;
+    EXPECT_LE(strip.bottom, client.bottom) << dpi;
+}
+} // namespace
+
+TEST_F(TimedMessageTest, LaidOutAtTheChosenMonitorsResolutionAndAgainWhenItChanges) {
+    for (int dpi : {96, 120, 144, 192}) {
+        SetChosenScreenSource([dpi] { return TChosenScreen{1000, 800, {100, 50, 1000, 800}, dpi}; });
+        TFMessageform form;
+        form.Showmes(L"Внимание!\r Текст сообщения", mtMessage, L"", false);
+        ExpectMessageLayout(form, dpi);
+    }
+
+    SetChosenScreenSource([] { return TChosenScreen{1000, 800, {100, 50, 1000, 800}, 96}; });
+    TFMessageform form;
+    form.Showmes(L"Внимание!\r Текст сообщения", mtMessage, L"", false);
+    const LONG oneLine96 = [&] {
+        RECT label = PlaceIn(form.lblMessage, form.Handle());
+        return label.bottom - label.top;
+    }();
+    RECT suggested{300, 200, 300 + 900, 200 + 400};
+    ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    ExpectMessageLayout(form, 192);
+    RECT window{};
+    ::GetWindowRect(form.Handle(), &window);
+    EXPECT_EQ(window.left, 300);
+    EXPECT_EQ(window.top, 200);
+    const RECT label = PlaceIn(form.lblMessage, form.Handle());
+    EXPECT_GT(label.bottom - label.top, oneLine96 * 3 / 2) << "the text grows with its font";
+    EXPECT_EQ(window.bottom - window.top,
+              MessageWindowHeight(label.bottom - label.top, ScaledMessageFormSizes(192)));
+}
+
+TEST_F(WaitRunTest, LaidOutAtTheChosenMonitorsResolutionAndAgainWhenItChanges) {
+    SetChosenScreenSource([] { return TChosenScreen{640, 480, {40, 30, 640, 480}, 192}; });
+    TFWaitRun wait;
+    wait.Create();
+    RECT client{};
+    ::GetClientRect(wait.Handle(), &client);
+    EXPECT_EQ(client.right, 628);
+    EXPECT_EQ(client.bottom, 79);
+    RECT bar = PlaceIn(wait.ProgressBar, wait.Handle());
+    EXPECT_EQ(bar.bottom, 79 - 2);
+    EXPECT_EQ(bar.bottom - bar.top, 40);
+    EXPECT_EQ(FontHeight(wait.LblProgress), 27);
+
+    RECT suggested{10, 20, 10 + 300, 20 + 100};
+    ::SendMessageW(wait.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    ::GetClientRect(wait.Handle(), &client);
+    EXPECT_EQ(client.right, ScaleSize(471, 96, 144));
+    EXPECT_EQ(client.bottom, ScaleSize(59, 96, 144));
+    bar = PlaceIn(wait.ProgressBar, wait.Handle());
+    EXPECT_EQ(bar.right, client.right - 2);
+    EXPECT_EQ(bar.bottom, client.bottom - 2);
+    EXPECT_EQ(FontHeight(wait.LblProgress), ScaleSize(20, 96, 144));
+    RECT window{};
+    ::GetWindowRect(wait.Handle(), &window);
+    EXPECT_EQ(window.left, 10);
+    EXPECT_EQ(window.top, 20);
+}

@@ -3,8 +3,17 @@
 
 #include <richedit.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/Main.h"
 #include "app/SkinLoader.h"
+#include "app/WindowScale.h"
+#include "support/PlacementWin.h"
 #include "resources/ResourceIds.h"
 #include "win/ComPtr.h"
 
@@ -136,4 +145,175 @@ TEST(ResourceText, StringTableAndEdition) {
     EXPECT_EQ(GetResText(3), L""); // no such string
     EXPECT_EQ(UpperCase(L"Фиалон ёж"), L"ФИАЛОН ЁЖ");
     EXPECT_NE(UpperCase(GetResText(IDS_PRODUCT_NAME)), UpperCase(L"Фиалон"));
+}
+
+namespace {
+// Room for the window at any resolution the tests use.
+constexpr TScreenRect RoomyWorkArea{0, 0, 8000, 6000};
+
+RECT PlaceInMain(const TFMain& main, HWND control) {
+    RECT rect;
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, main.Handle(), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+BOOL CALLBACK CollectPlace(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<std::pair<HWND, RECT>>*>(list)->push_back({child, RECT{}});
+    return TRUE;
+}
+
+// Every descendant of the main window with its place in the main window's client area.
+std::vector<std::pair<HWND, RECT>> Places(const TFMain& main) {
+    std::vector<std::pair<HWND, RECT>> places;
+    ::EnumChildWindows(main.Handle(), CollectPlace, reinterpret_cast<LPARAM>(&places));
+    for (auto& [window, rect] : places)
+        rect = PlaceInMain(main, window);
+    return places;
+}
+
+RECT ScaledEdges(const RECT& design, int dpi) {
+    return {Scaled(design.left, dpi), Scaled(design.top, dpi), Scaled(design.right, dpi),
+            Scaled(design.bottom, dpi)};
+}
+
+int FontHeight(HWND control) {
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return -font.lfHeight;
+}
+
+bool VerticalBarShown(HWND window) {
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetScrollBarInfo(window, OBJID_VSCROLL, &info) && !(info.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+}
+
+// The same windows, in the same order, at `dpi`: each where its design place scales to.
+void ExpectScaledFrom(const std::vector<std::pair<HWND, RECT>>& design, const TFMain& main, int dpi) {
+    const auto places = Places(main);
+    ASSERT_EQ(places.size(), design.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const auto& [window, now] = places[i];
+        wchar_t className[32] = L"";
+        ::GetClassNameW(window, className, 32);
+        RECT expected = ScaledEdges(design[i].second, dpi);
+        if (std::wstring(className) == L"ComboBox")
+            expected.bottom = now.bottom; // a closed drop-down list takes the height its font needs
+        EXPECT_TRUE(::EqualRect(&now, &expected))
+            << dpi << " dpi: " << std::string(className, className + std::wcslen(className)) << " at ("
+            << now.left << ", " << now.top << ")-(" << now.right << ", " << now.bottom << ")";
+    }
+}
+} // namespace
+
+TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
+    TFMain design;
+    design.Create({96, RoomyWorkArea});
+    design.BGResize();
+    const auto designPlaces = Places(design);
+
+    // 125 per cent: large enough to show every rounding, small enough for any test screen, which the
+    // system does not let a window outgrow.
+    TFMain main;
+    main.Create({120, RoomyWorkArea});
+    main.BGResize();
+    ASSERT_EQ(main.PixelsPerInch(), 120);
+    RECT client;
+    ::GetClientRect(main.Handle(), &client);
+    EXPECT_EQ(client.right, 1215);
+    EXPECT_EQ(client.bottom, 729);
+    ExpectScaledFrom(designPlaces, main, 120);
+
+    // The background is the design's, composed and resampled; the controls keep the title's colour.
+    TBitmap32 expected;
+    ComposeScaledBackground(expected, 1215, 729, 120, main.FSkin);
+    ASSERT_EQ(main.FBackground.Width(), 1215);
+    EXPECT_TRUE(std::equal(expected.Bits(), expected.Bits() + 1215 * 729, main.FBackground.Bits()));
+    EXPECT_EQ(main.ControlColour(), RGB(236, 236, 235));
+
+    // Fonts at the scale (the page texts' may give up a pixel to keep their lines), the texts on as many
+    // lines as at 96, the information box, which draws at this test's 96, without a scroll bar.
+    EXPECT_EQ(FontHeight(main.MemoStart), 25);
+    EXPECT_GE(FontHeight(main.BtnStartNext), 18);
+    EXPECT_LE(FontHeight(main.BtnStartNext), 19);
+    for (auto [designMemo, memo] : {std::pair{design.MemoStart, main.MemoStart},
+                                    {design.MemoInputComponents, main.MemoInputComponents},
+                                    {design.MemoChangeFontSize, main.MemoChangeFontSize},
+                                    {design.MemoCancel, main.MemoCancel}})
+        EXPECT_EQ(::SendMessageW(memo, EM_GETLINECOUNT, 0, 0),
+                  ::SendMessageW(designMemo, EM_GETLINECOUNT, 0, 0));
+    EXPECT_EQ(VerticalBarShown(main.RichEdit1), VerticalBarShown(design.RichEdit1));
+    EXPECT_LE(::SendMessageW(main.RichEdit1, EM_GETLINECOUNT, 0, 0),
+              ::SendMessageW(design.RichEdit1, EM_GETLINECOUNT, 0, 0) + 1);
+}
+
+TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) {
+    TFMain main;
+    main.Create({96, RoomyWorkArea});
+    main.BGResize();
+    const auto designPlaces = Places(main);
+    const TBitmap32 designBackground = main.FBackground;
+    const int designTimes = FontHeight(main.MemoStart);
+    const int designTahoma = FontHeight(main.BtnStartNext);
+
+    // The system's suggestion: the window scaled about its top-left corner, somewhere on the screen.
+    RECT suggested{40, 30, 40 + 1464, 30 + 904};
+    ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, ::GetWindowLongW(main.Handle(), GWL_STYLE), FALSE, 0);
+    const TScreenRect work = WorkAreaOf(suggested);
+    const int dpi = FitPixelsPerInch(144, {972, 583}, {frame.right - frame.left, frame.bottom - frame.top},
+                                     {work.Width, work.Height});
+    EXPECT_EQ(main.PixelsPerInch(), dpi);
+    RECT client;
+    ::GetClientRect(main.Handle(), &client);
+    EXPECT_EQ(client.right, Scaled(972, dpi));
+    EXPECT_EQ(client.bottom, Scaled(583, dpi));
+    RECT window;
+    ::GetWindowRect(main.Handle(), &window);
+    const TScreenPoint place =
+        KeepInWorkArea({40, 30}, {window.right - window.left, window.bottom - window.top}, work);
+    EXPECT_EQ(window.left, place.Left);
+    EXPECT_EQ(window.top, place.Top);
+    ExpectScaledFrom(designPlaces, main, dpi);
+    EXPECT_EQ(main.FBackground.Width(), Scaled(972, dpi));
+    EXPECT_EQ(FontHeight(main.MemoStart), Scaled(20, dpi));
+
+    // And back: every control, font and pixel as it was at creation.
+    RECT back{40, 30, 40 + 978, 30 + 612};
+    ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
+    EXPECT_EQ(main.PixelsPerInch(), 96);
+    ExpectScaledFrom(designPlaces, main, 96);
+    EXPECT_EQ(FontHeight(main.MemoStart), designTimes);
+    EXPECT_EQ(FontHeight(main.BtnStartNext), designTahoma);
+    ASSERT_EQ(main.FBackground.Width(), 972);
+    EXPECT_TRUE(
+        std::equal(designBackground.Bits(), designBackground.Bits() + 972 * 583, main.FBackground.Bits()));
+}
+
+// What the scaled skin adds to the start: composing the background at the common resolutions, the design
+// one (no resampling) included for comparison. The times go to the test's output.
+TEST_F(SkinTest, ScaledBackgroundCostAtStartUp) {
+    TSkinImages skin;
+    LoadSkinImages(skin);
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    for (int dpi : {96, 120, 144, 192}) {
+        std::vector<double> times;
+        TBitmap32 background;
+        for (int run = 0; run < 7; ++run) {
+            LARGE_INTEGER start, end;
+            ::QueryPerformanceCounter(&start);
+            ComposeScaledBackground(background, Scaled(972, dpi), Scaled(583, dpi), dpi, skin);
+            ::QueryPerformanceCounter(&end);
+            times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                            static_cast<double>(frequency.QuadPart));
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("background at %d dpi (%d x %d): median %.1f ms, fastest %.1f ms\n", dpi,
+                    background.Width(), background.Height(), times[times.size() / 2], times.front());
+        // A generous bound: a start that the skin alone keeps waiting for a second is a fault.
+        EXPECT_LT(times.front(), 1000.0) << dpi;
+    }
 }

@@ -1,11 +1,14 @@
 // Test-only. The end-to-end tests drive the real program from outside: they cannot run an installation to
-// reach the large-font page, and they must never let it change the system's fonts or restart anything.
-// These environment variables serve them; they are read here and nowhere else, and a program started
-// without them behaves as if this file did not exist.
+// reach the large-font page, must never let it change the system's fonts or restart anything, and cannot
+// bring about a copy that fails half-way (a bad sector, a medium pulled out). These environment variables
+// serve them; they are read here and nowhere else, and a program started without them behaves as if this
+// file did not exist.
 //   TESSARO_E2E_LARGE_FONTS_PAGE=1       the wizard opens on the large-font page, as after a complete run
 //   TESSARO_E2E_SYSTEM_CALLS=absent      the system's set-up library is not found (as under Wine)
 //   TESSARO_E2E_SYSTEM_CALLS=succeeds    its "SetupChangeFontSize" is found and reports success
 //   TESSARO_E2E_SYSTEM_RECORD=<file>     the calls the stand-ins received are appended there, one a line
+//   TESSARO_E2E_FAIL_READ=<file name>    every copy of a file of that name (in any folder, any letter case)
+//                                        reads half of its first chunk and then fails to read on
 // Whatever TESSARO_E2E_SYSTEM_CALLS holds, once it is set no real system call of the large-font page is
 // made: the font function and the restart are only written down.
 #pragma once
@@ -13,4 +16,4 @@
 class TFMain;
 
 // Called once by the entry, after the windows exist and before the main window is shown.
-void ApplyTestSeam(TFMain& main);
+void ApplyTestSeams(TFMain& main);
