@@ -2,19 +2,24 @@
 #include <gtest/gtest.h>
 
 #include <richedit.h>
+#include <wincodec.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cwchar>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/Main.h"
+#include "app/PngImage.h"
 #include "app/SkinLoader.h"
 #include "app/WindowScale.h"
 #include "support/PlacementWin.h"
 #include "resources/ResourceIds.h"
+#include "common/ErrorWin.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -22,6 +27,46 @@ class SkinTest : public ::testing::Test {
 protected:
     TOleInit FOle;
 };
+
+std::span<const std::uint8_t> Resource(const wchar_t* name) {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC info = ::FindResourceW(module, name, MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    return {static_cast<const std::uint8_t*>(data), data ? ::SizeofResource(module, info) : 0};
+}
+
+// The image as the system's imaging component reads it, alpha straight: what the program's own reader
+// must give.
+TBitmap32 ReadWithImagingComponent(std::span<const std::uint8_t> png) {
+    TComPtr<IWICImagingFactory> factory;
+    CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IWICImagingFactory, factory.PutVoid()),
+                 L"WIC");
+    TComPtr<IWICStream> stream;
+    CheckHResult(factory->CreateStream(stream.Put()), L"WIC");
+    CheckHResult(stream->InitializeFromMemory(const_cast<BYTE*>(png.data()), static_cast<DWORD>(png.size())),
+                 L"WIC");
+    TComPtr<IWICBitmapDecoder> decoder;
+    CheckHResult(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                  decoder.Put()),
+                 L"WIC");
+    TComPtr<IWICBitmapFrameDecode> frame;
+    CheckHResult(decoder->GetFrame(0, frame.Put()), L"WIC");
+    TComPtr<IWICFormatConverter> converter;
+    CheckHResult(factory->CreateFormatConverter(converter.Put()), L"WIC");
+    CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                       nullptr, 0.0, WICBitmapPaletteTypeCustom),
+                 L"WIC");
+    UINT width = 0;
+    UINT height = 0;
+    CheckHResult(converter->GetSize(&width, &height), L"WIC");
+    TBitmap32 image(static_cast<int>(width), static_cast<int>(height));
+    CheckHResult(
+        converter->CopyPixels(nullptr, width * 4, width * height * 4, reinterpret_cast<BYTE*>(image.Bits())),
+        L"WIC");
+    return image;
+}
 
 COLORREF BrushColour(HBRUSH brush) {
     LOGBRUSH info{};
@@ -45,6 +90,25 @@ TEST_F(SkinTest, PngIsFlattenedOntoWhiteAndOpaque) {
     EXPECT_EQ(ControlColourOf(bitmap), RGB(127, 127, 255));
 
     EXPECT_THROW(LoadPngResource(bitmap, L"NO_SUCH_IMAGE"), TError);
+}
+
+TEST_F(SkinTest, OwnReaderGivesThePixelsOfTheImagingComponent) {
+    for (const wchar_t* name : {L"BACKGROUND", L"MAIN", L"LOGO", L"TITLE_PNL_L", L"TITLE_PNL_R",
+                                L"TITLE_PNL_M", L"TITLE", L"TEST_ALPHA", L"TEST_TITLE"}) {
+        SCOPED_TRACE(testing::Message() << "resource " << std::string(name, name + std::wcslen(name)));
+        const auto png = Resource(name);
+        ASSERT_FALSE(png.empty());
+        const TBitmap32 expected = ReadWithImagingComponent(png);
+        const TBitmap32 own = DecodePng(png);
+        ASSERT_EQ(own.Width(), expected.Width());
+        ASSERT_EQ(own.Height(), expected.Height());
+        const std::size_t count =
+            static_cast<std::size_t>(own.Width()) * static_cast<std::size_t>(own.Height());
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            differing += own.Bits()[i] != expected.Bits()[i];
+        EXPECT_EQ(differing, 0u);
+    }
 }
 
 TEST_F(SkinTest, ProductImagesHaveTheSizesTheLayoutReliesOn) {
