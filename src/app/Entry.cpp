@@ -131,6 +131,9 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         wait.Create();
         ApplyTestSeams(main);
 
+        // The options the command line sets live on the later pages.
+        if (line.Dir || line.NoDriver || line.WindowsXP)
+            main.CreateRemainingPages();
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());
         if (line.NoDriver)

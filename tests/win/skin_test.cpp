@@ -179,20 +179,49 @@ TEST_F(SkinTest, MainWindowComposesTheBackgroundAndColoursItsControls) {
     EXPECT_EQ(::GetTextColor(dc.Get()), RGB(0, 0, 128));
 }
 
+namespace {
+bool VisibleStyle(HWND window) {
+    return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+} // namespace
+
 TEST_F(SkinTest, StartUpStateOfTheMainWindow) {
     TFMain main;
     main.Create();
-    wchar_t path[64] = L"";
-    ::GetWindowTextW(main.ePath, path, 64);
-    EXPECT_STREQ(path, L"C:\\Dedira");
     EXPECT_EQ(main.CurrentPage(), TPage::tsStart);
     EXPECT_TRUE(main.FCanClose);
     EXPECT_FALSE(EditionFlag);
+    EXPECT_TRUE(VisibleStyle(main.tsStart.Handle()));
+    EXPECT_TRUE(::IsWindow(main.BtnStartNext));
+    // The window opens with its welcome page only; "Далее" makes the others, in their first state and in
+    // the skin's colours, before it shows the next one.
+    EXPECT_EQ(main.tsInputPath.Handle(), nullptr);
+    EXPECT_EQ(main.ePath, nullptr);
+    EXPECT_EQ(main.BtnExit, nullptr);
+    main.BtnStartNextClick();
+    EXPECT_EQ(main.CurrentPage(), TPage::tsInputPath);
+    EXPECT_TRUE(VisibleStyle(main.tsInputPath.Handle()));
+    EXPECT_FALSE(VisibleStyle(main.tsStart.Handle()));
+    for (HWND page : {main.tsInputComponents.Handle(), main.tsProgressInstall.Handle(),
+                      main.tsCancel.Handle(), main.tsChangeFontSize.Handle()}) {
+        ASSERT_TRUE(::IsWindow(page));
+        EXPECT_FALSE(VisibleStyle(page));
+    }
+    wchar_t path[64] = L"";
+    ::GetWindowTextW(main.ePath, path, 64);
+    EXPECT_STREQ(path, L"C:\\Dedira");
     EXPECT_FALSE(::IsWindowEnabled(main.BtnExit));
-    EXPECT_TRUE(::IsWindowVisible(main.tsStart.Handle()) || !::IsWindowVisible(main.Handle()));
     EXPECT_EQ(::SendMessageW(main.CbDriverInstal, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(::SendMessageW(main.CBWindows, CB_GETCURSEL, 0, 0), 0);
     EXPECT_FALSE(::IsWindowVisible(main.CBWindows));
+    const COLORREF title = RGB(236, 236, 235);
+    EXPECT_EQ(BrushColour(main.tsInputPath.Brush()), title);
+    EXPECT_EQ(BrushColour(main.PnlOptions.Brush()), title);
+    EXPECT_EQ(BrushColour(main.PnlPath.Brush()), RGB(255, 255, 255));
+    // Made once: asking again changes nothing.
+    HWND path1 = main.ePath;
+    main.CreateRemainingPages();
+    EXPECT_EQ(main.ePath, path1);
     // The INFO document arrived as rich text, not as its source.
     const int length = ::GetWindowTextLengthW(main.RichEdit1);
     EXPECT_GT(length, 50);
@@ -274,13 +303,16 @@ void ExpectScaledFrom(const std::vector<std::pair<HWND, RECT>>& design, const TF
 TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     TFMain design;
     design.Create({96, RoomyWorkArea});
+    design.CreateRemainingPages();
     design.BGResize();
     const auto designPlaces = Places(design);
 
     // 125 per cent: large enough to show every rounding, small enough for any test screen, which the
     // system does not let a window outgrow.
+    // The fonts are fitted to every page's texts: all pages are made with the window.
     TFMain main;
     main.Create({120, RoomyWorkArea});
+    ASSERT_TRUE(::IsWindow(main.ePath));
     main.BGResize();
     ASSERT_EQ(main.PixelsPerInch(), 120);
     RECT client;
@@ -315,6 +347,7 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
 TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) {
     TFMain main;
     main.Create({96, RoomyWorkArea});
+    main.CreateRemainingPages();
     main.BGResize();
     const auto designPlaces = Places(main);
     const TBitmap32 designBackground = main.FBackground;
@@ -354,6 +387,23 @@ TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) 
     ASSERT_EQ(main.FBackground.Width(), 972);
     EXPECT_TRUE(
         std::equal(designBackground.Bits(), designBackground.Bits() + 972 * 583, main.FBackground.Bits()));
+}
+
+TEST_F(SkinTest, PagesMadeAfterAMoveToAnotherResolutionAreLaidOutAtIt) {
+    TFMain design;
+    design.Create({96, RoomyWorkArea});
+    design.CreateRemainingPages();
+    design.BGResize();
+    const auto designPlaces = Places(design);
+
+    // Moved while only the welcome page exists: the fonts are fitted to every page, so the others come too.
+    TFMain main;
+    main.Create({96, RoomyWorkArea});
+    ASSERT_EQ(main.ePath, nullptr);
+    RECT suggested{40, 30, 40 + 1220, 30 + 760};
+    ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_TRUE(::IsWindow(main.ePath));
+    ExpectScaledFrom(designPlaces, main, main.PixelsPerInch());
 }
 
 // What the scaled skin adds to the start: composing the background at the common resolutions, the design
