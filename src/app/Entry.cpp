@@ -126,11 +126,22 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         main.SetRunContext(line, log, logPath);
         main.Create();
         Application().SetMainWindow(main.Handle());
+        // The hidden wait window is made at the first idle moment of an interactive start, after the first
+        // page has painted; an unattended run has no such moment before it starts, and makes it at once.
         TFWaitRun wait;
-        FWaitRun = &wait;
-        wait.Create();
+        const auto createWait = [&wait] {
+            wait.Create();
+            FWaitRun = &wait;
+        };
+        if (line.Mode == TUiMode::Interactive)
+            Application().RunWhenIdle([&createWait] { GuardHandler(createWait); });
+        else
+            createWait();
         ApplyTestSeams(main);
 
+        // The options the command line sets live on the later pages.
+        if (line.Dir || line.NoDriver || line.WindowsXP)
+            main.CreateRemainingPages();
         if (line.Dir)
             ::SetWindowTextW(main.ePath, line.Dir->c_str());
         if (line.NoDriver)

@@ -354,10 +354,13 @@ void TFMain::CreateControls() {
     SetFont(RichEdit1, FRichFont.Get());
 
     CreateContainer(InsatallPages, Handle(), L"TPageControl", L"", PagesBounds, true);
-    CreatePages();
-    // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less.
-    if (FDpi != DesignPixelsPerInch)
+    CreateWelcomePage();
+    // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less, which
+    // every page's texts decide together.
+    if (FDpi != DesignPixelsPerInch) {
+        CreateRemainingPages();
         FitTextFonts();
+    }
 }
 
 HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
@@ -374,10 +377,21 @@ HWND TFMain::CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines
     return memo;
 }
 
-void TFMain::CreatePages() {
+void TFMain::CreateWelcomePage() {
+    const TBounds page{0, 0, PageWidth, PageHeight};
+    CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", page, true);
+    MemoStart = CreateMemo(tsStart.Handle(), {Margin, Margin, PageWidth - 2 * Margin, BarTop - Margin},
+                           StartLines, std::size(StartLines), TFontRole::Times, Navy);
+    BtnCancel = CreateButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnStartNext = CreateButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
+}
+
+void TFMain::CreateRemainingPages() {
+    if (FRemainingPages)
+        return;
+    FRemainingPages = true;
     const TBounds page{0, 0, PageWidth, PageHeight};
     HWND pages = InsatallPages.Handle();
-    CreateContainer(tsStart, pages, L"TTabSheet", L"Приветствие", page, true);
     CreateContainer(tsInputPath, pages, L"TTabSheet", L"Путь установки", page, false);
     CreateContainer(tsInputComponents, pages, L"TTabSheet", L"Компоненты", page, false);
     CreateContainer(tsProgressInstall, pages, L"TTabSheet", L"Установка", page, false);
@@ -385,21 +399,15 @@ void TFMain::CreatePages() {
     CreateContainer(tsChangeFontSize, pages, L"TTabSheet", L"Размер шрифта", page, false);
     const int textWidth = PageWidth - 2 * Margin;
 
-    // Welcome.
-    MemoStart = CreateMemo(tsStart.Handle(), {Margin, Margin, textWidth, BarTop - Margin}, StartLines,
-                           std::size(StartLines), TFontRole::Times, Navy);
-    BtnCancel = CreateButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
-    BtnStartNext = CreateButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
-
     // Target folder.
     MemoInputPath = CreateMemo(tsInputPath.Handle(), {Margin, Margin, textWidth, 60}, InputPathLines,
                                std::size(InputPathLines), TFontRole::Times, Black);
     CreateContainer(PnlPath, tsInputPath.Handle(), L"TPanel", L"", {Margin, Margin + 60 + 4, textWidth, 32},
                     true);
     constexpr int SelectWidth = 91;
-    ePath = CreateControl(L"Edit", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                          {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath,
-                          TFontRole::Tahoma);
+    ePath = CreateControl(
+        L"Edit", (L"C:\\" + GetResText(IDS_APP_NAME)).c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+        {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath, TFontRole::Tahoma);
     BtnSelectPath = CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
                                  {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
     BtnCancel2 = CreateButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
@@ -437,6 +445,7 @@ void TFMain::CreatePages() {
                             idLogList, TFontRole::Tahoma);
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
     BtnExit = CreateButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
+    ::EnableWindow(BtnExit, FALSE); // until the run lets the user leave
     // Where the run's record went, shown once the run has ended.
     LblRunLog = CreateControl(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                               {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
@@ -456,6 +465,10 @@ void TFMain::CreatePages() {
                                  LeftButton(196), TGlyph::Fonts);
     BtnExitOnChangefont =
         CreateButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход", RightButton(), TGlyph::Exit);
+
+    // Made after the colours were set (the usual way): they take them now.
+    if (FControlBrush)
+        ColourRemainingPages();
 }
 
 void TFMain::FormCreate() {
@@ -464,10 +477,8 @@ void TFMain::FormCreate() {
     EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
     LoadInfoDocument();
     AppNameStr = GetResText(IDS_APP_NAME);
-    ::SetWindowTextW(ePath, (L"C:\\" + AppNameStr).c_str());
     FCanClose = true;
     ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);
-    ::EnableWindow(BtnExit, FALSE);
     ApplyColours();
 }
 
@@ -496,8 +507,15 @@ void TFMain::ApplyColours() {
     FControlColour = static_cast<COLORREF>(ControlColourOf(FSkin.Title));
     FControlBrush.Reset(::CreateSolidBrush(FControlColour));
     ::SendMessageW(RichEdit1, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(FControlColour));
-    for (TContainer* page : {&InsatallPages, &tsStart, &tsInputPath, &tsInputComponents, &tsProgressInstall,
-                             &tsCancel, &tsChangeFontSize, &PnlOptions})
+    InsatallPages.SetColours(FControlColour, 0, 0);
+    tsStart.SetColours(FControlColour, 0, 0);
+    if (FRemainingPages)
+        ColourRemainingPages();
+}
+
+void TFMain::ColourRemainingPages() {
+    for (TContainer* page :
+         {&tsInputPath, &tsInputComponents, &tsProgressInstall, &tsCancel, &tsChangeFontSize, &PnlOptions})
         page->SetColours(FControlColour, 0, 0);
     // The path panel: a frame in the pages' colour around a white field.
     PnlPath.SetColours(RGB(255, 255, 255), 2, FControlColour);
@@ -522,11 +540,13 @@ TContainer& TFMain::PageWindow(TPage page) {
 }
 
 void TFMain::ShowPage(TPage page) {
+    if (page != TPage::tsStart)
+        CreateRemainingPages();
     const bool changed = page != FPage;
     FPage = page;
     for (TPage each : {TPage::tsStart, TPage::tsInputPath, TPage::tsInputComponents, TPage::tsProgressInstall,
                        TPage::tsCancel, TPage::tsChangeFontSize})
-        if (each != page)
+        if (each != page && PageWindow(each).Handle())
             ::ShowWindow(PageWindow(each).Handle(), SW_HIDE);
     ::ShowWindow(PageWindow(page).Handle(), SW_SHOW);
     // The focus goes to the page's forward button, or to the first control the user can reach.
@@ -607,7 +627,8 @@ void TFMain::SetRunContext(const TCommandLine& line, TRunLog& log, std::wstring 
     FRunLogPath = std::move(logPath);
 }
 
-TInstallOptions TFMain::RunOptions() const {
+TInstallOptions TFMain::RunOptions() {
+    CreateRemainingPages();
     TInstallOptions options;
     options.TargetText = WindowText(ePath);
     options.SourceFolder = ExecutableFolder();
@@ -795,6 +816,9 @@ void TFMain::ApplyPixelsPerInch(int pixelsPerInch) {
     // The controls take the new fonts before the old ones go.
     TUniqueFont oldTimes = std::move(FTimesFont), oldTahoma = std::move(FTahomaFont);
     CreateFonts();
+    // The fonts of another resolution are fitted to every page's texts.
+    if (FDpi != DesignPixelsPerInch)
+        CreateRemainingPages();
     for (const TPlaced& placed : FPlaced) {
         const TBounds bounds = Scaled(placed.Design, FDpi, placed.Origin);
         ::SetWindowPos(placed.Window, nullptr, bounds.Left, bounds.Top, bounds.Width, bounds.Height,
@@ -802,7 +826,8 @@ void TFMain::ApplyPixelsPerInch(int pixelsPerInch) {
         if (placed.Font != TFontRole::None)
             ::SendMessageW(placed.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font(placed.Font)), TRUE);
     }
-    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
+    if (LogList)
+        ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, Px(LogItemHeight));
     if (FDpi != DesignPixelsPerInch)
         FitTextFonts();
     LoadInfoDocument();

@@ -55,11 +55,16 @@ public:
     TFMain() = default;
     ~TFMain() override;
 
-    // Creates the window hidden, with every control, and runs FormCreate; laid out at the resolution of
+    // Creates the window hidden, with the welcome page, and runs FormCreate; laid out at the resolution of
     // `display`, or at the largest that still fits its work area.
     void Create();
     void Create(const TDisplay& display);
     void Show();
+    // The pages after the welcome page, with their controls in their first state. Made when one of them is
+    // first shown or read (at once where the fonts are fitted to every page, at another resolution): the
+    // window opens sooner without them, as a property sheet does. Does nothing once they exist; until then
+    // their handles are null.
+    void CreateRemainingPages();
 
     TPage CurrentPage() const noexcept { return FPage; }
     COLORREF ControlColour() const noexcept { return FControlColour; }
@@ -111,7 +116,7 @@ public:
     // /SILENT: the progress page only, the run at once, the window closed at the end.
     void StartSilentRun();
     // The run's options from the pages (and the command line).
-    TInstallOptions RunOptions() const;
+    TInstallOptions RunOptions();
     int ExitCode() const noexcept { return FExitCode; }
 
     // The run's host.
@@ -163,7 +168,8 @@ private:
     void ScrollToLine(std::size_t index);
     void CreateFonts();
     void CreateControls();
-    void CreatePages();
+    void CreateWelcomePage();
+    void ColourRemainingPages();
     HWND CreateMemo(HWND parent, TBounds bounds, const wchar_t* const* lines, std::size_t count,
                     TFontRole font, COLORREF colour);
     void LoadInfoDocument();
@@ -187,6 +193,7 @@ private:
     std::map<HWND, COLORREF> FTextColours;
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
+    bool FRemainingPages = false;
     int FDpi = DesignPixelsPerInch;
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
     std::vector<TPlaced> FPlaced;

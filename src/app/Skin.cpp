@@ -41,6 +41,14 @@ void FlattenOntoWhite(TBitmap32& bitmap) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t value = pixel[i];
         const unsigned alpha = value >> 24;
+        // The blend leaves an opaque pixel as it is and makes a transparent one white: most of the skin is
+        // one or the other.
+        if (alpha == 255)
+            continue;
+        if (alpha == 0) {
+            pixel[i] = Argb(255, 255, 255, 255);
+            continue;
+        }
         auto blend = [alpha](unsigned channel) {
             return (channel * alpha + 255u * (255u - alpha) + 127u) / 255u;
         };

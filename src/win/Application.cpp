@@ -1,5 +1,12 @@
 #include "win/Application.h"
 
+#include <utility>
+
+namespace {
+// How long the queue stays empty before the loop counts itself idle.
+constexpr DWORD IdleMilliseconds = 10;
+} // namespace
+
 TApplication& Application() noexcept {
     static TApplication instance;
     return instance;
@@ -20,11 +27,21 @@ bool TApplication::Dispatch(MSG& message) {
 int TApplication::Run() {
     MSG message;
     for (;;) {
+        // Idle means the thread has waited on an empty queue for a moment: that is also when the system
+        // tells whoever waits for this program's start (WaitForInputIdle) that it is ready.
+        if (FIdleWork && !::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) &&
+            ::MsgWaitForMultipleObjectsEx(0, nullptr, IdleMilliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+                WAIT_TIMEOUT) {
+            const std::function<void()> work = std::exchange(FIdleWork, nullptr);
+            work();
+            continue;
+        }
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
         Dispatch(message);
     }
+    FIdleWork = nullptr;
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
 }
 

@@ -235,7 +235,10 @@ std::vector<HWND> TWizard::TopLevelWindows() const {
 
 std::optional<TNotice> TWizard::FindNotice() const {
     for (HWND window : TopLevelWindows()) {
-        if (window == FMain || !::IsWindowVisible(window) || SameClass(window, L"#32770"))
+        // The main window is skipped by class too: before it is known, asking each of its fifty controls
+        // for its text would keep the wizard busy and cost a start-up measurement several milliseconds.
+        if (window == FMain || !::IsWindowVisible(window) || SameClass(window, L"#32770") ||
+            SameClass(window, L"TFMain"))
             continue;
         std::wstring text = WindowText(window);
         if (text.find(NoticeFragment) != std::wstring::npos)
@@ -407,6 +410,8 @@ HWND TWizard::WaitFirstPage(TDuration timeout) {
 }
 
 HWND TWizard::WaitFirstWindow(TDuration timeout) {
+    // Another program shows none of the wizard's notices: nothing to look for between the polls.
+    FKeepNotices = true;
     return WaitFor(
         L"a visible window, painted", timeout,
         [this]() -> HWND {

@@ -215,13 +215,17 @@ protected:
         return L"dpi" + std::to_wstring(pixelsPerInch) + L"-" + name + L".png";
     }
 
-    // The layout at 96 pixels per inch, read once for all cases.
+    // The layout at 96 pixels per inch, read once for all cases. It is read on the second page: the wizard
+    // makes the pages after the first when the first "Далее" needs them (at another resolution, with the
+    // window, since their texts decide the fonts together).
     const TLayout& DesignLayout() {
         static std::optional<TLayout> design;
         if (!design) {
             TPrefixResolution resolution(96);
             TWizard& wizard = Launch();
             wizard.WaitPage(WelcomePage, StartTimeout);
+            wizard.Click(NextButton);
+            wizard.WaitPage(PathPage);
             design = ReadLayout(wizard.MainWindow());
             FWizard.reset();
         }
@@ -236,7 +240,14 @@ protected:
         TPrefixResolution resolution(static_cast<DWORD>(pixelsPerInch));
 
         TWizard& wizard = Launch();
+<<<<<<< HEAD
         wizard.WaitPage(WelcomePage, StartTimeout);
+=======
+        wizard.WaitPage(Welcome, StartTimeout);
+        wizard.Screenshot(Shot(pixelsPerInch, L"01-welcome"));
+        wizard.Click(L"Далее");
+        wizard.WaitPage(PathPage);
+>>>>>>> startup
         HWND main = wizard.MainWindow();
         const int scale = ExpectedFit(pixelsPerInch, main);
         const TLayout layout = ReadLayout(main);
@@ -285,9 +296,6 @@ protected:
         ExpectNoOverlap(layout, pixelsPerInch);
 
         // The pages, and the driver notice at the monitor's own resolution.
-        wizard.Screenshot(Shot(pixelsPerInch, L"01-welcome"));
-        wizard.Click(L"Далее");
-        wizard.WaitPage(PathPage);
         wizard.Screenshot(Shot(pixelsPerInch, L"02-path"));
         wizard.Click(L"Далее");
         const TNotice notice = wizard.WaitNotice();

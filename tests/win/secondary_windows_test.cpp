@@ -15,6 +15,7 @@
 #include "support/MessageForm.h"
 #include "support/PlacementWin.h"
 #include "support/WaitRun.h"
+#include "win/Application.h"
 
 namespace {
 using TClock = std::chrono::steady_clock;
@@ -441,4 +442,44 @@ TEST_F(WaitRunTest, LaidOutAtTheChosenMonitorsResolutionAndAgainWhenItChanges) {
     ::GetWindowRect(wait.Handle(), &window);
     EXPECT_EQ(window.left, 10);
     EXPECT_EQ(window.top, 20);
+}
+
+// The entry makes the hidden wait window in the first idle moment of the message loop: after what is
+// already waiting, the first paint of a window just shown included, and exactly once.
+TEST(ApplicationLoop, IdleWorkComesAfterWaitingMessagesAndPaintsAndRunsOnce) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"IdleTestWindow";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(0, L"IdleTestWindow", L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                    nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(window);
+    ::ShowWindow(window, SW_SHOWNOACTIVATE);
+    bool timerFirst = false;
+    TLater::After(0, [&] { timerFirst = true; });
+    ::Sleep(20); // the timer is due before the loop starts
+
+    int runs = 0;
+    bool paintedBefore = false;
+    Application().RunWhenIdle([&] {
+        ++runs;
+        paintedBefore = !::GetUpdateRect(window, nullptr, FALSE);
+        // Later idle moments must not run it again; the loop ends a little later.
+        TLater::After(50, [] { ::PostQuitMessage(7); });
+    });
+    EXPECT_EQ(Application().Run(), 7);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(paintedBefore);
+    EXPECT_TRUE(timerFirst);
+
+    // Work left when the loop ends is dropped, not run by the next loop.
+    Application().RunWhenIdle([&] { ++runs; });
+    ::PostQuitMessage(0);
+    Application().Run();
+    TLater::After(10, [] { ::PostQuitMessage(0); });
+    Application().Run();
+    EXPECT_EQ(runs, 1);
+    ::DestroyWindow(window);
 }

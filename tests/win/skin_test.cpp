@@ -2,19 +2,24 @@
 #include <gtest/gtest.h>
 
 #include <richedit.h>
+#include <wincodec.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cwchar>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/Main.h"
+#include "app/PngImage.h"
 #include "app/SkinLoader.h"
 #include "app/WindowScale.h"
 #include "support/PlacementWin.h"
 #include "resources/ResourceIds.h"
+#include "common/ErrorWin.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -22,6 +27,46 @@ class SkinTest : public ::testing::Test {
 protected:
     TOleInit FOle;
 };
+
+std::span<const std::uint8_t> Resource(const wchar_t* name) {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC info = ::FindResourceW(module, name, MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    return {static_cast<const std::uint8_t*>(data), data ? ::SizeofResource(module, info) : 0};
+}
+
+// The image as the system's imaging component reads it, alpha straight: what the program's own reader
+// must give.
+TBitmap32 ReadWithImagingComponent(std::span<const std::uint8_t> png) {
+    TComPtr<IWICImagingFactory> factory;
+    CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IWICImagingFactory, factory.PutVoid()),
+                 L"WIC");
+    TComPtr<IWICStream> stream;
+    CheckHResult(factory->CreateStream(stream.Put()), L"WIC");
+    CheckHResult(stream->InitializeFromMemory(const_cast<BYTE*>(png.data()), static_cast<DWORD>(png.size())),
+                 L"WIC");
+    TComPtr<IWICBitmapDecoder> decoder;
+    CheckHResult(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                  decoder.Put()),
+                 L"WIC");
+    TComPtr<IWICBitmapFrameDecode> frame;
+    CheckHResult(decoder->GetFrame(0, frame.Put()), L"WIC");
+    TComPtr<IWICFormatConverter> converter;
+    CheckHResult(factory->CreateFormatConverter(converter.Put()), L"WIC");
+    CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                       nullptr, 0.0, WICBitmapPaletteTypeCustom),
+                 L"WIC");
+    UINT width = 0;
+    UINT height = 0;
+    CheckHResult(converter->GetSize(&width, &height), L"WIC");
+    TBitmap32 image(static_cast<int>(width), static_cast<int>(height));
+    CheckHResult(
+        converter->CopyPixels(nullptr, width * 4, width * height * 4, reinterpret_cast<BYTE*>(image.Bits())),
+        L"WIC");
+    return image;
+}
 
 COLORREF BrushColour(HBRUSH brush) {
     LOGBRUSH info{};
@@ -45,6 +90,25 @@ TEST_F(SkinTest, PngIsFlattenedOntoWhiteAndOpaque) {
     EXPECT_EQ(ControlColourOf(bitmap), RGB(127, 127, 255));
 
     EXPECT_THROW(LoadPngResource(bitmap, L"NO_SUCH_IMAGE"), TError);
+}
+
+TEST_F(SkinTest, OwnReaderGivesThePixelsOfTheImagingComponent) {
+    for (const wchar_t* name : {L"BACKGROUND", L"MAIN", L"LOGO", L"TITLE_PNL_L", L"TITLE_PNL_R",
+                                L"TITLE_PNL_M", L"TITLE", L"TEST_ALPHA", L"TEST_TITLE"}) {
+        SCOPED_TRACE(testing::Message() << "resource " << std::string(name, name + std::wcslen(name)));
+        const auto png = Resource(name);
+        ASSERT_FALSE(png.empty());
+        const TBitmap32 expected = ReadWithImagingComponent(png);
+        const TBitmap32 own = DecodePng(png);
+        ASSERT_EQ(own.Width(), expected.Width());
+        ASSERT_EQ(own.Height(), expected.Height());
+        const std::size_t count =
+            static_cast<std::size_t>(own.Width()) * static_cast<std::size_t>(own.Height());
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            differing += own.Bits()[i] != expected.Bits()[i];
+        EXPECT_EQ(differing, 0u);
+    }
 }
 
 TEST_F(SkinTest, ProductImagesHaveTheSizesTheLayoutReliesOn) {
@@ -115,20 +179,49 @@ TEST_F(SkinTest, MainWindowComposesTheBackgroundAndColoursItsControls) {
     EXPECT_EQ(::GetTextColor(dc.Get()), RGB(0, 0, 128));
 }
 
+namespace {
+bool VisibleStyle(HWND window) {
+    return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+} // namespace
+
 TEST_F(SkinTest, StartUpStateOfTheMainWindow) {
     TFMain main;
     main.Create();
-    wchar_t path[64] = L"";
-    ::GetWindowTextW(main.ePath, path, 64);
-    EXPECT_STREQ(path, L"C:\\Dedira");
     EXPECT_EQ(main.CurrentPage(), TPage::tsStart);
     EXPECT_TRUE(main.FCanClose);
     EXPECT_FALSE(EditionFlag);
+    EXPECT_TRUE(VisibleStyle(main.tsStart.Handle()));
+    EXPECT_TRUE(::IsWindow(main.BtnStartNext));
+    // The window opens with its welcome page only; "Далее" makes the others, in their first state and in
+    // the skin's colours, before it shows the next one.
+    EXPECT_EQ(main.tsInputPath.Handle(), nullptr);
+    EXPECT_EQ(main.ePath, nullptr);
+    EXPECT_EQ(main.BtnExit, nullptr);
+    main.BtnStartNextClick();
+    EXPECT_EQ(main.CurrentPage(), TPage::tsInputPath);
+    EXPECT_TRUE(VisibleStyle(main.tsInputPath.Handle()));
+    EXPECT_FALSE(VisibleStyle(main.tsStart.Handle()));
+    for (HWND page : {main.tsInputComponents.Handle(), main.tsProgressInstall.Handle(),
+                      main.tsCancel.Handle(), main.tsChangeFontSize.Handle()}) {
+        ASSERT_TRUE(::IsWindow(page));
+        EXPECT_FALSE(VisibleStyle(page));
+    }
+    wchar_t path[64] = L"";
+    ::GetWindowTextW(main.ePath, path, 64);
+    EXPECT_STREQ(path, L"C:\\Dedira");
     EXPECT_FALSE(::IsWindowEnabled(main.BtnExit));
-    EXPECT_TRUE(::IsWindowVisible(main.tsStart.Handle()) || !::IsWindowVisible(main.Handle()));
     EXPECT_EQ(::SendMessageW(main.CbDriverInstal, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(::SendMessageW(main.CBWindows, CB_GETCURSEL, 0, 0), 0);
     EXPECT_FALSE(::IsWindowVisible(main.CBWindows));
+    const COLORREF title = RGB(236, 236, 235);
+    EXPECT_EQ(BrushColour(main.tsInputPath.Brush()), title);
+    EXPECT_EQ(BrushColour(main.PnlOptions.Brush()), title);
+    EXPECT_EQ(BrushColour(main.PnlPath.Brush()), RGB(255, 255, 255));
+    // Made once: asking again changes nothing.
+    HWND path1 = main.ePath;
+    main.CreateRemainingPages();
+    EXPECT_EQ(main.ePath, path1);
     // The INFO document arrived as rich text, not as its source.
     const int length = ::GetWindowTextLengthW(main.RichEdit1);
     EXPECT_GT(length, 50);
@@ -210,13 +303,16 @@ void ExpectScaledFrom(const std::vector<std::pair<HWND, RECT>>& design, const TF
 TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     TFMain design;
     design.Create({96, RoomyWorkArea});
+    design.CreateRemainingPages();
     design.BGResize();
     const auto designPlaces = Places(design);
 
     // 125 per cent: large enough to show every rounding, small enough for any test screen, which the
     // system does not let a window outgrow.
+    // The fonts are fitted to every page's texts: all pages are made with the window.
     TFMain main;
     main.Create({120, RoomyWorkArea});
+    ASSERT_TRUE(::IsWindow(main.ePath));
     main.BGResize();
     ASSERT_EQ(main.PixelsPerInch(), 120);
     RECT client;
@@ -251,6 +347,7 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
 TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) {
     TFMain main;
     main.Create({96, RoomyWorkArea});
+    main.CreateRemainingPages();
     main.BGResize();
     const auto designPlaces = Places(main);
     const TBitmap32 designBackground = main.FBackground;
@@ -290,6 +387,23 @@ TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) 
     ASSERT_EQ(main.FBackground.Width(), 972);
     EXPECT_TRUE(
         std::equal(designBackground.Bits(), designBackground.Bits() + 972 * 583, main.FBackground.Bits()));
+}
+
+TEST_F(SkinTest, PagesMadeAfterAMoveToAnotherResolutionAreLaidOutAtIt) {
+    TFMain design;
+    design.Create({96, RoomyWorkArea});
+    design.CreateRemainingPages();
+    design.BGResize();
+    const auto designPlaces = Places(design);
+
+    // Moved while only the welcome page exists: the fonts are fitted to every page, so the others come too.
+    TFMain main;
+    main.Create({96, RoomyWorkArea});
+    ASSERT_EQ(main.ePath, nullptr);
+    RECT suggested{40, 30, 40 + 1220, 30 + 760};
+    ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_TRUE(::IsWindow(main.ePath));
+    ExpectScaledFrom(designPlaces, main, main.PixelsPerInch());
 }
 
 // What the scaled skin adds to the start: composing the background at the common resolutions, the design
