@@ -240,14 +240,10 @@ protected:
         TPrefixResolution resolution(static_cast<DWORD>(pixelsPerInch));
 
         TWizard& wizard = Launch();
-<<<<<<< HEAD
         wizard.WaitPage(WelcomePage, StartTimeout);
-=======
-        wizard.WaitPage(Welcome, StartTimeout);
         wizard.Screenshot(Shot(pixelsPerInch, L"01-welcome"));
-        wizard.Click(L"Далее");
+        wizard.Click(NextButton);
         wizard.WaitPage(PathPage);
->>>>>>> startup
         HWND main = wizard.MainWindow();
         const int scale = ExpectedFit(pixelsPerInch, main);
         const TLayout layout = ReadLayout(main);
