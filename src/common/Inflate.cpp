@@ -160,14 +160,10 @@ constexpr std::uint8_t DistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4
 
 class TInflater {
 public:
-    TInflater(std::span<const std::uint8_t> stream, std::size_t unpackedSize)
-        : FBits(stream), FLimit(unpackedSize) {
-        // Never more than the stream could unpack to (deflate gives at most 1032 bytes a byte): a damaged
-        // size cannot make it reserve memory that the data would never fill.
-        FOutput.resize(std::min(unpackedSize, stream.size() * 1032 + 1032));
-    }
+    TInflater(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output, TStreamSum sum)
+        : FBits(stream), FOutput(output), FSum(sum) {}
 
-    std::vector<std::uint8_t> Run() {
+    void Run() {
         const unsigned method = FBits.Bits(8);
         const unsigned flags = FBits.Bits(8);
         if ((method & 15u) != 8 || (method >> 4) > 7 || (method * 256 + flags) % 31 != 0 || (flags & 0x20))
@@ -193,19 +189,15 @@ public:
         const auto sum = FBits.Bytes(4);
         const std::uint32_t expected = (std::uint32_t{sum[0]} << 24) | (std::uint32_t{sum[1]} << 16) |
                                        (std::uint32_t{sum[2]} << 8) | std::uint32_t{sum[3]};
-        if (FSize != FLimit || Adler32() != expected)
+        if (FSize != FOutput.size() || (FSum == TStreamSum::Check && Adler32() != expected))
             Damaged();
-        FOutput.resize(FSize);
-        return std::move(FOutput);
     }
 
 private:
-    // Makes room for `count` more bytes; more than the unpacked size is damage.
-    void Room(std::size_t count) {
-        if (FLimit - FSize < count)
-            Damaged();
+    // More than the unpacked size is damage.
+    void Room(std::size_t count) const {
         if (FOutput.size() - FSize < count)
-            FOutput.resize(std::min(FLimit, std::max(FSize + count, FOutput.size() * 2)));
+            Damaged();
     }
 
     void Stored() {
@@ -353,14 +345,22 @@ private:
     }
 
     TBitReader FBits;
-    std::size_t FLimit;
-    std::vector<std::uint8_t> FOutput; // sized ahead of the bytes unpacked so far
-    std::size_t FSize = 0;
+    std::span<std::uint8_t> FOutput;
+    TStreamSum FSum;
+    std::size_t FSize = 0; // bytes unpacked so far
     THuffman FLiterals, FDistances;
 };
 
 } // namespace
 
+void InflateZlib(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output, TStreamSum sum) {
+    TInflater(stream, output, sum).Run();
+}
+
 std::vector<std::uint8_t> InflateZlib(std::span<const std::uint8_t> stream, std::size_t unpackedSize) {
-    return TInflater(stream, unpackedSize).Run();
+    if (unpackedSize > MostUnpackedFrom(stream.size()))
+        Damaged();
+    std::vector<std::uint8_t> output(unpackedSize);
+    InflateZlib(stream, output);
+    return output;
 }

@@ -254,6 +254,12 @@ TEST(Inflate, RefusesAWrongSizeAndEveryKindOfDamage) {
     TBytes badSum = packed;
     badSum.back() ^= 1;
     EXPECT_THROW(InflateZlib(badSum, data.size()), TError);
+    // A container that checks the packed bytes itself may trust the stream's sum; the size still counts.
+    TBytes out(data.size());
+    InflateZlib(badSum, out, TStreamSum::Trust);
+    EXPECT_EQ(out, data);
+    TBytes longer(data.size() + 1);
+    EXPECT_THROW(InflateZlib(badSum, longer, TStreamSum::Trust), TError);
     TBytes badHeader = packed;
     badHeader[1] ^= 1; // the header's own check fails
     EXPECT_THROW(InflateZlib(badHeader, data.size()), TError);
@@ -446,7 +452,9 @@ TEST(PngImage, RefusesWhatItCannotReadRight) {
     ExpectRefused(File({Header(3, 2, 3), {"PLTE", {0, 0, 0}}, idat, {"IEND", {}}})); // palette
     ExpectRefused(File({Header(3, 2, 6), {"QUUX", {}}, idat, {"IEND", {}}}));        // unknown and critical
     ExpectRefused(File({Header(3, 2, 6), Header(3, 2, 6), idat, {"IEND", {}}}));
-    ExpectRefused(File({Header(3, 2, 6), {"IEND", {}}}));       // no data
+    ExpectRefused(File({Header(3, 2, 6), {"IEND", {}}})); // no data
+    // A header far larger than its data could fill is refused before a buffer is made for it.
+    ExpectRefused(File({Header(16384, 16384, 6), idat, {"IEND", {}}}));
     ExpectRefused(File({Header(3, 3, 6), idat, {"IEND", {}}})); // a row short
     ExpectRefused(File({Header(3, 1, 6), idat, {"IEND", {}}})); // a row too many
     TBytes badFilter = raw;
