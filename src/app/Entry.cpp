@@ -241,6 +241,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Explicit order, not that of static initialisers: the log first, then the settings, then the vocabulary;
     // released in reverse. None of them may stop the start: a failure is reported and the wizard goes on.
     CreateMyLog();
+    SetSettingsNotice([](const std::wstring& text) {
+        if (MyLog)
+            MyLog->AddMessage(text);
+    });
     GuardHandler([] { InitCommonVars(); });
     GuardHandler([] { LoadVocabulary(); });
     int exitCode = ecRunFailed;
@@ -248,6 +252,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         exitCode = ecRunFailed;
     ReleaseVocabulary();
     ReleaseCommonVars();
+    SetSettingsNotice({});
     FreeMyLog();
     return exitCode;
 }

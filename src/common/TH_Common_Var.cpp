@@ -4,7 +4,6 @@
 
 #include "common/FileIO.h"
 #include "common/TH_Common_Const.h"
-#include "support/unitMyLog.h"
 
 std::wstring ProgramDir;
 TSettings SuiteSettings;
@@ -16,17 +15,18 @@ TNumberFormat NumberFormat;
 
 namespace {
 
+std::function<void(const std::wstring&)> GSettingsNotice;
+
 // A one-byte field cannot hold a value outside 0..255; the default is the safe reading of such a file,
 // and the log keeps a trace of what the file held.
 std::uint8_t ReadByte(const TIniFile& ini, std::wstring_view key, std::uint8_t def) {
     const std::int32_t value = ini.ReadInteger(SettingsSection, key, def);
     if (value >= 0 && value <= 255)
         return static_cast<std::uint8_t>(value);
-    if (MyLog) {
+    if (GSettingsNotice) {
         try {
-            MyLog->AddMessage(std::wstring(SettingsFileName) + L": значение " + std::wstring(key) + L"=" +
-                              std::to_wstring(value) + L" вне диапазона 0..255, принято " +
-                              std::to_wstring(def));
+            GSettingsNotice(std::wstring(SettingsFileName) + L": значение " + std::wstring(key) + L"=" +
+                            std::to_wstring(value) + L" вне диапазона 0..255, принято " + std::to_wstring(def));
         } catch (...) {
             // Start-up goes on without the trace.
         }
@@ -35,6 +35,10 @@ std::uint8_t ReadByte(const TIniFile& ini, std::wstring_view key, std::uint8_t d
 }
 
 } // namespace
+
+void SetSettingsNotice(std::function<void(const std::wstring&)> notice) {
+    GSettingsNotice = std::move(notice);
+}
 
 TSettings ReadSettings(const TIniFile& ini) {
     const std::wstring_view s = SettingsSection;

@@ -2,6 +2,7 @@
 // language choice and the exchange folders. Set once at start-up, only read afterwards.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/IniFile.h"
@@ -25,6 +26,10 @@ extern TNumberFormat NumberFormat;
 
 // Start-up: the program folder from the executable's path, then the settings and the paths that follow.
 // Never fails: a missing or damaged settings file gives the defaults.
+// Where a value of the settings file that had to be replaced by its default is reported (the log, which
+// lives above this module); nothing is reported until it is set.
+void SetSettingsNotice(std::function<void(const std::wstring&)> notice);
+
 void InitCommonVars();
 // The same with a given program folder (ending in a separator); start-up and tests share it.
 void InitCommonVarsAt(const std::wstring& programDir);

@@ -1,13 +1,14 @@
 // The suite's settings file and the process-wide values built from it.
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
 #include "common/TH_Common_Const.h"
 #include "common/TH_Common_Var.h"
-#include "support/unitMyLog.h"
 
 namespace {
 
@@ -129,28 +130,22 @@ TEST(SettingsValues, NamesMatchInAnyCase) {
     EXPECT_TRUE(s.EMIASEMULATINGMODE);
 }
 
-TEST(SettingsValues, OneByteValuesOutOfRangeTakeTheDefaultAndAreLogged) {
-    TScratchFolder scratch;
-    TLogSystem system{[] { return TLocalTime{2026, 12, 8, 14, 5, 9}; }, [] { return L"."; },
-                      [] { return L":"; }, [](const std::wstring&) {}};
-    TMyLog log(system);
-    log.SetLogFileName(WidePath(scratch / "test.log"));
-    TMyLog* saved = std::exchange(MyLog, &log);
+TEST(SettingsValues, OneByteValuesOutOfRangeTakeTheDefaultAndAreReported) {
+    std::vector<std::wstring> notices;
+    SetSettingsNotice([&](const std::wstring& text) { notices.push_back(text); });
     const TSettings s = Read(L"[options]\nFilterType=300\nnew_reg=-1\n");
-    MyLog = saved;
+    SetSettingsNotice({});
 
     EXPECT_EQ(s.FilterType, 0);
     EXPECT_EQ(s.New_Reg, 0);
-    const auto lines = log.GetList();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find(L"FilterType=300"), std::wstring::npos);
-    EXPECT_NE(lines[0].find(L"new_reg=-1"), std::wstring::npos);
-}
-
-TEST(SettingsValues, NoLogIsNoFailure) {
-    TMyLog* saved = std::exchange(MyLog, nullptr);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_NE(notices[0].find(L"FilterType=300"), std::wstring::npos);
+    EXPECT_NE(notices[1].find(L"new_reg=-1"), std::wstring::npos);
+    // Nobody to tell, or a listener that fails, is no failure of the reading.
     EXPECT_EQ(Read(L"[options]\nFilterType=256\n").FilterType, 0);
-    MyLog = saved;
+    SetSettingsNotice([](const std::wstring&) { throw std::runtime_error("log full"); });
+    EXPECT_EQ(Read(L"[options]\nFilterType=256\n").FilterType, 0);
+    SetSettingsNotice({});
 }
 
 } // namespace
