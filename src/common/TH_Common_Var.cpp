@@ -26,7 +26,8 @@ std::uint8_t ReadByte(const TIniFile& ini, std::wstring_view key, std::uint8_t d
     if (GSettingsNotice) {
         try {
             GSettingsNotice(std::wstring(SettingsFileName) + L": значение " + std::wstring(key) + L"=" +
-                            std::to_wstring(value) + L" вне диапазона 0..255, принято " + std::to_wstring(def));
+                            std::to_wstring(value) + L" вне диапазона 0..255, принято " +
+                            std::to_wstring(def));
         } catch (...) {
             // Start-up goes on without the trace.
         }
