@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "common/IniFile.h"
+#include "common/StrUtils.h"
 
 std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
     std::vector<std::wstring> result;

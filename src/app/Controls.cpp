@@ -99,7 +99,7 @@ void DrawGlyph(HDC dc, TGlyph glyph, int x, int y, bool enabled, int pixelsPerIn
 }
 } // namespace
 
-void TContainer::Create(HWND parent, const wchar_t* className, const wchar_t* text, TBounds bounds,
+void TContainer::Create(HWND parent, const wchar_t* className, const wchar_t* text, TRect bounds,
                         bool visible) {
     RegisterWindowClass(className);
     CreateHandle(WS_EX_CONTROLPARENT, className, text,
@@ -141,13 +141,9 @@ LRESULT TContainer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(message, wParam, lParam);
 }
 
-HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bounds, TGlyph glyph) {
-    HWND button = ::CreateWindowExW(0, L"Button", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-                                    bounds.Left, bounds.Top, bounds.Width, bounds.Height, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                    ::GetModuleHandleW(nullptr), nullptr);
-    if (!button)
-        throw TError(std::wstring(L"Не удалось создать кнопку ") + caption);
+HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TRect bounds, TGlyph glyph) {
+    HWND button =
+        CreateChildWindow(L"Button", caption, WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, bounds, parent, id);
     ::SetPropW(button, GlyphProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(glyph)));
     ::SetWindowSubclass(button, ButtonSubclassProc, 0, 0);
     return button;

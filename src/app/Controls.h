@@ -12,7 +12,7 @@
 class TContainer : public TWindow {
 public:
     // `className` is the window class ("TPageControl", "TTabSheet", "TPanel"), `text` its window text.
-    void Create(HWND parent, const wchar_t* className, const wchar_t* text, TBounds bounds, bool visible);
+    void Create(HWND parent, const wchar_t* className, const wchar_t* text, TRect bounds, bool visible);
     void SetColours(COLORREF background, int borderWidth, COLORREF border);
     HBRUSH Brush() const noexcept { return FBrush.Get(); }
 
@@ -28,7 +28,7 @@ private:
 enum class TGlyph { None, Next, Back, Cancel, Exit, Install, Browse, Fonts };
 
 // Creates a skin button: a standard "Button" whose window text is its caption, drawn by its owner.
-HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TBounds bounds, TGlyph glyph);
+HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TRect bounds, TGlyph glyph);
 // Draws a skin button for WM_DRAWITEM, its frame, glyph and margins at the window's resolution.
 void DrawSkinButton(const DRAWITEMSTRUCT& item, int pixelsPerInch);
 

@@ -11,10 +11,12 @@
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
 #include "common/TextCodec.h"
+#include "install/InstallSession.h"
 #include "install/RunLog.h"
 #include "install/RunLogFile.h"
 #include "resources/ResourceIds.h"
 #include "win/MessageBox.h"
+#include "win/Resources.h"
 #include "common/FileIO.h"
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
@@ -29,40 +31,13 @@
 
 namespace {
 
-// A host with no window at all, for /VERYSILENT: the run log (which stands before it) is the whole record.
-class TWindowlessHost : public IInstallHost {
-public:
-    void AddLine(const std::wstring&) override {}
-    std::size_t AddStepLine(const std::wstring&) override { return FLines++; }
-    void CompleteLine(std::size_t, const std::wstring&) override {}
-    void Pump() override { Application().ProcessMessages(); }
-    bool AskYesNo(const std::wstring&) override { return true; }
-    void ShowError(const std::wstring& text) override { ShowMessageBox(nullptr, text, TBoxIcon::Error); }
-    void ShowProgressPage() override {}
-    void SetProtected(bool) override {}
-    void EnableExit() override {}
-    void ShowLargeFontPage() override {}
-    void CloseWindow() override {}
-    void* OwnerWindow() override { return nullptr; }
-    bool Unattended() override { return true; }
-
-private:
-    std::size_t FLines = 0;
-};
-
 // The folder of /DIR, checked and created as the path page does it; empty with the reason when refused.
 std::wstring PrepareTarget(const std::wstring& entry, std::wstring& refusal) {
     const TPathCheck check = CheckTargetPath(entry);
-    if (check.Verdict == TPathVerdict::Empty) {
-        refusal = L"Не выбран путь для установки программы!";
+    refusal = RefusalText(check.Verdict);
+    if (!refusal.empty())
         return {};
-    }
-    if (check.Verdict == TPathVerdict::Root) {
-        refusal = L"Программу нелзя устанавливать в корневой каталог!";
-        return {};
-    }
-    ::CreateDirectoryW(check.Path.c_str(), nullptr);
-    ::CreateDirectoryW((check.Path + std::wstring(SettingsDir)).c_str(), nullptr);
+    CreateTargetFolders(check.Path);
     return check.Path;
 }
 
@@ -81,19 +56,12 @@ void WriteHelpToConsole(const std::wstring& text) {
     ::FreeConsole();
 }
 
-int RunVerySilent(const TCommandLine& line, TRunLog& log, TInstallOptions options) {
+int RunVerySilent(const TCommandLine& line, TRunLog& log, const TInstallOptions& options) {
     TWindowlessHost windowless;
-    TLoggingHost host(windowless, log, true, line.SuppressMsgBoxes);
-    log.Write(L"Установка: носитель \"" + options.SourceFolder + L"\", папка \"" + options.TargetText +
-              L"\"");
-    try {
-        return RunInstallation(host, options) == TRunEnd::Completed ? ecInstalled : ecRunFailed;
-    } catch (const TError& error) {
-        log.Write(std::wstring(RunLogTag::Error) + error.Message());
-        if (!line.SuppressMsgBoxes)
-            ShowErrorReport(error.Message());
-        return ecRunFailed;
-    }
+    return RunRecordedInstallation(windowless, log, options, {true, line.SuppressMsgBoxes}) ==
+                   TSessionEnd::Completed
+               ? ecInstalled
+               : ecRunFailed;
 }
 
 int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
@@ -138,16 +106,6 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
         else
             createWait();
         ApplyTestSeams(main);
-
-        // The options the command line sets live on the later pages.
-        if (line.Dir || line.NoDriver || line.WindowsXP)
-            main.CreateRemainingPages();
-        if (line.Dir)
-            ::SetWindowTextW(main.ePath, line.Dir->c_str());
-        if (line.NoDriver)
-            ::SendMessageW(main.CbDriverInstal, BM_SETCHECK, BST_UNCHECKED, 0);
-        if (line.WindowsXP)
-            ::SendMessageW(main.CBWindows, CB_SETCURSEL, 1, 0);
 
         if (line.Mode == TUiMode::VerySilent) {
             exitCode = RunVerySilent(line, log, main.RunOptions());

@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-struct TMonitorGeometry {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
+#include "common/Geometry.h"
+
+struct TMonitorGeometry : TRect {
     int PixelsPerInch = 96;
 };
 

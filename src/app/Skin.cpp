@@ -115,7 +115,7 @@ const TBitmap32& TSkinImages::Get(TSkinPart part) const {
 }
 
 TSkinSizes TSkinImages::Sizes() const {
-    auto size = [](const TBitmap32& b) { return TSkinSize{b.Width(), b.Height()}; };
+    auto size = [](const TBitmap32& b) { return TSize{b.Width(), b.Height()}; };
     return {size(Texture), size(TitleLeft), size(TitleRight), size(TitleMiddle),
             size(Logo),    size(Title),     size(Panels)};
 }

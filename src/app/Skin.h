@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/Geometry.h"
+
 // 32-bit pixels 0xAARRGGBB (in memory B, G, R, A: the layout of a top-down Windows DIB).
 class TBitmap32 {
 public:
@@ -48,14 +50,9 @@ struct TSkinPlacement {
     int Y;
 };
 
-struct TSkinSize {
-    int Width = 0;
-    int Height = 0;
-};
-
 // The sizes of the seven images, in the order of TSkinPart.
 struct TSkinSizes {
-    TSkinSize Texture, TitleLeft, TitleRight, TitleMiddle, Logo, Title, Panels;
+    TSize Texture, TitleLeft, TitleRight, TitleMiddle, Logo, Title, Panels;
 };
 
 // Every copy that composes a background of the given size, in drawing order.
@@ -81,9 +78,6 @@ TBitmap32 Resample(const TBitmap32& source, int width, int height);
 void ComposeScaledBackground(TBitmap32& target, int width, int height, int pixelsPerInch,
                              const TSkinImages& images);
 
-struct TBounds {
-    int Left, Top, Width, Height;
-};
 // The information box and the page control lie over the two light panels.
-inline constexpr TBounds RichEditBounds{16, 110, 282, 441};
-inline constexpr TBounds PagesBounds{320, 110, 619, 441};
+inline constexpr TRect RichEditBounds{16, 110, 282, 441};
+inline constexpr TRect PagesBounds{320, 110, 619, 441};

@@ -6,19 +6,15 @@
 
 #include "app/PngImage.h"
 #include "common/Error.h"
+#include "win/Resources.h"
 
 void LoadPngResource(TBitmap32& target, const wchar_t* name) {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, name, MAKEINTRESOURCEW(10)); // RT_RCDATA
-    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    const DWORD size = info ? ::SizeofResource(module, info) : 0;
-    if (!data || size == 0)
+    const std::string_view bytes = ResourceBytes(name);
+    if (bytes.empty())
         throw TError(std::wstring(L"В программе нет изображения ") + name);
-    // Resources stay mapped for the module's lifetime.
     TBitmap32 decoded;
     try {
-        decoded = DecodePng({static_cast<const std::uint8_t*>(data), size});
+        decoded = DecodePng({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
     } catch (const TError& error) {
         throw TError(std::wstring(L"Не удалось прочитать изображение ") + name + L": " + error.Message());
     }

@@ -10,3 +10,15 @@ TPathCheck CheckTargetPath(std::wstring_view entry) {
         return {TPathVerdict::Root, path};
     return {TPathVerdict::Accepted, path};
 }
+
+std::wstring RefusalText(TPathVerdict verdict) {
+    switch (verdict) {
+    case TPathVerdict::Empty:
+        return L"Не выбран путь для установки программы!";
+    case TPathVerdict::Root:
+        return L"Программу нелзя устанавливать в корневой каталог!";
+    case TPathVerdict::Accepted:
+        break;
+    }
+    return {};
+}

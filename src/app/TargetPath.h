@@ -20,3 +20,10 @@ struct TPathCheck {
 // Trims the entry, adds one trailing backslash and refuses an empty entry or one of 3 characters or fewer.
 // The length alone decides: "C:\" and "ab\" are refused alike, "D:\x\" is accepted.
 TPathCheck CheckTargetPath(std::wstring_view entry);
+
+// The box that tells the user why the entry was refused; empty for an accepted one.
+std::wstring RefusalText(TPathVerdict verdict);
+
+// The accepted folder and its "Settings\" sub-folder, one level each, as the path page leaves them; a level
+// that cannot be made is left to the run, which reports it.
+void CreateTargetFolders(const std::wstring& path);

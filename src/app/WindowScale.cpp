@@ -12,15 +12,15 @@ int Unscaled(int length, int pixelsPerInch) {
     return ScaleSize(length, DesignPixelsPerInch, pixelsPerInch);
 }
 
-TBounds Scaled(const TBounds& design, int pixelsPerInch) {
+TRect Scaled(const TRect& design, int pixelsPerInch) {
     const int left = Scaled(design.Left, pixelsPerInch);
     const int top = Scaled(design.Top, pixelsPerInch);
     return {left, top, Scaled(design.Left + design.Width, pixelsPerInch) - left,
             Scaled(design.Top + design.Height, pixelsPerInch) - top};
 }
 
-TBounds Scaled(const TBounds& design, int pixelsPerInch, TScreenPoint parentOrigin) {
-    const TBounds inWindow =
+TRect Scaled(const TRect& design, int pixelsPerInch, TPoint parentOrigin) {
+    const TRect inWindow =
         Scaled({design.Left + parentOrigin.Left, design.Top + parentOrigin.Top, design.Width, design.Height},
                pixelsPerInch);
     return {inWindow.Left - Scaled(parentOrigin.Left, pixelsPerInch),
@@ -38,7 +38,7 @@ int FittingFontHeight(int designHeight, int pixelsPerInch, const std::function<b
     return lowest;
 }
 
-int FitPixelsPerInch(int pixelsPerInch, TPixelSize designClient, TPixelSize frame, TPixelSize workArea) {
+int FitPixelsPerInch(int pixelsPerInch, TSize designClient, TSize frame, TSize workArea) {
     if (pixelsPerInch <= DesignPixelsPerInch)
         return pixelsPerInch > 0 ? pixelsPerInch : DesignPixelsPerInch;
     auto fits = [&](int candidate) {
@@ -52,7 +52,7 @@ int FitPixelsPerInch(int pixelsPerInch, TPixelSize designClient, TPixelSize fram
     return DesignPixelsPerInch;
 }
 
-TScreenPoint KeepInWorkArea(TScreenPoint place, TPixelSize window, const TScreenRect& workArea) {
+TPoint KeepInWorkArea(TPoint place, TSize window, const TRect& workArea) {
     const int right = workArea.Left + workArea.Width - window.Width;
     const int bottom = workArea.Top + workArea.Height - window.Height;
     return {std::max(workArea.Left, std::min(place.Left, right)),

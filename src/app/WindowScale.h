@@ -12,22 +12,17 @@
 // The resolution every length of the main window is designed at.
 inline constexpr int DesignPixelsPerInch = 96;
 
-struct TPixelSize {
-    int Width = 0;
-    int Height = 0;
-};
-
 // A design length at `pixelsPerInch`, rounded as the platform's MulDiv rounds (halves away from zero).
 int Scaled(int designLength, int pixelsPerInch);
 // The design length that a length at `pixelsPerInch` stands for, rounded the same way.
 int Unscaled(int length, int pixelsPerInch);
 // A rectangle scaled by its edges rather than by its size, so that controls that touch at design size
 // still touch, and never overlap, at every scale.
-TBounds Scaled(const TBounds& design, int pixelsPerInch);
+TRect Scaled(const TRect& design, int pixelsPerInch);
 // A child's rectangle, given in its parent's design coordinates, scaled by its edges in the window's own:
 // `parentOrigin` is where the parent's client area starts in the window's design coordinates. A child that
 // fills its parent, or ends where a sibling begins, does so at every scale, however deep it lies.
-TBounds Scaled(const TBounds& design, int pixelsPerInch, TScreenPoint parentOrigin);
+TRect Scaled(const TRect& design, int pixelsPerInch, TPoint parentOrigin);
 
 // The pixel height for a text font of `designHeight` at `pixelsPerInch`: the scaled height, or the largest
 // smaller one for which `linesFit` says the text keeps the lines it has at the design resolution (heights
@@ -39,7 +34,7 @@ int FittingFontHeight(int designHeight, int pixelsPerInch, const std::function<b
 // frame added, fits the work area; otherwise the largest resolution that fits, but never below the design
 // resolution, where the window keeps its design size whatever the screen. A resolution below the design
 // one is taken as it stands, since the window only gets smaller.
-int FitPixelsPerInch(int pixelsPerInch, TPixelSize designClient, TPixelSize frame, TPixelSize workArea);
+int FitPixelsPerInch(int pixelsPerInch, TSize designClient, TSize frame, TSize workArea);
 
 // The rich-text document with every length that a rich-text box turns into pixels at its own resolution
 // (font sizes, indents, paragraph spacing, tab stops) multiplied by to/from: a box that draws at `from`
@@ -49,4 +44,4 @@ std::string ScaleRtfLengths(std::string_view rtf, int to, int from);
 
 // A window's top-left corner moved as little as needed to bring the window inside the work area; a window
 // larger than the work area keeps the work area's top-left corner.
-TScreenPoint KeepInWorkArea(TScreenPoint place, TPixelSize window, const TScreenRect& workArea);
+TPoint KeepInWorkArea(TPoint place, TSize window, const TRect& workArea);

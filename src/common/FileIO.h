@@ -13,6 +13,12 @@ struct TFileBytes {
     std::wstring Error; // the system's reason when Status is Failed
 };
 
+// Whether a path names something, by what it accepts: a file (not a folder), a folder (a link to one
+// included), or either.
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+
 // The whole content of a file. A file or folder that does not exist is NotFound, not Failed.
 TFileBytes ReadWholeFile(const std::wstring& fileName);
 

@@ -51,6 +51,27 @@ private:
 
 } // namespace
 
+namespace {
+bool StatOf(const std::wstring& path, struct stat& info) {
+    return ::stat(NativePath(path).c_str(), &info) == 0;
+}
+} // namespace
+
+bool FileExists(const std::wstring& path) {
+    struct stat info {};
+    return StatOf(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool FolderExists(const std::wstring& path) {
+    struct stat info {};
+    return StatOf(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool PathExists(const std::wstring& path) {
+    struct stat info {};
+    return StatOf(path, info);
+}
+
 TFileBytes ReadWholeFile(const std::wstring& fileName) {
     TFileBytes result;
     TFd fd(::open(NativePath(fileName).c_str(), O_RDONLY | O_CLOEXEC));

@@ -4,12 +4,12 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 
 #include "common/Error.h"
 #include "common/HandlesWin.h"
 #include "common/ErrorWin.h"
+#include "common/FileReplaceWin.h"
 
 namespace {
 
@@ -18,6 +18,20 @@ namespace {
 }
 
 } // namespace
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 TFileBytes ReadWholeFile(const std::wstring& fileName) {
     TFileBytes result;
@@ -49,35 +63,19 @@ TFileBytes ReadWholeFile(const std::wstring& fileName) {
 }
 
 void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    const std::wstring temp = fileName + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                              std::to_wstring(counter.fetch_add(1)) + L".tmp";
-    {
-        TUniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
+    constexpr wchar_t failure[] = L"Не удалось записать файл";
+    TFileReplacement replacement(fileName, failure);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD put = 0;
+        if (!::WriteFile(replacement.Handle(), bytes.data() + done, chunk, &put, nullptr))
             ThrowWriteError(fileName, ::GetLastError());
-        auto fail = [&](DWORD code) {
-            file.Reset();
-            ::DeleteFileW(temp.c_str());
-            ThrowWriteError(fileName, code);
-        };
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-            DWORD put = 0;
-            if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &put, nullptr))
-                fail(::GetLastError());
-            done += put;
-        }
-        if (!::FlushFileBuffers(file.Get()))
-            fail(::GetLastError());
+        done += put;
     }
-    if (!::MoveFileExW(temp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD code = ::GetLastError();
-        ::DeleteFileW(temp.c_str());
-        ThrowWriteError(fileName, code);
-    }
+    if (!::FlushFileBuffers(replacement.Handle()))
+        ThrowWriteError(fileName, ::GetLastError());
+    replacement.Commit();
 }
 
 std::wstring ExecutableFolder() {

@@ -9,6 +9,7 @@
 
 #include "common/Error.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 
 namespace {
 
@@ -25,40 +26,6 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-wchar_t FoldCase(wchar_t ch) {
-    const auto c = static_cast<std::uint32_t>(ch);
-    auto lowerOfPair = [&](bool upperIsEven) {
-        return static_cast<wchar_t>(((c % 2 == 0) == upperIsEven) ? c + 1 : c);
-    };
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? static_cast<wchar_t>(c + 32) : ch;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        return static_cast<wchar_t>(c + 32);
-    if (c >= 0x100 && c <= 0x137)
-        return lowerOfPair(true);
-    if (c >= 0x139 && c <= 0x148)
-        return lowerOfPair(false);
-    if (c >= 0x14A && c <= 0x177)
-        return lowerOfPair(true);
-    if (c == 0x178)
-        return static_cast<wchar_t>(0xFF);
-    if (c >= 0x179 && c <= 0x17E)
-        return lowerOfPair(false);
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
-        return static_cast<wchar_t>(c + 32);
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<wchar_t>(c + 80);
-    if (c >= 0x410 && c <= 0x42F)
-        return static_cast<wchar_t>(c + 32);
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
-        return lowerOfPair(true);
-    if (c == 0x4C0)
-        return static_cast<wchar_t>(0x4CF);
-    if (c >= 0x4C1 && c <= 0x4CE)
-        return lowerOfPair(false);
-    return ch;
-}
-
 std::wstring_view StripQuotes(std::wstring_view value) {
     if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
         value.back() == value.front())
@@ -71,15 +38,6 @@ bool BreaksLine(std::wstring_view text) {
 }
 
 } // namespace
-
-bool SameText(std::wstring_view a, std::wstring_view b) noexcept {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    return true;
-}
 
 std::optional<std::int32_t> ParseIniInteger(std::wstring_view text) {
     std::size_t i = 0;

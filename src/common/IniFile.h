@@ -77,5 +77,3 @@ private:
 // Value conversions, shared with readers that have the text already.
 std::optional<std::int32_t> ParseIniInteger(std::wstring_view text);
 std::optional<double> ParseIniFloat(std::wstring_view text);
-// Case-insensitive comparison that knows Latin, Greek and Cyrillic letters and no locale.
-bool SameText(std::wstring_view a, std::wstring_view b) noexcept;

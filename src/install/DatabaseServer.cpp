@@ -18,17 +18,6 @@ constexpr wchar_t Failed[] = L"ОШИБКА!!!";
 // repainting without the pumping itself slowing the copy.
 constexpr std::chrono::milliseconds PumpInterval{50};
 
-TLocalTime SystemLocalTime() {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-}
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring SizeText(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
@@ -92,7 +81,7 @@ bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstr
         int attempt = 0;
         do
             kept = folder + BackupFileName(name, now, attempt++);
-        while (::GetFileAttributesW(kept.c_str()) != INVALID_FILE_ATTRIBUTES && attempt < 100);
+        while (PathExists(kept) && attempt < 100);
         if (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
             Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemErrorText(::GetLastError()));
             Host.CompleteLine(line, Failed);
@@ -121,14 +110,14 @@ bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstr
 } // namespace
 
 TDeployClock& DeployClock() noexcept {
-    static TDeployClock clock = &SystemLocalTime;
+    static TDeployClock clock = &LocalNow;
     return clock;
 }
 
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
                                    int WindowsIndex) {
     const std::wstring databaseFolder = Target + DatabaseFolder;
-    if (!DirectoryExists(databaseFolder)) {
+    if (!FolderExists(databaseFolder)) {
         if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
             const std::wstring text = L"Ошибка при создании каталога <DTAfb>!";
             Host.ShowError(text);

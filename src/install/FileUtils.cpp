@@ -9,6 +9,7 @@
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
+#include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
 #include "install/CopyFileApi.h"
 
@@ -22,11 +23,6 @@ namespace {
 constexpr DWORD CopyBufferSize = 1048576;
 // The longest command line that CreateProcessW accepts.
 constexpr std::size_t MaxCommandLine = 32767;
-// A copy is written under this name beside its destination and takes the destination's place only when
-// complete. The process id keeps two installers apart; what a killed run left behind carries another id.
-constexpr wchar_t TempMarker[] = L".~tessaro-";
-constexpr wchar_t TempExtension[] = L".tmp";
-
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
@@ -39,7 +35,7 @@ bool IsDots(const wchar_t* name) {
 void ForceDirectories(std::wstring path) {
     while (path.size() > 1 && IsSeparator(path.back()))
         path.pop_back();
-    if (path.empty() || DirectoryExists(path))
+    if (path.empty() || FolderExists(path))
         return;
     const std::wstring parent = ExtractFilePath(path);
     if (!parent.empty() && parent.size() < path.size() && parent.back() != L':')
@@ -50,62 +46,6 @@ void ForceDirectories(std::wstring path) {
 [[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& fileName, DWORD code) {
     ::SetLastError(code);
     ThrowLastError(std::wstring(what) + L" \"" + fileName + L"\"");
-}
-
-// A file of our own that goes away with the scope unless it was handed on.
-class TTempFile {
-public:
-    explicit TTempFile(std::wstring path) : FPath(std::move(path)) {}
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    ~TTempFile() {
-        if (!FHandedOn)
-            ::DeleteFileW(FPath.c_str());
-    }
-    const std::wstring& Path() const { return FPath; }
-    void HandedOn() { FHandedOn = true; }
-
-private:
-    std::wstring FPath;
-    bool FHandedOn = false;
-};
-
-// Removes the temporary copies that runs killed half-way left beside Dest (any process id).
-void RemoveStaleCopies(const std::wstring& Dest) {
-    const std::wstring folder = ExtractFilePath(Dest);
-    const std::wstring prefix = Dest.substr(folder.size()) + TempMarker;
-    WIN32_FIND_DATAW found;
-    TUniqueFind search(::FindFirstFileW((Dest + TempMarker + L"*" + TempExtension).c_str(), &found));
-    if (!search)
-        return;
-    const std::size_t extension = std::wcslen(TempExtension);
-    do {
-        // The pattern also meets short names; only our own long names are touched.
-        const std::wstring name = found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || name.size() <= prefix.size() + extension ||
-            ::CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                   static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL)
-            continue;
-        const std::wstring id = name.substr(prefix.size(), name.size() - prefix.size() - extension);
-        if (std::all_of(id.begin(), id.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-            ::DeleteFileW((folder + name).c_str());
-    } while (::FindNextFileW(search.Get(), &found));
-}
-
-// Windows refuses to replace a read-only file, or one that someone holds open without letting it be
-// deleted (a database the server has open); Wine replaces both all the same. Asking first gives the same
-// answer on both, and before a long copy is spent on it.
-void CheckReplaceable(const std::wstring& Dest) {
-    const DWORD attributes = ::GetFileAttributesW(Dest.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        ThrowFileError(L"Не удалось создать файл", Dest, ERROR_ACCESS_DENIED);
-    TUniqueFile probe(::CreateFileW(Dest.c_str(), DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    if (!probe)
-        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
 }
 
 // The source's last-write time, carried through a local DOS time stamp and so at its two-second grain;
@@ -209,13 +149,8 @@ std::int32_t ExitCodeOf(HANDLE process) {
 
 } // namespace
 
-bool DirectoryExists(const std::wstring& Path) {
-    const DWORD attributes = ::GetFileAttributesW(Path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void EnsureDir(const std::wstring& Path) {
-    if (!DirectoryExists(Path))
+    if (!FolderExists(Path))
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
@@ -225,31 +160,19 @@ bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const 
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
-    CheckReplaceable(Dest);
-    RemoveStaleCopies(Dest);
-    TTempFile temp(Dest + TempMarker + std::to_wstring(::GetCurrentProcessId()) + TempExtension);
-    TUniqueFile dest(::CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!dest)
-        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
-
-    if (!CopyContent(source.Get(), dest.Get(), Progress))
+    TFileReplacement dest(Dest);
+    if (!CopyContent(source.Get(), dest.Handle(), Progress))
         return false;
-    CarryWriteTime(source.Get(), dest.Get());
-    if (!FlushToDisk(dest.Get(), Progress))
+    CarryWriteTime(source.Get(), dest.Handle());
+    if (!FlushToDisk(dest.Handle(), Progress))
         return false;
-    dest.Reset();
     source.Reset();
-
-    CheckReplaceable(Dest);
-    if (!::MoveFileExW(temp.Path().c_str(), Dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ThrowFileError(L"Не удалось создать файл", Dest, ::GetLastError());
-    temp.HandedOn();
+    dest.Commit();
     return true;
 }
 
 void CopyDirTree(const std::wstring& Source, const std::wstring& Dest) {
-    if (!DirectoryExists(Dest))
+    if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
     WIN32_FIND_DATAW found;

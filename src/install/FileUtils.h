@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-// True when Path names a folder (a link to a folder included).
-bool DirectoryExists(const std::wstring& Path);
-
 // Creates the folder Path when it does not exist (one level only); failure is silent.
 void EnsureDir(const std::wstring& Path);
 

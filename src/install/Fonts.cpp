@@ -36,11 +36,6 @@ struct TFontFolders {
     std::wstring Dest;
 };
 
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A font missing on the medium ends the step as the copy would have ended it, before anything is written.
 void CheckReadable(const std::wstring& path) {
     const TUniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

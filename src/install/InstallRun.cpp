@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "common/ErrorWin.h"
+#include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/IniFile.h"
 #include "common/StrUtils.h"
@@ -20,15 +21,6 @@
 #include "support/Shortcut.h"
 
 namespace {
-
-bool FolderExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FileExists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // The trimmed target made absolute against the current folder (still the wizard's own here): later steps
 // change the current folder, and a relative target would then point somewhere else.
@@ -149,7 +141,7 @@ void WriteSettingsKeys(const std::wstring& target) {
 void WriteLastNum(const std::wstring& target, IProgress& progress) {
     const std::wstring settings = target + std::wstring(SettingsDir);
     const std::wstring fileName = settings + L"lastnum.dta";
-    if (!FolderExists(settings) || FileExists(fileName))
+    if (!FolderExists(settings) || PathExists(fileName))
         return;
     const auto bytes = LastNumContent(DaysSince1899(LocalNow()));
     TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -3,24 +3,11 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "common/StrUtils.h"
 
 namespace {
 
 constexpr std::size_t DateLength = 6;
-
-// Lower case for the letters a package name may carry: Latin, Latin-1 and Cyrillic.
-wchar_t FoldCase(wchar_t c) {
-    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F))
-        return static_cast<wchar_t>(c + 0x20);
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<wchar_t>(c + 0x50);
-    return c;
-}
-
-bool LessNoCase(const std::wstring& a, const std::wstring& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) { return FoldCase(x) < FoldCase(y); });
-}
 
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
@@ -29,7 +16,8 @@ bool IsSeparator(wchar_t c) {
 } // namespace
 
 void SortPackageList(std::vector<std::wstring>& List) {
-    std::stable_sort(List.begin(), List.end(), LessNoCase);
+    std::stable_sort(List.begin(), List.end(),
+                     [](const std::wstring& a, const std::wstring& b) { return LessText(a, b); });
 }
 
 std::int32_t PackageDateKey(std::wstring_view Path) {

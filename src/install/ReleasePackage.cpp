@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/FileIO.h"
 #include "common/ErrorWin.h"
 #include "install/FileUtils.h"
 #include "install/PackageChoice.h"
@@ -31,11 +32,6 @@ constexpr wchar_t ReleaseInfoName[] = L"ReleaseInfo";
 constexpr wchar_t ReleaseInfoMissing[] = L"Release info file does not exist";
 constexpr wchar_t ReleaseInfoError[] = L"Cannot get release information, error: ";
 constexpr wchar_t UnknownVersion[] = L"unknown release file version";
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::wstring WithoutTrailingBackslash(std::wstring path) {
     while (path.size() > 1 && path.back() == L'\\')

@@ -19,12 +19,6 @@ void TRunLogFile::Write(std::string_view utf8) noexcept {
     ::WriteFile(FFile.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-TLocalTime LocalNow() {
-    SYSTEMTIME st{};
-    ::GetLocalTime(&st);
-    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
-}
-
 std::wstring DefaultRunLogPath(const TLocalTime& t) {
     wchar_t folder[MAX_PATH + 1] = L"";
     const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);

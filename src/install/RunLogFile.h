@@ -21,7 +21,5 @@ private:
     TUniqueFile FFile;
 };
 
-TLocalTime LocalNow();
-
 // The user's temporary folder, then "TessaroSetup-YYYYMMDD-HHMMSS.log".
 std::wstring DefaultRunLogPath(const TLocalTime& now);

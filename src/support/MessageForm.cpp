@@ -41,14 +41,10 @@ TUniqueFont TahomaPoints(int points, int pixelsPerInch) {
     return made;
 }
 
-HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int left, int top, int width,
-                 int height, HWND parent, int id, HFONT font) {
-    HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, left, top, width,
-                                     height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     ::GetModuleHandleW(nullptr), nullptr);
-    if (!control)
-        ThrowLastError(std::wstring(L"Не удалось создать элемент окна сообщения ") + className);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, TRect bounds, HWND parent,
+                 int id, HFONT font) {
+    HWND control = CreateChildWindow(className, text, WS_VISIBLE | style, bounds, parent, id);
+    SetWindowFont(control, font);
     return control;
 }
 
@@ -121,22 +117,22 @@ TFMessageform::~TFMessageform() {
 void TFMessageform::CreateControls() {
     const TMessageFormSizes& s = FSizes;
     HFONT font = FFont.Get();
-    lblMessage = CreateChild(L"Static", L"", SS_LEFT | SS_NOPREFIX, 0, 0, s.ClientWidth,
-                             s.DesignClientHeight - s.ButtonsHeight - s.CloseGap - s.CloseHeight, Handle(),
-                             -1, FMessageFont.Get());
+    lblMessage = CreateChild(
+        L"Static", L"", SS_LEFT | SS_NOPREFIX,
+        {0, 0, s.ClientWidth, s.DesignClientHeight - s.ButtonsHeight - s.CloseGap - s.CloseHeight}, Handle(),
+        -1, FMessageFont.Get());
 
     pnlButtons.Create(Handle(), L"");
-    btnCancel = CreateChild(L"Button", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, pnlButtons.Handle(),
+    btnCancel = CreateChild(L"Button", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, {}, pnlButtons.Handle(),
                             IDCANCEL, font);
-    btnOK = CreateChild(L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, pnlButtons.Handle(),
-                        IDOK, font);
+    btnOK = CreateChild(L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, {}, pnlButtons.Handle(), IDOK, font);
 
     pnlClose.Create(Handle(), L"");
-    btnStop = CreateChild(L"Button", L"остановить", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, pnlClose.Handle(),
+    btnStop = CreateChild(L"Button", L"остановить", WS_TABSTOP | BS_PUSHBUTTON, {}, pnlClose.Handle(),
                           idBtnStop, font);
-    lblClose = CreateChild(L"Static", L"Окно закроется через", SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
-                           pnlClose.Handle(), -1, font);
-    lblSec = CreateChild(L"Static", CountdownInitialText, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0, 0,
+    lblClose = CreateChild(L"Static", L"Окно закроется через", SS_CENTER | SS_NOPREFIX, {}, pnlClose.Handle(),
+                           -1, font);
+    lblSec = CreateChild(L"Static", CountdownInitialText, SS_LEFTNOWORDWRAP | SS_NOPREFIX, {},
                          pnlClose.Handle(), -1, font);
     PlaceStripControls();
 }
@@ -255,7 +251,7 @@ void TFMessageform::FormShow() {
     ::ShowWindow(pnlClose.Handle(), SW_SHOW);
 
     const SIZE size = LayOut();
-    const TScreenPoint place = MessageWindowPlace(ChosenScreenOrPrimary(), size.cx, size.cy);
+    const TPoint place = MessageWindowPlace(ChosenScreenOrPrimary(), size.cx, size.cy);
     ::SetWindowPos(Handle(), HWND_TOPMOST, place.Left, place.Top, size.cx, size.cy, SWP_NOACTIVATE);
     tt = NowDays();
 }

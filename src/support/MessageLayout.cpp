@@ -66,7 +66,7 @@ int MessageWindowHeight(int messageHeight, const TMessageFormSizes& sizes) {
     return messageHeight + sizes.ButtonsHeight + sizes.CloseHeight + sizes.ExtraHeight;
 }
 
-TScreenPoint MessageWindowPlace(const TChosenScreen& screen, int windowWidth, int windowHeight) {
+TPoint MessageWindowPlace(const TChosenScreen& screen, int windowWidth, int windowHeight) {
     return {screen.Monitor.Left + (screen.Width - windowWidth) / 2, screen.Height / 2 - windowHeight};
 }
 
@@ -108,12 +108,12 @@ std::wstring WaitTitle(std::uint8_t typemessage) {
     }
 }
 
-TScreenPoint WaitWindowPlace(const TScreenRect& monitor, int windowWidth, int windowHeight) {
+TPoint WaitWindowPlace(const TRect& monitor, int windowWidth, int windowHeight) {
     return {monitor.Left + (monitor.Width - windowWidth) / 2,
             monitor.Top + std::abs(monitor.Height - windowHeight) / 2};
 }
 
-TScreenPoint CentreInWorkArea(const TScreenRect& workArea, int windowWidth, int windowHeight) {
+TPoint CentreInWorkArea(const TRect& workArea, int windowWidth, int windowHeight) {
     return {std::max(workArea.Left, workArea.Left + (workArea.Width - windowWidth) / 2),
             std::max(workArea.Top, workArea.Top + (workArea.Height - windowHeight) / 2)};
 }

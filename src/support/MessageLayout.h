@@ -7,23 +7,13 @@
 #include <optional>
 #include <string>
 
-struct TScreenRect {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-};
-
-struct TScreenPoint {
-    int Left = 0;
-    int Top = 0;
-};
+#include "common/Geometry.h"
 
 // The monitor chosen at start-up, as the secondary windows read it from the screen geometry object.
 struct TChosenScreen {
     int Width = 0; // the geometry object's Width and Height
     int Height = 0;
-    TScreenRect Monitor;    // the chosen monitor's own geometry
+    TRect Monitor;    // the chosen monitor's own geometry
     int PixelsPerInch = 96; // the chosen monitor's resolution, which the windows shown on it are laid out at
 };
 
@@ -76,7 +66,7 @@ std::wstring CountdownText(int remainingSeconds);
 // Outer height of the message window: the laid-out text, both strips and the extra.
 int MessageWindowHeight(int messageHeight, const TMessageFormSizes& sizes = MessageFormDesign);
 // Lower edge at half the chosen screen's height (the monitor's own top is not added), centred across it.
-TScreenPoint MessageWindowPlace(const TChosenScreen& screen, int windowWidth, int windowHeight);
+TPoint MessageWindowPlace(const TChosenScreen& screen, int windowWidth, int windowHeight);
 
 // Every size of the wait window, as designed at DesignPixelsPerInch.
 struct TWaitFormSizes {
@@ -96,6 +86,6 @@ int ScaleSize(int value, int toPixelsPerInch, int fromPixelsPerInch);
 std::wstring WaitTitle(std::uint8_t typemessage);
 // Centred on the monitor; the top by the absolute height difference, so a window taller than the monitor
 // still starts inside it, while a wider one starts left of it.
-TScreenPoint WaitWindowPlace(const TScreenRect& monitor, int windowWidth, int windowHeight);
+TPoint WaitWindowPlace(const TRect& monitor, int windowWidth, int windowHeight);
 // Centred in a work area, never left of or above it.
-TScreenPoint CentreInWorkArea(const TScreenRect& workArea, int windowWidth, int windowHeight);
+TPoint CentreInWorkArea(const TRect& workArea, int windowWidth, int windowHeight);

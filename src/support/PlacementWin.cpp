@@ -3,11 +3,11 @@
 #include "common/HandlesWin.h"
 
 namespace {
-TScreenRect ToScreenRect(const RECT& r) {
+TRect ToScreenRect(const RECT& r) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-TScreenRect WorkAreaOfMonitor(HMONITOR monitor) {
+TRect WorkAreaOfMonitor(HMONITOR monitor) {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     ::GetMonitorInfoW(monitor, &info);
@@ -27,15 +27,15 @@ TChosenScreen ChosenScreenOrPrimary() {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     ::GetMonitorInfoW(primary, &info);
-    const TScreenRect monitor = ToScreenRect(info.rcMonitor);
+    const TRect monitor = ToScreenRect(info.rcMonitor);
     return {monitor.Width, monitor.Height, monitor, MonitorPixelsPerInch(primary)};
 }
 
-TScreenRect WorkAreaOf(HWND window) {
+TRect WorkAreaOf(HWND window) {
     return WorkAreaOfMonitor(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
 }
 
-TScreenRect WorkAreaOf(const RECT& rect) {
+TRect WorkAreaOf(const RECT& rect) {
     return WorkAreaOfMonitor(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST));
 }
 

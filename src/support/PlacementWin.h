@@ -8,9 +8,9 @@
 // The monitor chosen at start-up; the primary monitor while none has been handed down.
 TChosenScreen ChosenScreenOrPrimary();
 // The work area of the monitor that holds most of the window.
-TScreenRect WorkAreaOf(HWND window);
+TRect WorkAreaOf(HWND window);
 // The work area of the monitor that holds most of the rectangle.
-TScreenRect WorkAreaOf(const RECT& rect);
+TRect WorkAreaOf(const RECT& rect);
 // Logical pixels per inch of the screen.
 int ScreenPixelsPerInch();
 // The resolution of a monitor where the system tells each monitor's own (Windows 8.1 on); the screen's

@@ -16,15 +16,6 @@ namespace {
 constexpr DWORD WaitStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD WaitExStyle = WS_EX_TOPMOST;
 
-HWND CreateChild(const wchar_t* className, DWORD style, int left, int top, int width, int height,
-                 HWND parent) {
-    HWND control = ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, left, top, width,
-                                     height, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    if (!control)
-        ThrowLastError(std::wstring(L"Не удалось создать элемент окна ожидания ") + className);
-    return control;
-}
-
 SIZE WindowSize(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
@@ -43,10 +34,10 @@ void TFWaitRun::Create() {
     HWND owner = Application().MainWindow();
     CreateHandle(WaitExStyle, L"TFWaitRun", L"", WaitStyle, 0, 0, 0, 0,
                  owner && ::IsWindow(owner) ? owner : nullptr);
-    ProgressBar = CreateChild(PROGRESS_CLASSW, PBS_SMOOTH, 0, 0, 0, 0, Handle());
+    ProgressBar = CreateChildWindow(PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, {}, Handle());
     ::SendMessageW(ProgressBar, PBM_SETRANGE32, 0, WaitBarSteps);
     ::SendMessageW(ProgressBar, PBM_SETSTEP, 1, 0);
-    LblProgress = CreateChild(L"Static", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, Handle());
+    LblProgress = CreateChildWindow(L"Static", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {}, Handle());
     // Laid out at the resolution of the monitor it is shown on.
     LayOut(ChosenScreenOrPrimary().PixelsPerInch);
     FormCreate();
@@ -84,7 +75,7 @@ void TFWaitRun::FormCreate() {
     ::SendMessageW(ProgressBar, PBM_SETPOS, 0, 0);
     ::SetWindowTextW(Handle(), WaitTitle(typemessage).c_str());
     const SIZE size = WindowSize(Handle());
-    const TScreenPoint place = WaitWindowPlace(ChosenScreenOrPrimary().Monitor, size.cx, size.cy);
+    const TPoint place = WaitWindowPlace(ChosenScreenOrPrimary().Monitor, size.cx, size.cy);
     ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -92,7 +83,7 @@ void TFWaitRun::FormCreate() {
 void TFWaitRun::FormShow() {
     ::SetWindowTextW(Handle(), WaitTitle(typemessage).c_str());
     const SIZE size = WindowSize(Handle());
-    const TScreenPoint place = CentreInWorkArea(WorkAreaOf(Handle()), size.cx, size.cy);
+    const TPoint place = CentreInWorkArea(WorkAreaOf(Handle()), size.cx, size.cy);
     ::SetWindowPos(Handle(), nullptr, place.Left, place.Top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

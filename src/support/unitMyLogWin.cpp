@@ -50,11 +50,7 @@ TEventLogApi& EventLogApi() noexcept {
 
 TLogSystem PlatformLogSystem() {
     TLogSystem system;
-    system.Now = [] {
-        SYSTEMTIME local{};
-        ::GetLocalTime(&local);
-        return TLocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-    };
+    system.Now = LocalNow;
     system.DateSeparator = [] { return LocaleText(LOCALE_SDATE, L"/"); };
     system.TimeSeparator = [] { return LocaleText(LOCALE_STIME, L":"); };
     system.ReportToEventLog = ReportEntry;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "common/Error.h"
+#include "common/ErrorWin.h"
 #include "win/Application.h"
 
 TWindow::~TWindow() {
@@ -45,6 +46,27 @@ void TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_
                                      menuOrId, ::GetModuleHandleW(nullptr), this);
     if (!created)
         throw TError(std::wstring(L"Не удалось создать окно ") + className);
+}
+
+HWND CreateChildWindow(const wchar_t* className, const wchar_t* text, DWORD style, const TRect& bounds,
+                       HWND parent, int id, DWORD exStyle) {
+    HWND control = ::CreateWindowExW(
+        exStyle, className, text, WS_CHILD | style, bounds.Left, bounds.Top, bounds.Width, bounds.Height,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+    if (!control)
+        ThrowLastError(std::wstring(L"Не удалось создать элемент окна ") + className);
+    return control;
+}
+
+void SetWindowFont(HWND window, HFONT font) noexcept {
+    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    return text;
 }
 
 LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

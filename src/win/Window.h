@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <string>
 
+#include "common/Geometry.h"
+
 class TWindow {
 public:
     TWindow() = default;
@@ -35,6 +37,15 @@ private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND FHandle = nullptr;
 };
+
+// A control inside `parent` at `bounds` (in the parent's client area); WS_CHILD is added to `style`. Throws
+// TError naming the control's class when the system refuses.
+HWND CreateChildWindow(const wchar_t* className, const wchar_t* text, DWORD style, const TRect& bounds,
+                       HWND parent, int id = 0, DWORD exStyle = 0);
+// The control takes `font` (not redrawn now: the next paint shows it).
+void SetWindowFont(HWND window, HFONT font) noexcept;
+// The window's text, whatever its length.
+std::wstring WindowText(HWND window);
 
 // Runs a handler body; whatever it throws is shown as the general error report and ends that handler.
 // Returns false when the body threw.

@@ -46,7 +46,7 @@ TEST(MessageWindowLayout, HeightFollowsTheTextAndThePlaceTheChosenMonitor) {
     // Second monitor right of the first: centred across it, lower edge at half its height.
     TChosenScreen screen{1280, 1024, {1920, 56, 1280, 1024}};
     const int width = 452;
-    TScreenPoint place = MessageWindowPlace(screen, width, 150);
+    TPoint place = MessageWindowPlace(screen, width, 150);
     EXPECT_EQ(place.Left, 1920 + (1280 - 452) / 2);
     EXPECT_EQ(place.Top, 512 - 150); // the monitor's own top is not added
 
@@ -59,8 +59,8 @@ TEST(MessageWindowLayout, HeightFollowsTheTextAndThePlaceTheChosenMonitor) {
 }
 
 TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
-    const TScreenRect monitor{-1280, 100, 1280, 1024};
-    TScreenPoint place = WaitWindowPlace(monitor, 320, 70);
+    const TRect monitor{-1280, 100, 1280, 1024};
+    TPoint place = WaitWindowPlace(monitor, 320, 70);
     EXPECT_EQ(place.Left, -1280 + 480);
     EXPECT_EQ(place.Top, 100 + 477);
 
@@ -69,7 +69,7 @@ TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
     EXPECT_EQ(place.Top, 100 + 50);
     EXPECT_EQ(place.Left, -1280 - 60);
 
-    const TScreenRect work{0, 30, 1024, 738};
+    const TRect work{0, 30, 1024, 738};
     place = CentreInWorkArea(work, 324, 100);
     EXPECT_EQ(place.Left, 350);
     EXPECT_EQ(place.Top, 30 + 319);

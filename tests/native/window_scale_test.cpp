@@ -5,7 +5,7 @@
 #include "app/WindowScale.h"
 
 namespace {
-bool operator==(const TBounds& a, const TBounds& b) {
+bool operator==(const TRect& a, const TRect& b) {
     return a.Left == b.Left && a.Top == b.Top && a.Width == b.Width && a.Height == b.Height;
 }
 } // namespace
@@ -23,31 +23,31 @@ TEST(WindowScale, LengthsRoundAsMulDivAndStayPutAtTheDesignResolution) {
     EXPECT_EQ(Unscaled(875, 144), 583);
     for (int dpi = 96; dpi <= 480; ++dpi)
         EXPECT_EQ(Unscaled(Scaled(972, dpi), dpi), 972) << dpi;
-    const TBounds pages = PagesBounds;
+    const TRect pages = PagesBounds;
     EXPECT_TRUE(Scaled(pages, 96) == pages);
 }
 
 TEST(WindowScale, RectanglesScaleByTheirEdgesSoNeighboursNeverOverlap) {
     // Two boxes that touch at design size: a text block ending where a panel begins.
-    const TBounds above{8, 8, 603, 262};
-    const TBounds below{8, 270, 603, 123};
+    const TRect above{8, 8, 603, 262};
+    const TRect below{8, 270, 603, 123};
     for (int dpi : {96, 120, 125, 144, 168, 192, 250, 288}) {
-        const TBounds a = Scaled(above, dpi);
-        const TBounds b = Scaled(below, dpi);
+        const TRect a = Scaled(above, dpi);
+        const TRect b = Scaled(below, dpi);
         EXPECT_EQ(a.Top + a.Height, b.Top) << dpi;
         EXPECT_EQ(a.Left + a.Width, b.Left + b.Width) << dpi;
     }
     // By its size alone, 262 * 1.25 + 8 * 1.25 would give a pixel of overlap or of gap somewhere.
-    EXPECT_TRUE(Scaled(TBounds{1, 1, 1, 1}, 120) == (TBounds{1, 1, 2, 2}));
+    EXPECT_TRUE(Scaled(TRect{1, 1, 1, 1}, 120) == (TRect{1, 1, 2, 2}));
 }
 
 TEST(WindowScale, ChildrenScaleInTheWindowsCoordinatesAndFillTheirParentAtEveryScale) {
     // The page control at (320, 110), 619 x 441, and a page that fills it.
-    const TScreenPoint origin{320, 110};
-    const TBounds page{0, 0, 619, 441};
+    const TPoint origin{320, 110};
+    const TRect page{0, 0, 619, 441};
     for (int dpi = 96; dpi <= 300; ++dpi) {
-        const TBounds parent = Scaled(PagesBounds, dpi);
-        const TBounds child = Scaled(page, dpi, origin);
+        const TRect parent = Scaled(PagesBounds, dpi);
+        const TRect child = Scaled(page, dpi, origin);
         ASSERT_EQ(child.Left, 0) << dpi;
         ASSERT_EQ(child.Top, 0) << dpi;
         ASSERT_EQ(child.Width, parent.Width) << dpi;
@@ -56,14 +56,14 @@ TEST(WindowScale, ChildrenScaleInTheWindowsCoordinatesAndFillTheirParentAtEveryS
     // At 252 the page scaled on its own would be a pixel taller than its parent.
     EXPECT_EQ(Scaled(page, 252).Height, Scaled(PagesBounds, 252).Height + 1);
     // A child's place relative to its parent, two levels down: a button in a panel in a page.
-    const TBounds button = Scaled({510, 2, 91, 28}, 144, {328, 182});
+    const TRect button = Scaled({510, 2, 91, 28}, 144, {328, 182});
     EXPECT_EQ(button.Left, Scaled(328 + 510, 144) - Scaled(328, 144));
     EXPECT_EQ(button.Width, Scaled(328 + 510 + 91, 144) - Scaled(328 + 510, 144));
 }
 
 TEST(WindowScale, TheWindowTakesTheLargestScaleThatFitsTheWorkArea) {
-    const TPixelSize client{972, 583};
-    const TPixelSize frame{6, 29};
+    const TSize client{972, 583};
+    const TSize frame{6, 29};
     // Room enough: the monitor's own resolution.
     EXPECT_EQ(FitPixelsPerInch(96, client, frame, {1280, 1024}), 96);
     EXPECT_EQ(FitPixelsPerInch(120, client, frame, {1280, 1024}), 120);
@@ -90,14 +90,14 @@ TEST(WindowScale, TheWindowTakesTheLargestScaleThatFitsTheWorkArea) {
 }
 
 TEST(WindowScale, KeepInWorkAreaMovesOnlyWhatSticksOut) {
-    const TScreenRect work{0, 40, 1280, 984}; // a taskbar along the top
+    const TRect work{0, 40, 1280, 984}; // a taskbar along the top
     EXPECT_EQ(KeepInWorkArea({100, 100}, {500, 400}, work).Left, 100);
     EXPECT_EQ(KeepInWorkArea({100, 100}, {500, 400}, work).Top, 100);
     EXPECT_EQ(KeepInWorkArea({100, 10}, {500, 400}, work).Top, 40);
     EXPECT_EQ(KeepInWorkArea({900, 700}, {500, 400}, work).Left, 780);
     EXPECT_EQ(KeepInWorkArea({900, 700}, {500, 400}, work).Top, 624);
     // Larger than the work area: its top-left corner.
-    const TScreenPoint big = KeepInWorkArea({-50, -50}, {1400, 1100}, {1280, 0, 1280, 1024});
+    const TPoint big = KeepInWorkArea({-50, -50}, {1400, 1100}, {1280, 0, 1280, 1024});
     EXPECT_EQ(big.Left, 1280);
     EXPECT_EQ(big.Top, 0);
 }

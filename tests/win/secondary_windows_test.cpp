@@ -326,7 +326,7 @@ TEST_F(WaitRunTest, PlacedOnTheChosenMonitorAtCreationAndTitledByItsKindOnShow) 
     EXPECT_EQ(Text(wait.Handle()), L"Преобразование данных ЭКГ в формат Тессаро-Холтер");
     // Shown, it is centred again in the work area of the monitor it is on.
     ::GetWindowRect(wait.Handle(), &rect);
-    const TScreenPoint centred = CentreInWorkArea(WorkAreaOf(wait.Handle()), width, height);
+    const TPoint centred = CentreInWorkArea(WorkAreaOf(wait.Handle()), width, height);
     EXPECT_EQ(rect.left, centred.Left);
     EXPECT_EQ(rect.top, centred.Top);
 

@@ -19,6 +19,7 @@
 #include "app/WindowScale.h"
 #include "support/PlacementWin.h"
 #include "resources/ResourceIds.h"
+#include "win/Resources.h"
 #include "common/ErrorWin.h"
 #include "win/ComPtr.h"
 
@@ -153,27 +154,27 @@ TEST_F(SkinTest, MainWindowComposesTheBackgroundAndColoursItsControls) {
         ::MapWindowPoints(HWND_DESKTOP, main.Handle(), reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     };
-    const RECT rich = placeOf(main.RichEdit1);
+    const RECT rich = placeOf(main.Pages().RichEdit1);
     EXPECT_EQ(rich.left, 16);
     EXPECT_EQ(rich.top, 110);
     EXPECT_EQ(rich.right - rich.left, 282);
     EXPECT_EQ(rich.bottom - rich.top, 441);
-    const RECT pages = placeOf(main.InsatallPages.Handle());
+    const RECT pages = placeOf(main.Pages().InsatallPages.Handle());
     EXPECT_EQ(pages.left, 320);
     EXPECT_EQ(pages.right - pages.left, 619);
 
     const COLORREF title = RGB(236, 236, 235);
     EXPECT_EQ(main.ControlColour(), title);
     // EM_SETBKGNDCOLOR answers with the colour it replaces.
-    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(main.RichEdit1, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(main.Pages().RichEdit1, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
               title);
-    EXPECT_EQ(BrushColour(main.InsatallPages.Brush()), title);
-    EXPECT_EQ(BrushColour(main.tsStart.Brush()), title);
+    EXPECT_EQ(BrushColour(main.Pages().InsatallPages.Brush()), title);
+    EXPECT_EQ(BrushColour(main.Pages().tsStart.Brush()), title);
     // A page's text block asks its page, and the page passes the question up to the main window.
-    TWindowDC dc(main.MemoStart);
-    const auto memoBrush = reinterpret_cast<HBRUSH>(::SendMessageW(main.tsStart.Handle(), WM_CTLCOLORSTATIC,
+    TWindowDC dc(main.Pages().MemoStart);
+    const auto memoBrush = reinterpret_cast<HBRUSH>(::SendMessageW(main.Pages().tsStart.Handle(), WM_CTLCOLORSTATIC,
                                                                    reinterpret_cast<WPARAM>(dc.Get()),
-                                                                   reinterpret_cast<LPARAM>(main.MemoStart)));
+                                                                   reinterpret_cast<LPARAM>(main.Pages().MemoStart)));
     EXPECT_EQ(BrushColour(memoBrush), title);
     EXPECT_EQ(::GetBkColor(dc.Get()), title);
     EXPECT_EQ(::GetTextColor(dc.Get()), RGB(0, 0, 128));
@@ -191,42 +192,42 @@ TEST_F(SkinTest, StartUpStateOfTheMainWindow) {
     EXPECT_EQ(main.CurrentPage(), TPage::tsStart);
     EXPECT_TRUE(main.FCanClose);
     EXPECT_FALSE(EditionFlag);
-    EXPECT_TRUE(VisibleStyle(main.tsStart.Handle()));
-    EXPECT_TRUE(::IsWindow(main.BtnStartNext));
+    EXPECT_TRUE(VisibleStyle(main.Pages().tsStart.Handle()));
+    EXPECT_TRUE(::IsWindow(main.Pages().BtnStartNext));
     // The window opens with its welcome page only; "Далее" makes the others, in their first state and in
     // the skin's colours, before it shows the next one.
-    EXPECT_EQ(main.tsInputPath.Handle(), nullptr);
-    EXPECT_EQ(main.ePath, nullptr);
-    EXPECT_EQ(main.BtnExit, nullptr);
+    EXPECT_EQ(main.Pages().tsInputPath.Handle(), nullptr);
+    EXPECT_EQ(main.Pages().ePath, nullptr);
+    EXPECT_EQ(main.Pages().BtnExit, nullptr);
     main.BtnStartNextClick();
     EXPECT_EQ(main.CurrentPage(), TPage::tsInputPath);
-    EXPECT_TRUE(VisibleStyle(main.tsInputPath.Handle()));
-    EXPECT_FALSE(VisibleStyle(main.tsStart.Handle()));
-    for (HWND page : {main.tsInputComponents.Handle(), main.tsProgressInstall.Handle(),
-                      main.tsCancel.Handle(), main.tsChangeFontSize.Handle()}) {
+    EXPECT_TRUE(VisibleStyle(main.Pages().tsInputPath.Handle()));
+    EXPECT_FALSE(VisibleStyle(main.Pages().tsStart.Handle()));
+    for (HWND page : {main.Pages().tsInputComponents.Handle(), main.Pages().tsProgressInstall.Handle(),
+                      main.Pages().tsCancel.Handle(), main.Pages().tsChangeFontSize.Handle()}) {
         ASSERT_TRUE(::IsWindow(page));
         EXPECT_FALSE(VisibleStyle(page));
     }
     wchar_t path[64] = L"";
-    ::GetWindowTextW(main.ePath, path, 64);
+    ::GetWindowTextW(main.Pages().ePath, path, 64);
     EXPECT_STREQ(path, L"C:\\Dedira");
-    EXPECT_FALSE(::IsWindowEnabled(main.BtnExit));
-    EXPECT_EQ(::SendMessageW(main.CbDriverInstal, BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(::SendMessageW(main.CBWindows, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_FALSE(::IsWindowVisible(main.CBWindows));
+    EXPECT_FALSE(::IsWindowEnabled(main.Pages().BtnExit));
+    EXPECT_EQ(::SendMessageW(main.Pages().CbDriverInstal, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(::SendMessageW(main.Pages().CBWindows, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_FALSE(::IsWindowVisible(main.Pages().CBWindows));
     const COLORREF title = RGB(236, 236, 235);
-    EXPECT_EQ(BrushColour(main.tsInputPath.Brush()), title);
-    EXPECT_EQ(BrushColour(main.PnlOptions.Brush()), title);
-    EXPECT_EQ(BrushColour(main.PnlPath.Brush()), RGB(255, 255, 255));
+    EXPECT_EQ(BrushColour(main.Pages().tsInputPath.Brush()), title);
+    EXPECT_EQ(BrushColour(main.Pages().PnlOptions.Brush()), title);
+    EXPECT_EQ(BrushColour(main.Pages().PnlPath.Brush()), RGB(255, 255, 255));
     // Made once: asking again changes nothing.
-    HWND path1 = main.ePath;
+    HWND path1 = main.Pages().ePath;
     main.CreateRemainingPages();
-    EXPECT_EQ(main.ePath, path1);
+    EXPECT_EQ(main.Pages().ePath, path1);
     // The INFO document arrived as rich text, not as its source.
-    const int length = ::GetWindowTextLengthW(main.RichEdit1);
+    const int length = ::GetWindowTextLengthW(main.Pages().RichEdit1);
     EXPECT_GT(length, 50);
     std::wstring info(static_cast<std::size_t>(length) + 1, L'\0');
-    ::GetWindowTextW(main.RichEdit1, info.data(), length + 1);
+    ::GetWindowTextW(main.Pages().RichEdit1, info.data(), length + 1);
     EXPECT_EQ(info.find(L"\\rtf"), std::wstring::npos);
     EXPECT_NE(info.find(L"Тессаро"), std::wstring::npos);
 }
@@ -242,7 +243,7 @@ TEST(ResourceText, StringTableAndEdition) {
 
 namespace {
 // Room for the window at any resolution the tests use.
-constexpr TScreenRect RoomyWorkArea{0, 0, 8000, 6000};
+constexpr TRect RoomyWorkArea{0, 0, 8000, 6000};
 
 RECT PlaceInMain(const TFMain& main, HWND control) {
     RECT rect;
@@ -312,7 +313,7 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     // The fonts are fitted to every page's texts: all pages are made with the window.
     TFMain main;
     main.Create({120, RoomyWorkArea});
-    ASSERT_TRUE(::IsWindow(main.ePath));
+    ASSERT_TRUE(::IsWindow(main.Pages().ePath));
     main.BGResize();
     ASSERT_EQ(main.PixelsPerInch(), 120);
     RECT client;
@@ -330,18 +331,18 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
 
     // Fonts at the scale (the page texts' may give up a pixel to keep their lines), the texts on as many
     // lines as at 96, the information box, which draws at this test's 96, without a scroll bar.
-    EXPECT_EQ(FontHeight(main.MemoStart), 25);
-    EXPECT_GE(FontHeight(main.BtnStartNext), 18);
-    EXPECT_LE(FontHeight(main.BtnStartNext), 19);
-    for (auto [designMemo, memo] : {std::pair{design.MemoStart, main.MemoStart},
-                                    {design.MemoInputComponents, main.MemoInputComponents},
-                                    {design.MemoChangeFontSize, main.MemoChangeFontSize},
-                                    {design.MemoCancel, main.MemoCancel}})
+    EXPECT_EQ(FontHeight(main.Pages().MemoStart), 25);
+    EXPECT_GE(FontHeight(main.Pages().BtnStartNext), 18);
+    EXPECT_LE(FontHeight(main.Pages().BtnStartNext), 19);
+    for (auto [designMemo, memo] : {std::pair{design.Pages().MemoStart, main.Pages().MemoStart},
+                                    {design.Pages().MemoInputComponents, main.Pages().MemoInputComponents},
+                                    {design.Pages().MemoChangeFontSize, main.Pages().MemoChangeFontSize},
+                                    {design.Pages().MemoCancel, main.Pages().MemoCancel}})
         EXPECT_EQ(::SendMessageW(memo, EM_GETLINECOUNT, 0, 0),
                   ::SendMessageW(designMemo, EM_GETLINECOUNT, 0, 0));
-    EXPECT_EQ(VerticalBarShown(main.RichEdit1), VerticalBarShown(design.RichEdit1));
-    EXPECT_LE(::SendMessageW(main.RichEdit1, EM_GETLINECOUNT, 0, 0),
-              ::SendMessageW(design.RichEdit1, EM_GETLINECOUNT, 0, 0) + 1);
+    EXPECT_EQ(VerticalBarShown(main.Pages().RichEdit1), VerticalBarShown(design.Pages().RichEdit1));
+    EXPECT_LE(::SendMessageW(main.Pages().RichEdit1, EM_GETLINECOUNT, 0, 0),
+              ::SendMessageW(design.Pages().RichEdit1, EM_GETLINECOUNT, 0, 0) + 1);
 }
 
 TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) {
@@ -351,15 +352,15 @@ TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) 
     main.BGResize();
     const auto designPlaces = Places(main);
     const TBitmap32 designBackground = main.FBackground;
-    const int designTimes = FontHeight(main.MemoStart);
-    const int designTahoma = FontHeight(main.BtnStartNext);
+    const int designTimes = FontHeight(main.Pages().MemoStart);
+    const int designTahoma = FontHeight(main.Pages().BtnStartNext);
 
     // The system's suggestion: the window scaled about its top-left corner, somewhere on the screen.
     RECT suggested{40, 30, 40 + 1464, 30 + 904};
     ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     RECT frame{0, 0, 0, 0};
     ::AdjustWindowRectEx(&frame, ::GetWindowLongW(main.Handle(), GWL_STYLE), FALSE, 0);
-    const TScreenRect work = WorkAreaOf(suggested);
+    const TRect work = WorkAreaOf(suggested);
     const int dpi = FitPixelsPerInch(144, {972, 583}, {frame.right - frame.left, frame.bottom - frame.top},
                                      {work.Width, work.Height});
     EXPECT_EQ(main.PixelsPerInch(), dpi);
@@ -369,21 +370,21 @@ TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) 
     EXPECT_EQ(client.bottom, Scaled(583, dpi));
     RECT window;
     ::GetWindowRect(main.Handle(), &window);
-    const TScreenPoint place =
+    const TPoint place =
         KeepInWorkArea({40, 30}, {window.right - window.left, window.bottom - window.top}, work);
     EXPECT_EQ(window.left, place.Left);
     EXPECT_EQ(window.top, place.Top);
     ExpectScaledFrom(designPlaces, main, dpi);
     EXPECT_EQ(main.FBackground.Width(), Scaled(972, dpi));
-    EXPECT_EQ(FontHeight(main.MemoStart), Scaled(20, dpi));
+    EXPECT_EQ(FontHeight(main.Pages().MemoStart), Scaled(20, dpi));
 
     // And back: every control, font and pixel as it was at creation.
     RECT back{40, 30, 40 + 978, 30 + 612};
     ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
     EXPECT_EQ(main.PixelsPerInch(), 96);
     ExpectScaledFrom(designPlaces, main, 96);
-    EXPECT_EQ(FontHeight(main.MemoStart), designTimes);
-    EXPECT_EQ(FontHeight(main.BtnStartNext), designTahoma);
+    EXPECT_EQ(FontHeight(main.Pages().MemoStart), designTimes);
+    EXPECT_EQ(FontHeight(main.Pages().BtnStartNext), designTahoma);
     ASSERT_EQ(main.FBackground.Width(), 972);
     EXPECT_TRUE(
         std::equal(designBackground.Bits(), designBackground.Bits() + 972 * 583, main.FBackground.Bits()));
@@ -399,10 +400,10 @@ TEST_F(SkinTest, PagesMadeAfterAMoveToAnotherResolutionAreLaidOutAtIt) {
     // Moved while only the welcome page exists: the fonts are fitted to every page, so the others come too.
     TFMain main;
     main.Create({96, RoomyWorkArea});
-    ASSERT_EQ(main.ePath, nullptr);
+    ASSERT_EQ(main.Pages().ePath, nullptr);
     RECT suggested{40, 30, 40 + 1220, 30 + 760};
     ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
-    ASSERT_TRUE(::IsWindow(main.ePath));
+    ASSERT_TRUE(::IsWindow(main.Pages().ePath));
     ExpectScaledFrom(designPlaces, main, main.PixelsPerInch());
 }
 

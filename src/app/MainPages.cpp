@@ -1,0 +1,322 @@
+#include "app/MainPages.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "app/Skin.h"
+#include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "resources/ResourceIds.h"
+#include "win/Resources.h"
+#include "win/Window.h"
+
+namespace {
+
+// Geometry inside a page (the page control is 619 by 441).
+constexpr int PageWidth = PagesBounds.Width;
+constexpr int PageHeight = PagesBounds.Height;
+constexpr int Margin = 8;
+constexpr int ButtonHeight = 27;
+constexpr int ButtonWidth = 100;
+constexpr int ButtonTop = PageHeight - Margin - ButtonHeight;
+constexpr int BarTop = ButtonTop - Margin; // the text blocks end above the button bar
+
+constexpr TRect LeftButton(int width = ButtonWidth) {
+    return {Margin, ButtonTop, width, ButtonHeight};
+}
+constexpr TRect RightButton(int width = ButtonWidth, int offset = 0) {
+    return {PageWidth - Margin - offset - width, ButtonTop, width, ButtonHeight};
+}
+
+constexpr COLORREF Navy = RGB(0, 0, 128);
+constexpr COLORREF Maroon = RGB(128, 0, 0);
+constexpr COLORREF Black = RGB(0, 0, 0);
+
+const wchar_t* const StartLines[] = {
+    L"Добро пожаловать в программу установки комплекса ",
+    L"\"ТЕССАРО-ХОЛТЕР\"!",
+    L"",
+    L"Для продолжения установки, нажмите кнопку \"Далее\".",
+    L"",
+    L"Для выхода из программы установки нажмите кнопку \"Отмена\".",
+};
+const wchar_t* const InputPathLines[] = {
+    L"Пожалуйста, задайте путь куда устанавливать программную часть ",
+    L"комплекса \"Тессаро-Холтер\"",
+};
+const wchar_t* const InputComponentsLines[] = {
+    L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
+    L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",
+    L" - Если у Вас есть универсальный регистратор, поставьте галочку в поле ",
+    L"\"Универсальный регистратор\".",
+    L" - Если у Вас установлен монитор АД \"BPLab\", поставьте галочку в поле \"установлен ",
+    L"монитор АД \"BPLab\"\".",
+    L"",
+    L" - Задайте, пожалуйста, тип ЭКГ, который Вы чаще всего будете регистрировать.",
+    L"",
+    L" - Нажмите кнопку \"Начать установку\", для того чтобы установить программное ",
+    L"обеспечение на Ваш компъютер.",
+    L"",
+    L"Все настройки можно изменить позже, во время работы с программой ",
+    L"\"Тессаро-Холтер\" в меню \"Настройки\".",
+};
+const wchar_t* const CancelLines[] = {
+    L"Установка комплекса \"Тессаро-Холтер\" отменена!",
+    L"",
+    L"Нажмите кнопку \"Выход\", для выхода из программы установки.",
+};
+const wchar_t* const ChangeFontSizeLines[] = {
+    L"В настройках операционной системы Вашего компьютера выбрано использование ",
+    L"\"мелкого\" размера шрифта.",
+    L"",
+    L"Для корректной работы программы \"Тессаро-Холтер\" требуется использование ",
+    L"\"крупного\" размера шрифта.",
+    L"",
+    L"Рекомендуется произвести изменения. Для этого надо нажать кнопку \"Изменить ",
+    L"настройки\". В появившемся окне надо ответить \"Да\".",
+    L"",
+    L"Если Вы считаете, что установка \"крупного\" размера шрифта Вам не нужна, ",
+    L"нажмите кнопку \"Выход\".",
+};
+
+struct TResourceReader {
+    const BYTE* Data;
+    DWORD Size;
+    DWORD Position;
+};
+
+DWORD CALLBACK ReadResourceChunk(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+    auto* reader = reinterpret_cast<TResourceReader*>(cookie);
+    const DWORD left = reader->Size - reader->Position;
+    const DWORD count = left < static_cast<DWORD>(wanted) ? left : static_cast<DWORD>(wanted);
+    ::CopyMemory(buffer, reader->Data + reader->Position, count);
+    reader->Position += count;
+    *given = static_cast<LONG>(count);
+    return 0;
+}
+
+} // namespace
+
+void TMainPages::CreateFirst(HWND window, TScaledLayout& layout) {
+    FRichEditLibrary.Reset(::LoadLibraryW(L"Msftedit.dll"));
+    if (!FRichEditLibrary)
+        ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
+    // The document brings its own fonts; the box's font is only the default for what it leaves open.
+    RichEdit1 = layout.CreateControl(MSFTEDIT_CLASS, L"",
+                                     WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL,
+                                     RichEditBounds, window, idRichEdit1, TFontRole::None);
+    FRichFont = MakeFont(L"MS Sans Serif", layout.Px(13), RUSSIAN_CHARSET);
+    SetWindowFont(RichEdit1, FRichFont.Get());
+    layout.CreateContainer(InsatallPages, window, L"TPageControl", L"", PagesBounds, true);
+    CreateWelcome(layout);
+}
+
+HWND TMainPages::CreateMemo(TScaledLayout& layout, HWND parent, TRect bounds, const wchar_t* const* lines,
+                            std::size_t count, TFontRole font, COLORREF colour) {
+    std::wstring text;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i)
+            text += L"\r\n";
+        text += lines[i];
+    }
+    HWND memo = layout.CreateControl(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, bounds,
+                                     parent, idMemo, font);
+    FTextColours[memo] = colour;
+    return memo;
+}
+
+void TMainPages::CreateWelcome(TScaledLayout& layout) {
+    const TRect page{0, 0, PageWidth, PageHeight};
+    layout.CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", page, true);
+    MemoStart =
+        CreateMemo(layout, tsStart.Handle(), {Margin, Margin, PageWidth - 2 * Margin, BarTop - Margin},
+                   StartLines, std::size(StartLines), TFontRole::Times, Navy);
+    BtnCancel = layout.CreateButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnStartNext =
+        layout.CreateButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
+}
+
+void TMainPages::CreateRemaining(TScaledLayout& layout) {
+    if (FRemainingMade)
+        return;
+    FRemainingMade = true;
+    const TRect page{0, 0, PageWidth, PageHeight};
+    HWND pages = InsatallPages.Handle();
+    layout.CreateContainer(tsInputPath, pages, L"TTabSheet", L"Путь установки", page, false);
+    layout.CreateContainer(tsInputComponents, pages, L"TTabSheet", L"Компоненты", page, false);
+    layout.CreateContainer(tsProgressInstall, pages, L"TTabSheet", L"Установка", page, false);
+    layout.CreateContainer(tsCancel, pages, L"TTabSheet", L"Отмена установки", page, false);
+    layout.CreateContainer(tsChangeFontSize, pages, L"TTabSheet", L"Размер шрифта", page, false);
+    const int textWidth = PageWidth - 2 * Margin;
+
+    // Target folder.
+    MemoInputPath = CreateMemo(layout, tsInputPath.Handle(), {Margin, Margin, textWidth, 60}, InputPathLines,
+                               std::size(InputPathLines), TFontRole::Times, Black);
+    layout.CreateContainer(PnlPath, tsInputPath.Handle(), L"TPanel", L"",
+                           {Margin, Margin + 60 + 4, textWidth, 32}, true);
+    constexpr int SelectWidth = 91;
+    ePath = layout.CreateControl(
+        L"Edit", (L"C:\\" + GetResText(IDS_APP_NAME)).c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+        {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath, TFontRole::Tahoma);
+    BtnSelectPath = layout.CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
+                                        {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
+    BtnCancel2 =
+        layout.CreateButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
+    BtnInputPathNext =
+        layout.CreateButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
+
+    // Components.
+    constexpr int OptionsHeight = 123;
+    const int optionsTop = BarTop - OptionsHeight;
+    MemoInputComponents =
+        CreateMemo(layout, tsInputComponents.Handle(), {Margin, Margin, textWidth, optionsTop - Margin},
+                   InputComponentsLines, std::size(InputComponentsLines), TFontRole::Tahoma, Black);
+    layout.CreateContainer(PnlOptions, tsInputComponents.Handle(), L"TPanel", L"",
+                           {Margin, optionsTop, textWidth, OptionsHeight}, true);
+    CbDriverInstal =
+        layout.CreateControl(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                             {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal, TFontRole::Tahoma);
+    ::SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
+    CBWindows = layout.CreateControl(L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                                     {8, 44, 240, 200}, PnlOptions.Handle(), idCBWindows, TFontRole::Tahoma);
+    ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
+    ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
+    ::SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
+    BtnCancel4 = layout.CreateButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(),
+                                     TGlyph::Cancel);
+    constexpr int InstallWidth = 160;
+    BtnInsatall = layout.CreateButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
+                                      RightButton(InstallWidth), TGlyph::Install);
+    BtnInputComponentsBack =
+        layout.CreateButton(tsInputComponents.Handle(), idBtnInputComponentsBack, L"Назад",
+                            RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
+
+    // Progress.
+    LogList =
+        layout.CreateControl(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                             {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(),
+                             idLogList, TFontRole::Tahoma);
+    ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, layout.Px(LogItemHeight));
+    BtnExit =
+        layout.CreateButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
+    ::EnableWindow(BtnExit, FALSE); // until the run lets the user leave
+    // Where the run's record went, shown once the run has ended.
+    LblRunLog = layout.CreateControl(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
+                                     {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
+                                     tsProgressInstall.Handle(), idLblRunLog, TFontRole::Tahoma);
+    ::ShowWindow(LblRunLog, SW_HIDE);
+
+    // Cancelled.
+    MemoCancel = CreateMemo(layout, tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines,
+                            std::size(CancelLines), TFontRole::Times, Maroon);
+    BtnExitCancel =
+        layout.CreateButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
+
+    // Large-font advice.
+    MemoChangeFontSize =
+        CreateMemo(layout, tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin},
+                   ChangeFontSizeLines, std::size(ChangeFontSizeLines), TFontRole::Tahoma, Black);
+    BtnChangeFont = layout.CreateButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
+                                        LeftButton(196), TGlyph::Fonts);
+    BtnExitOnChangefont = layout.CreateButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход",
+                                              RightButton(), TGlyph::Exit);
+
+    // Made after the colours were set (the usual way): they take them now.
+    if (FControlBrush)
+        ColourRemaining();
+}
+
+void TMainPages::LoadInfoDocument(int dpi) {
+    const std::string_view document = ResourceBytes(L"INFO");
+    if (document.empty())
+        throw TError(L"В программе нет документа INFO");
+    // The document's lengths are points and twips, which the box turns into pixels at the resolution it draws
+    // at; where the window is laid out at another (fitted to a small screen, or moved to a monitor of another
+    // resolution), the document is scaled to make up the difference, so that it keeps its lines.
+    TWindowDC dc(RichEdit1);
+    const int drawnAt = dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : dpi;
+    const std::string scaled =
+        drawnAt > 0 && drawnAt != dpi ? ScaleRtfLengths(document, dpi, drawnAt) : std::string(document);
+    TResourceReader reader{reinterpret_cast<const BYTE*>(scaled.data()), static_cast<DWORD>(scaled.size()),
+                           0};
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&reader), 0, ReadResourceChunk};
+    ::SendMessageW(RichEdit1, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+}
+
+void TMainPages::SetColours(COLORREF controlColour) {
+    FControlColour = controlColour;
+    FControlBrush.Reset(::CreateSolidBrush(FControlColour));
+    ::SendMessageW(RichEdit1, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(FControlColour));
+    InsatallPages.SetColours(FControlColour, 0, 0);
+    tsStart.SetColours(FControlColour, 0, 0);
+    if (FRemainingMade)
+        ColourRemaining();
+}
+
+void TMainPages::ColourRemaining() {
+    for (TContainer* page :
+         {&tsInputPath, &tsInputComponents, &tsProgressInstall, &tsCancel, &tsChangeFontSize, &PnlOptions})
+        page->SetColours(FControlColour, 0, 0);
+    // The path panel: a frame in the pages' colour around a white field.
+    PnlPath.SetColours(RGB(255, 255, 255), 2, FControlColour);
+}
+
+TContainer& TMainPages::PageWindow(TPage page) {
+    switch (page) {
+    case TPage::tsStart:
+        return tsStart;
+    case TPage::tsInputPath:
+        return tsInputPath;
+    case TPage::tsInputComponents:
+        return tsInputComponents;
+    case TPage::tsProgressInstall:
+        return tsProgressInstall;
+    case TPage::tsCancel:
+        return tsCancel;
+    case TPage::tsChangeFontSize:
+        return tsChangeFontSize;
+    }
+    return tsStart;
+}
+
+LRESULT TMainPages::ControlColours(HDC dc, HWND control) const {
+    const auto colour = FTextColours.find(control);
+    ::SetTextColor(dc, colour != FTextColours.end() ? colour->second : Black);
+    ::SetBkColor(dc, FControlColour);
+    return reinterpret_cast<LRESULT>(FControlBrush ? FControlBrush.Get() : ::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+HWND TMainPages::ForwardButton(TPage page) const {
+    switch (page) {
+    case TPage::tsStart:
+        return BtnStartNext;
+    case TPage::tsInputPath:
+        return BtnInputPathNext;
+    case TPage::tsInputComponents:
+        return BtnInsatall;
+    case TPage::tsProgressInstall:
+        return BtnExit;
+    case TPage::tsCancel:
+        return BtnExitCancel;
+    case TPage::tsChangeFontSize:
+        return BtnExitOnChangefont;
+    }
+    return nullptr;
+}
+
+HWND TMainPages::CancelButton(TPage page) const {
+    switch (page) {
+    case TPage::tsStart:
+        return BtnCancel;
+    case TPage::tsInputPath:
+        return BtnCancel2;
+    case TPage::tsInputComponents:
+        return BtnCancel4;
+    default:
+        return nullptr;
+    }
+}

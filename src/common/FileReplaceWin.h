@@ -1,0 +1,40 @@
+// Replacing a file so that a failure at any point leaves either the old file or the complete new one: the
+// content goes to a temporary file beside it, and only a complete, flushed copy takes the file's place.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/HandlesWin.h"
+
+class TFileReplacement {
+public:
+    // Refuses a destination that cannot be replaced (read-only, or held open without leave to delete it),
+    // removes the temporary files that runs killed half-way left beside it, and creates this run's own.
+    // Errors are TError "<failure> \"<dest>\": <the system's reason>".
+    explicit TFileReplacement(std::wstring dest, const wchar_t* failure = L"Не удалось создать файл");
+    TFileReplacement(const TFileReplacement&) = delete;
+    TFileReplacement& operator=(const TFileReplacement&) = delete;
+    // The temporary file goes unless it was committed.
+    ~TFileReplacement();
+
+    // Where the new content is written.
+    HANDLE Handle() const noexcept { return FFile.Get(); }
+    const std::wstring& Dest() const noexcept { return FDest; }
+    const std::wstring& TempPath() const noexcept { return FTemp; }
+
+    // Closes the temporary file and moves it over the destination, written through. The caller brings the
+    // content to the disk first. Throws like the constructor; the destination is then as it was.
+    void Commit();
+
+private:
+    std::wstring FDest;
+    std::wstring FTemp;
+    const wchar_t* FFailure;
+    TUniqueFile FFile;
+    bool FCommitted = false;
+};
+
+// The temporary name of a replacement of `dest` by the process `processId`.
+std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId);

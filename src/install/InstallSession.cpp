@@ -1,0 +1,30 @@
+#include "install/InstallSession.h"
+
+#include "common/Error.h"
+#include "win/Application.h"
+#include "win/MessageBox.h"
+#include "win/Window.h"
+
+TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
+                                    TSessionPolicy policy) {
+    log.Write(L"Установка: носитель \"" + options.SourceFolder + L"\", папка \"" + options.TargetText +
+              L"\"");
+    TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
+    try {
+        return RunInstallation(logging, options) == TRunEnd::Completed ? TSessionEnd::Completed
+                                                                       : TSessionEnd::Stopped;
+    } catch (const TError& error) {
+        log.Write(std::wstring(RunLogTag::Error) + error.Message());
+        if (!policy.SuppressErrors)
+            ShowErrorReport(error.Message());
+        return TSessionEnd::Failed;
+    }
+}
+
+void TWindowlessHost::Pump() {
+    Application().ProcessMessages();
+}
+
+void TWindowlessHost::ShowError(const std::wstring& text) {
+    ShowMessageBox(nullptr, text, TBoxIcon::Error);
+}

@@ -1,0 +1,46 @@
+// One installation as every kind of start makes it: the run recorded in the run log, its questions asked or
+// answered, and an error that ends it written down and shown (or only written down). The window and the
+// windowless unattended start share it, so that their records cannot differ.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "install/InstallHost.h"
+#include "install/InstallRun.h"
+#include "install/RunLog.h"
+
+enum class TSessionEnd {
+    Completed, // every step ran
+    Stopped,   // a step ended the run and said why
+    Failed,    // an error ended the run; it is in the log and, unless suppressed, was shown
+};
+
+struct TSessionPolicy {
+    bool AnswerQuestions = false; // every question gets the answer that lets the run go on
+    bool SuppressErrors = false;  // error boxes only go to the log
+};
+
+TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
+                                    TSessionPolicy policy);
+
+// A host with no window at all, for an installation without one: the run log is the whole record.
+class TWindowlessHost : public IInstallHost {
+public:
+    void AddLine(const std::wstring&) override {}
+    std::size_t AddStepLine(const std::wstring&) override { return FLines++; }
+    void CompleteLine(std::size_t, const std::wstring&) override {}
+    void Pump() override;
+    bool AskYesNo(const std::wstring&) override { return true; }
+    void ShowError(const std::wstring& text) override;
+    void ShowProgressPage() override {}
+    void SetProtected(bool) override {}
+    void EnableExit() override {}
+    void ShowLargeFontPage() override {}
+    void CloseWindow() override {}
+    void* OwnerWindow() override { return nullptr; }
+    bool Unattended() override { return true; }
+
+private:
+    std::size_t FLines = 0;
+};
