@@ -17,6 +17,7 @@
 #include "resources/ResourceIds.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
+#include "win/SystemLibrary.h"
 #include "common/FileIO.h"
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
@@ -196,6 +197,8 @@ int RunSetup() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything can load a library: nothing is to come from the medium's folder.
+    RestrictLibrarySearch();
     // Explicit order, not that of static initialisers: the log first, then the settings, then the vocabulary;
     // released in reverse. None of them may stop the start: a failure is reported and the wizard goes on.
     CreateMyLog();

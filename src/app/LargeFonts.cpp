@@ -2,6 +2,7 @@
 
 #include "common/HandlesWin.h"
 #include "win/MessageBox.h"
+#include "win/SystemLibrary.h"
 
 const wchar_t* const RestartQuestion =
     L"Изменения в настройки внесены, для того чтобы они\r\nвступили в силу, "
@@ -14,34 +15,14 @@ const wchar_t* const FontChangeFailedText =
 namespace {
 TSystemCalls* GSystemCalls = nullptr;
 
-// Unloads through the calls in force, on every way out.
-class TLoadedLibrary {
-public:
-    TLoadedLibrary(TSystemCalls& system, HMODULE library) noexcept : FSystem(system), FLibrary(library) {}
-    TLoadedLibrary(const TLoadedLibrary&) = delete;
-    TLoadedLibrary& operator=(const TLoadedLibrary&) = delete;
-    ~TLoadedLibrary() {
-        if (FLibrary)
-            FSystem.FreeSystemLibrary(FLibrary);
-    }
-    HMODULE Get() const noexcept { return FLibrary; }
-
-private:
-    TSystemCalls& FSystem;
-    HMODULE FLibrary;
-};
 } // namespace
 
 HMODULE TSystemCalls::LoadSystemLibrary(const wchar_t* name) {
-    return ::LoadLibraryW(name);
+    return SystemLibrary(name);
 }
 
 FARPROC TSystemCalls::FindExport(HMODULE library, const char* name) {
     return ::GetProcAddress(library, name);
-}
-
-void TSystemCalls::FreeSystemLibrary(HMODULE library) {
-    ::FreeLibrary(library);
 }
 
 DWORD TSystemCalls::PlatformId() {
@@ -83,10 +64,10 @@ TSystemCalls* SetSystemCalls(TSystemCalls* calls) noexcept {
 
 bool SwitchToLargeFonts() {
     TSystemCalls& system = SystemCalls();
-    TLoadedLibrary library(system, system.LoadSystemLibrary(L"syssetup.dll"));
-    if (!library.Get())
+    HMODULE library = system.LoadSystemLibrary(L"syssetup.dll");
+    if (!library)
         return false;
-    const FARPROC found = system.FindExport(library.Get(), "SetupChangeFontSize");
+    const FARPROC found = system.FindExport(library, "SetupChangeFontSize");
     if (!found)
         return false;
     // Through the generic function pointer type, which the compiler accepts any function type from.

@@ -8,10 +8,9 @@
 class TSystemCalls {
 public:
     virtual ~TSystemCalls() = default;
-    // A library by name; null when it cannot be loaded.
+    // A System32 library by name, kept loaded; null when it cannot be loaded.
     virtual HMODULE LoadSystemLibrary(const wchar_t* name);
     virtual FARPROC FindExport(HMODULE library, const char* name);
-    virtual void FreeSystemLibrary(HMODULE library);
     // The platform identifier of the running Windows (2: the NT family).
     virtual DWORD PlatformId();
     // Enables the shutdown privilege in the process's own token; false when any step failed.

@@ -12,6 +12,7 @@
 #include "common/ErrorWin.h"
 #include "resources/ResourceIds.h"
 #include "win/Resources.h"
+#include "win/SystemLibrary.h"
 #include "win/Window.h"
 
 namespace {
@@ -102,8 +103,7 @@ DWORD CALLBACK ReadResourceChunk(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, L
 } // namespace
 
 void TMainPages::CreateFirst(HWND window, TScaledLayout& layout) {
-    FRichEditLibrary.Reset(::LoadLibraryW(L"Msftedit.dll"));
-    if (!FRichEditLibrary)
+    if (!SystemLibrary(L"Msftedit.dll"))
         ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
     // The document brings its own fonts; the box's font is only the default for what it leaves open.
     RichEdit1 = layout.CreateControl(MSFTEDIT_CLASS, L"",

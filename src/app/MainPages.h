@@ -85,7 +85,6 @@ private:
     void ColourRemaining();
 
     // Declared before the controls' windows go (with the main window) so that they outlive them.
-    TUniqueModule FRichEditLibrary;
     TUniqueFont FRichFont;
     TUniqueBrush FControlBrush;
     COLORREF FControlColour = RGB(236, 236, 235);

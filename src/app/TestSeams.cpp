@@ -53,14 +53,12 @@ public:
 
     HMODULE LoadSystemLibrary(const wchar_t* name) override {
         Record("LoadLibrary " + Narrow(name));
-        // Never freed for real: FreeSystemLibrary below only writes down.
         return FFunctionPresent ? ::GetModuleHandleW(nullptr) : nullptr;
     }
     FARPROC FindExport(HMODULE, const char* name) override {
         Record(std::string("GetProcAddress ") + name);
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RecordedChangeFontSize));
     }
-    void FreeSystemLibrary(HMODULE) override { Record("FreeLibrary"); }
     DWORD PlatformId() override { return VER_PLATFORM_WIN32_NT; }
     bool EnableShutdownPrivilege() override {
         Record("EnableShutdownPrivilege");

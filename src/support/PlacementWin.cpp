@@ -1,6 +1,7 @@
 #include "support/PlacementWin.h"
 
 #include "common/HandlesWin.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 TRect ToScreenRect(const RECT& r) {
@@ -46,10 +47,9 @@ int ScreenPixelsPerInch() {
 }
 
 int MonitorPixelsPerInch(HMONITOR monitor) {
-    TUniqueModule shcore(::LoadLibraryW(L"shcore.dll"));
-    if (shcore && monitor) {
+    if (monitor) {
         const auto getDpi = reinterpret_cast<TGetDpiForMonitor>(
-            reinterpret_cast<void*>(::GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
+            reinterpret_cast<void*>(SystemExport(L"shcore.dll", "GetDpiForMonitor")));
         UINT dpiX = 0;
         UINT dpiY = 0;
         if (getDpi && SUCCEEDED(getDpi(monitor, EffectiveDpi, &dpiX, &dpiY)) && dpiX > 0)
@@ -60,7 +60,7 @@ int MonitorPixelsPerInch(HMONITOR monitor) {
 
 int WindowPixelsPerInch(HWND window) {
     const auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+        reinterpret_cast<void*>(SystemExport(L"user32.dll", "GetDpiForWindow")));
     if (getDpi)
         if (const UINT dpi = getDpi(window); dpi > 0)
             return static_cast<int>(dpi);

@@ -1,0 +1,72 @@
+#include "win/SystemLibrary.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "common/StrUtils.h"
+
+namespace {
+
+// Not in the import libraries of old SDKs, and not on Windows 7 without KB2533623: looked up at run time.
+using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+constexpr DWORD SearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH + 1] = L"";
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    std::wstring path(folder, length);
+    if (path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+HMODULE LoadFromSystem32(const wchar_t* name) {
+    // A system without the search flags refuses it as an invalid parameter; the full path then names the
+    // same file.
+    if (HMODULE module = ::LoadLibraryExW(name, nullptr, SearchSystem32))
+        return module;
+    const std::wstring folder = SystemFolder();
+    if (folder.empty())
+        return nullptr;
+    return ::LoadLibraryExW((folder + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+struct TNoCaseLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return LessText(a, b); }
+};
+
+} // namespace
+
+void RestrictLibrarySearch() noexcept {
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = reinterpret_cast<TSetDefaultDllDirectories>(
+        reinterpret_cast<void*>(kernel ? ::GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+    if (!setDefault || !setDefault(SearchSystem32))
+        ::SetDllDirectoryW(L"");
+}
+
+HMODULE SystemLibrary(const wchar_t* name) noexcept {
+    static std::mutex guard;
+    static std::map<std::wstring, HMODULE, TNoCaseLess> loaded;
+    try {
+        const std::lock_guard lock(guard);
+        const auto found = loaded.find(name);
+        if (found != loaded.end())
+            return found->second;
+        HMODULE module = LoadFromSystem32(name);
+        // Kept: a library that was missing is asked for again, one that loaded stays for good.
+        if (module)
+            loaded.emplace(name, module);
+        return module;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+FARPROC SystemExport(const wchar_t* library, const char* name) noexcept {
+    HMODULE module = SystemLibrary(library);
+    return module ? ::GetProcAddress(module, name) : nullptr;
+}
