@@ -50,6 +50,8 @@ BOOL CALLBACK FindListBox(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+constexpr size_t LineHeadroom = 32768;
+
 std::wstring LastLine(HWND list) {
     const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
     if (count <= 0)
@@ -57,10 +59,13 @@ std::wstring LastLine(HWND list) {
     const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(count - 1), 0);
     if (length < 0)
         return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    // Between the two messages the wizard may complete the line or add the next one, and LB_GETTEXT writes
+    // whatever the last line holds by then: room for the longest line the list can hold (a path and its
+    // text).
+    std::wstring text(static_cast<size_t>(length) + 1 + LineHeadroom, L'\0');
     const LRESULT got = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(count - 1),
                                        reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    text.resize(got > 0 ? std::min(static_cast<size_t>(got), text.size()) : 0);
     return text;
 }
 
