@@ -101,6 +101,11 @@ bench_prefix() {
     bench_server=1
 }
 
+# The machine's load as the figures are taken, for whoever reads them.
+bench_load() {
+    printf 'load average %s over the last minute on %s cores' "$(cut -d' ' -f1 /proc/loadavg)" "$(nproc)"
+}
+
 bench_end() {
     if [ -n "${bench_server:-}" ]; then
         wineserver -k >/dev/null 2>&1 </dev/null || true

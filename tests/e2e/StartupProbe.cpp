@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,8 @@ std::wstring FileTitle(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+constexpr DWORD SettleMilliseconds = 200;
+
 struct TContender {
     std::string Label;
     std::wstring Exe;
@@ -89,12 +93,17 @@ int wmain(int argc, wchar_t** argv) {
         wchar_t temp[MAX_PATH];
         const std::wstring workingDir(temp, ::GetTempPathW(MAX_PATH, temp));
 
-        // Each run begins with the next program: whatever the one before leaves behind (the desktop's
-        // repaint, a process still being torn down) then falls on every program alike.
-        const size_t count = contenders.size();
+        // The order changes from run to run (the same for every probe run): what one program leaves behind as
+        // it ends, the desktop's repaint or a process still being torn down, must not fall on the same
+        // successor each time. The pause lets most of it pass before the next start.
+        std::vector<size_t> order(contenders.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::mt19937 shuffle(20261209);
         for (int run = 1; run <= options.Runs; ++run) {
-            for (size_t step = 0; step < count; ++step) {
-                TContender& contender = contenders[(static_cast<size_t>(run - 1) + step) % count];
+            std::shuffle(order.begin(), order.end(), shuffle);
+            for (size_t index : order) {
+                TContender& contender = contenders[index];
+                ::Sleep(SettleMilliseconds);
                 contender.Times.push_back(MeasureOnce(contender.Exe, workingDir, contender.Wizard));
                 std::printf("run %d: %s %.1f ms\n", run, contender.Label.c_str(), contender.Times.back());
             }
@@ -105,15 +114,19 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("median of %d runs: %s %.1f ms (%.1f..%.1f)\n", options.Runs, contender.Label.c_str(),
                         Median(contender.Times), *least, *most);
         }
-        // A run's own ratio leaves out the drift of the machine's load from one run to the next.
+        // A run's own ratio leaves out the drift of the machine's load from one run to the next, and the
+        // least times are those the machine's other work touched least.
         const TContender& wizard = contenders.front();
-        for (size_t i = 1; i < count; ++i) {
+        for (size_t i = 1; i < contenders.size(); ++i) {
+            const std::vector<double>& other = contenders[i].Times;
             std::vector<double> ratios;
             for (size_t run = 0; run < wizard.Times.size(); ++run)
-                ratios.push_back(wizard.Times[run] / contenders[i].Times[run]);
-            std::printf("Setup.exe / %s = %.2f (median of the runs' own ratios: %.2f)\n",
-                        contenders[i].Label.c_str(), Median(wizard.Times) / Median(contenders[i].Times),
-                        Median(ratios));
+                ratios.push_back(wizard.Times[run] / other[run]);
+            std::printf(
+                "Setup.exe / %s = %.2f (median of the runs' own ratios: %.2f; of the least times: %.2f)\n",
+                contenders[i].Label.c_str(), Median(wizard.Times) / Median(other), Median(ratios),
+                *std::min_element(wizard.Times.begin(), wizard.Times.end()) /
+                    *std::min_element(other.begin(), other.end()));
         }
         return 0;
     } catch (const std::exception& error) {
