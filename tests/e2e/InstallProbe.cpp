@@ -1,8 +1,10 @@
 // How the wizard stays responsive while it copies: starts Setup.exe with the given switches (an unattended
 // run that shows its progress page), sends the main window an empty message again and again and measures how
 // long each takes to be handled. Prints the longest wait while the database file was being copied and over
-// the whole run, and the run's time from start to exit.
-//   install_probe --exe=<Setup.exe> --args="<switches>"
+// the whole run, and the run's time from start to exit. With --time-only it only times the run, from start to
+// exit, for a program that shows no window (a silent installation): asking for windows every few milliseconds
+// would cost the run itself.
+//   install_probe --exe=<Setup.exe> --args="<switches>" [--time-only]
 #include <windows.h>
 
 #include <algorithm>
@@ -50,6 +52,8 @@ BOOL CALLBACK FindListBox(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+constexpr size_t LineHeadroom = 32768;
+
 std::wstring LastLine(HWND list) {
     const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
     if (count <= 0)
@@ -57,10 +61,13 @@ std::wstring LastLine(HWND list) {
     const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(count - 1), 0);
     if (length < 0)
         return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    // Between the two messages the wizard may complete the line or add the next one, and LB_GETTEXT writes
+    // whatever the last line holds by then: room for the longest line the list can hold (a path and its
+    // text).
+    std::wstring text(static_cast<size_t>(length) + 1 + LineHeadroom, L'\0');
     const LRESULT got = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(count - 1),
                                        reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    text.resize(got > 0 ? std::min(static_cast<size_t>(got), text.size()) : 0);
     return text;
 }
 
@@ -68,15 +75,18 @@ std::wstring LastLine(HWND list) {
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring exe, args;
+    bool timeOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring_view argument = argv[i];
         if (argument.starts_with(L"--exe="))
             exe = argument.substr(6);
         else if (argument.starts_with(L"--args="))
             args = argument.substr(7);
+        else if (argument == L"--time-only")
+            timeOnly = true;
     }
     if (exe.empty()) {
-        std::fprintf(stderr, "usage: install_probe --exe=<Setup.exe> --args=\"<switches>\"\n");
+        std::fprintf(stderr, "usage: install_probe --exe=<Setup.exe> --args=\"<switches>\" [--time-only]\n");
         return 2;
     }
     std::wstring commandLine = L"\"" + exe + L"\" " + args;
@@ -90,6 +100,14 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     TUniqueHandle process(info.hProcess), thread(info.hThread);
+    if (timeOnly) {
+        ::WaitForSingleObject(process.Get(), INFINITE);
+        const double took = Now() - started;
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(process.Get(), &exitCode);
+        std::printf("run: %.0f ms, exit code %lu\n", took, exitCode);
+        return exitCode == 0 ? 0 : 1;
+    }
 
     HWND main = nullptr, list = nullptr;
     double longestDatabase = 0, longestAll = 0;
