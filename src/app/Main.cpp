@@ -423,8 +423,15 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
-        if (NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
-            ::DestroyWindow(Handle());
+        if (!NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
+            return 0;
+        // The run goes on outside its protected stretch (fonts, driver, packages, link): the close is
+        // remembered and carried out when the run has finished its steps.
+        if (FRunning) {
+            FCloseRequested = true;
+            return 0;
+        }
+        ::DestroyWindow(Handle());
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);

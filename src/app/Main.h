@@ -66,6 +66,8 @@ public:
     void SetProtected(bool on);
     void ShowLargeFontPageAfterRun();
     void CloseAfterRun();
+    // The window's close was asked for while the run went on; it is carried out when the run ends.
+    bool CloseRequested() const noexcept { return FCloseRequested; }
 
     // Form state.
     bool FCanClose = true;
@@ -97,6 +99,9 @@ private:
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
+
+    bool FRunning = false;        // the installation run is under way
+    bool FCloseRequested = false; // a close came while it was
 
     TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;

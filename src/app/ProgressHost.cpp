@@ -4,6 +4,7 @@
 
 #include "app/Main.h"
 #include "common/Error.h"
+#include "install/FilesInUse.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"
 
@@ -93,4 +94,17 @@ void TProgressListHost::CloseWindow() {
 
 void* TProgressListHost::OwnerWindow() {
     return FMain.Handle();
+}
+
+TInUseAnswer TProgressListHost::FileInUse(const std::wstring& file,
+                                          const std::vector<std::wstring>& programs) {
+    const std::wstring text =
+        InUseText(file, programs) +
+        L"\r\n\r\nЗакройте эту программу и нажмите «Повтор», чтобы продолжить установку, "
+        L"или «Отмена», чтобы прервать её.";
+    return AskRetryCancel(FMain.Handle(), text) ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
+}
+
+bool TProgressListHost::CloseRequested() {
+    return FMain.CloseRequested();
 }

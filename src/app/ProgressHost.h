@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "install/InstallHost.h"
 
@@ -27,6 +28,8 @@ public:
     void ShowLargeFontPage() override;
     void CloseWindow() override;
     void* OwnerWindow() override;
+    TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override;
+    bool CloseRequested() override;
 
 private:
     HWND List() const;

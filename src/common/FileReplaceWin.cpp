@@ -13,8 +13,10 @@ constexpr wchar_t TempMarker[] = L".~tessaro-";
 constexpr wchar_t TempExtension[] = L".tmp";
 
 [[noreturn]] void ThrowFileError(const wchar_t* failure, const std::wstring& fileName, DWORD code) {
-    ::SetLastError(code);
-    ThrowLastError(std::wstring(failure) + L" \"" + fileName + L"\"");
+    const std::wstring message = std::wstring(failure) + L" \"" + fileName + L"\": " + SystemErrorText(code);
+    if (MayBeInUse(code))
+        throw TFileInUse(message, fileName, code);
+    throw TError(message);
 }
 
 // Windows refuses to replace a read-only file, or one that someone holds open without letting it be
@@ -24,8 +26,9 @@ void CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
     const DWORD attributes = ::GetFileAttributesW(dest.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    // Read-only is no question of who holds the file.
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        ThrowFileError(failure, dest, ERROR_ACCESS_DENIED);
+        throw TError(std::wstring(failure) + L" \"" + dest + L"\": " + SystemErrorText(ERROR_ACCESS_DENIED));
     TUniqueFile probe(::CreateFileW(dest.c_str(), DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
@@ -56,6 +59,11 @@ void RemoveStaleCopies(const std::wstring& dest) {
 }
 
 } // namespace
+
+bool MayBeInUse(DWORD code) noexcept {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+           code == ERROR_USER_MAPPED_FILE || code == ERROR_ACCESS_DENIED;
+}
 
 std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId) {
     return dest + TempMarker + std::to_wstring(processId) + TempExtension;

@@ -12,7 +12,8 @@ class TFileReplacement {
 public:
     // Refuses a destination that cannot be replaced (read-only, or held open without leave to delete it),
     // removes the temporary files that runs killed half-way left beside it, and creates this run's own.
-    // Errors are TError "<failure> \"<dest>\": <the system's reason>".
+    // Errors are TError "<failure> \"<dest>\": <the system's reason>", a TFileInUse where another program
+    // may hold the destination.
     explicit TFileReplacement(std::wstring dest, const wchar_t* failure = L"Не удалось создать файл");
     TFileReplacement(const TFileReplacement&) = delete;
     TFileReplacement& operator=(const TFileReplacement&) = delete;
@@ -35,6 +36,11 @@ private:
     TUniqueFile FFile;
     bool FCommitted = false;
 };
+
+// Whether a failure with `code` may mean that another program holds the file: a sharing or lock violation,
+// a file mapped by a running program, or a refused access (a running program's own file refuses to be
+// replaced so; only the programs that hold it tell that case from a file we may not write).
+bool MayBeInUse(DWORD code) noexcept;
 
 // The temporary name of a replacement of `dest` by the process `processId`.
 std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId);

@@ -9,6 +9,7 @@
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "install/FileUtils.h"
+#include "install/FilesInUse.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ std::wstring SizeText(const std::wstring& path) {
 
 // Copies one file under its own step line: true when it arrived. Errors that name a file go on to the caller,
 // leaving the line without its ending.
-bool CopyStep(IProgress& Host, std::size_t Line, const std::wstring& Name, const std::wstring& From,
+bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, const std::wstring& From,
               const std::wstring& To) {
     const auto started = std::chrono::steady_clock::now();
     auto record = [&](const std::wstring& outcome) {
@@ -47,18 +48,19 @@ bool CopyStep(IProgress& Host, std::size_t Line, const std::wstring& Name, const
         }
     };
     bool copied = false;
+    DWORD failure = 0;
     try {
-        copied = CopyFileStream(From, To, pumpNowAndThen);
+        copied = RetryWhileInUse(Host, [&] { return CopyFileStream(From, To, pumpNowAndThen, &failure); });
     } catch (const TError& error) {
         record(error.Message());
         throw;
     }
-    record(copied ? Done : Failed);
+    record(copied ? std::wstring(Done) : std::wstring(Failed) + L" " + SystemErrorText(failure));
     Host.CompleteLine(Line, copied ? Done : Failed);
     return copied;
 }
 
-bool CopyFileWithLine(IProgress& Host, const TDeployFile& File, const std::wstring& Source,
+bool CopyFileWithLine(IInstallHost& Host, const TDeployFile& File, const std::wstring& Source,
                       const std::wstring& Target) {
     const std::size_t line = Host.AddStepLine(CopyStepText(File.Name));
     Host.Pump();
@@ -67,7 +69,8 @@ bool CopyFileWithLine(IProgress& Host, const TDeployFile& File, const std::wstri
 
 // The database holds the clinic's recordings: the medium's empty one must never take its place unseen.
 // The existing file is renamed beside itself first and given back its name if the copy does not arrive.
-bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstring& Target) {
+bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
+                    std::wstring& Kept) {
     const TDeployFile database = DatabaseFile();
     const std::wstring dest = Target + database.Dest;
     const std::size_t line = Host.AddStepLine(CopyStepText(database.Name));
@@ -82,8 +85,12 @@ bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstr
         do
             kept = folder + BackupFileName(name, now, attempt++);
         while (PathExists(kept) && attempt < 100);
-        if (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemErrorText(::GetLastError()));
+        // The database server holding the file is the usual case of a reinstall over a suite in use.
+        while (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            const DWORD code = ::GetLastError();
+            if (RetryInUse(Host, dest, code))
+                continue;
+            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemErrorText(code));
             Host.CompleteLine(line, Failed);
             return false;
         }
@@ -104,6 +111,8 @@ bool DeployDatabase(IProgress& Host, const std::wstring& Source, const std::wstr
         giveBack();
     else if (!kept.empty())
         Host.AddLine(L"Прежняя база данных сохранена: " + kept);
+    if (copied)
+        Kept = kept;
     return copied;
 }
 
@@ -114,8 +123,16 @@ TDeployClock& DeployClock() noexcept {
     return clock;
 }
 
+void RestoreDatabase(IProgress& Host, const std::wstring& Target, const std::wstring& Kept) {
+    const std::wstring dest = Target + DatabaseFile().Dest;
+    if (::MoveFileExW(Kept.c_str(), dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Host.AddLine(L"Прежняя база данных возвращена на место: " + dest);
+    else
+        Host.Trace(L"Прежнюю базу данных не удалось вернуть на место: " + SystemErrorText(::GetLastError()));
+}
+
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                                   int WindowsIndex) {
+                                   int WindowsIndex, std::wstring* KeptDatabase) {
     const std::wstring databaseFolder = Target + DatabaseFolder;
     if (!FolderExists(databaseFolder)) {
         if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
@@ -128,8 +145,11 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
         Host.Pump();
     }
 
-    if (!DeployDatabase(Host, Source, Target))
+    std::wstring kept;
+    if (!DeployDatabase(Host, Source, Target, kept))
         return TDeployResult::Stopped;
+    if (KeptDatabase)
+        *KeptDatabase = kept;
 
     for (const TDeployGroup& group : ServerFileGroups(WindowsIndex)) {
         if (!group.Folder.empty())

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 
 #include "common/Error.h"
@@ -31,18 +32,6 @@ bool IsDots(const wchar_t* name) {
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-// The folder with its parents; a drive or share root is taken as there.
-void ForceDirectories(std::wstring path) {
-    while (path.size() > 1 && IsSeparator(path.back()))
-        path.pop_back();
-    if (path.empty() || FolderExists(path))
-        return;
-    const std::wstring parent = ExtractFilePath(path);
-    if (!parent.empty() && parent.size() < path.size() && parent.back() != L':')
-        ForceDirectories(parent);
-    ::CreateDirectoryW(path.c_str(), nullptr);
-}
-
 [[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& fileName, DWORD code) {
     ::SetLastError(code);
     ThrowLastError(std::wstring(what) + L" \"" + fileName + L"\"");
@@ -60,58 +49,84 @@ void CarryWriteTime(HANDLE Source, HANDLE Dest) {
         ::SetFileTime(Dest, nullptr, nullptr, &universal);
 }
 
-bool CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
+// The system's reason of a failed call; a call that failed without one still counts as failed.
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD code = ::GetLastError();
+    return code ? code : fallback;
+}
+
+// 0 when the whole content arrived, otherwise the system's reason.
+DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(Source, &size))
-        return false;
+        return LastErrorOr(ERROR_READ_FAULT);
     const TCopyFileApi& api = CopyFileApi();
     std::vector<char> buffer(CopyBufferSize);
     for (LONGLONG left = size.QuadPart; left > 0;) {
         const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, CopyBufferSize));
         DWORD got = 0;
+        if (!api.Read(Source, buffer.data(), wanted, &got, nullptr))
+            return LastErrorOr(ERROR_READ_FAULT);
         // A source that ends early is as much a failure as one that cannot be read.
-        if (!api.Read(Source, buffer.data(), wanted, &got, nullptr) || got == 0)
-            return false;
+        if (got == 0)
+            return ERROR_HANDLE_EOF;
         DWORD put = 0;
-        if (!api.Write(Dest, buffer.data(), got, &put, nullptr) || put != got)
-            return false;
+        if (!api.Write(Dest, buffer.data(), got, &put, nullptr))
+            return LastErrorOr(ERROR_WRITE_FAULT);
+        if (put != got)
+            return ERROR_DISK_FULL;
         left -= got;
         if (Progress)
             Progress();
     }
-    return true;
+    return 0;
 }
 
 struct TFlushJob {
     HANDLE File;
-    BOOL Done = FALSE;
+    DWORD Error = 0;
+    std::atomic<bool> Finished{false};
 };
 
 DWORD WINAPI FlushJob(LPVOID parameter) {
     auto* job = static_cast<TFlushJob*>(parameter);
-    job->Done = ::FlushFileBuffers(job->File);
+    job->Error = ::FlushFileBuffers(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    // The job's last touch: the caller may leave once it sees this.
+    job->Finished.store(true);
     return 0;
 }
 
-// Brings a copy to the disk. With a progress callback the flush, which for a large file holds its caller for
-// most of a second, runs on a thread of its own while the caller goes on pumping; flushing piecemeal during
-// the copy instead would halve the copying speed.
-bool FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
+// Returns once the flush thread is done with the job, whatever the waits answer: the job lives on the
+// caller's stack. `Progress` (when given) runs between the waits.
+void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progress) {
+    while (!job.Finished.load()) {
+        const DWORD waited = ::WaitForSingleObject(thread, 20);
+        if (waited == WAIT_OBJECT_0)
+            break;
+        if (waited == WAIT_FAILED)
+            ::Sleep(20);
+        if (Progress)
+            (*Progress)();
+    }
+}
+
+// Brings a copy to the disk: 0, or the system's reason. With a progress callback the flush, which for a large
+// file holds its caller for most of a second, runs on a thread of its own while the caller goes on pumping;
+// flushing piecemeal during the copy instead would halve the copying speed.
+DWORD FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
     if (!Progress)
-        return ::FlushFileBuffers(File) != FALSE;
+        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     TFlushJob job{File};
     TUniqueHandle thread(::CreateThread(nullptr, 0, FlushJob, &job, 0, nullptr));
     if (!thread)
-        return ::FlushFileBuffers(File) != FALSE;
+        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     try {
-        while (::WaitForSingleObject(thread.Get(), 20) == WAIT_TIMEOUT)
-            Progress();
+        JoinFlush(thread.Get(), job, &Progress);
     } catch (...) {
-        // The job lives on this stack: it must be over before the error leaves.
-        ::WaitForSingleObject(thread.Get(), INFINITE);
+        JoinFlush(thread.Get(), job, nullptr);
         throw;
     }
-    return job.Done != FALSE;
+    return job.Error;
 }
 
 std::vector<wchar_t> WritableLine(const std::wstring& line) {
@@ -154,24 +169,51 @@ void EnsureDir(const std::wstring& Path) {
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress) {
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
+                    DWORD* Failure) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
     TFileReplacement dest(Dest);
-    if (!CopyContent(source.Get(), dest.Handle(), Progress))
-        return false;
-    CarryWriteTime(source.Get(), dest.Handle());
-    if (!FlushToDisk(dest.Handle(), Progress))
+    DWORD failure = CopyContent(source.Get(), dest.Handle(), Progress);
+    if (!failure) {
+        CarryWriteTime(source.Get(), dest.Handle());
+        failure = FlushToDisk(dest.Handle(), Progress);
+    }
+    if (Failure)
+        *Failure = failure;
+    if (failure)
         return false;
     source.Reset();
     dest.Commit();
     return true;
 }
 
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest) {
+DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
+    std::wstring path = Path;
+    while (path.size() > 1 && IsSeparator(path.back()))
+        path.pop_back();
+    if (path.empty() || FolderExists(path))
+        return 0;
+    const std::wstring parent = ExtractFilePath(path);
+    if (!parent.empty() && parent.size() < path.size() && parent.back() != L':' &&
+        !(parent.size() == 3 && parent[1] == L':'))
+        if (const DWORD code = ForceDirectories(parent, FailedLevel))
+            return code;
+    if (::CreateDirectoryW(path.c_str(), nullptr))
+        return 0;
+    const DWORD code = ::GetLastError();
+    // Made meanwhile by someone else is made all the same.
+    if (code == ERROR_ALREADY_EXISTS && FolderExists(path))
+        return 0;
+    if (FailedLevel)
+        *FailedLevel = path;
+    return code ? code : ERROR_PATH_NOT_FOUND;
+}
+
+void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse) {
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -180,9 +222,14 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest) {
         TUniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
         if (search) {
             do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(found.cFileName))
-                    ::CopyFileW((Source + L"\\" + found.cFileName).c_str(),
-                                (Dest + L"\\" + found.cFileName).c_str(), FALSE);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName))
+                    continue;
+                const std::wstring to = Dest + L"\\" + found.cFileName;
+                while (!::CopyFileW((Source + L"\\" + found.cFileName).c_str(), to.c_str(), FALSE)) {
+                    const DWORD code = ::GetLastError();
+                    if (!InUse || !MayBeInUse(code) || !InUse(to, code))
+                        break;
+                }
             } while (::FindNextFileW(search.Get(), &found));
         }
     }
@@ -193,7 +240,7 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest) {
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
-            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName);
+            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse);
     } while (::FindNextFileW(search.Get(), &found));
 }
 

@@ -12,16 +12,27 @@
 // Creates the folder Path when it does not exist (one level only); failure is silent.
 void EnsureDir(const std::wstring& Path);
 
+// Creates the folder Path with every missing parent; a drive or share root is taken as there. Returns 0, or
+// the system's error code of the level that could not be made (its path in FailedLevel).
+DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nullptr);
+
 // Called after every chunk of a copy, so that the caller can keep its window responsive.
 using TCopyProgress = std::function<void()>;
 
 // Copies Source to Dest. Raises TError naming the file when Source cannot be opened or Dest cannot be
-// created (or replaced); returns false when reading or writing fails after both were opened. Dest is replaced
-// only once the whole copy succeeded: on false it is exactly as before.
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress = {});
+// created (or replaced; TFileInUse where another program may hold it); returns false when reading, writing
+// or flushing fails after both were opened, with the system's reason in Failure. Dest is replaced only once
+// the whole copy succeeded: on false it is exactly as before.
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress = {},
+                    DWORD* Failure = nullptr);
 
-// Copies the tree Source into Dest (created with its parents), replacing files of the same name.
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest);
+// Decides about a copy that failed with `Code`, which may mean that another program holds `File`: true to
+// try the same file again; false to go on as with any failed copy. May throw to stop.
+using TInUseRetry = std::function<bool(const std::wstring& File, DWORD Code)>;
+
+// Copies the tree Source into Dest (created with its parents), replacing files of the same name. Failed
+// copies are passed over, except that a file held by another program goes to InUse first.
+void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse = {});
 
 // Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer".
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);

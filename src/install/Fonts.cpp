@@ -63,8 +63,14 @@ void RegisterFont(const std::wstring& valueName, const std::wstring& fileName) {
     ::RegFlushKey(key.Get());
 }
 
+// Every top-level window gets the news, but none may hold the run: a hung or busy program is waited for a
+// moment at most (SendMessageW would wait for it forever).
+constexpr UINT FontChangeTimeout = 2000;
+
 void BroadcastFontChange() {
-    ::SendMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
+                          FontChangeTimeout, &result);
 }
 
 void InstallFont(IProgress& Progress, const TFontFolders& Folders, const std::wstring& FileName) {
@@ -139,13 +145,33 @@ std::wstring GetFontDisplayName(const std::wstring& Path) {
     return name;
 }
 
-void InstallFonts(IProgress& Progress, const std::wstring& ProgramFolder) {
+namespace {
+TFontFolders FoldersOf(const std::wstring& ProgramFolder) {
     TFontFolders folders;
     folders.Source = ProgramFolder;
     if (!folders.Source.empty() && folders.Source.back() != L'\\')
         folders.Source += L'\\';
     folders.Source += L"fonts\\";
     folders.Dest = GetWindowsDir() + L"fonts\\";
+    return folders;
+}
+} // namespace
+
+void InstallFonts(IProgress& Progress, const std::wstring& ProgramFolder) {
+    const TFontFolders folders = FoldersOf(ProgramFolder);
     for (const wchar_t* fileName : FontList)
         InstallFont(Progress, folders, fileName);
+}
+
+std::uint64_t FontBytesToInstall(const std::wstring& ProgramFolder) {
+    const TFontFolders folders = FoldersOf(ProgramFolder);
+    std::uint64_t total = 0;
+    for (const wchar_t* fileName : FontList) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (FileExists(folders.Dest + fileName) ||
+            !::GetFileAttributesExW((folders.Source + fileName).c_str(), GetFileExInfoStandard, &data))
+            continue;
+        total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return total;
 }

@@ -1,6 +1,7 @@
 // The seven TrueType fonts the suite needs, installed from the medium where the system lacks them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "install/InstallHost.h"
@@ -11,6 +12,10 @@
 // when a font's source cannot be opened, its destination cannot be created or its registry value cannot be
 // written; the fonts after it are then left alone.
 void InstallFonts(IProgress& Progress, const std::wstring& ProgramFolder);
+
+// The bytes of the fonts of the list that the Windows fonts folder lacks, as ProgramFolder + "fonts\" holds
+// them: what the font step adds to the Windows disk.
+std::uint64_t FontBytesToInstall(const std::wstring& ProgramFolder);
 
 // The font's descriptive name as the system reads it from the file at Path, or where the system does not
 // say, as the file's name table gives it; empty when the system cannot load the file as a font.

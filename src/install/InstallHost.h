@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The progress list alone: all that the deployment steps (database, fonts) need.
 class IProgress {
@@ -21,6 +22,13 @@ public:
     virtual void Pump() = 0;
     // A detail for the run's record only (sizes, durations, system error codes); the list never shows it.
     virtual void Trace(const std::wstring& text) { (void)text; }
+};
+
+// What becomes of a file that another program holds.
+enum class TInUseAnswer {
+    Retry,  // the same file is tried again
+    Cancel, // the user chose to stop
+    GiveUp, // no one is there to close the program, and waiting did not help
 };
 
 class IInstallHost : public IProgress {
@@ -43,6 +51,12 @@ public:
     virtual void* OwnerWindow() = 0;
     // True when no one is there to answer a dialog: the shell must then copy without asking anything.
     virtual bool Unattended() { return false; }
+    // A file the run must replace, or a folder it must write into, is held by `programs` (empty when the
+    // system cannot tell who). Programs are never closed for the user: the host asks them to close it.
+    virtual TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) = 0;
+    // The window was asked to close while the run went on after its protected stretch: the run finishes its
+    // steps and then closes it, asking nothing more.
+    virtual bool CloseRequested() { return false; }
 };
 
 // Raises and lowers the protected stretch for one scope, whatever way the scope is left.

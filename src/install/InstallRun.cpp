@@ -13,6 +13,7 @@
 #include "common/StrUtils.h"
 #include "common/TH_Common_Const.h"
 #include "install/DatabaseServer.h"
+#include "install/DiskSpace.h"
 #include "install/FileUtils.h"
 #include "install/Fonts.h"
 #include "install/ReleasePackage.h"
@@ -50,61 +51,6 @@ bool ProcessIsElevated() {
     if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
         return false;
     return elevation.TokenIsElevated != 0;
-}
-
-std::uint64_t TreeSize(const std::wstring& folder, std::uint64_t* largestChild = nullptr) {
-    WIN32_FIND_DATAW found{};
-    TUniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!find)
-        return 0;
-    std::uint64_t total = 0;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            const std::uint64_t child = TreeSize(folder + L"\\" + name);
-            total += child;
-            if (largestChild && child > *largestChild)
-                *largestChild = child;
-        } else {
-            total += (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        }
-    } while (::FindNextFileW(find.Get(), &found));
-    return total;
-}
-
-bool SystemFreeBytes(const std::wstring& folder, std::uint64_t& bytes) {
-    ULARGE_INTEGER available{};
-    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
-        return false;
-    bytes = available.QuadPart;
-    return true;
-}
-
-// Megabytes to one decimal place, with the comma a Russian reader expects.
-std::wstring Megabytes(std::uint64_t bytes) {
-    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
-    return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10) + L" МБ";
-}
-
-// Before the first copy: a disk that fills up half-way leaves a broken installation behind.
-bool EnoughSpace(IInstallHost& host, const TInstallOptions& options, const std::wstring& target) {
-    std::uint64_t free = 0;
-    if (!(options.FreeBytes ? options.FreeBytes : SystemFreeBytes)(target, free)) {
-        host.Trace(L"Свободное место на диске папки \"" + target + L"\" не определено: " +
-                   SystemErrorText(::GetLastError()));
-        return true;
-    }
-    const std::uint64_t needed = PlannedCopyBytes(options);
-    host.Trace(L"Будет скопировано до " + Megabytes(needed) + L", свободно " + Megabytes(free));
-    if (needed <= free)
-        return true;
-    const std::wstring text = std::wstring(RunText::NoSpace) + L" Нужно: " + Megabytes(needed) +
-                              L", свободно: " + Megabytes(free) + L".";
-    host.ShowError(text);
-    host.AddLine(text);
-    return false;
 }
 
 // Writes how long a step took to the run's record, however the step ends.
@@ -170,25 +116,44 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
     host.AddLine(RunText::DriverStarted);
     host.Pump();
     const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";
-    if (ExecProgram(L"\"" + program + L"\"", SW_HIDE, true) == -1)
+    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true);
+    if (exitCode == -1) {
         host.AddLine(RunText::DriverNotStarted + program);
-    else
-        host.AddLine(RunText::DriverDone);
+        return;
+    }
+    // The installer's codes are its maker's to interpret: the run only records them.
+    host.Trace(L"Установщик драйвера завершился с кодом " + std::to_wstring(exitCode));
+    host.AddLine(RunText::DriverDone);
 }
+
+// Puts the clinic's database back where the suite looks for it when the run stops after the database step
+// (a file held by another program and the user's cancel, an error): a stopped run loses nothing.
+class TDatabaseGuard {
+public:
+    TDatabaseGuard(IProgress& progress, std::wstring target)
+        : FProgress(progress), FTarget(std::move(target)) {}
+    TDatabaseGuard(const TDatabaseGuard&) = delete;
+    TDatabaseGuard& operator=(const TDatabaseGuard&) = delete;
+    ~TDatabaseGuard() {
+        if (FKept.empty())
+            return;
+        try {
+            RestoreDatabase(FProgress, FTarget, FKept);
+        } catch (...) {
+            // The kept database is still on the disk under its dated name, and the run's list says where.
+        }
+    }
+    std::wstring* Kept() { return &FKept; }
+    // The run got through: the medium's database stays, the clinic's is kept beside it.
+    void Dismiss() { FKept.clear(); }
+
+private:
+    IProgress& FProgress;
+    std::wstring FTarget;
+    std::wstring FKept;
+};
 
 } // namespace
-
-std::uint64_t PlannedCopyBytes(const TInstallOptions& Options) {
-    const std::wstring& source = Options.SourceFolder;
-    std::uint64_t largestPackage = 0;
-    std::uint64_t total = TreeSize(source + L"DTAfb") + TreeSize(source + L"Firebird") +
-                          TreeSize(source + L"UDF") + TreeSize(source + L"fonts") +
-                          TreeSize(source + L"backup", &largestPackage) + TreeSize(source + L"Updater");
-    total += largestPackage;
-    if (Options.InstallDriver)
-        total += TreeSize(source + L"FTDIDriverInstall");
-    return total;
-}
 
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
@@ -198,21 +163,26 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     Host.Pump();
 
     if (!FolderExists(target)) {
-        if (!::CreateDirectoryW(target.c_str(), nullptr)) {
-            Host.Trace(L"CreateDirectoryW \"" + target + L"\": " + SystemErrorText(::GetLastError()));
-            Host.ShowError(RunText::DirCreateError);
+        // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
+        // without "Программы и данные"); the box and the log say which level failed and why.
+        std::wstring level;
+        if (const DWORD code = ForceDirectories(target, &level)) {
+            Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n\"" + level + L"\": " +
+                           SystemErrorText(code));
             Host.AddLine(RunText::DirCreateError);
             return TRunEnd::Stopped;
         }
         Host.AddLine(RunText::DirCreated);
         Host.Pump();
     }
-    if (!EnoughSpace(Host, Options, target))
+    const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
+    if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
     // A target created just now has no settings folder yet, and the settings file goes into it.
     EnsureDir(target + std::wstring(SettingsDir));
     WriteSettingsKeys(target);
 
+    TDatabaseGuard database(Host, target);
     {
         TProtectedStretch stretch(Host);
         Host.Pump();
@@ -223,7 +193,8 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
 
         {
             TStepTimer timer(Host, L"База данных и файлы сервера");
-            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex) == TDeployResult::Stopped)
+            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, database.Kept()) ==
+                TDeployResult::Stopped)
                 return TRunEnd::Stopped;
         }
         WriteLastNum(target, Host);
@@ -231,7 +202,6 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
             WriteBtooth(target);
     }
 
-    const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     if (!elevated) {
         Host.AddLine(RunText::FontsNotElevated);
     } else {
@@ -249,10 +219,13 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
         TStepTimer timer(Host, L"Драйвер интерфейсного блока");
         InstallDriver(Host, source, target);
     }
+    TPackageOutcome package;
     {
         TStepTimer timer(Host, L"Пакеты обновлений и сведения о выпуске");
-        InstallReleasePackage(source, target, target);
+        package = InstallReleasePackage(Host, source, target, target);
     }
+    // From here on nothing can stop the run: the clinic's database stays kept beside the medium's.
+    database.Dismiss();
     std::wstring linkPath;
     CreateShortcut(target + Options.ShellExe, 0, L"", L"", L"",
                    Options.ProductDescription + L" \"" + Options.ProductName + L"\"", Options.ProductName,
@@ -261,10 +234,17 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                                 : L"Ярлык: " + linkPath);
 
     Host.EnableExit();
+    const TRunEnd end = package.ExitCode == 0 ? TRunEnd::Completed : TRunEnd::Incomplete;
+    // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
+    Host.Pump();
+    if (Host.CloseRequested()) {
+        Host.CloseWindow();
+        return end;
+    }
     const bool small = Options.SmallFonts ? Options.SmallFonts() : IsSmallFonts();
     if (small)
         Host.ShowLargeFontPage();
     else if (Host.AskYesNo(RunText::FinalQuestion))
         Host.CloseWindow();
-    return TRunEnd::Completed;
+    return end;
 }

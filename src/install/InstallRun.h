@@ -22,17 +22,15 @@ struct TInstallOptions {
     bool (*FreeBytes)(const std::wstring& Folder, std::uint64_t& Bytes) = nullptr;
 };
 
-// What the run will copy from the medium, in bytes: an upper bound (both server sets, every package once in
-// the store and the largest once more for its script's copy, every font).
-std::uint64_t PlannedCopyBytes(const TInstallOptions& Options);
-
 enum class TRunEnd {
-    Completed, // every step ran; the host was shown the large-font page or asked the final question
-    Stopped,   // a step ended the run and said why on the host
+    Completed,  // every step ran; the host was shown the large-font page or asked the final question
+    Incomplete, // every step ran, but the package's script failed: the package is not installed
+    Stopped,    // a step ended the run and said why on the host
 };
 
 // Runs every step in order. Errors that are not a step's own failure (a file that cannot be opened or
-// created, a package that cannot be installed) escape as TError after the protected stretch has been lowered.
+// created, a package that cannot be installed) escape as TError after the protected stretch has been lowered;
+// a run that stops after the database step first puts the clinic's database back.
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
 
 // The texts of the run's own lines and questions.

@@ -13,6 +13,10 @@ TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
     try {
         return RunInstallation(logging, options) == TRunEnd::Completed ? TSessionEnd::Completed
                                                                        : TSessionEnd::Stopped;
+    } catch (const TCancelled& cancelled) {
+        // The user chose to stop after a box said why: the log records it, no box repeats it.
+        log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
+        return TSessionEnd::Failed;
     } catch (const TError& error) {
         log.Write(std::wstring(RunLogTag::Error) + error.Message());
         if (!policy.SuppressErrors)

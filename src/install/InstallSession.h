@@ -5,15 +5,17 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "install/InstallHost.h"
 #include "install/InstallRun.h"
 #include "install/RunLog.h"
 
 enum class TSessionEnd {
-    Completed, // every step ran
-    Stopped,   // a step ended the run and said why
-    Failed,    // an error ended the run; it is in the log and, unless suppressed, was shown
+    Completed,  // every step ran
+    Incomplete, // every step ran, but the package was not installed (its line says why)
+    Stopped,    // a step ended the run and said why
+    Failed,     // an error ended the run; it is in the log and, unless suppressed, was shown
 };
 
 struct TSessionPolicy {
@@ -40,6 +42,9 @@ public:
     void CloseWindow() override {}
     void* OwnerWindow() override { return nullptr; }
     bool Unattended() override { return true; }
+    TInUseAnswer FileInUse(const std::wstring&, const std::vector<std::wstring>&) override {
+        return TInUseAnswer::GiveUp;
+    }
 
 private:
     std::size_t FLines = 0;

@@ -16,6 +16,7 @@
 #include "common/FileIO.h"
 #include "common/ErrorWin.h"
 #include "install/FileUtils.h"
+#include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
 #include "win/ComPtr.h"
 
@@ -144,12 +145,22 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 
 } // namespace
 
-void InstallReleasePackage(const std::wstring& Source, const std::wstring& Target,
-                           const std::wstring& TrimmedPath) {
+std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
+    return L"Пакет обновлений " + package + L" не установлен: сценарий установки завершился с кодом " +
+           std::to_wstring(exitCode);
+}
+
+TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
+                                      const std::wstring& Target, const std::wstring& TrimmedPath) {
+    // A file of the suite's that a running program holds (the updater, the shell) is not passed over
+    // silently: the user closes the program, or the run stops.
+    const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
+        return RetryInUse(Host, file, code);
+    };
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    CopyDirTree(Source + L"backup", Target + L"backup");
-    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath));
+    CopyDirTree(Source + L"backup", Target + L"backup", inUse);
+    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse);
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
     SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
 
@@ -159,12 +170,22 @@ void InstallReleasePackage(const std::wstring& Source, const std::wstring& Targe
     SortPackageList(packages);
     const std::wstring chosen = packages[NewestPackage(packages, store)];
 
+    TPackageOutcome outcome;
+    outcome.Package = chosen.substr(store.size());
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());
-        ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
+        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
+    }
+    Host.Trace(L"Сценарий установки пакета " + outcome.Package + L" завершился с кодом " +
+               std::to_wstring(outcome.ExitCode));
+    // A level recorded for a package that did not install would keep the updater from ever offering it again.
+    if (outcome.ExitCode != 0) {
+        Host.AddLine(PackageFailedText(outcome.Package, outcome.ExitCode));
+        return outcome;
     }
     WriteReleaseLevel(Target, PackageLevelText(chosen));
+    return outcome;
 }
 
 void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {

@@ -2,12 +2,26 @@
 // the installed level recorded in "ReleaseInfo".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-// Source and Target end in a backslash; TrimmedPath is the target folder as the path box gives it.
+#include "install/InstallHost.h"
+
+// What became of the newest package's script.
+struct TPackageOutcome {
+    std::wstring Package;      // the package folder's own name
+    std::int32_t ExitCode = 0; // the script's; only 0 records the package's level
+};
+
+// Source and Target end in a backslash; TrimmedPath is the target folder as the path box gives it. A file
+// held by another program is named to the host, which retries or stops. A script that ends with another
+// code than 0 did not install its package: the host gets a line saying so, and its level is not recorded.
 // Raises TError when a part fails.
-void InstallReleasePackage(const std::wstring& Source, const std::wstring& Target,
-                           const std::wstring& TrimmedPath);
+TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
+                                      const std::wstring& Target, const std::wstring& TrimmedPath);
+
+// The line of a package whose script ended with `exitCode`.
+std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode);
 
 // Sets "/ROOT/Level" of Folder + "ReleaseInfo" to Level; raises TError on failure.
 void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level);

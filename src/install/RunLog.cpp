@@ -1,6 +1,7 @@
 #include "install/RunLog.h"
 
 #include <cstdio>
+#include <thread>
 
 #include "common/TextCodec.h"
 
@@ -73,4 +74,36 @@ void TLoggingHost::ShowLargeFontPage() {
     FLog.Write(std::wstring(RunLogTag::Detail) +
                L"Экран работает с мелким шрифтом (меньше 100 точек на дюйм): рекомендуется крупный шрифт");
     FInner.ShowLargeFontPage();
+}
+
+TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) {
+    std::wstring holders;
+    for (const std::wstring& program : programs)
+        holders += (holders.empty() ? L"" : L", ") + program;
+    FLog.Write(std::wstring(RunLogTag::Detail) + L"Файл занят другой программой: \"" + file + L"\"" +
+               (holders.empty() ? L" (какой, система не сообщает)" : L"; его держит: " + holders));
+    if (!FAnswerQuestions) {
+        const TInUseAnswer answer = FInner.FileInUse(file, programs);
+        FLog.Write(std::wstring(RunLogTag::Detail) + (answer == TInUseAnswer::Retry
+                                                          ? L"Повтор по выбору пользователя"
+                                                          : L"Отмена по выбору пользователя"));
+        return answer;
+    }
+    if (file != FInUseFile) {
+        FInUseFile = file;
+        FInUseWaited = std::chrono::milliseconds{0};
+    }
+    if (FInUseWaited >= FPatience.Limit) {
+        FLog.Write(std::wstring(RunLogTag::Detail) + L"Файл не освободился за " +
+                   std::to_wstring(FInUseWaited.count() / 1000) + L" с");
+        return TInUseAnswer::GiveUp;
+    }
+    // The window, where there is one, stays alive while the run waits.
+    constexpr std::chrono::milliseconds slice{50};
+    for (auto left = FPatience.Interval; left.count() > 0; left -= slice) {
+        std::this_thread::sleep_for(std::min(left, slice));
+        FInner.Pump();
+    }
+    FInUseWaited += FPatience.Interval;
+    return TInUseAnswer::Retry;
 }

@@ -3,6 +3,7 @@
 // log's progress lines come from the same calls, so they cannot differ.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -35,13 +36,22 @@ private:
     std::function<void(std::string_view)> FWrite;
 };
 
+// How long an unattended run waits for a file that another program holds: it tries again every Interval
+// and gives up after Limit.
+struct TInUsePatience {
+    std::chrono::milliseconds Interval{2000};
+    std::chrono::milliseconds Limit{30000};
+};
+
 // Forwards every call to the inner host and writes it to the log. With AnswerQuestions the inner host is
 // never asked: every question gets Yes, the answer that lets the run go on. With SuppressErrors error boxes
 // are only written to the log.
 class TLoggingHost : public IInstallHost {
 public:
-    TLoggingHost(IInstallHost& inner, TRunLog& log, bool answerQuestions, bool suppressErrors)
-        : FInner(inner), FLog(log), FAnswerQuestions(answerQuestions), FSuppressErrors(suppressErrors) {}
+    TLoggingHost(IInstallHost& inner, TRunLog& log, bool answerQuestions, bool suppressErrors,
+                 TInUsePatience patience = {})
+        : FInner(inner), FLog(log), FAnswerQuestions(answerQuestions), FSuppressErrors(suppressErrors),
+          FPatience(patience) {}
 
     void AddLine(const std::wstring& text) override;
     std::size_t AddStepLine(const std::wstring& text) override;
@@ -57,10 +67,16 @@ public:
     void CloseWindow() override { FInner.CloseWindow(); }
     void* OwnerWindow() override { return FInner.OwnerWindow(); }
     bool Unattended() override { return FAnswerQuestions || FInner.Unattended(); }
+    // Unattended, the same file is waited for with the patience given; otherwise the inner host decides.
+    TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override;
+    bool CloseRequested() override { return FInner.CloseRequested(); }
 
 private:
     IInstallHost& FInner;
     TRunLog& FLog;
     bool FAnswerQuestions, FSuppressErrors;
+    TInUsePatience FPatience;
+    std::wstring FInUseFile; // the file waited for, and how long so far
+    std::chrono::milliseconds FInUseWaited{0};
     std::vector<std::wstring> FLines; // the list as shown, to log a completed line whole
 };

@@ -13,7 +13,7 @@
 struct TChosenScreen {
     int Width = 0; // the geometry object's Width and Height
     int Height = 0;
-    TRect Monitor;    // the chosen monitor's own geometry
+    TRect Monitor;          // the chosen monitor's own geometry
     int PixelsPerInch = 96; // the chosen monitor's resolution, which the windows shown on it are laid out at
 };
 

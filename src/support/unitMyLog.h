@@ -17,7 +17,6 @@
 
 using TByteArray = std::array<std::uint8_t, 32768>;
 
-
 // What the log takes from the system. The platform adapter supplies the real one; tests fix the clock
 // and watch the event-log report through their own.
 struct TLogSystem {

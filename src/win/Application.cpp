@@ -58,5 +58,6 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::SetBusyCursor(bool busy) noexcept {
+    FBusy = busy;
     ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }

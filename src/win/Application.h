@@ -22,14 +22,17 @@ public:
     void RunWhenIdle(std::function<void()> work) { FIdleWork = std::move(work); }
     // Handles every pending message at once, so that windows repaint during long work.
     void ProcessMessages();
-    // The hourglass while long work runs on this thread, the arrow again afterwards.
+    // The hourglass while long work runs on this thread, the arrow again afterwards. While busy, the
+    // program's windows keep the hourglass over their client areas (WM_SETCURSOR).
     void SetBusyCursor(bool busy) noexcept;
+    bool Busy() const noexcept { return FBusy; }
 
 private:
     bool Dispatch(MSG& message);
     std::wstring FTitle;
     HWND FMainWindow = nullptr;
     std::function<void()> FIdleWork;
+    bool FBusy = false;
 };
 
 TApplication& Application() noexcept;

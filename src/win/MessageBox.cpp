@@ -40,3 +40,8 @@ void ShowMessageBox(HWND owner, const std::wstring& text, TBoxIcon icon) {
 bool AskYesNo(HWND owner, const std::wstring& text, TBoxIcon icon) {
     return ::MessageBoxW(owner, text.c_str(), Caption(icon), MB_YESNO | IconFlags(icon)) == IDYES;
 }
+
+bool AskRetryCancel(HWND owner, const std::wstring& text) {
+    return ::MessageBoxW(owner, text.c_str(), Caption(TBoxIcon::Warning), MB_RETRYCANCEL | MB_ICONWARNING) ==
+           IDRETRY;
+}

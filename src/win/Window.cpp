@@ -88,6 +88,12 @@ LRESULT CALLBACK TWindow::StaticWindowProc(HWND window, UINT message, WPARAM wPa
         self->FHandle = nullptr;
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
+    // While long work runs on this thread the hourglass stays, whichever of the program's windows (or their
+    // controls, which pass the question up) the mouse is over; the class cursor would take it back.
+    if (message == WM_SETCURSOR && Application().Busy() && LOWORD(lParam) == HTCLIENT) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+    }
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {

@@ -197,11 +197,15 @@ TEST_F(UnattendedTest, TooLittleSpaceStopsBeforeTheFirstCopy) {
         GTEST_SKIP() << "no small drive S: here (the test script maps one where it may mount a memory disk)";
     ASSERT_LT(free.QuadPart, 2u * 1024 * 1024) << "S: is too large to run out of space";
 
+    // A database larger than the whole disk: the medium cannot fit, whatever the rest of it needs.
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-no-space"));
+    FCleanUp.push_back(medium.Folder());
+    medium.WriteFile(L"DTAfb\\T12.FDB", std::string(2 * 1024 * 1024, 'd'));
     const std::wstring target = drive + L"Дедира\\";
     FCleanUp.push_back(target);
     RemoveTree(target);
     const std::wstring log = LogPath(L"no-space");
-    TWizard& wizard = WalkToComponents(FOptions.Medium, target, {}, L"/LOG=" + Quoted(log));
+    TWizard& wizard = WalkToComponents(medium.Folder(), target, {}, L"/LOG=" + Quoted(log));
     wizard.Click(InstallButton);
     TMessageBox box = wizard.WaitMessageBox(RunTimeout);
     const std::wstring prefix = L"Недостаточно места на диске для установки. Нужно: ";

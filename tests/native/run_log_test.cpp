@@ -18,7 +18,7 @@ struct TInner : IInstallHost {
         return Lines.size() - 1;
     }
     void CompleteLine(std::size_t i, const std::wstring& s) override { Lines.at(i) += s; }
-    void Pump() override {}
+    void Pump() override { ++Pumps; }
     bool AskYesNo(const std::wstring& t) override {
         Questions.push_back(t);
         return false;
@@ -30,6 +30,12 @@ struct TInner : IInstallHost {
     void ShowLargeFontPage() override {}
     void CloseWindow() override {}
     void* OwnerWindow() override { return nullptr; }
+    TInUseAnswer InUseAnswer = TInUseAnswer::Cancel;
+    int InUseAsked = 0, Pumps = 0;
+    TInUseAnswer FileInUse(const std::wstring&, const std::vector<std::wstring>&) override {
+        ++InUseAsked;
+        return InUseAnswer;
+    }
 };
 
 struct TLogFixture {
@@ -97,5 +103,41 @@ TEST(RunLog, QuestionsAndErrorsFollowTheMode) {
         EXPECT_TRUE(inner.Errors.empty());
         EXPECT_EQ(f.Entries(), (std::vector<std::wstring>{L"Вопрос: Выйти? Ответ: Да (без вопроса)",
                                                           L"Ошибка: Ошибка при создании каталога!"}));
+    }
+}
+
+TEST(RunLog, HeldFilesAreAskedAboutOrWaitedForUnattended) {
+    {
+        // With someone there, the inner host decides, and the log says who holds the file and what was
+        // chosen.
+        TLogFixture f;
+        TInner inner;
+        TLoggingHost host(inner, f.Log, false, false);
+        EXPECT_EQ(host.FileInUse(L"C:\\Dedira\\fbclient.Dll", {L"Firebird Server", L"Тессаро"}),
+                  TInUseAnswer::Cancel);
+        EXPECT_EQ(inner.InUseAsked, 1);
+        EXPECT_EQ(f.Entries(),
+                  (std::vector<std::wstring>{
+                      L"Сведения: Файл занят другой программой: \"C:\\Dedira\\fbclient.Dll\"; его "
+                      L"держит: Firebird Server, Тессаро",
+                      L"Сведения: Отмена по выбору пользователя"}));
+    }
+    {
+        // Unattended, nobody is asked: the same file is tried again after each interval, the window kept
+        // alive meanwhile, until the limit; another file starts its own count.
+        TLogFixture f;
+        TInner inner;
+        TLoggingHost host(inner, f.Log, true, true,
+                          {std::chrono::milliseconds{60}, std::chrono::milliseconds{120}});
+        EXPECT_EQ(host.FileInUse(L"a", {}), TInUseAnswer::Retry);
+        EXPECT_EQ(host.FileInUse(L"a", {}), TInUseAnswer::Retry);
+        EXPECT_EQ(host.FileInUse(L"a", {}), TInUseAnswer::GiveUp);
+        EXPECT_EQ(host.FileInUse(L"b", {}), TInUseAnswer::Retry);
+        EXPECT_EQ(inner.InUseAsked, 0);
+        EXPECT_GE(inner.Pumps, 3);
+        const auto entries = f.Entries();
+        ASSERT_GE(entries.size(), 4u);
+        EXPECT_EQ(entries[0], L"Сведения: Файл занят другой программой: \"a\" (какой, система не сообщает)");
+        EXPECT_EQ(entries[3], L"Сведения: Файл не освободился за 0 с");
     }
 }

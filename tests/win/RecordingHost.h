@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,10 @@ public:
     std::vector<std::wstring>
         Transcript; // every call but pumps: the journal's entries and "ask: ... -> Yes" etc.
     std::vector<std::wstring> Questions, Errors, Traces;
-    std::deque<bool> Answers; // answers to the questions in turn; Yes when none is left
+    std::deque<bool> Answers;              // answers to the questions in turn; Yes when none is left
+    std::deque<TInUseAnswer> InUseAnswers; // answers to files in use in turn; give up when none is left
+    std::function<void()> OnInUse;         // runs before each such answer (a holder lets go, say)
+    bool CloseAsked = false;               // a close of the window is pending
     int Pumps = 0;
     bool Protected = false, ExitEnabled = false, LargeFontPage = false, Closed = false, ProgressPage = false;
 
@@ -77,6 +81,24 @@ public:
         Transcript.push_back(L"close");
     }
     void* OwnerWindow() override { return nullptr; }
+    TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override {
+        if (OnInUse)
+            OnInUse();
+        TInUseAnswer answer = TInUseAnswer::GiveUp;
+        if (!InUseAnswers.empty()) {
+            answer = InUseAnswers.front();
+            InUseAnswers.pop_front();
+        }
+        std::wstring holders;
+        for (const auto& program : programs)
+            holders += L" " + program;
+        Transcript.push_back(L"in use: " + file + holders +
+                             (answer == TInUseAnswer::Retry    ? L" -> retry"
+                              : answer == TInUseAnswer::Cancel ? L" -> cancel"
+                                                               : L" -> give up"));
+        return answer;
+    }
+    bool CloseRequested() override { return CloseAsked; }
 
     bool Saw(const std::wstring& entry) const {
         for (const auto& each : Transcript)

@@ -12,6 +12,7 @@
 #include "RecordingHost.h"
 #include "WinScratch.h"
 #include "common/Error.h"
+#include "common/HandlesWin.h"
 #include "install/DatabaseServer.h"
 
 using ::testing::ElementsAreArray;
@@ -198,19 +199,48 @@ TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
     EXPECT_EQ(FileBytes(keptAgain), "recordings of the second day");
 }
 
-TEST_F(Deploy, DatabaseInUseStopsAndStaysAsItWas) {
+// The database server holding the database (or a running program one of the server's files) is the usual
+// reinstall: the user is told which file, and either the program lets go and the run goes on, or the user
+// cancels and nothing has changed.
+TEST_F(Deploy, HeldFilesAreNamedAndEitherRetriedOrLeftAsTheyWere) {
     ::CreateDirectoryW((FTarget + L"DTAfb").c_str(), nullptr);
     PutFile(FDatabase, "open in the server");
-    {
-        TUniqueFile held(
-            ::CreateFileW(FDatabase.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held.Valid());
-        EXPECT_EQ(Run(0), TDeployResult::Stopped);
-    }
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!")}));
+    // Held as a server holds it: others may read, but not rename or replace it.
+    TUniqueFile held(
+        ::CreateFileW(FDatabase.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+
+    FHost.InUseAnswers = {TInUseAnswer::Cancel};
+    EXPECT_THROW(Run(0), TCancelled);
+    EXPECT_TRUE(FHost.SawPrefix(L"in use: " + FDatabase));
     EXPECT_EQ(FileBytes(FDatabase), "open in the server");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
     EXPECT_FALSE(FileExists(FTarget + L"aliases.conf"));
+
+    // Given up (an unattended run that waited long enough): the error names the file.
+    FHost = TRecordingHost();
+    EXPECT_THAT(RunError(0), HasSubstr(WideToUtf8(FDatabase)));
+    EXPECT_EQ(FileBytes(FDatabase), "open in the server");
+
+    // The holder lets go while the question is up; the retry gets through, the old database is kept.
+    FHost = TRecordingHost();
+    FHost.InUseAnswers = {TInUseAnswer::Retry};
+    FHost.OnInUse = [&] { held.Reset(); };
+    EXPECT_EQ(Run(0), TDeployResult::Completed);
+    EXPECT_EQ(FileBytes(FDatabase), MediumBytes(L"T12.FDB"));
+    EXPECT_EQ(FilesContaining(FTarget + L"DTAfb\\", L".bak").size(), 1u);
+
+    // A server file held open: the same question, for that file.
+    const std::wstring library = FTarget + L"fbclient.Dll";
+    held.Reset(
+        ::CreateFileW(library.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    FHost = TRecordingHost();
+    FHost.InUseAnswers = {TInUseAnswer::Retry};
+    FHost.OnInUse = [&] { held.Reset(); };
+    EXPECT_EQ(Run(0), TDeployResult::Completed);
+    EXPECT_TRUE(FHost.SawPrefix(L"in use: " + library));
+    EXPECT_THAT(FilesContaining(FTarget, L".tmp"), IsEmpty());
 }
 
 TEST_F(Deploy, FileMissingFromTheMediumRaisesNamingItAndLeavesItsLineOpen) {

@@ -2,6 +2,10 @@
 // faces on a medium in a scratch folder; everything a test adds to the system is taken away again.
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "FontTestKit.h"
@@ -159,3 +163,45 @@ TEST_F(Fonts, CopyFailingHalfWayLeavesNothingAndTheNextFontFollows) {
 }
 
 } // namespace
+
+namespace {
+// A top-level window on a thread that never handles its messages again: what a hung program looks like to
+// the font step's announcement.
+class THungWindow {
+public:
+    THungWindow() : FThread([this] { Live(); }) {
+        while (!FReady.load())
+            ::Sleep(5);
+    }
+    THungWindow(const THungWindow&) = delete;
+    THungWindow& operator=(const THungWindow&) = delete;
+    ~THungWindow() {
+        FRelease.store(true);
+        FThread.join();
+    }
+
+private:
+    void Live() {
+        HWND window = ::CreateWindowExW(0, L"Static", L"hung", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 50, 50,
+                                        nullptr, nullptr, nullptr, nullptr);
+        FReady.store(true);
+        while (!FRelease.load())
+            ::Sleep(20);
+        ::DestroyWindow(window);
+    }
+    std::atomic<bool> FReady{false}, FRelease{false};
+    std::thread FThread;
+};
+} // namespace
+
+TEST_F(Fonts, AProgramThatNeverAnswersDoesNotHoldUpTheStep) {
+    PutTestFonts(mediumFonts);
+    THungWindow hung;
+    const auto started = std::chrono::steady_clock::now();
+    InstallFonts(host, medium.Folder());
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(host.Lines.size(), std::size(TestFonts));
+    // Two announcements a font; a program that does not answer is waited for a few seconds at most, and
+    // once the system counts it as hung, not at all.
+    EXPECT_LT(took, std::chrono::seconds(30));
+}

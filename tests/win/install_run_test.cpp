@@ -70,8 +70,8 @@ protected:
         Put(medium / L"Updater" / L"Updater.exe.cfg", "config");
         fs::create_directories(root / L"Рабочий стол");
 
+        // Two levels that do not exist yet: the run makes both.
         options.TargetText = L"  " + (root / L"Программы и данные" / L"Дедира").wstring() + L"\\  ";
-        fs::create_directories(root / L"Программы и данные");
         options.SourceFolder = medium.wstring() + L"\\";
         options.InstallDriver = false;
         options.ProductName = L"Тессаро - Холтер";
@@ -147,8 +147,14 @@ TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
     EXPECT_EQ(link.WorkingDir, Target().wstring() + L"\\");
 }
 
-TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLink) {
+TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndPutsTheDatabaseBack) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const fs::path database = Target() / L"DTAfb" / L"T12.FDB";
+    Put(database, "the clinic's recordings");
     fs::remove_all(medium / L"backup");
+    fs::remove_all(Target() / L"backup");
+    host = TRecordingHost();
     try {
         RunInstallation(host, options);
         FAIL() << "the run went on without a release package";
@@ -158,7 +164,47 @@ TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLink) {
     }
     EXPECT_FALSE(host.Protected);
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
-    EXPECT_FALSE(fs::exists(Link()));
+    // The medium's database had taken the clinic's place; the stopped run gives the clinic's back.
+    EXPECT_EQ(Read(database), "the clinic's recordings");
+    EXPECT_TRUE(host.SawPrefix(L"line: Прежняя база данных возвращена на место: "));
+    for (const auto& entry : fs::directory_iterator(Target() / L"DTAfb"))
+        EXPECT_EQ(entry.path().filename(), L"T12.FDB");
+}
+
+// The run goes on past a package whose script fails, but says so, records no level and ends incomplete.
+TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
+    Put(medium / L"backup" / L"R010321" / L"Install.cmd", "@exit 5\r\n");
+    host.Answers = {false};
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
+    EXPECT_TRUE(
+        host.Saw(L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
+    EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(Link()));
+    EXPECT_TRUE(host.Saw(L"exit: enabled"));
+}
+
+// A close that came while the run went on is carried out at its end, without the final question.
+TEST_F(InstallRun, CloseAskedForDuringTheRunEndsItWithoutTheFinalQuestion) {
+    host.CloseAsked = true;
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_TRUE(host.Questions.empty());
+    EXPECT_TRUE(host.Saw(L"close"));
+    EXPECT_FALSE(host.LargeFontPage);
+}
+
+// A reinstall needs room only for what grows: a disk with little more than the largest file free is enough,
+// which a sum of the whole medium would refuse.
+TEST_F(InstallRun, ReinstallThatFitsIsNotRefused) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    options.FreeBytes = [](const std::wstring&, std::uint64_t& bytes) {
+        bytes = 64;
+        return true;
+    };
+    TRecordingHost second;
+    second.Answers = {false};
+    EXPECT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    EXPECT_FALSE(second.SawPrefix(L"error: "));
 }
 
 // Wine counts every process as elevated, so the token's own answer lets the font step run.
@@ -227,10 +273,16 @@ TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
 }
 
-TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWritten) {
-    options.TargetText = (root / L"нет такого" / L"Дедира").wstring();
+TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWrittenAndSaysWhy) {
+    // A file where a folder of the path should be: no level below it can be made.
+    Put(root / L"Программы и данные", "not a folder");
+    const fs::path blocked = root / L"Программы и данные";
+    options.TargetText = (blocked / L"Тессаро" / L"Дедира").wstring();
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
-    EXPECT_TRUE(host.Saw(L"error: Ошибка при создании каталога!"));
+    ASSERT_EQ(host.Errors.size(), 1u);
+    EXPECT_EQ(host.Errors[0].rfind(L"Ошибка при создании каталога!\r\n\"" + blocked.wstring() + L"\": ", 0),
+              0u)
+        << WideToUtf8(host.Errors[0]);
     ASSERT_EQ(host.Lines.size(), 1u);
     EXPECT_EQ(host.Lines[0], L"Ошибка при создании каталога!");
     EXPECT_FALSE(host.SawPrefix(L"protect: "));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "RecordingHost.h"
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "install/ReleasePackage.h"
@@ -181,13 +182,14 @@ protected:
     }
     void TearDown() override { ::SetCurrentDirectoryW(savedFolder); }
 
-    void AddPackage(const std::wstring& name, bool withScript = true) {
+    void AddPackage(const std::wstring& name, bool withScript = true, int exitCode = 0) {
         const std::wstring folder = source + L"backup\\" + name;
         ::CreateDirectoryW(folder.c_str(), nullptr);
         ::CreateDirectoryW((folder + L"\\bin").c_str(), nullptr);
         PutFile(folder + L"\\bin\\Shell.exe", "program of " + WideToUtf8(name));
         if (withScript)
-            PutFile(folder + L"\\Install.cmd", "@echo ran> ran.txt\r\n@exit 3\r\n");
+            PutFile(folder + L"\\Install.cmd",
+                    "@echo ran> ran.txt\r\n@exit " + std::to_string(exitCode) + "\r\n");
     }
     void AddUpdater() {
         ::CreateDirectoryW((source + L"Updater").c_str(), nullptr);
@@ -201,11 +203,13 @@ protected:
         return FileExists(target + L"backup\\" + package + L"\\ran.txt");
     }
     std::wstring Install() {
-        return MessageOf([&] { InstallReleasePackage(source, target, target); });
+        return MessageOf([&] { outcome = InstallReleasePackage(host, source, target, target); });
     }
 
     TScratchDir medium;
     std::wstring source, target;
+    TRecordingHost host;
+    TPackageOutcome outcome;
     wchar_t savedFolder[MAX_PATH] = {};
 };
 
@@ -231,6 +235,22 @@ TEST_F(ReleasePackage, NewestPackageRunsInItsFolderAndItsLevelIsRecorded) {
     ::DeleteFileW((target + L"backup\\A010321\\ran.txt").c_str());
     ASSERT_EQ(Install(), L"(no error)");
     EXPECT_TRUE(Ran(L"A010321"));
+}
+
+// A script that fails did not install its package: the list says so with the script's code, and the level
+// stays unrecorded, so that the updater offers the package again.
+TEST_F(ReleasePackage, FailedScriptIsReportedAndItsLevelNotRecorded) {
+    AddPackage(L"R010321", true, 5);
+    AddUpdater();
+    ASSERT_EQ(Install(), L"(no error)");
+    EXPECT_TRUE(Ran(L"R010321"));
+    EXPECT_EQ(outcome.Package, L"R010321");
+    EXPECT_EQ(outcome.ExitCode, 5);
+    EXPECT_EQ(host.Lines,
+              (std::vector<std::wstring>{
+                  L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"}));
+    EXPECT_TRUE(host.Saw(L"trace: Сценарий установки пакета R010321 завершился с кодом 5"));
+    EXPECT_EQ(FileBytes(target + L"ReleaseInfo"), ReleaseInfoText);
 }
 
 TEST_F(ReleasePackage, EmptyStoreEndsTheStepNamingTheFolder) {

@@ -483,3 +483,28 @@ TEST(ApplicationLoop, IdleWorkComesAfterWaitingMessagesAndPaintsAndRunsOnce) {
     EXPECT_EQ(runs, 1);
     ::DestroyWindow(window);
 }
+
+// While the run works on this thread, the hourglass stays over the program's windows and their controls
+// however the mouse moves, and the class cursor comes back once it is done.
+TEST_F(WaitRunTest, BusyHourglassStaysOverTheWindowsUntilTheWorkEnds) {
+    TFWaitRun wait;
+    wait.Create();
+    HWND control = ::GetWindow(wait.Handle(), GW_CHILD);
+    ASSERT_NE(control, nullptr);
+    const HCURSOR hourglass = ::LoadCursorW(nullptr, IDC_WAIT);
+    const auto moveOver = [](HWND window, HWND under) {
+        return ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    };
+    Application().SetBusyCursor(true);
+    ::SetCursor(nullptr); // as a mouse move over another window would leave it
+    EXPECT_TRUE(moveOver(wait.Handle(), wait.Handle()));
+    EXPECT_EQ(::GetCursor(), hourglass);
+    ::SetCursor(nullptr);
+    moveOver(control, control); // a control asks its parent first
+    EXPECT_EQ(::GetCursor(), hourglass);
+
+    Application().SetBusyCursor(false);
+    moveOver(wait.Handle(), wait.Handle());
+    EXPECT_NE(::GetCursor(), hourglass);
+}

@@ -166,15 +166,16 @@ TEST_F(SkinTest, MainWindowComposesTheBackgroundAndColoursItsControls) {
     const COLORREF title = RGB(236, 236, 235);
     EXPECT_EQ(main.ControlColour(), title);
     // EM_SETBKGNDCOLOR answers with the colour it replaces.
-    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(main.Pages().RichEdit1, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
-              title);
+    EXPECT_EQ(
+        static_cast<COLORREF>(::SendMessageW(main.Pages().RichEdit1, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
+        title);
     EXPECT_EQ(BrushColour(main.Pages().InsatallPages.Brush()), title);
     EXPECT_EQ(BrushColour(main.Pages().tsStart.Brush()), title);
     // A page's text block asks its page, and the page passes the question up to the main window.
     TWindowDC dc(main.Pages().MemoStart);
-    const auto memoBrush = reinterpret_cast<HBRUSH>(::SendMessageW(main.Pages().tsStart.Handle(), WM_CTLCOLORSTATIC,
-                                                                   reinterpret_cast<WPARAM>(dc.Get()),
-                                                                   reinterpret_cast<LPARAM>(main.Pages().MemoStart)));
+    const auto memoBrush = reinterpret_cast<HBRUSH>(
+        ::SendMessageW(main.Pages().tsStart.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()),
+                       reinterpret_cast<LPARAM>(main.Pages().MemoStart)));
     EXPECT_EQ(BrushColour(memoBrush), title);
     EXPECT_EQ(::GetBkColor(dc.Get()), title);
     EXPECT_EQ(::GetTextColor(dc.Get()), RGB(0, 0, 128));

@@ -1,0 +1,154 @@
+#include "install/DiskSpace.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/ErrorWin.h"
+#include "common/FileIO.h"
+#include "common/HandlesWin.h"
+#include "common/StrUtils.h"
+#include "install/DatabaseFiles.h"
+#include "install/FileUtils.h"
+#include "install/Fonts.h"
+#include "install/PackageChoice.h"
+#include "install/SpacePlan.h"
+
+namespace {
+
+std::optional<std::uint64_t> SizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void PlanFile(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to,
+              bool writtenBeside, bool keepsExisting = false) {
+    if (const auto size = SizeOf(from))
+        plan.push_back({*size, SizeOf(to), keepsExisting, writtenBeside});
+}
+
+// Every file of the tree `from` as it lands below `to`; hidden folders are not copied, as the tree copy
+// leaves them.
+void PlanTree(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to) {
+    WIN32_FIND_DATAW found{};
+    TUniqueFind find(::FindFirstFileW((from + L"\\*").c_str(), &found));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            PlanFile(plan, from + L"\\" + name, to + L"\\" + name, false);
+        else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            PlanTree(plan, from + L"\\" + name, to + L"\\" + name);
+    } while (::FindNextFileW(find.Get(), &found));
+}
+
+// The package whose script the run will start: the newest of those on the medium and those the target
+// keeps already; none when the choice would fail (the run then says why itself).
+std::wstring NewestPackageFolder(const std::wstring& source, const std::wstring& target) {
+    std::vector<std::wstring> names;
+    for (const std::wstring& store : {source + L"backup\\", target + L"backup\\"}) {
+        std::vector<std::wstring> packages;
+        GetSubDirList(store, packages);
+        for (const std::wstring& package : packages) {
+            const std::wstring name = package.substr(store.size());
+            bool known = false;
+            for (const std::wstring& each : names)
+                known = known || SameText(each, name);
+            if (!known)
+                names.push_back(name);
+        }
+    }
+    try {
+        SortPackageList(names);
+        const std::wstring chosen = names[NewestPackage(names, L"backup")];
+        const std::wstring onMedium = source + L"backup\\" + chosen;
+        return FolderExists(onMedium) ? onMedium : target + L"backup\\" + chosen;
+    } catch (const TError&) {
+        return {};
+    }
+}
+
+std::wstring WithoutBackslash(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+std::wstring VolumeOf(const std::wstring& path) {
+    wchar_t volume[MAX_PATH + 1] = L"";
+    if (!::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1))
+        return {};
+    return volume;
+}
+
+bool SystemFreeBytes(const std::wstring& folder, std::uint64_t& bytes) {
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        return false;
+    bytes = available.QuadPart;
+    return true;
+}
+
+// Megabytes to one decimal place, with the comma a Russian reader expects.
+std::wstring Megabytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
+    return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10) + L" МБ";
+}
+
+bool DiskHasRoom(IInstallHost& host, const TInstallOptions& options, const std::wstring& folder,
+                 std::uint64_t needed) {
+    std::uint64_t free = 0;
+    if (!(options.FreeBytes ? options.FreeBytes : SystemFreeBytes)(folder, free)) {
+        host.Trace(L"Свободное место на диске папки \"" + folder + L"\" не определено: " +
+                   SystemErrorText(::GetLastError()));
+        return true;
+    }
+    host.Trace(L"Диск папки \"" + folder + L"\": будет занято до " + Megabytes(needed) + L", свободно " +
+               Megabytes(free));
+    if (needed <= free)
+        return true;
+    const std::wstring text = std::wstring(RunText::NoSpace) + L" Нужно: " + Megabytes(needed) +
+                              L", свободно: " + Megabytes(free) + L".";
+    host.ShowError(text);
+    host.AddLine(text);
+    return false;
+}
+
+} // namespace
+
+TSpaceNeed PlannedSpace(const TInstallOptions& Options, const std::wstring& Target, bool InstallsFonts) {
+    const std::wstring& source = Options.SourceFolder;
+    std::vector<TPlannedFile> plan;
+    const TDeployFile database = DatabaseFile();
+    PlanFile(plan, source + database.Source, Target + database.Dest, true, true);
+    for (const TDeployGroup& group : ServerFileGroups(Options.WindowsIndex))
+        for (const TDeployFile& file : group.Files)
+            PlanFile(plan, source + file.Source, Target + file.Dest, true);
+    PlanTree(plan, source + L"backup", Target + L"backup");
+    PlanTree(plan, source + L"Updater", WithoutBackslash(Target));
+    // What the newest package's script puts into the suite's folder: its "Files".
+    const std::wstring package = NewestPackageFolder(source, Target);
+    if (!package.empty())
+        PlanTree(plan, package + L"\\Files", WithoutBackslash(Target));
+    if (Options.InstallDriver)
+        PlanTree(plan, source + L"FTDIDriverInstall", Target + L"FTDIDriverInstall");
+    return {BytesNeeded(plan), InstallsFonts ? FontBytesToInstall(source) : 0};
+}
+
+bool EnoughSpace(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
+                 bool InstallsFonts) {
+    const TSpaceNeed need = PlannedSpace(Options, Target, InstallsFonts);
+    const std::wstring windows = GetWindowsDir();
+    const std::wstring targetVolume = VolumeOf(Target);
+    if (need.Windows == 0 || windows.empty() || SameText(VolumeOf(windows), targetVolume))
+        return DiskHasRoom(Host, Options, Target, need.Target + need.Windows);
+    return DiskHasRoom(Host, Options, Target, need.Target) &&
+           DiskHasRoom(Host, Options, windows, need.Windows);
+}

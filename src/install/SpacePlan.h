@@ -1,0 +1,19 @@
+// How much room a run takes on a disk, from what it will copy there and what is there already; portable, so
+// that the arithmetic is tested natively.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct TPlannedFile {
+    std::uint64_t Size = 0;                // what arrives
+    std::optional<std::uint64_t> Existing; // what it replaces, where a file of that name is there
+    bool KeepsExisting = false; // the old file stays beside it (the database is kept, not replaced)
+    bool WrittenBeside = false; // written to a temporary file first, which then takes its place
+};
+
+// The most the copies add to their disk at any moment: a new file (or one whose old copy is kept) whole, a
+// file replaced in place only its growth, and on top the largest file written beside the one it replaces,
+// since both are on the disk until the new one takes its place.
+std::uint64_t BytesNeeded(const std::vector<TPlannedFile>& files);

@@ -1,0 +1,337 @@
+// The medium run again over a suite that is still in use, as clinics do: files held by its running programs,
+// a package script that fails, a nearly full disk, a target whose parents are missing, a close while the
+// run goes on and a run killed half-way. Each case starts from a complete installation of its own.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "InstallCase.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+// e2e_holdfile.exe beside the running test.
+std::wstring HoldFileProgram() {
+    const std::wstring hold = HoldProgram();
+    return hold.substr(0, hold.find_last_of(L'\\') + 1) + L"e2e_holdfile.exe";
+}
+
+// A running program of the suite that holds one file of the target until it is let go (or the case ends).
+class THolder {
+public:
+    explicit THolder(const std::wstring& file) : FControl(TempPath(L"tessaro-e2e-holder")) {
+        RemoveTree(FControl);
+        ::CreateDirectoryW(FControl.c_str(), nullptr);
+        WriteFileBytes(JoinPath(FControl, L"hold"), "");
+        std::wstring line = Quoted(HoldFileProgram()) + L" " + Quoted(file) + L" " + Quoted(FControl);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &info))
+            throw TDriverError(L"could not start " + line);
+        FProcess.Reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        for (int i = 0; i < 500 && !FileExists(JoinPath(FControl, L"opened")); ++i) {
+            if (::WaitForSingleObject(FProcess.Get(), 20) == WAIT_OBJECT_0)
+                throw TDriverError(L"the holder ended before it held " + file);
+        }
+        if (!FileExists(JoinPath(FControl, L"opened")))
+            throw TDriverError(L"the holder never held " + file);
+    }
+    THolder(const THolder&) = delete;
+    THolder& operator=(const THolder&) = delete;
+    ~THolder() {
+        LetGo();
+        RemoveTree(FControl);
+    }
+    void LetGo() {
+        ::DeleteFileW(JoinPath(FControl, L"hold").c_str());
+        if (FProcess)
+            ::WaitForSingleObject(FProcess.Get(), 10000);
+    }
+
+private:
+    std::wstring FControl;
+    TUniqueHandle FProcess;
+};
+
+// Every file below a folder with its content, by path relative to it.
+void Snapshot(const std::wstring& folder, const std::wstring& relative,
+              std::map<std::wstring, std::string>& files) {
+    WIN32_FIND_DATAW found{};
+    TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Snapshot(folder, path, files);
+        else
+            files[path] = ReadFileBytes(JoinPath(folder, path));
+    } while (::FindNextFileW(find.Get(), &found));
+}
+
+std::map<std::wstring, std::string> Snapshot(const std::wstring& folder) {
+    std::map<std::wstring, std::string> files;
+    Snapshot(folder, L"", files);
+    return files;
+}
+
+class ReinstallTest : public InstallCase {
+protected:
+    std::wstring LogPath(const wchar_t* name) {
+        const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
+        ::DeleteFileW(path.c_str());
+        FCleanUp.push_back(path);
+        return path;
+    }
+    // A complete unattended installation, with the clinic's recordings in its database afterwards.
+    void Installed(const std::wstring& medium, const std::wstring& target, const std::wstring& more = {}) {
+        ASSERT_EQ(
+            RunUnattended(medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) + more),
+            0u);
+        WriteFileBytes(JoinPath(target, L"DTAfb\\T12.FDB"), Recordings);
+    }
+    // The wizard of `medium` started over `target`, the run begun and its first box awaited.
+    TMessageBox InstallUntilABox(TWizard& wizard) {
+        wizard.Click(InstallButton);
+        TMessageBox box = wizard.WaitMessageBox(RunTimeout);
+        if (box.Text == DriverQuestion) {
+            wizard.Answer(box, IDNO);
+            box = wizard.WaitMessageBox(RunTimeout);
+        }
+        return box;
+    }
+
+    const std::string Recordings = "the clinic's recordings";
+};
+
+// A server library held by a running program: the box names the file; once the program lets go, "Повтор"
+// takes the run to its end.
+TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
+    const std::wstring target = Target(L"held-retry");
+    Installed(FOptions.Medium, target);
+    const std::wstring library = JoinPath(target, L"fbclient.Dll");
+    THolder holder(library);
+
+    TWizard& wizard = WalkToComponents(FOptions.Medium, target, {}, L"/NODRIVER");
+    const TMessageBox box = InstallUntilABox(wizard);
+    EXPECT_NE(box.Text.find(L"Файл \"" + library + L"\" открыт другой программой"), std::wstring::npos)
+        << ToUtf8(box.Text);
+    wizard.Screenshot(L"18-file-in-use.png", box.Handle);
+    holder.LetGo();
+    wizard.Answer(box, IDRETRY);
+    EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage);
+    LeaveFromFontPage(wizard);
+    ExpectDeployedFiles(FOptions.Medium, target, 0);
+    const std::vector<std::wstring> backups = Backups(target);
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\" + backups[0])), Recordings);
+}
+
+// "Отмена" stops the run and loses nothing: every file of the suite is byte for byte as before, the clinic's
+// database included (it had already been set aside for the medium's copy).
+TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
+    const std::wstring target = Target(L"held-cancel");
+    Installed(FOptions.Medium, target);
+    const auto before = Snapshot(target);
+    const std::wstring log = LogPath(L"held-cancel");
+    THolder holder(JoinPath(target, L"fbclient.Dll"));
+
+    TWizard& wizard = WalkToComponents(FOptions.Medium, target, {}, L"/NODRIVER /LOG=" + Quoted(log));
+    const TMessageBox box = InstallUntilABox(wizard);
+    ASSERT_NE(box.Text.find(L"fbclient.Dll"), std::wstring::npos) << ToUtf8(box.Text);
+    wizard.Answer(box, IDCANCEL);
+    // The run ends there, without another box repeating what the user just chose.
+    wizard.WaitFor(L"the run's end", RunTimeout, [&]() -> HWND {
+        const auto lines = wizard.ProgressLines();
+        return !lines.empty() && lines.back().starts_with(L"Прежняя база данных возвращена на место")
+                   ? wizard.MainWindow()
+                   : nullptr;
+    });
+    EXPECT_FALSE(wizard.FindMessageBox().has_value());
+    wizard.PostToMain(WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1603u);
+    holder.LetGo();
+
+    const auto after = Snapshot(target);
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [path, bytes] : before) {
+        const auto now = after.find(path);
+        if (now == after.end())
+            ADD_FAILURE() << "gone: " << ToUtf8(path);
+        else
+            EXPECT_TRUE(now->second == bytes) << "changed: " << ToUtf8(path);
+    }
+    const auto entries = ReadRunLog(log);
+    EXPECT_TRUE(LogHas(entries, L"Сведения: Отмена по выбору пользователя"));
+    EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 1603"));
+}
+
+// Nobody there: the run tries the held file again every two seconds for half a minute, then stops with 1603,
+// and the log names the file.
+TEST_F(ReinstallTest, UnattendedRunWaitsForAHeldFileThenStopsNamingIt) {
+    const std::wstring target = Target(L"held-unattended");
+    Installed(FOptions.Medium, target);
+    const std::wstring library = JoinPath(target, L"fbclient.Dll");
+    THolder holder(library);
+    const std::wstring log = LogPath(L"held-unattended");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(log)),
+              1603u);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(28));
+    holder.LetGo();
+    const auto entries = ReadRunLog(log);
+    EXPECT_TRUE(LogHas(entries, L"Файл занят другой программой: \"" + library + L"\""));
+    EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл \"" + library + L"\" открыт другой программой"));
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), Recordings);
+    EXPECT_TRUE(Backups(target).empty());
+}
+
+// A package whose script fails is not recorded as installed, the rest of the run goes on, and an unattended
+// run says so with 1603.
+TEST_F(ReinstallTest, FailingPackageScriptIsReportedAndNotRecorded) {
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-failing-script"));
+    FCleanUp.push_back(medium.Folder());
+    medium.WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Install.cmd",
+                     "@echo off\r\nexit /b 5\r\n");
+    const std::wstring target = Target(L"failing-script");
+    const std::wstring log = LogPath(L"failing-script");
+    EXPECT_EQ(RunUnattended(medium.Folder(), L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(log)),
+              1603u);
+    const auto entries = ReadRunLog(log);
+    const std::wstring line =
+        L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5";
+    EXPECT_TRUE(LogHas(entries, L"Строка: " + line));
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"ReleaseInfo")),
+              ReadFileBytes(medium.Path(medium::ReleaseInfo)))
+        << "no level recorded for a package that did not install";
+    EXPECT_TRUE(FileExists(DesktopLink())) << "the link comes all the same";
+}
+
+// Missing levels above the target are made, as any installer makes them.
+TEST_F(ReinstallTest, TargetWhoseParentsAreMissingIsCreatedWithThem) {
+    const std::wstring target = JoinPath(FRoot, L"Программы и данные\\Тессаро\\Дедира") + L"\\";
+    EXPECT_EQ(
+        RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target)),
+        0u);
+    ExpectDeployedFiles(FOptions.Medium, target, 0);
+}
+
+// A reinstall on a disk with little room left needs only what grows, not the whole medium again.
+TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
+    const std::wstring drive = L"S:\\";
+    ULARGE_INTEGER free{}, total{};
+    if (::GetDriveTypeW(drive.c_str()) == DRIVE_NO_ROOT_DIR ||
+        !::GetDiskFreeSpaceExW(drive.c_str(), &free, &total, nullptr))
+        GTEST_SKIP() << "no small drive S: here (the test script maps one where it may mount a memory disk)";
+    if (total.QuadPart > 2u * 1024 * 1024)
+        GTEST_SKIP() << "S: is no small memory disk here";
+    // The medium with one package: small enough for the memory disk.
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-small"));
+    FCleanUp.push_back(medium.Folder());
+    medium.RemoveFolder(std::wstring(medium::Backup) + L"\\" + medium::OlderPackage)
+        .RemoveFolder(std::wstring(medium::Backup) + L"\\" + medium::WithOutAnswer);
+    const std::wstring target = drive + L"Дедира\\";
+    FCleanUp.push_back(target);
+    RemoveTree(target);
+    Installed(medium.Folder(), target);
+
+    // Fill the disk up to a little room, far less than the medium.
+    const std::wstring filler = drive + L"filler";
+    FCleanUp.push_back(filler);
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(drive.c_str(), &free, &total, nullptr));
+    const std::uint64_t leave = 96 * 1024;
+    ASSERT_GT(free.QuadPart, leave);
+    WriteFileBytes(filler, std::string(static_cast<std::size_t>(free.QuadPart - leave), 'f'));
+    const std::wstring log = LogPath(L"nearly-full");
+    EXPECT_EQ(RunUnattended(medium.Folder(), L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(log)),
+              0u);
+    EXPECT_FALSE(LogHas(ReadRunLog(log), L"Недостаточно места"));
+    RemoveTree(filler);
+}
+
+// A close during the package step (its script still running) is carried out once the run has finished its
+// steps: no final question, no large-font page, and the exit code of a complete run.
+TEST_F(ReinstallTest, CloseDuringThePackageStepEndsTheRunThenTheWizard) {
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-slow-script"));
+    FCleanUp.push_back(medium.Folder());
+    const std::wstring package = std::wstring(medium::Backup) + L"\\" + medium::NewestPackage;
+    medium.WriteFile(package + L"\\e2e_hold.exe", ReadFileBytes(HoldProgram()));
+    medium.WriteFile(package + L"\\hold", "");
+    medium.WriteFile(package + L"\\Install.cmd",
+                     "@echo off\r\n\"%~dp0e2e_hold.exe\"\r\ncopy /y \"%~dp0Files\\*.*\" "
+                     "\"%~dp0..\\..\\\" >nul\r\nexit /b 0\r\n");
+    const std::wstring target = Target(L"close-during-packages");
+    TWizard& wizard = WalkToComponents(medium.Folder(), target);
+    wizard.Click(InstallButton);
+    wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
+    const std::wstring running = JoinPath(target, package + L"\\e2e_hold.ran");
+    wizard.WaitFor(L"the package's script", RunTimeout,
+                   [&]() -> HWND { return FileExists(running) ? wizard.MainWindow() : nullptr; });
+    wizard.PostToMain(WM_CLOSE, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(wizard.Running()) << "the close must wait for the run";
+    ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
+    EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u);
+    EXPECT_TRUE(FileExists(DesktopLink())) << "the run finished its steps";
+}
+
+// A run killed while it copies the database (the task manager, a power cut) leaves the clinic's database on
+// the disk; the next run completes and leaves no half-made copy behind.
+TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-large-database"));
+    FCleanUp.push_back(medium.Folder());
+    const std::wstring target = Target(L"killed");
+    Installed(medium.Folder(), target);
+    // A database large enough to be caught half-way.
+    medium.WriteFile(L"DTAfb\\T12.FDB", std::string(256u * 1024 * 1024, 'd'));
+
+    TWizard& run = Launch(medium.Folder(),
+                          TLaunch{L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target), {}});
+    const auto until = std::chrono::steady_clock::now() + RunTimeout;
+    while (StrayCopies(target).empty() && run.Running() && std::chrono::steady_clock::now() < until)
+        ::Sleep(5);
+    ASSERT_FALSE(StrayCopies(target).empty()) << "the database's copy was never seen under way";
+    ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
+    ::WaitForSingleObject(run.Process(), 10000);
+
+    std::vector<std::wstring> kept;
+    for (const std::wstring& name : Backups(target))
+        if (IsDatedBackupName(name))
+            kept.push_back(name);
+    const bool inPlace = FileExists(JoinPath(target, L"DTAfb\\T12.FDB")) &&
+                         ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")) == Recordings;
+    ASSERT_TRUE(inPlace ||
+                (kept.size() == 1 && ReadFileBytes(JoinPath(target, L"DTAfb\\" + kept[0])) == Recordings))
+        << "the clinic's database is neither in place nor kept; DTAfb holds: "
+        << [&] {
+               std::string names;
+               for (const auto& [path, bytes] : Snapshot(JoinPath(target, L"DTAfb")))
+                   names += ToUtf8(path) + " (" + std::to_string(bytes.size()) + ") ";
+               return names;
+           }();
+
+    EXPECT_EQ(
+        RunUnattended(medium.Folder(), L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target)),
+        0u);
+    EXPECT_TRUE(StrayCopies(target).empty());
+    bool found = false;
+    for (const std::wstring& name : Backups(target))
+        found = found || ReadFileBytes(JoinPath(target, L"DTAfb\\" + name)) == Recordings;
+    EXPECT_TRUE(found) << "the clinic's database is kept after the second run";
+}
+
+} // namespace
