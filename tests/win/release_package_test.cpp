@@ -11,6 +11,7 @@
 #include "RecordingHost.h"
 #include "WinScratch.h"
 #include "common/Error.h"
+#include "common/HandlesWin.h"
 #include "install/ReleasePackage.h"
 
 namespace {
@@ -251,6 +252,27 @@ TEST_F(ReleasePackage, FailedScriptIsReportedAndItsLevelNotRecorded) {
                   L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"}));
     EXPECT_TRUE(host.Saw(L"trace: Сценарий установки пакета R010321 завершился с кодом 5"));
     EXPECT_EQ(FileBytes(target + L"ReleaseInfo"), ReleaseInfoText);
+}
+
+// The updater still running from the last installation holds its program: it is named, and either let go
+// and replaced, or the step stops naming it, instead of the old program silently staying.
+TEST_F(ReleasePackage, HeldUpdaterIsNamedAndReplacedOnceLetGo) {
+    AddPackage(L"R010321");
+    AddUpdater();
+    const std::wstring updater = target + L"Updater.exe";
+    PutFile(updater, "the running updater");
+    TUniqueFile held(
+        ::CreateFileW(updater.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    EXPECT_NE(Install().find(updater), std::wstring::npos) << "given up, the step stops naming the file";
+    EXPECT_EQ(FileBytes(target + L"ReleaseInfo").find("<Level>010321"), std::string::npos);
+
+    host = TRecordingHost();
+    host.InUseAnswers = {TInUseAnswer::Retry};
+    host.OnInUse = [&] { held.Reset(); };
+    ASSERT_EQ(Install(), L"(no error)");
+    EXPECT_TRUE(host.SawPrefix(L"in use: " + updater));
+    EXPECT_EQ(FileBytes(updater), "updater");
 }
 
 TEST_F(ReleasePackage, EmptyStoreEndsTheStepNamingTheFolder) {
