@@ -1,14 +1,14 @@
 // The wizard at the screen resolutions of common displays (100, 125, 150 and 200 per cent) and at one too
 // large for the screen. Each case sets the resolution that the prefix's next programs start with, starts
-// the wizard, compares every control with its place at 96 pixels per inch, checks that the texts keep their
-// lines and that nothing overlaps or leaves its parent, and saves a screenshot of every page as
+// the wizard, compares every control with the place the design gives it (scaled), checks that the texts keep
+// their lines and that nothing overlaps or leaves its parent, and saves a screenshot of every page as
 // dpi<N>-<page>.png. The resolution of the prefix is put back afterwards, whatever happens.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -24,6 +24,65 @@ namespace {
 constexpr int DesignClientWidth = 972;
 constexpr int DesignClientHeight = 583;
 constexpr int DesignNoticeWidth = 446;
+
+// Where the design puts every window of the main window, at 96 pixels per inch in the main window's client
+// area (left, top, right, bottom), once the pages after the first are made. Written from the design, not read
+// from the program, so that a control added, moved or resized by mistake shows at 96 as at every scale. A
+// window is known by the page it lies on (none for the main window's own and for the pages), its class and
+// the start of its text ("" takes any text: the information box's document, a list's selection).
+struct TDesignPlace {
+    const wchar_t* Page;
+    const wchar_t* Class;
+    const wchar_t* Text;
+    RECT Place;
+};
+
+// The pages fill the page control; their buttons share one bar along its bottom.
+constexpr RECT PageArea{320, 110, 939, 551};
+constexpr RECT LeftButton{328, 516, 428, 543};
+constexpr RECT RightButton{831, 516, 931, 543};
+constexpr RECT FullText{328, 118, 931, 508}; // a text or list that takes the page down to the bar
+
+const TDesignPlace DesignPlaces[] = {
+    {L"", L"RICHEDIT50W", L"", {16, 110, 298, 551}},
+    {L"", L"TPageControl", L"", PageArea},
+    {L"", L"TTabSheet", L"Приветствие", PageArea},
+    {L"", L"TTabSheet", L"Путь установки", PageArea},
+    {L"", L"TTabSheet", L"Компоненты", PageArea},
+    {L"", L"TTabSheet", L"Установка", PageArea},
+    {L"", L"TTabSheet", L"Отмена установки", PageArea},
+    {L"", L"TTabSheet", L"Размер шрифта", PageArea},
+
+    {L"Приветствие", L"Edit", L"Добро пожаловать", FullText},
+    {L"Приветствие", L"Button", L"Отмена", LeftButton},
+    {L"Приветствие", L"Button", L"Далее", RightButton},
+
+    {L"Путь установки", L"Edit", L"Пожалуйста, задайте путь", {328, 118, 931, 178}},
+    {L"Путь установки", L"TPanel", L"", {328, 182, 931, 214}},
+    {L"Путь установки", L"Edit", L"C:\\", {334, 189, 834, 209}},
+    {L"Путь установки", L"Button", L"Выбрать", {838, 184, 929, 212}},
+    {L"Путь установки", L"Button", L"Отмена", LeftButton},
+    {L"Путь установки", L"Button", L"Далее", RightButton},
+
+    {L"Компоненты", L"Edit", L" - Если у Вас", {328, 118, 931, 385}},
+    {L"Компоненты", L"TPanel", L"", {328, 385, 931, 508}},
+    {L"Компоненты", L"Button", L"Устанавливать драйвер", {336, 397, 636, 419}},
+    {L"Компоненты", L"ComboBox", L"", {336, 429, 576, 629}}, // bottom: the list dropped down
+    {L"Компоненты", L"Button", L"Отмена", LeftButton},
+    {L"Компоненты", L"Button", L"Назад", {663, 516, 763, 543}},
+    {L"Компоненты", L"Button", L"Начать установку", {771, 516, 931, 543}},
+
+    {L"Установка", L"ListBox", L"", FullText},
+    {L"Установка", L"Static", L"", {328, 521, 823, 539}}, // where the run log went, beside "Выход"
+    {L"Установка", L"Button", L"Выход", RightButton},
+
+    {L"Отмена установки", L"Edit", L"Установка комплекса", {328, 118, 931, 295}},
+    {L"Отмена установки", L"Button", L"Выход", RightButton},
+
+    {L"Размер шрифта", L"Edit", L"В настройках", FullText},
+    {L"Размер шрифта", L"Button", L"Изменить настройки", {328, 516, 524, 543}},
+    {L"Размер шрифта", L"Button", L"Выход", RightButton},
+};
 
 RECT WindowRect(HWND window) {
     RECT rect{};
@@ -95,14 +154,29 @@ bool LastLineInside(HWND memo) {
     return topOfLine(lines - 1) + lineHeight <= ClientRect(memo).bottom;
 }
 
-// Every window of the wizard's main window as it is laid out: its place in its parent and, for texts,
-// how many lines they take.
+// The text of the page a window lies on; "" for the main window's own windows and for the pages.
+std::wstring PageOf(HWND window, HWND main) {
+    for (HWND parent = ::GetParent(window); parent && parent != main; parent = ::GetParent(parent))
+        if (ClassName(parent) == L"TTabSheet")
+            return WindowText(parent);
+    return {};
+}
+
+// Window classes are named without regard to case (Wine reports the rich-text box's as "RichEdit50W").
+bool SameClass(const std::wstring& a, const wchar_t* b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Every window of the wizard's main window as it is laid out: where it is, which design place it answers
+// to and, for texts, how many lines they take.
 struct TControl {
     HWND Window = nullptr;
+    std::wstring Page;
     std::wstring Class;
     std::wstring Text;
-    RECT Place{};  // in its parent
-    RECT InMain{}; // in the main window
+    std::vector<std::size_t> Designs; // the entries of DesignPlaces it answers to: one, or it is a stranger
+    RECT Place{};                     // in its parent
+    RECT InMain{};                    // in the main window
     LRESULT Lines = 0;
     bool VerticalBar = false;
 };
@@ -118,8 +192,13 @@ TLayout ReadLayout(HWND main) {
     for (HWND window : Descendants(main)) {
         TControl control;
         control.Window = window;
+        control.Page = PageOf(window, main);
         control.Class = ClassName(window);
         control.Text = WindowText(window).substr(0, 40);
+        for (std::size_t i = 0; i < std::size(DesignPlaces); ++i)
+            if (control.Page == DesignPlaces[i].Page && SameClass(control.Class, DesignPlaces[i].Class) &&
+                control.Text.starts_with(DesignPlaces[i].Text))
+                control.Designs.push_back(i);
         control.Place = RectIn(window, ::GetParent(window));
         control.InMain = RectIn(window, main);
         if (IsTextBlock(window) || IsRichEdit(window))
@@ -131,7 +210,27 @@ TLayout ReadLayout(HWND main) {
 }
 
 std::string Name(const TControl& control) {
-    return ToUtf8(control.Class + L" \"" + control.Text + L"\"");
+    return ToUtf8((control.Page.empty() ? L"" : control.Page + L": ") + control.Class + L" \"" +
+                  control.Text + L"\"");
+}
+
+std::string Name(const TDesignPlace& place) {
+    return ToUtf8((*place.Page ? std::wstring(place.Page) + L": " : L"") + place.Class + L" \"" + place.Text +
+                  L"...\"");
+}
+
+// Every window answers to one design place and every design place to one window.
+void ExpectTheDesignsWindows(const TLayout& layout, int pixelsPerInch) {
+    std::vector<int> found(std::size(DesignPlaces), 0);
+    for (const TControl& control : layout.Controls) {
+        EXPECT_EQ(control.Designs.size(), 1u)
+            << pixelsPerInch << " dpi: " << Name(control) << " at " << Describe(control.InMain)
+            << (control.Designs.empty() ? " is no window of the design" : " answers to more than one place");
+        for (std::size_t i : control.Designs)
+            ++found[i];
+    }
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ(found[i], 1) << pixelsPerInch << " dpi: windows for " << Name(DesignPlaces[i]);
 }
 
 // Inside its parent, and clear of every sibling that is shown with it.
@@ -215,28 +314,33 @@ protected:
         return L"dpi" + std::to_wstring(pixelsPerInch) + L"-" + name + L".png";
     }
 
-    // The layout at 96 pixels per inch, read once for all cases. It is read on the second page: the wizard
-    // makes the pages after the first when the first "Далее" needs them (at another resolution, with the
-    // window, since their texts decide the fonts together).
-    const TLayout& DesignLayout() {
-        static std::optional<TLayout> design;
-        if (!design) {
+    // How the texts lie at 96 pixels per inch, by design place: the lines every other resolution keeps. They
+    // depend on the fonts the system has, so they are read rather than written down: by the 96 case on its
+    // walk, or by the first other case that needs them, which starts the wizard at 96 for them. They are read
+    // on the second page: the wizard makes the pages after the first when the first "Далее" needs them (at
+    // another resolution, with the window, since their texts decide the fonts together).
+    static std::map<std::size_t, TControl>& TextsAt96() {
+        static std::map<std::size_t, TControl> texts;
+        return texts;
+    }
+
+    static void KeepTextsAt96(const TLayout& layout) {
+        for (const TControl& control : layout.Controls)
+            if (control.Designs.size() == 1)
+                TextsAt96()[control.Designs.front()] = control;
+    }
+
+    // Starts the wizard at `pixelsPerInch`, checks its layout against the design's and walks every page.
+    void Walk(int pixelsPerInch) {
+        if (pixelsPerInch != 96 && TextsAt96().empty()) {
             TPrefixResolution resolution(96);
             TWizard& wizard = Launch();
             wizard.WaitPage(WelcomePage, StartTimeout);
             wizard.Click(NextButton);
             wizard.WaitPage(PathPage);
-            design = ReadLayout(wizard.MainWindow());
+            KeepTextsAt96(ReadLayout(wizard.MainWindow()));
             FWizard.reset();
         }
-        return *design;
-    }
-
-    // Starts the wizard at `pixelsPerInch`, checks its layout against the design's and walks every page.
-    void Walk(int pixelsPerInch) {
-        const TLayout& design = DesignLayout();
-        ASSERT_EQ(design.Client.right, DesignClientWidth);
-        ASSERT_EQ(design.Client.bottom, DesignClientHeight);
         TPrefixResolution resolution(static_cast<DWORD>(pixelsPerInch));
 
         TWizard& wizard = Launch();
@@ -247,6 +351,8 @@ protected:
         HWND main = wizard.MainWindow();
         const int scale = ExpectedFit(pixelsPerInch, main);
         const TLayout layout = ReadLayout(main);
+        if (pixelsPerInch == 96 && TextsAt96().empty())
+            KeepTextsAt96(layout);
         std::printf("%d dpi: laid out at %d dpi, client area %ld x %ld\n", pixelsPerInch, scale,
                     layout.Client.right, layout.Client.bottom);
 
@@ -263,20 +369,23 @@ protected:
             << "the window " << Describe(window) << " leaves the work area " << Describe(monitor.rcWork);
 
         // Every control where its design place puts it, its texts on as many lines as at 96.
-        ASSERT_EQ(layout.Controls.size(), design.Controls.size()) << "the same windows at every resolution";
-        for (std::size_t i = 0; i < layout.Controls.size(); ++i) {
-            const TControl& now = layout.Controls[i];
-            const TControl& then = design.Controls[i];
-            ASSERT_EQ(now.Class, then.Class) << "window " << i;
+        ExpectTheDesignsWindows(layout, pixelsPerInch);
+        for (const TControl& now : layout.Controls) {
+            if (now.Designs.size() != 1)
+                continue;
             // Scaled by its edges in the main window, so that what touches or fills at 96 does at every
             // scale.
-            RECT expected = ScaledEdges(then.InMain, scale);
+            RECT expected = ScaledEdges(DesignPlaces[now.Designs.front()].Place, scale);
             if (now.Class == L"ComboBox")
                 expected.bottom =
                     now.InMain.bottom; // a closed drop-down list takes the height its font needs
             EXPECT_TRUE(::EqualRect(&now.InMain, &expected))
                 << pixelsPerInch << " dpi: " << Name(now) << " at " << Describe(now.InMain) << ", expected "
                 << Describe(expected);
+            const auto at96 = TextsAt96().find(now.Designs.front());
+            if (at96 == TextsAt96().end())
+                continue; // missing at 96 already, and said so there
+            const TControl& then = at96->second;
             if (IsTextBlock(now.Window)) {
                 EXPECT_EQ(now.Lines, then.Lines) << pixelsPerInch << " dpi: lines of " << Name(now);
                 EXPECT_TRUE(LastLineInside(now.Window)) << pixelsPerInch << " dpi: " << Name(now);

@@ -1,5 +1,7 @@
+// The secondary windows' arithmetic: the count-down, their sizes at a monitor's resolution and their places.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "common/Error.h"
@@ -10,7 +12,7 @@ constexpr double Second = 1.0 / (24.0 * 60.0 * 60.0);
 } // namespace
 
 TEST(MessageCountdown, IntervalFromSecondsRefusesWhatTheTimerCannotHold) {
-    EXPECT_EQ(StopIntervalMs(0), 20000);
+    EXPECT_EQ(StopIntervalMs(0), DefaultStopIntervalMs); // no time given
     EXPECT_EQ(StopIntervalMs(1), 1000);
     EXPECT_EQ(StopIntervalMs(2147483), 2147483000);
     EXPECT_THROW(StopIntervalMs(2147484), TError); // one more second leaves the signed 32-bit range
@@ -36,12 +38,13 @@ TEST(MessageCountdown, RemainingSecondsRoundHalvesToEven) {
 
     EXPECT_EQ(CountdownText(19), L"  19с");
     EXPECT_EQ(CountdownText(0), L"  0с");
-    EXPECT_STREQ(CountdownInitialText, L"  сек");
 }
 
 TEST(MessageWindowLayout, HeightFollowsTheTextAndThePlaceTheChosenMonitor) {
-    EXPECT_EQ(MessageWindowHeight(48), 48 + 24 + 16 + 60);
-    EXPECT_EQ(MessageWindowHeight(0), 100);
+    // The text adds its own height; what lies around it (both strips, the frame) scales with the monitor.
+    const int around = MessageWindowHeight(0);
+    EXPECT_EQ(MessageWindowHeight(48), around + 48);
+    EXPECT_EQ(MessageWindowHeight(48, ScaledMessageFormSizes(192)), 2 * around + 48);
 
     // Second monitor right of the first: centred across it, lower edge at half its height.
     TChosenScreen screen{1280, 1024, {1920, 56, 1280, 1024}};
@@ -56,6 +59,40 @@ TEST(MessageWindowLayout, HeightFollowsTheTextAndThePlaceTheChosenMonitor) {
     EXPECT_EQ(place.Left, 1920 - 60); // (1280 - 1401) / 2 truncates toward zero
     screen.Height = 1025;
     EXPECT_EQ(MessageWindowPlace(screen, 10, 10).Top, 502);
+}
+
+TEST(MessageWindowLayout, EveryPixelSizeScalesWithTheMonitorAndFontsStayInPoints) {
+    // Both windows round as MulDiv does; the wait window is designed at 144.
+    EXPECT_EQ(ScaleSize(118, 96, 144), 79); // 78.67
+    EXPECT_EQ(ScaleSize(59, 96, 144), 39);  // 39.33
+    EXPECT_EQ(ScaleSize(3, 120, 144), 3);   // 2.5: halves go away from zero
+    EXPECT_EQ(ScaleSize(-3, 120, 144), -3); // -2.5
+    EXPECT_EQ(ScaleSize(20, 96, 0), 20);    // no resolution to scale from: the size as it stands
+
+    const TMessageFormSizes& design = MessageFormDesign;
+    constexpr int TMessageFormSizes::*Pixels[] = {
+        &TMessageFormSizes::ClientWidth,   &TMessageFormSizes::DesignClientHeight,
+        &TMessageFormSizes::ButtonsHeight, &TMessageFormSizes::CancelWidth,
+        &TMessageFormSizes::SpacerWidth,   &TMessageFormSizes::OkWidth,
+        &TMessageFormSizes::CloseGap,      &TMessageFormSizes::CloseHeight,
+        &TMessageFormSizes::StopWidth,     &TMessageFormSizes::CloseLabelWidth,
+        &TMessageFormSizes::SecondsWidth,  &TMessageFormSizes::ExtraHeight,
+        &TMessageFormSizes::GlyphSize};
+    for (int dpi : {96, 120, 144, 192, 288}) {
+        const TMessageFormSizes s = ScaledMessageFormSizes(dpi);
+        // MulDiv rounds halves away from zero, as lround does.
+        for (int TMessageFormSizes::*size : Pixels)
+            EXPECT_EQ(s.*size, std::lround(design.*size * dpi / 96.0)) << dpi;
+        EXPECT_EQ(s.FormFontPoints, design.FormFontPoints) << dpi;
+        EXPECT_EQ(s.MessageFontPoints, design.MessageFontPoints) << dpi;
+        // The strips' controls still end where the window does.
+        EXPECT_LE(s.StopWidth + s.CloseLabelWidth + s.SecondsWidth, s.ClientWidth) << dpi;
+        EXPECT_LE(s.CancelWidth + s.SpacerWidth + s.OkWidth, s.ClientWidth) << dpi;
+    }
+    EXPECT_EQ(FontPixels(7, 96), 9);
+    EXPECT_EQ(FontPixels(10, 96), 13);
+    EXPECT_EQ(FontPixels(10, 144), 20);
+    EXPECT_EQ(FontPixels(7, 120), 12); // 11.67
 }
 
 TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
@@ -78,45 +115,17 @@ TEST(WaitWindowLayout, PlacementAtCreationAndOnShow) {
     EXPECT_EQ(place.Top, 30);
 }
 
-TEST(WaitWindowLayout, DesignSizesScaleFrom144PixelsPerInchAsMulDivRounds) {
-    const TWaitFormSizes& design = WaitFormDesign;
-    EXPECT_EQ(ScaleSize(design.ClientWidth, 96, design.DesignPixelsPerInch), 314);
-    EXPECT_EQ(ScaleSize(design.ClientHeight, 96, design.DesignPixelsPerInch), 39); // 39.33
-    EXPECT_EQ(ScaleSize(design.FontHeight, 120, design.DesignPixelsPerInch), 17);  // 16.67
-    EXPECT_EQ(ScaleSize(-3, 120, 144), -3);                                        // -2.5, away from zero
-}
-
-TEST(WaitWindowLayout, TitlesByKindOfOperation) {
-    EXPECT_EQ(WaitTitle(0), L"Launching ");
-    EXPECT_EQ(WaitTitle(1), L"Launching ");
-    EXPECT_EQ(WaitTitle(2), L"Запись данных ЭКГ");
-    EXPECT_EQ(WaitTitle(3), L"Преобразование данных ЭКГ в формат Тессаро-Холтер");
+TEST(WaitWindowLayout, TitlesFollowTheKindOfOperation) {
+    // Launching is the title of every kind the window does not know; recording and converting have their
+    // own, and one kind shows none.
+    const std::wstring launching = WaitTitle(0);
+    EXPECT_FALSE(launching.empty());
+    for (std::uint8_t kind : {1, 5, 255})
+        EXPECT_EQ(WaitTitle(kind), launching) << int(kind);
+    EXPECT_NE(WaitTitle(2), launching);
+    EXPECT_NE(WaitTitle(3), launching);
+    EXPECT_NE(WaitTitle(2), WaitTitle(3));
+    EXPECT_FALSE(WaitTitle(2).empty());
+    EXPECT_FALSE(WaitTitle(3).empty());
     EXPECT_EQ(WaitTitle(4), L"");
-    EXPECT_EQ(WaitTitle(255), L"Launching ");
-}
-
-TEST(MessageWindowLayout, EveryPixelSizeScalesWithTheMonitorAndFontsStayInPoints) {
-    const TMessageFormSizes same = ScaledMessageFormSizes(96);
-    EXPECT_EQ(same.ClientWidth, 446);
-    EXPECT_EQ(same.CloseLabelWidth, 107);
-    EXPECT_EQ(same.GlyphSize, 16);
-    const TMessageFormSizes big = ScaledMessageFormSizes(144);
-    EXPECT_EQ(big.ClientWidth, 669);
-    EXPECT_EQ(big.ButtonsHeight, 36);
-    EXPECT_EQ(big.CloseGap, 3);
-    EXPECT_EQ(big.CloseLabelWidth, 161); // 160.5
-    EXPECT_EQ(big.ExtraHeight, 90);
-    EXPECT_EQ(big.GlyphSize, 24);
-    EXPECT_EQ(big.FormFontPoints, 7);
-    EXPECT_EQ(big.MessageFontPoints, 10);
-    // The strips' controls still end where the window does.
-    for (int dpi : {96, 120, 144, 192, 288}) {
-        const TMessageFormSizes s = ScaledMessageFormSizes(dpi);
-        EXPECT_LE(s.StopWidth + s.CloseLabelWidth + s.SecondsWidth, s.ClientWidth) << dpi;
-        EXPECT_LE(s.CancelWidth + s.SpacerWidth + s.OkWidth, s.ClientWidth) << dpi;
-    }
-    EXPECT_EQ(FontPixels(7, 96), 9);
-    EXPECT_EQ(FontPixels(10, 96), 13);
-    EXPECT_EQ(FontPixels(10, 144), 20);
-    EXPECT_EQ(FontPixels(7, 120), 12); // 11.67
 }

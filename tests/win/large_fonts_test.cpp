@@ -1,131 +1,128 @@
-// The large-font page's system calls through stand-ins: nothing here changes the system's fonts or
-// restarts anything.
+// The large-font page's actions against a stand-in system that behaves as Windows does where it matters to
+// them: nothing here changes the system's fonts or restarts anything.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstring>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/LargeFonts.h"
 
 namespace {
-struct TCallLog {
-    std::vector<std::string> Calls;
-    HWND Window = reinterpret_cast<HWND>(1);
-    std::wstring PixelsPerInch;
-    BOOL Result = TRUE;
-};
-TCallLog* GLog = nullptr;
 
-BOOL WINAPI FakeSetupChangeFontSize(HWND window, const wchar_t* pixelsPerInch) {
-    GLog->Calls.push_back("SetupChangeFontSize");
-    GLog->Window = window;
-    GLog->PixelsPerInch = pixelsPerInch ? pixelsPerInch : L"(null)";
-    return GLog->Result;
+// What the stand-in's set-up function was asked, and what it answers.
+struct TFontSwitch {
+    int Calls = 0;
+    std::wstring PixelsPerInch;
+    BOOL Answer = TRUE;
+};
+TFontSwitch* GSwitch = nullptr;
+
+BOOL WINAPI FakeSetupChangeFontSize(HWND, const wchar_t* pixelsPerInch) {
+    ++GSwitch->Calls;
+    GSwitch->PixelsPerInch = pixelsPerInch ? pixelsPerInch : L"(null)";
+    return GSwitch->Answer;
 }
 
+// The set-up function lives where Windows keeps it, and nowhere else; the NT family restarts only for a
+// process whose token holds the shutdown privilege, the 9x family for anyone.
 class TFakeSystem : public TSystemCalls {
 public:
-    explicit TFakeSystem(TCallLog& log) : FLog(log) {}
     bool LibraryPresent = true;
     bool FunctionPresent = true;
     DWORD Platform = VER_PLATFORM_WIN32_NT;
-    BOOL ExitResult = TRUE;
-    UINT ExitFlags = 0;
-    DWORD ExitReason = 99;
+    bool UserMayShutDown = true;
+    bool ExitVetoed = false;
+    std::optional<UINT> Exited; // the flags of the restart or shut-down that took place
 
     HMODULE LoadSystemLibrary(const wchar_t* name) override {
-        FLog.Calls.push_back("LoadLibrary " +
-                             std::string(name == std::wstring(L"syssetup.dll") ? "syssetup.dll" : "other"));
-        return LibraryPresent ? Module() : nullptr;
+        return LibraryPresent && ::lstrcmpiW(name, L"syssetup.dll") == 0 ? SetupLibrary() : nullptr;
     }
     FARPROC FindExport(HMODULE library, const char* name) override {
-        FLog.Calls.push_back(std::string("GetProcAddress ") + name +
-                             (library == Module() ? "" : " elsewhere"));
-        if (!FunctionPresent)
+        if (!FunctionPresent || library != SetupLibrary() || std::strcmp(name, "SetupChangeFontSize") != 0)
             return nullptr;
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetupChangeFontSize));
     }
     DWORD PlatformId() override { return Platform; }
     bool EnableShutdownPrivilege() override {
-        FLog.Calls.push_back("EnableShutdownPrivilege");
-        return false; // a refused privilege does not stop the restart attempt
+        FPrivilegeHeld = Platform == VER_PLATFORM_WIN32_NT && UserMayShutDown;
+        return FPrivilegeHeld;
     }
-    BOOL ExitSystem(UINT flags, DWORD reason) override {
-        FLog.Calls.push_back("ExitWindowsEx");
-        ExitFlags = flags;
-        ExitReason = reason;
-        return ExitResult;
+    BOOL ExitSystem(UINT flags, DWORD) override {
+        if (ExitVetoed || (Platform == VER_PLATFORM_WIN32_NT && !FPrivilegeHeld))
+            return FALSE;
+        Exited = flags;
+        return TRUE;
     }
 
 private:
-    static HMODULE Module() { return reinterpret_cast<HMODULE>(0x10000); }
-    TCallLog& FLog;
+    static HMODULE SetupLibrary() { return reinterpret_cast<HMODULE>(0x10000); }
+    bool FPrivilegeHeld = false;
 };
 
 class LargeFontsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        GLog = &FLog;
+        GSwitch = &FSwitch;
         FPrevious = SetSystemCalls(&FSystem);
     }
     void TearDown() override {
         SetSystemCalls(FPrevious);
-        GLog = nullptr;
+        GSwitch = nullptr;
     }
-    TCallLog FLog;
-    TFakeSystem FSystem{FLog};
+    TFontSwitch FSwitch;
+    TFakeSystem FSystem;
     TSystemCalls* FPrevious = nullptr;
 };
-
-using TCalls = std::vector<std::string>;
 
 bool RunningUnderWine() {
     HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
+
 } // namespace
 
-TEST_F(LargeFontsTest, SwitchAsksTheSystemFunctionFor120AndReportsItsAnswer) {
+TEST_F(LargeFontsTest, SwitchAsksTheSystemFor120AndFailsWhenItCannotOrWillNot) {
     EXPECT_TRUE(SwitchToLargeFonts());
-    EXPECT_EQ(FLog.Calls, (TCalls{"LoadLibrary syssetup.dll", "GetProcAddress SetupChangeFontSize",
-                                  "SetupChangeFontSize"}));
-    EXPECT_EQ(FLog.Window, nullptr);
-    EXPECT_EQ(FLog.PixelsPerInch, L"120");
+    EXPECT_EQ(FSwitch.Calls, 1);
+    EXPECT_EQ(FSwitch.PixelsPerInch, L"120");
 
-    // A failed call is a failure.
-    FLog.Calls.clear();
-    FLog.Result = FALSE;
+    FSwitch.Answer = FALSE; // the user said no to the system's own question, or the change failed
     EXPECT_FALSE(SwitchToLargeFonts());
 
-    FLog.Calls.clear();
+    FSwitch = {};
     FSystem.FunctionPresent = false;
     EXPECT_FALSE(SwitchToLargeFonts());
-    EXPECT_EQ(FLog.Calls, (TCalls{"LoadLibrary syssetup.dll", "GetProcAddress SetupChangeFontSize"}));
-
-    FLog.Calls.clear();
     FSystem.LibraryPresent = false;
     EXPECT_FALSE(SwitchToLargeFonts());
-    EXPECT_EQ(FLog.Calls, (TCalls{"LoadLibrary syssetup.dll"}));
+    EXPECT_EQ(FSwitch.Calls, 0);
 }
 
-TEST_F(LargeFontsTest, RestartTakesThePrivilegeOnTheNtFamilyOnlyAndPassesItsFlags) {
-    EXPECT_EQ(RestartFlags, 0x12u) << "restart, closing only hung applications by force";
+TEST_F(LargeFontsTest, RestartTakesThePrivilegeOnTheNtFamilyAndReportsWhatTheSystemDid) {
+    // A restart, not a shut-down, that forces no application which still answers to close.
+    EXPECT_TRUE(RestartFlags & EWX_REBOOT);
+    EXPECT_FALSE(RestartFlags & (EWX_SHUTDOWN | EWX_POWEROFF | EWX_FORCE));
+
     EXPECT_TRUE(ExitWindowsWithPrivilege(RestartFlags));
-    EXPECT_EQ(FLog.Calls, (TCalls{"EnableShutdownPrivilege", "ExitWindowsEx"}));
-    EXPECT_EQ(FSystem.ExitFlags, 0x12u);
-    EXPECT_EQ(FSystem.ExitReason, 0u);
+    EXPECT_EQ(FSystem.Exited, RestartFlags);
 
-    FLog.Calls.clear();
-    FSystem.Platform = 1; // the Windows 9x family knows no privileges
-    FSystem.ExitResult = FALSE;
-    EXPECT_FALSE(ExitWindowsWithPrivilege(EWX_SHUTDOWN));
-    EXPECT_EQ(FLog.Calls, (TCalls{"ExitWindowsEx"}));
-    EXPECT_EQ(FSystem.ExitFlags, static_cast<UINT>(EWX_SHUTDOWN));
+    FSystem.Exited.reset();
+    FSystem.ExitVetoed = true;
+    EXPECT_FALSE(ExitWindowsWithPrivilege(RestartFlags));
+    FSystem.ExitVetoed = false;
+    FSystem.UserMayShutDown = false;
+    EXPECT_FALSE(ExitWindowsWithPrivilege(RestartFlags));
+    EXPECT_FALSE(FSystem.Exited);
+
+    // The 9x family knows no privileges: a refused one does not stop the restart there.
+    FSystem.Platform = VER_PLATFORM_WIN32_WINDOWS;
+    EXPECT_TRUE(ExitWindowsWithPrivilege(RestartFlags));
+    EXPECT_EQ(FSystem.Exited, RestartFlags);
 }
 
-TEST(LargeFontsSystem, WithoutTheSetupLibraryTheSwitchFailsAndThePrivilegeIsOurs) {
+TEST(LargeFontsSystem, UnderWineTheSwitchFailsAndOnlyOurOwnTokenChanges) {
     if (!RunningUnderWine())
         GTEST_SKIP() << "only under Wine, which has no syssetup.dll: elsewhere this would change the fonts";
     ASSERT_EQ(SetSystemCalls(nullptr), nullptr);
