@@ -12,3 +12,7 @@
 // Version of the program as its version resource states it: the comma list and the text must agree.
 #define TESSARO_VERSION_BINARY 1,0,0,0
 #define TESSARO_VERSION_TEXT "1.0.0.0"
+
+// The maker as the version resource names it, and the suite's entry in "Programs and Features" with it; a
+// signed release's certificate must be issued to exactly this name.
+#define TESSARO_PUBLISHER "ООО «Тессаро Медикал»"

@@ -86,6 +86,22 @@ TCommandLine ParseCommandLine(std::wstring_view arguments) {
             ok = flag(result.WindowsXP);
         } else if (SameText(name, L"LOG")) {
             ok = text(result.Log);
+        } else if (SameText(name, L"UNINSTALL")) {
+            ok = flag(result.Uninstall);
+        } else if (SameText(name, L"FINISHUNINSTALL")) {
+            std::optional<std::wstring> id;
+            ok = text(id);
+            if (ok) {
+                unsigned long number = 0;
+                for (wchar_t c : *id) {
+                    if (c < L'0' || c > L'9' || number > 0xFFFFFFFFul / 10) {
+                        result.Error = L"Параметру /" + name + L" нужен номер процесса: " + argument;
+                        return result;
+                    }
+                    number = number * 10 + static_cast<unsigned long>(c - L'0');
+                }
+                result.FinishUninstall = number;
+            }
         } else if (name == L"?" || SameText(name, L"HELP")) {
             ok = flag(result.Help);
         } else {
@@ -110,11 +126,12 @@ std::wstring CommandLineHelp() {
            L"  /NODRIVER  не устанавливать драйвер интерфейсного блока\r\n"
            L"  /WINDOWSXP  файлы сервера базы данных для Windows XP\r\n"
            L"  /LOG=\"файл\"  куда писать журнал установки\r\n"
+           L"  /UNINSTALL  удалить комплекс (папка DTAfb с базой данных и папка Settings сохраняются)\r\n"
            L"  /? или /HELP  эта справка\r\n"
            L"\r\n"
            L"Коды завершения:\r\n"
            L"  0  установка выполнена\r\n"
            L"  1  ошибка в командной строке\r\n"
-           L"  1602  установка отменена, ничего не установлено\r\n"
+           L"  1602  установка (удаление) отменена, ничего не изменено\r\n"
            L"  1603  установка прервана ошибкой\r\n";
 }

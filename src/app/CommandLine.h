@@ -21,6 +21,9 @@ struct TCommandLine {
     bool WindowsXP = false;
     std::optional<std::wstring> Log; // where the run log goes
     bool Help = false;
+    bool Uninstall = false; // remove the suite instead of installing it
+    // The clean-up after an uninstaller that ran from the suite's own folder: the id of its process.
+    std::optional<unsigned long> FinishUninstall;
     std::wstring Error; // why the command line was refused; empty when it was accepted
 
     bool AnswersQuestions() const { return SuppressMsgBoxes || Mode != TUiMode::Interactive; }

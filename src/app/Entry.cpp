@@ -11,7 +11,9 @@
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
 #include "common/TextCodec.h"
+#include "install/InstallRecord.h"
 #include "install/InstallSession.h"
+#include "install/Uninstall.h"
 #include "install/RunLog.h"
 #include "install/RunLogFile.h"
 #include "resources/ResourceIds.h"
@@ -19,6 +21,7 @@
 #include "win/Resources.h"
 #include "win/SystemLibrary.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
 #include "support/unitMyLog.h"
@@ -65,6 +68,52 @@ int RunVerySilent(const TCommandLine& line, TRunLog& log, const TInstallOptions&
                : ecRunFailed;
 }
 
+// The uninstaller that ran from the suite's own "Uninstall" folder cannot remove its own file: a copy of it
+// in the temporary folder waits for it to end and finishes the job.
+void HandOverCleanUp(const std::wstring& target) {
+    wchar_t temp[MAX_PATH + 1] = L"";
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        return;
+    const DWORD self = ::GetCurrentProcessId();
+    const std::wstring copy =
+        std::wstring(temp, length) + L"TessaroUninstall-" + std::to_wstring(self) + L".exe";
+    if (!::CopyFileW((target + UninstallerName).c_str(), copy.c_str(), FALSE))
+        return;
+    std::wstring line = L"\"" + copy + L"\" /FINISHUNINSTALL=" + std::to_wstring(self) + L" /DIR=\"" +
+                        target + L"\" /VERYSILENT";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
+                         &info)) {
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+}
+
+// The folder /UNINSTALL removes the suite from: /DIR; or the one this uninstaller lies in, as the folder
+// "Uninstall" inside it; or the one registered. Empty, with the reason, when /DIR is refused.
+std::wstring UninstallTarget(const TCommandLine& line, std::wstring& refusal) {
+    if (line.Dir) {
+        const TPathCheck check = CheckTargetPath(*line.Dir);
+        refusal = RefusalText(check.Verdict);
+        return refusal.empty() ? check.Path : std::wstring();
+    }
+    const std::wstring folder = ExecutableFolder();
+    const std::wstring own = std::wstring(UninstallFolder) + L"\\";
+    if (folder.size() > own.size() &&
+        SameText(std::wstring_view(folder).substr(folder.size() - own.size()), own))
+        return folder.substr(0, folder.size() - own.size());
+    return DefaultTargetFolder();
+}
+
+int ExitCodeOf(const std::optional<TRemovalEnd>& end) {
+    if (!end)
+        return ecRunFailed;
+    return *end == TRemovalEnd::Declined ? ecNotInstalled : ecInstalled;
+}
+
 int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
     // Single-threaded COM before any window: the folder browser and the shell links need it.
     TOleInit ole;
@@ -108,7 +157,21 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
             createWait();
         ApplyTestSeams(main);
 
-        if (line.Mode == TUiMode::VerySilent) {
+        if (line.Uninstall) {
+            const TUninstallOptions options = main.UninstallOptions();
+            if (line.Mode == TUiMode::VerySilent) {
+                TWindowlessHost windowless;
+                exitCode = ExitCodeOf(
+                    RunRecordedUninstallation(windowless, log, options, {true, line.SuppressMsgBoxes}));
+            } else {
+                GuardHandler([&] { main.StartUninstall(options); });
+                if (::IsWindow(main.Handle()))
+                    Application().Run();
+                exitCode = main.ExitCode();
+            }
+            if (SameText(options.Running, options.Target + UninstallerName))
+                HandOverCleanUp(options.Target);
+        } else if (line.Mode == TUiMode::VerySilent) {
             exitCode = RunVerySilent(line, log, main.RunOptions());
         } else {
             if (line.Mode == TUiMode::Silent)
@@ -157,6 +220,13 @@ TLogSetup OpenRunLog(const TCommandLine& line, bool showErrors) {
 int RunSetup() {
     const std::wstring commandLine = ::GetCommandLineW();
     const TCommandLine line = ParseCommandLine(SkipProgramName(commandLine));
+    // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story.
+    if (line.Error.empty() && line.FinishUninstall && line.Dir) {
+        const TPathCheck check = CheckTargetPath(*line.Dir);
+        if (check.Verdict == TPathVerdict::Accepted)
+            FinishUninstall(check.Path, *line.FinishUninstall);
+        return ecInstalled;
+    }
     const bool quiet = line.Mode != TUiMode::Interactive || line.SuppressMsgBoxes;
     TLogSetup log = OpenRunLog(line, !quiet);
     log.Log->Write(L"Командная строка: " + commandLine);
@@ -171,6 +241,19 @@ int RunSetup() {
         WriteHelpToConsole(CommandLineHelp());
         ShowMessageBox(nullptr, CommandLineHelp(), TBoxIcon::Information);
         exitCode = ecInstalled;
+    } else if (line.Uninstall) {
+        TCommandLine checked = line;
+        std::wstring refusal;
+        const std::wstring target = UninstallTarget(line, refusal);
+        if (!refusal.empty()) {
+            log.Log->Write(std::wstring(RunLogTag::Error) + refusal);
+            if (!quiet)
+                ShowMessageBox(nullptr, refusal, TBoxIcon::Error);
+            exitCode = ecBadCommandLine;
+        } else {
+            checked.Dir = target;
+            exitCode = RunWizard(checked, *log.Log, log.Path);
+        }
     } else {
         TCommandLine checked = line;
         if (line.Dir) {
@@ -185,7 +268,7 @@ int RunSetup() {
         } else if (line.Mode != TUiMode::Interactive) {
             // No /DIR: the folder the path page offers.
             std::wstring unused;
-            checked.Dir = PrepareTarget(L"C:\\" + GetResText(IDS_APP_NAME), unused);
+            checked.Dir = PrepareTarget(DefaultTargetFolder(), unused);
         }
         if (exitCode == ecInstalled)
             exitCode = RunWizard(checked, *log.Log, log.Path);

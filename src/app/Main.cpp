@@ -10,6 +10,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "install/InstallSession.h"
+#include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
 #include "support/MessageForm.h"
 #include "support/PlacementWin.h"
@@ -205,7 +206,45 @@ TInstallOptions TFMain::RunOptions() {
     options.ProductName = GetResText(IDS_PRODUCT_NAME);
     options.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
     options.ShellExe = GetResText(IDS_SHELL_EXE);
+    options.Publisher = L"" TESSARO_PUBLISHER;
     return options;
+}
+
+TUninstallOptions TFMain::UninstallOptions() const {
+    TUninstallOptions options;
+    options.Target = FCommandLine.Dir.value_or(L"");
+    options.ProductName = GetResText(IDS_PRODUCT_NAME);
+    options.ShellExe = GetResText(IDS_SHELL_EXE);
+    options.Running = ExecutablePath();
+    return options;
+}
+
+void TFMain::StartUninstall(const TUninstallOptions& options) {
+    ::SetWindowTextW(Handle(), L"Удаление комплекса");
+    ShowPage(TPage::tsProgressInstall);
+    Show();
+    FExitCode = ecRunFailed;
+    TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
+    TProgressListHost host(*this);
+    FRunning = true;
+    std::optional<TRemovalEnd> end;
+    try {
+        end = RunRecordedUninstallation(host, FRunLog ? *FRunLog : fallback, options,
+                                        {FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes});
+    } catch (...) {
+        FRunning = false;
+        throw;
+    }
+    FRunning = false;
+    if (end)
+        FExitCode = *end == TRemovalEnd::Declined ? ecNotInstalled : ecInstalled;
+    ::EnableWindow(FPages.BtnExit, TRUE);
+    ShowRunLogPath();
+    const bool interactive = FCommandLine.Mode == TUiMode::Interactive;
+    if (end == TRemovalEnd::Completed && interactive && !FCommandLine.SuppressMsgBoxes && !FCloseRequested)
+        ShowMessageBox(Handle(), UninstallText::Done, TBoxIcon::Information);
+    if ((!interactive || FCloseRequested || end == TRemovalEnd::Declined) && ::IsWindow(Handle()))
+        Close();
 }
 
 void TFMain::BtnInsatallClick() {

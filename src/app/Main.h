@@ -13,6 +13,7 @@
 #include "app/Skin.h"
 #include "app/WizardState.h"
 #include "install/InstallRun.h"
+#include "install/Uninstall.h"
 #include "install/RunLog.h"
 #include "win/Window.h"
 
@@ -59,6 +60,11 @@ public:
     void StartSilentRun();
     // The run's options from the pages (and the command line).
     TInstallOptions RunOptions();
+    // /UNINSTALL: the removal's options (the folder from the command line), and the removal on the progress
+    // page: the window shows, the question comes, the removal runs and the window waits for "Выход"
+    // (unattended, it closes at the end).
+    TUninstallOptions UninstallOptions() const;
+    void StartUninstall(const TUninstallOptions& options);
     int ExitCode() const noexcept { return FExitCode; }
 
     // What the run asks of the window (through TProgressListHost).

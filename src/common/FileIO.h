@@ -27,7 +27,8 @@ TFileBytes ReadWholeFile(const std::wstring& fileName);
 // the file's place. Throws TError naming the file when that is not possible.
 void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes);
 
-// The folder of the running executable, ending in "\".
+// The running executable, and its folder ending in "\".
+std::wstring ExecutablePath();
 std::wstring ExecutableFolder();
 
 // The folder part of a path, including its final "\" (empty when the path has none).

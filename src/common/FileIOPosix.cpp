@@ -134,15 +134,20 @@ void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes) {
     }
 }
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutablePath() {
     std::string path(4096, '\0');
     const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
     if (length <= 0)
-        return L".\\";
+        return {};
     path.resize(static_cast<std::size_t>(length));
     std::wstring wide = Utf8ToWide(path);
     for (wchar_t& c : wide)
         if (c == L'/')
             c = L'\\';
-    return ExtractFilePath(wide);
+    return wide;
+}
+
+std::wstring ExecutableFolder() {
+    const std::wstring path = ExecutablePath();
+    return path.empty() ? L".\\" : ExtractFilePath(path);
 }

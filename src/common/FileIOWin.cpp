@@ -78,17 +78,21 @@ void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes) {
     replacement.Commit();
 }
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
-            return L".\\";
+            return {};
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
-    return ExtractFilePath(path);
+}
+
+std::wstring ExecutableFolder() {
+    const std::wstring path = ExecutablePath();
+    return path.empty() ? L".\\" : ExtractFilePath(path);
 }

@@ -31,22 +31,11 @@ void PlanFile(std::vector<TPlannedFile>& plan, const std::wstring& from, const s
         plan.push_back({*size, SizeOf(to), keepsExisting, writtenBeside});
 }
 
-// Every file of the tree `from` as it lands below `to`; hidden folders are not copied, as the tree copy
-// leaves them.
+// Every file of the tree `from` as it lands below `to`.
 void PlanTree(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to) {
-    WIN32_FIND_DATAW found{};
-    TUniqueFind find(::FindFirstFileW((from + L"\\*").c_str(), &found));
-    if (!find)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            PlanFile(plan, from + L"\\" + name, to + L"\\" + name, false);
-        else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-            PlanTree(plan, from + L"\\" + name, to + L"\\" + name);
-    } while (::FindNextFileW(find.Get(), &found));
+    WalkFiles(from, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
+        PlanFile(plan, from + L"\\" + relative, to + L"\\" + relative, false);
+    });
 }
 
 // The package whose script the run will start: the newest of those on the medium and those the target

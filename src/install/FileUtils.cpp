@@ -244,6 +244,30 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
     } while (::FindNextFileW(search.Get(), &found));
 }
 
+namespace {
+void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, const TVisitFile& Visit) {
+    const std::wstring folder = Relative.empty() ? Root : Root + L"\\" + Relative;
+    WIN32_FIND_DATAW found;
+    TUniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search)
+        return;
+    do {
+        if (IsDots(found.cFileName))
+            continue;
+        const std::wstring path =
+            Relative.empty() ? std::wstring(found.cFileName) : Relative + L"\\" + found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Visit(path, found);
+        else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            WalkFilesBelow(Root, path, Visit);
+    } while (::FindNextFileW(search.Get(), &found));
+}
+} // namespace
+
+void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit) {
+    WalkFilesBelow(Folder, L"", Visit);
+}
+
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) {
     WIN32_FIND_DATAW found;
     TUniqueFind search(::FindFirstFileW((Folder + L"*").c_str(), &found));

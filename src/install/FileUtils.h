@@ -34,6 +34,11 @@ using TInUseRetry = std::function<bool(const std::wstring& File, DWORD Code)>;
 // copies are passed over, except that a file held by another program goes to InUse first.
 void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse = {});
 
+// Calls Visit for every file below Folder (no trailing backslash) with its path relative to Folder and what
+// the search found of it; hidden and system folders are left out, as CopyDirTree leaves them.
+using TVisitFile = std::function<void(const std::wstring& Relative, const WIN32_FIND_DATAW& Found)>;
+void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit);
+
 // Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer".
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 

@@ -18,6 +18,7 @@
 #include "install/Fonts.h"
 #include "install/ReleasePackage.h"
 #include "install/RunFiles.h"
+#include "install/RunRecord.h"
 #include "install/RunLogFile.h"
 #include "support/Shortcut.h"
 
@@ -39,18 +40,6 @@ std::wstring AbsoluteTarget(const std::wstring& trimmed) {
     if (full.back() != L'\\')
         full += L'\\';
     return full;
-}
-
-bool ProcessIsElevated() {
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    TUniqueHandle token(raw);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
-        return false;
-    return elevation.TokenIsElevated != 0;
 }
 
 // Writes how long a step took to the run's record, however the step ends.
@@ -155,6 +144,18 @@ private:
 
 } // namespace
 
+bool ProcessIsElevated() {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return false;
+    TUniqueHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return false;
+    return elevation.TokenIsElevated != 0;
+}
+
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
     const std::wstring& source = Options.SourceFolder;
@@ -178,6 +179,8 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
+    // What the folder holds before the run: what differs afterwards is what the run put there.
+    const TTreeState before = ReadTreeState(target);
     // A target created just now has no settings folder yet, and the settings file goes into it.
     EnsureDir(target + std::wstring(SettingsDir));
     WriteSettingsKeys(target);
@@ -232,9 +235,10 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                    linkPath);
     Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
                                 : L"Ярлык: " + linkPath);
+    const bool registered = RecordAndRegister(Host, Options, target, before, elevated);
 
     Host.EnableExit();
-    const TRunEnd end = package.ExitCode == 0 ? TRunEnd::Completed : TRunEnd::Incomplete;
+    const TRunEnd end = package.ExitCode == 0 && registered ? TRunEnd::Completed : TRunEnd::Incomplete;
     // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
     Host.Pump();
     if (Host.CloseRequested()) {

@@ -16,6 +16,8 @@ struct TInstallOptions {
     std::wstring ProductName;        // string resource 1
     std::wstring ProductDescription; // string resource 2
     std::wstring ShellExe;           // string resource 4
+    std::wstring Publisher;          // as the version resource names it
+    std::wstring Uninstaller;        // the program put into the target as its uninstaller; empty: this one
     bool (*SmallFonts)() = nullptr;  // the large-font test; null for the screen's own
     bool (*Elevated)() = nullptr;    // whether the process may install fonts; null for the token's own answer
     // Free bytes for the caller on the volume of Folder; false when unknown. Null for the system's answer.
@@ -32,6 +34,9 @@ enum class TRunEnd {
 // created, a package that cannot be installed) escape as TError after the protected stretch has been lowered;
 // a run that stops after the database step first puts the clinic's database back.
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
+
+// Whether this process has an administrator's rights (the fonts, and registration for the whole machine).
+bool ProcessIsElevated();
 
 // The texts of the run's own lines and questions.
 namespace RunText {

@@ -25,6 +25,23 @@ TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
     }
 }
 
+std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog& log,
+                                                     const TUninstallOptions& options,
+                                                     TSessionPolicy policy) {
+    log.Write(L"Удаление: папка \"" + options.Target + L"\"");
+    TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
+    try {
+        return RunUninstallation(logging, options);
+    } catch (const TCancelled& cancelled) {
+        log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
+    } catch (const TError& error) {
+        log.Write(std::wstring(RunLogTag::Error) + error.Message());
+        if (!policy.SuppressErrors)
+            ShowErrorReport(error.Message());
+    }
+    return std::nullopt;
+}
+
 void TWindowlessHost::Pump() {
     Application().ProcessMessages();
 }

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/InstallHost.h"
 #include "install/InstallRun.h"
 #include "install/RunLog.h"
+#include "install/Uninstall.h"
 
 enum class TSessionEnd {
     Completed,  // every step ran
@@ -25,6 +27,11 @@ struct TSessionPolicy {
 
 TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
                                     TSessionPolicy policy);
+
+// The removal, recorded the same way; nothing when an error ended it (written down and shown or not, as for
+// an installation).
+std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog& log,
+                                                     const TUninstallOptions& options, TSessionPolicy policy);
 
 // A host with no window at all, for an installation without one: the run log is the whole record.
 class TWindowlessHost : public IInstallHost {

@@ -56,3 +56,31 @@ std::wstring PackageLevelText(std::wstring_view Path) {
     const std::wstring_view name = Path.substr(start);
     return name.empty() ? std::wstring() : std::wstring(name.substr(1));
 }
+
+TDisplayVersion ReleaseDisplayVersion(std::wstring_view Version, std::wstring_view Level) {
+    TDisplayVersion result;
+    std::uint32_t major = 0;
+    bool digits = !Version.empty() && Version.size() <= 9;
+    for (wchar_t c : Version)
+        digits = digits && c >= L'0' && c <= L'9';
+    if (digits)
+        for (wchar_t c : Version)
+            major = major * 10 + static_cast<std::uint32_t>(c - L'0');
+    result.Major = major;
+    result.Text = std::to_wstring(major);
+    const bool dated = Level.size() == DateLength && std::all_of(Level.begin(), Level.end(), [](wchar_t c) {
+                           return c >= L'0' && c <= L'9';
+                       });
+    if (!dated)
+        return result;
+    auto pair = [&](std::size_t at) {
+        return static_cast<std::uint32_t>((Level[at] - L'0') * 10 + (Level[at + 1] - L'0'));
+    };
+    const std::uint32_t day = pair(0), month = pair(2), year = 2000 + pair(4);
+    if (day < 1 || day > 31 || month < 1 || month > 12)
+        return result;
+    auto two = [](std::uint32_t n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
+    result.Text += L"." + std::to_wstring(year) + L"." + two(month) + L"." + two(day);
+    result.Minor = year * 10000 + month * 100 + day;
+    return result;
+}

@@ -22,3 +22,13 @@ std::size_t NewestPackage(const std::vector<std::wstring>& Sorted, std::wstring_
 
 // The package folder's own name without its first character ("R010321" records "010321").
 std::wstring PackageLevelText(std::wstring_view Path);
+
+// The release a run installed, as deployment tools read it: the release file's Version, then the installed
+// level's date (DDMMYY, this century) as year, month and day, "1.2021.03.01", which sorts as releases grow.
+// Only the Version where the level is no date ("R000000" of a package never installed, or none).
+struct TDisplayVersion {
+    std::wstring Text;
+    std::uint32_t Major = 0; // the Version
+    std::uint32_t Minor = 0; // the date as YYYYMMDD, 0 without one
+};
+TDisplayVersion ReleaseDisplayVersion(std::wstring_view Version, std::wstring_view Level);

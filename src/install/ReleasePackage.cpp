@@ -15,6 +15,7 @@
 #include "common/Error.h"
 #include "common/FileIO.h"
 #include "common/ErrorWin.h"
+#include "common/StrUtils.h"
 #include "install/FileUtils.h"
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
@@ -186,6 +187,39 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     }
     WriteReleaseLevel(Target, PackageLevelText(chosen));
     return outcome;
+}
+
+namespace {
+std::wstring NodeText(IXMLDOMNode* root, const wchar_t* name) {
+    TComPtr<IXMLDOMNode> node;
+    if (FAILED(root->selectSingleNode(TBstr(name).Get(), node.Put())) || !node)
+        return {};
+    BSTR text = nullptr;
+    if (FAILED(node->get_text(&text)) || !text)
+        return {};
+    std::wstring value(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    return value;
+}
+} // namespace
+
+TReleaseInfo ReadReleaseInfo(const std::wstring& Folder) {
+    TComInit com;
+    TReleaseInfo info;
+    TComPtr<IXMLDOMDocument2> document;
+    if (FAILED(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
+                                  document.PutVoid())))
+        return info;
+    document->put_async(VARIANT_FALSE);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    if (FAILED(document->load(TVariant(Folder + ReleaseInfoName).Get(), &loaded)) || loaded != VARIANT_TRUE)
+        return info;
+    TComPtr<IXMLDOMElement> element;
+    if (FAILED(document->get_documentElement(element.Put())) || !element)
+        return info;
+    info.Version = TrimControl(NodeText(element.Get(), L"/ROOT/Version"));
+    info.Level = TrimControl(NodeText(element.Get(), L"/ROOT/Level"));
+    return info;
 }
 
 void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {

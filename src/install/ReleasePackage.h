@@ -23,5 +23,13 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
 // The line of a package whose script ended with `exitCode`.
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode);
 
+// "/ROOT/Version" and "/ROOT/Level" of Folder + "ReleaseInfo" as their texts; empty where the file or the
+// element is missing or the file is no XML document.
+struct TReleaseInfo {
+    std::wstring Version;
+    std::wstring Level;
+};
+TReleaseInfo ReadReleaseInfo(const std::wstring& Folder);
+
 // Sets "/ROOT/Level" of Folder + "ReleaseInfo" to Level; raises TError on failure.
 void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level);

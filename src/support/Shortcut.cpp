@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <iterator>
+
 #include "common/HandlesWin.h"
 #include "support/ShortcutName.h"
 #include "win/ComPtr.h"
@@ -78,4 +80,27 @@ void CreateShortcut(const std::wstring& FileName, std::uint8_t Location, const s
     link->SetWorkingDirectory(LinkWorkingDir(WorkingDir, FileName).c_str());
     file->Save(path.c_str(), FALSE);
     LinkPath = path;
+}
+
+std::wstring ShortcutPath(const std::wstring& FileName, std::uint8_t Location, const std::wstring& SubFolder,
+                          const std::wstring& LinkName) {
+    const std::wstring folder = DestinationFolder(Location, SubFolder);
+    if (folder.empty())
+        return {};
+    return LinkFilePath(folder, Location, SubFolder, LinkFileName(FileName, LinkName));
+}
+
+std::wstring ShortcutTarget(const std::wstring& LinkPath) {
+    TComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.PutVoid())))
+        return {};
+    TComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) ||
+        FAILED(file->Load(LinkPath.c_str(), STGM_READ)))
+        return {};
+    wchar_t target[MAX_PATH * 2] = L"";
+    if (link->GetPath(target, static_cast<int>(std::size(target)), nullptr, SLGP_RAWPATH) != S_OK)
+        return {};
+    return target;
 }

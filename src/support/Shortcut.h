@@ -9,3 +9,9 @@
 void CreateShortcut(const std::wstring& FileName, std::uint8_t Location, const std::wstring& SubFolder,
                     const std::wstring& WorkingDir, const std::wstring& Arguments,
                     const std::wstring& Description, const std::wstring& LinkName, std::wstring& LinkPath);
+
+// Where CreateShortcut puts the link to FileName for Location (see there); empty when the folder is unknown.
+std::wstring ShortcutPath(const std::wstring& FileName, std::uint8_t Location, const std::wstring& SubFolder,
+                          const std::wstring& LinkName);
+// The program a link leads to; empty when the link cannot be read. COM must be initialised.
+std::wstring ShortcutTarget(const std::wstring& LinkPath);

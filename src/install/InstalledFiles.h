@@ -1,0 +1,37 @@
+// What the runs put into the target: the state of the folder before a run, and afterwards every file the
+// run copied or its package's script added or changed, hashed and merged into the installation's record.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/StrUtils.h"
+#include "install/InstallRecord.h"
+
+struct TNoCaseLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return LessText(a, b); }
+};
+
+struct TFileState {
+    std::uint64_t Size = 0;
+    std::uint64_t WriteTime = 0;
+    bool operator==(const TFileState&) const = default;
+};
+// Every file below the target by relative path, the clinic's data and the uninstaller's folder left out.
+using TTreeState = std::map<std::wstring, TFileState, TNoCaseLess>;
+TTreeState ReadTreeState(const std::wstring& Target);
+
+// The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.
+std::string HashFile(const std::wstring& Path);
+
+// The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
+std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
+
+// Records every file of the target that differs from `Before` (new or changed) or that the run copied
+// itself (`OwnCopies`, relative paths), merged into the earlier runs' record, and writes the record
+// atomically. Returns the bytes the record's files take.
+std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
+                                   const std::vector<std::wstring>& OwnCopies);

@@ -1,0 +1,103 @@
+#include "install/RunRecord.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/FileIO.h"
+#include "common/LocalTime.h"
+#include "install/DatabaseFiles.h"
+#include "install/FileUtils.h"
+#include "install/FilesInUse.h"
+#include "install/PackageChoice.h"
+#include "install/Registration.h"
+#include "install/ReleasePackage.h"
+
+namespace {
+
+std::wstring RunningProgram() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// What the run copies from the medium itself, relative to the target: the server's files, the packages,
+// the updater's files, the driver's installer. Recorded even where a copy came out as the file it replaced.
+std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
+    std::vector<std::wstring> copies;
+    for (const TDeployGroup& group : ServerFileGroups(options.WindowsIndex))
+        for (const TDeployFile& file : group.Files)
+            copies.push_back(file.Dest);
+    const auto tree = [&](const std::wstring& from, const std::wstring& to) {
+        WalkFiles(options.SourceFolder + from, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
+            copies.push_back(to + relative);
+        });
+    };
+    tree(L"backup", L"backup\\");
+    tree(L"Updater", L"");
+    if (options.InstallDriver)
+        tree(L"FTDIDriverInstall", L"FTDIDriverInstall\\");
+    if (options.Edition)
+        copies.push_back(L"btooth.ini");
+    return copies;
+}
+
+std::wstring Today() {
+    const TLocalTime now = LocalNow();
+    wchar_t text[16];
+    std::swprintf(text, std::size(text), L"%04d%02d%02d", now.Year, now.Month, now.Day);
+    return text;
+}
+
+} // namespace
+
+bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
+                       const TTreeState& Before, bool PerMachine) {
+    try {
+        // The uninstaller: this very program, which knows /UNINSTALL.
+        const std::wstring program = Options.Uninstaller.empty() ? RunningProgram() : Options.Uninstaller;
+        EnsureDir(Target + UninstallFolder);
+        RetryWhileInUse(Host, [&] {
+            if (!CopyFileStream(program, Target + UninstallerName))
+                throw TError(L"Не удалось скопировать программу удаления в \"" + Target + UninstallerName +
+                             L"\"");
+        });
+        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options));
+        const TReleaseInfo release = ReadReleaseInfo(Target);
+        const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
+        TRegistrationValues values;
+        values.InstallLocation = Target;
+        values.DisplayVersion = version.Text;
+        values.VersionMajor = version.Major;
+        values.VersionMinor = version.Minor;
+        values.Publisher = Options.Publisher;
+        values.InstallDate = Today();
+        values.EstimatedSizeKb =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+        values.DisplayIcon = Target + Options.ShellExe;
+        values.UninstallString = UninstallCommand(Target);
+        values.QuietUninstallString = QuietUninstallCommand(Target);
+        RegisterInstallation(values, PerMachine);
+        Host.Trace(std::wstring(L"Зарегистрирован в списке установленных программ: ") +
+                   (PerMachine ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\") + UninstallKeyPath +
+                   L", версия " + version.Text);
+        return true;
+    } catch (const TCancelled&) {
+        throw;
+    } catch (const TError& error) {
+        Host.AddLine(NotRegisteredText + error.Message());
+        return false;
+    }
+}
