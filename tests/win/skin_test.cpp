@@ -36,8 +36,8 @@ std::span<const std::uint8_t> Resource(const wchar_t* name) {
     return {static_cast<const std::uint8_t*>(data), data ? ::SizeofResource(module, info) : 0};
 }
 
-// The image as the system's imaging component reads it, alpha straight: what the program's own reader
-// must give.
+// The image as the system's imaging component reads it, alpha straight: what the program's reader must
+// give, pixel for pixel.
 TBitmap32 ReadWithImagingComponent(std::span<const std::uint8_t> png) {
     TComPtr<IWICImagingFactory> factory;
     CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -92,7 +92,7 @@ TEST_F(SkinTest, PngIsFlattenedOntoWhiteAndOpaque) {
     EXPECT_THROW(LoadPngResource(bitmap, L"NO_SUCH_IMAGE"), TError);
 }
 
-TEST_F(SkinTest, OwnReaderGivesThePixelsOfTheImagingComponent) {
+TEST_F(SkinTest, ReaderGivesThePixelsOfTheImagingComponent) {
     for (const wchar_t* name : {L"BACKGROUND", L"MAIN", L"LOGO", L"TITLE_PNL_L", L"TITLE_PNL_R",
                                 L"TITLE_PNL_M", L"TITLE", L"TEST_ALPHA", L"TEST_TITLE"}) {
         SCOPED_TRACE(testing::Message() << "resource " << std::string(name, name + std::wcslen(name)));
