@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/StbImage.h"
 #include "common/Error.h"
@@ -58,6 +59,9 @@ struct TLayout {
     // A transparent colour with a sample above 255, which no 8-bit pixel can match: stb_image keeps only
     // its low byte and would make pixels of that value transparent.
     bool KeyOutOfRange = false;
+    // Whether a data chunk is empty, and where the end chunk ends.
+    bool EmptyData = false;
+    std::size_t End = 0;
 };
 
 // stb_image reads the pixels, but it checks no CRC, so damage inside a chunk would come out as other
@@ -105,7 +109,9 @@ TLayout CheckChunks(std::span<const std::uint8_t> png) {
         } else if (type == "IDAT") {
             data = true;
             dataSize += length;
+            layout.EmptyData |= length == 0;
         } else if (type == "IEND") {
+            layout.End = at;
             break;
         } else if (type == "tRNS" && (colourType == Grey || colourType == Truecolour)) {
             if (length != (colourType == Grey ? 2u : 6u))
@@ -128,6 +134,20 @@ TLayout CheckChunks(std::span<const std::uint8_t> png) {
     return layout;
 }
 
+// The file without its empty data chunks, up to its end chunk. stb_image copies an empty data chunk that
+// comes before the others through a null pointer; such chunks hold nothing, and ordinary encoders write none.
+std::vector<std::uint8_t> WithoutEmptyData(std::span<const std::uint8_t> png, std::size_t end) {
+    std::vector<std::uint8_t> copy(png.begin(), png.begin() + sizeof(Signature));
+    for (std::size_t at = sizeof(Signature); at < end;) {
+        const std::size_t size = 12 + std::size_t{BigEndian(&png[at])};
+        if (size != 12 || std::memcmp(&png[at + 4], "IDAT", 4) != 0)
+            copy.insert(copy.end(), png.begin() + static_cast<std::ptrdiff_t>(at),
+                        png.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    }
+    return copy;
+}
+
 struct TStbFree {
     void operator()(stbi_uc* pixels) const noexcept { stbi_image_free(pixels); }
 };
@@ -136,6 +156,11 @@ struct TStbFree {
 
 TBitmap32 DecodePng(std::span<const std::uint8_t> png) {
     const TLayout layout = CheckChunks(png);
+    std::vector<std::uint8_t> mended;
+    if (layout.EmptyData) {
+        mended = WithoutEmptyData(png, layout.End);
+        png = mended;
+    }
     int width = 0;
     int height = 0;
     int channels = 0;

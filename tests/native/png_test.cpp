@@ -175,9 +175,11 @@ TEST(PngImage, SplitDataAndChunksThatChangeNoPixel) {
     const TBytes pixels = Random(4 * 3 * 4, 7);
     const TBytes packed = Pack(Filtered(pixels, 16, 4, {4}));
     const std::size_t half = packed.size() / 2;
+    // Empty data chunks are allowed anywhere among the others, the first place included.
     const TBytes png = File({Header(4, 3, 6),
                              {"gAMA", BigEndian(45455)},
                              {"tEXt", {'a', 0, 'b'}},
+                             {"IDAT", {}},
                              {"IDAT", TBytes(packed.begin(), packed.begin() + half)},
                              {"IDAT", {}},
                              {"IDAT", TBytes(packed.begin() + half, packed.end())},
