@@ -50,7 +50,7 @@ template <class TWork> void Measure(const char* what, int runs, TWork&& work) {
     }
     const double first = times.front();
     std::sort(times.begin(), times.end());
-    std::printf("%-34s first %7.2f ms, median %7.2f ms, fastest %7.2f ms\n", what, first,
+    std::printf("%-36s first %7.2f ms, median %7.2f ms, fastest %7.2f ms\n", what, first,
                 times[times.size() / 2], times.front());
 }
 } // namespace
