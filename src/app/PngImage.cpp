@@ -169,6 +169,9 @@ TBitmap32 DecodePng(std::span<const std::uint8_t> png) {
         stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 4));
     if (!rgba) {
         const char* reason = stbi_failure_reason();
+        // The one reason that is no damage of the file.
+        if (reason && std::strcmp(reason, "outofmem") == 0)
+            throw TError(L"не хватило памяти, чтобы прочитать изображение PNG");
         std::wstring text = L"изображение PNG повреждено";
         if (reason)
             text.append(L" (").append(reason, reason + std::strlen(reason)).append(L")");
