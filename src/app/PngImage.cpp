@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/StbImage.h"
 #include "common/Error.h"
-#include "common/Inflate.h"
 
 namespace {
 
@@ -45,109 +48,35 @@ std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
 }
 
 constexpr std::uint8_t Signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-// Far above the skin's sizes; a damaged header cannot make it reserve more than the data fills anyway.
-constexpr std::uint32_t MaxSide = 16384;
+constexpr std::uint32_t MaxSide = STBI_MAX_DIMENSIONS;
 
 enum TColourType : std::uint8_t { Grey = 0, Truecolour = 2, GreyAlpha = 4, TruecolourAlpha = 6 };
 
-unsigned Channels(std::uint8_t colourType) {
-    switch (colourType) {
-    case Grey:
-        return 1;
-    case Truecolour:
-        return 3;
-    case GreyAlpha:
-        return 2;
-    case TruecolourAlpha:
-        return 4;
-    default:
-        Unsupported();
-    }
-}
+// What the walk over the chunks learned that stb_image's pixels must be checked or mended against.
+struct TLayout {
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    // A transparent colour with a sample above 255, which no 8-bit pixel can match: stb_image keeps only
+    // its low byte and would make pixels of that value transparent.
+    bool KeyOutOfRange = false;
+    // Whether a data chunk is empty, and where the end chunk ends.
+    bool EmptyData = false;
+    std::size_t End = 0;
+};
 
-int Paeth(int left, int up, int upLeft) {
-    const int estimate = left + up - upLeft;
-    const int toLeft = estimate > left ? estimate - left : left - estimate;
-    const int toUp = estimate > up ? estimate - up : up - estimate;
-    const int toUpLeft = estimate > upLeft ? estimate - upLeft : upLeft - estimate;
-    if (toLeft <= toUp && toLeft <= toUpLeft)
-        return left;
-    return toUp <= toUpLeft ? up : upLeft;
-}
-
-// row[i] += above[i] for every byte, four bytes at a time where it can: most rows of the skin's large
-// panel image repeat the row above.
-void AddBytes(std::uint8_t* row, const std::uint8_t* above, std::size_t count) {
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        std::uint32_t a;
-        std::uint32_t b;
-        std::memcpy(&a, row + i, 4);
-        std::memcpy(&b, above + i, 4);
-        // Each byte's sum modulo 256: the low seven bits add without carrying into the next byte, and the
-        // top bit is the exclusive or of the two top bits and the carry into it.
-        const std::uint32_t sum = ((a & 0x7F7F7F7Fu) + (b & 0x7F7F7F7Fu)) ^ ((a ^ b) & 0x80808080u);
-        std::memcpy(row + i, &sum, 4);
-    }
-    for (; i < count; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
-}
-
-// Undoes the filter of one row in place: `row` starts with its filter type, `above` (null for the first
-// row) is the row before it, already undone.
-void Unfilter(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes, unsigned pixelBytes) {
-    const std::uint8_t type = *row++;
-    if (above)
-        ++above;
-    switch (type) {
-    case 0:
-        break;
-    case 1:
-        for (std::size_t i = pixelBytes; i < rowBytes; ++i)
-            row[i] = static_cast<std::uint8_t>(row[i] + row[i - pixelBytes]);
-        break;
-    case 2:
-        if (above)
-            AddBytes(row, above, rowBytes);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            const unsigned left = i >= pixelBytes ? row[i - pixelBytes] : 0;
-            const unsigned up = above ? above[i] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + ((left + up) >> 1));
-        }
-        break;
-    case 4:
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
-            const int up = above ? above[i] : 0;
-            const int upLeft = above && i >= pixelBytes ? above[i - pixelBytes] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + Paeth(left, up, upLeft));
-        }
-        break;
-    default:
-        Damaged();
-    }
-}
-
-} // namespace
-
-TBitmap32 DecodePng(std::span<const std::uint8_t> png) {
+// stb_image reads the pixels, but it checks no CRC, so damage inside a chunk would come out as other
+// pixels; and it reads kinds of image (other depths, palettes, interlacing) whose conversion to 8-bit
+// colour is not the imaging component's. This walk refuses both before stb_image sees the file.
+TLayout CheckChunks(std::span<const std::uint8_t> png) {
     if (png.size() < sizeof(Signature) || !std::equal(Signature, Signature + sizeof(Signature), png.begin()))
         throw TError(L"это не изображение PNG");
 
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
+    TLayout layout;
+    unsigned channels = 0;
     std::uint8_t colourType = 0;
-    bool header = false;
-    bool end = false;
-    // The transparent colour of an image without alpha, when it has one.
-    bool keyed = false;
-    std::array<std::uint16_t, 3> key{};
-    std::vector<std::span<const std::uint8_t>> data;
     std::size_t dataSize = 0;
-
-    for (std::size_t at = sizeof(Signature); !end;) {
+    bool data = false;
+    for (std::size_t at = sizeof(Signature);;) {
         if (png.size() - at < 12)
             Damaged();
         const std::uint32_t length = BigEndian(&png[at]);
@@ -158,90 +87,106 @@ TBitmap32 DecodePng(std::span<const std::uint8_t> png) {
             Damaged();
         const auto chunk = typed.subspan(4);
         const std::string_view type(reinterpret_cast<const char*>(typed.data()), 4);
+        const bool first = at == sizeof(Signature);
         at += 12 + std::size_t{length};
 
-        if (!header) {
+        if (first) {
             if (type != "IHDR" || length != 13)
                 Damaged();
-            header = true;
-            width = BigEndian(&chunk[0]);
-            height = BigEndian(&chunk[4]);
+            layout.Width = BigEndian(&chunk[0]);
+            layout.Height = BigEndian(&chunk[4]);
             colourType = chunk[9];
-            if (width == 0 || height == 0 || width > MaxSide || height > MaxSide || chunk[10] != 0 ||
-                chunk[11] != 0)
+            if (layout.Width == 0 || layout.Height == 0 || layout.Width > MaxSide ||
+                layout.Height > MaxSide || chunk[10] != 0 || chunk[11] != 0)
                 Damaged();
-            if (chunk[8] != 8 || chunk[12] != 0)
-                Unsupported(); // another depth, or interlaced
-            Channels(colourType);
+            channels = colourType == Grey              ? 1
+                       : colourType == GreyAlpha       ? 2
+                       : colourType == Truecolour      ? 3
+                       : colourType == TruecolourAlpha ? 4
+                                                       : 0;
+            if (chunk[8] != 8 || chunk[12] != 0 || channels == 0)
+                Unsupported(); // another depth, interlaced, or a palette
         } else if (type == "IDAT") {
-            data.push_back(chunk);
-            dataSize += chunk.size();
+            data = true;
+            dataSize += length;
+            layout.EmptyData |= length == 0;
         } else if (type == "IEND") {
-            end = true;
+            layout.End = at;
+            break;
         } else if (type == "tRNS" && (colourType == Grey || colourType == Truecolour)) {
             if (length != (colourType == Grey ? 2u : 6u))
                 Damaged();
-            keyed = true;
-            for (std::size_t i = 0; i < length / 2; ++i)
-                key[i] = static_cast<std::uint16_t>((chunk[2 * i] << 8) | chunk[2 * i + 1]);
-            if (colourType == Grey)
-                key[1] = key[2] = key[0];
+            for (std::size_t i = 0; i < length; i += 2)
+                layout.KeyOutOfRange |= chunk[i] != 0;
         } else if (type == "IHDR" || (!(type[0] & 0x20) && type != "PLTE")) {
-            // A second header, or a critical chunk this reader does not know.
+            // A second header, or a critical chunk not known here (stb_image would take Apple's CgBI).
             Unsupported();
         }
-        // Ancillary chunks (gamma, colour profiles, texts), and a truecolour image's suggested palette,
-        // change nothing in the pixels as stored.
     }
-    if (data.empty())
+    // The longest copy of deflate, 258 bytes, costs at least two bits: a header whose rows the data could
+    // not fill is refused before stb_image reserves memory for them.
+    constexpr std::size_t MostPerPackedByte = 1032;
+    const std::size_t rawSize = (std::size_t{layout.Width} * channels + 1) * layout.Height;
+    if (!data || (dataSize <= SIZE_MAX / MostPerPackedByte && rawSize > dataSize * MostPerPackedByte))
+        Damaged();
+    if (png.size() > INT_MAX)
+        Damaged();
+    return layout;
+}
+
+// The file without its empty data chunks, up to its end chunk. stb_image copies an empty data chunk that
+// comes before the others through a null pointer; such chunks hold nothing, and ordinary encoders write none.
+std::vector<std::uint8_t> WithoutEmptyData(std::span<const std::uint8_t> png, std::size_t end) {
+    std::vector<std::uint8_t> copy(png.begin(), png.begin() + sizeof(Signature));
+    for (std::size_t at = sizeof(Signature); at < end;) {
+        const std::size_t size = 12 + std::size_t{BigEndian(&png[at])};
+        if (size != 12 || std::memcmp(&png[at + 4], "IDAT", 4) != 0)
+            copy.insert(copy.end(), png.begin() + static_cast<std::ptrdiff_t>(at),
+                        png.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    }
+    return copy;
+}
+
+struct TStbFree {
+    void operator()(stbi_uc* pixels) const noexcept { stbi_image_free(pixels); }
+};
+
+} // namespace
+
+TBitmap32 DecodePng(std::span<const std::uint8_t> png) {
+    const TLayout layout = CheckChunks(png);
+    std::vector<std::uint8_t> mended;
+    if (layout.EmptyData) {
+        mended = WithoutEmptyData(png, layout.End);
+        png = mended;
+    }
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    // Four channels whatever the file holds: stb_image adds opaque alpha, or the transparent colour's.
+    const std::unique_ptr<stbi_uc, TStbFree> rgba(
+        stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 4));
+    if (!rgba) {
+        const char* reason = stbi_failure_reason();
+        // The one reason that is no damage of the file.
+        if (reason && std::strcmp(reason, "outofmem") == 0)
+            throw TError(L"не хватило памяти, чтобы прочитать изображение PNG");
+        std::wstring text = L"изображение PNG повреждено";
+        if (reason)
+            text.append(L" (").append(reason, reason + std::strlen(reason)).append(L")");
+        throw TError(text);
+    }
+    if (static_cast<std::uint32_t>(width) != layout.Width ||
+        static_cast<std::uint32_t>(height) != layout.Height)
         Damaged();
 
-    // One data chunk is read in place; several are joined first.
-    std::vector<std::uint8_t> joined;
-    std::span<const std::uint8_t> stream = data.front();
-    if (data.size() > 1) {
-        joined.reserve(dataSize);
-        for (const auto& part : data)
-            joined.insert(joined.end(), part.begin(), part.end());
-        stream = joined;
-    }
-    const unsigned channels = Channels(colourType);
-    const std::size_t rowBytes = std::size_t{width} * channels;
-    const std::size_t rawSize = (rowBytes + 1) * height;
-    // Sized from the header only once the data could fill it; not cleared, since the unpacking fills it.
-    if (rawSize > MostUnpackedFrom(stream.size()))
-        Damaged();
-    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize]);
-    // The chunks' CRCs have checked every packed byte; the stream's own sum would only check the unpacking.
-    InflateZlib(stream, {raw.get(), rawSize}, TStreamSum::Trust);
-
-    TBitmap32 image(static_cast<int>(width), static_cast<int>(height));
+    TBitmap32 image(width, height);
+    const std::uint32_t opaque = layout.KeyOutOfRange ? 0xFF000000u : 0;
+    const stbi_uc* p = rgba.get();
     std::uint32_t* pixel = image.Bits();
-    for (std::size_t y = 0; y < height; ++y) {
-        // Each row is undone and turned into pixels while it is at hand.
-        std::uint8_t* row = raw.get() + y * (rowBytes + 1);
-        Unfilter(row, y ? row - (rowBytes + 1) : nullptr, rowBytes, channels);
-        const std::uint8_t* p = row + 1;
-        // One loop per colour type: the loops stay free of branches, and the large images are read fast.
-        switch (colourType) {
-        case TruecolourAlpha:
-            for (std::size_t x = 0; x < width; ++x, p += 4)
-                *pixel++ = Argb(p[3], p[0], p[1], p[2]);
-            break;
-        case Truecolour:
-            for (std::size_t x = 0; x < width; ++x, p += 3)
-                *pixel++ = Argb(keyed && p[0] == key[0] && p[1] == key[1] && p[2] == key[2] ? 0 : 255, p[0],
-                                p[1], p[2]);
-            break;
-        case GreyAlpha:
-            for (std::size_t x = 0; x < width; ++x, p += 2)
-                *pixel++ = Argb(p[1], p[0], p[0], p[0]);
-            break;
-        default:
-            for (std::size_t x = 0; x < width; ++x, ++p)
-                *pixel++ = Argb(keyed && p[0] == key[0] ? 0 : 255, p[0], p[0], p[0]);
-            break;
-        }
-    }
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    for (std::size_t i = 0; i < count; ++i, p += 4)
+        pixel[i] = Argb(p[3], p[0], p[1], p[2]) | opaque;
     return image;
 }

@@ -5,7 +5,6 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
 #include <cwchar>
 #include <span>
@@ -37,8 +36,8 @@ std::span<const std::uint8_t> Resource(const wchar_t* name) {
     return {static_cast<const std::uint8_t*>(data), data ? ::SizeofResource(module, info) : 0};
 }
 
-// The image as the system's imaging component reads it, alpha straight: what the program's own reader
-// must give.
+// The image as the system's imaging component reads it, alpha straight: what the program's reader must
+// give, pixel for pixel.
 TBitmap32 ReadWithImagingComponent(std::span<const std::uint8_t> png) {
     TComPtr<IWICImagingFactory> factory;
     CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -93,7 +92,7 @@ TEST_F(SkinTest, PngIsFlattenedOntoWhiteAndOpaque) {
     EXPECT_THROW(LoadPngResource(bitmap, L"NO_SUCH_IMAGE"), TError);
 }
 
-TEST_F(SkinTest, OwnReaderGivesThePixelsOfTheImagingComponent) {
+TEST_F(SkinTest, ReaderGivesThePixelsOfTheImagingComponent) {
     for (const wchar_t* name : {L"BACKGROUND", L"MAIN", L"LOGO", L"TITLE_PNL_L", L"TITLE_PNL_R",
                                 L"TITLE_PNL_M", L"TITLE", L"TEST_ALPHA", L"TEST_TITLE"}) {
         SCOPED_TRACE(testing::Message() << "resource " << std::string(name, name + std::wcslen(name)));
@@ -406,30 +405,4 @@ TEST_F(SkinTest, PagesMadeAfterAMoveToAnotherResolutionAreLaidOutAtIt) {
     ::SendMessageW(main.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
     ASSERT_TRUE(::IsWindow(main.Pages().ePath));
     ExpectScaledFrom(designPlaces, main, main.PixelsPerInch());
-}
-
-// What the scaled skin adds to the start: composing the background at the common resolutions, the design
-// one (no resampling) included for comparison. The times go to the test's output.
-TEST_F(SkinTest, ScaledBackgroundCostAtStartUp) {
-    TSkinImages skin;
-    LoadSkinImages(skin);
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    for (int dpi : {96, 120, 144, 192}) {
-        std::vector<double> times;
-        TBitmap32 background;
-        for (int run = 0; run < 7; ++run) {
-            LARGE_INTEGER start, end;
-            ::QueryPerformanceCounter(&start);
-            ComposeScaledBackground(background, Scaled(972, dpi), Scaled(583, dpi), dpi, skin);
-            ::QueryPerformanceCounter(&end);
-            times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                            static_cast<double>(frequency.QuadPart));
-        }
-        std::sort(times.begin(), times.end());
-        std::printf("background at %d dpi (%d x %d): median %.1f ms, fastest %.1f ms\n", dpi,
-                    background.Width(), background.Height(), times[times.size() / 2], times.front());
-        // A generous bound: a start that the skin alone keeps waiting for a second is a fault.
-        EXPECT_LT(times.front(), 1000.0) << dpi;
-    }
 }
