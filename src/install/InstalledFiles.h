@@ -11,7 +11,7 @@
 #include "common/StrUtils.h"
 #include "install/InstallRecord.h"
 
-struct TNoCaseLess {
+struct TPathLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const { return LessText(a, b); }
 };
 
@@ -21,7 +21,7 @@ struct TFileState {
     bool operator==(const TFileState&) const = default;
 };
 // Every file below the target by relative path, the clinic's data and the uninstaller's folder left out.
-using TTreeState = std::map<std::wstring, TFileState, TNoCaseLess>;
+using TTreeState = std::map<std::wstring, TFileState, TPathLess>;
 TTreeState ReadTreeState(const std::wstring& Target);
 
 // The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.

@@ -50,7 +50,7 @@ bool DeleteRecordedFile(IInstallHost& host, const std::wstring& path) {
 
 // Every folder that holds a recorded file, down to the target's own, deepest first.
 std::vector<std::wstring> FoldersOf(const TInstallRecord& record) {
-    std::set<std::wstring, TNoCaseLess> folders;
+    std::set<std::wstring, TPathLess> folders;
     for (const TRecordedFile& file : record.Files)
         for (std::size_t slash = file.Path.rfind(L'\\'); slash != std::wstring::npos && slash > 0;
              slash = file.Path.rfind(L'\\', slash - 1))
@@ -69,7 +69,7 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
     // Only the suite's own link: one the user pointed elsewhere under the same name stays.
     const std::wstring target = ShortcutTarget(link);
     if (!Inside(target, options.Target)) {
-        host.Trace(L"Ярлык \"" + link + L"\" ведёт не в папку комплекса и оставлен");
+        host.Trace(L"Ярлык \"" + link + L"\" ведёт не в папку комплекса (\"" + target + L"\") и оставлен");
         return;
     }
     if (DeleteRecordedFile(host, link))

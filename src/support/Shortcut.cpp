@@ -100,7 +100,16 @@ std::wstring ShortcutTarget(const std::wstring& LinkPath) {
         FAILED(file->Load(LinkPath.c_str(), STGM_READ)))
         return {};
     wchar_t target[MAX_PATH * 2] = L"";
-    if (link->GetPath(target, static_cast<int>(std::size(target)), nullptr, SLGP_RAWPATH) != S_OK)
+    // The item list keeps the whole name; the link's plain path may be kept in the system's code page only
+    // (Wine does so), which loses Cyrillic letters.
+    PIDLIST_ABSOLUTE items = nullptr;
+    if (SUCCEEDED(link->GetIDList(&items)) && items) {
+        const BOOL found = ::SHGetPathFromIDListW(items, target);
+        ::CoTaskMemFree(items);
+        if (found && target[0])
+            return target;
+    }
+    if (FAILED(link->GetPath(target, static_cast<int>(std::size(target)), nullptr, 0)))
         return {};
     return target;
 }

@@ -18,6 +18,10 @@
 #include "common/Error.h"
 #include "common/IniFile.h"
 #include "install/InstallRun.h"
+#include "install/InstallRecord.h"
+#include "install/InstalledFiles.h"
+#include "install/Registration.h"
+#include "install/Uninstall.h"
 
 namespace fs = std::filesystem;
 
@@ -81,6 +85,7 @@ protected:
         options.Elevated = Yes;
     }
     void TearDown() override {
+        RemoveRegistration(Target().wstring() + L"\\");
         // The run leaves the process in the target folder, which could not go while it is current; so does
         // the program that Wine starts for every new link, for the moment it lives.
         ::SetCurrentDirectoryW(fs::temp_directory_path().c_str());
@@ -353,3 +358,122 @@ TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
 }
 
 } // namespace
+
+namespace {
+std::wstring RegistryText(HKEY root, const wchar_t* name) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(root, UninstallKeyPath, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw) != ERROR_SUCCESS)
+        return L"<no key>";
+    const TUniqueRegKey key(raw);
+    wchar_t value[1024] = L"";
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (::RegQueryValueExW(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return L"<none>";
+    return value;
+}
+} // namespace
+
+// A complete run registers the suite where deployment tools look for it (the machine's list with an
+// administrator's rights, the user's own without), records what it put there and leaves its uninstaller.
+TEST_F(InstallRun, CompleteRunRegistersRecordsAndLeavesItsUninstaller) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::wstring target = Target().wstring() + L"\\";
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), target);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"DisplayName"), L"Тессаро-Холтер");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"DisplayVersion"), L"1.2021.03.01");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"UninstallString"),
+              L"\"" + target + L"Uninstall\\Setup.exe\" /UNINSTALL");
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"InstallLocation"), L"<no key>");
+    EXPECT_TRUE(fs::exists(Target() / L"Uninstall" / L"Setup.exe"));
+    const auto record = ReadInstallRecord(target);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(InDataFolder(*record, L"DTAfb\\T12.FDB") && InDataFolder(*record, L"Settings\\holter.ini"));
+    std::vector<std::wstring> paths;
+    for (const TRecordedFile& file : record->Files)
+        paths.push_back(file.Path);
+    for (const wchar_t* put : {L"fbclient.Dll", L"udf\\fbudf.dll", L"backup\\R010321\\bin\\Shell.exe",
+                               L"ReleaseInfo", L"Shell.exe", L"backup\\R010321\\ran.txt"})
+        EXPECT_NE(std::find(paths.begin(), paths.end(), put), paths.end()) << WideToUtf8(put);
+    for (const std::wstring& path : paths)
+        EXPECT_FALSE(path.starts_with(L"DTAfb") || path.starts_with(L"Settings") ||
+                     path.starts_with(L"Uninstall"))
+            << WideToUtf8(path);
+
+    // Without an administrator's rights the fonts are left out and the user's own list is used.
+    RemoveRegistration(target);
+    options.Elevated = No;
+    TRecordingHost second;
+    second.Answers = {false};
+    ASSERT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"InstallLocation"), target);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), L"<no key>");
+    EXPECT_EQ(FindRegistration(true)->InstallLocation, target);
+}
+
+// The uninstaller removes what the record vouches for and nothing else: the clinic's database and settings,
+// a file the user changed and one the user added stay; the link and the entry go. A second removal finds
+// nothing to remove.
+TEST_F(InstallRun, UninstallRemovesWhatIsUnchangedAndKeepsTheClinicsData) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::wstring target = Target().wstring() + L"\\";
+    Put(Target() / L"ReleaseInfo", "changed by the updater");
+    Put(Target() / L"Заметки.txt", "the clinic's own");
+    ASSERT_TRUE(fs::exists(Link()));
+
+    TRecordingHost removal;
+    const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};
+    ASSERT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Completed);
+    EXPECT_TRUE(removal.Saw(L"ask: " + UninstallText::Question(target) + L" -> Yes"));
+    EXPECT_FALSE(fs::exists(Link())) << [&] {
+        std::string traces;
+        for (const auto& trace : removal.Traces)
+            traces += WideToUtf8(trace) + "\n";
+        return traces;
+    }();
+    EXPECT_TRUE(fs::exists(Target() / L"DTAfb" / L"T12.FDB"));
+    EXPECT_TRUE(fs::exists(Target() / L"Settings" / L"holter.ini"));
+    EXPECT_EQ(Read(Target() / L"ReleaseInfo"), "changed by the updater");
+    EXPECT_TRUE(fs::exists(Target() / L"Заметки.txt"));
+    for (const wchar_t* gone :
+         {L"fbclient.Dll", L"Shell.exe", L"backup", L"udf", L"Uninstall", L"Updater.exe.cfg"})
+        EXPECT_FALSE(fs::exists(Target() / gone)) << WideToUtf8(gone);
+    EXPECT_TRUE(removal.Saw(L"line: " + UninstallText::Kept(target)));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), L"<no key>");
+
+    TRecordingHost again;
+    EXPECT_EQ(RunUninstallation(again, uninstall), TRemovalEnd::NothingToRemove);
+    EXPECT_TRUE(again.Saw(L"line: " + UninstallText::NothingToRemove(target)));
+    EXPECT_TRUE(again.Questions.empty());
+}
+
+// Declined, nothing changes; a recorded file held by a running program is named and waited for.
+TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::wstring target = Target().wstring() + L"\\";
+    const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};
+    TRecordingHost declined;
+    declined.Answers = {false};
+    EXPECT_EQ(RunUninstallation(declined, uninstall), TRemovalEnd::Declined);
+    EXPECT_TRUE(fs::exists(Target() / L"fbclient.Dll"));
+    EXPECT_TRUE(fs::exists(Link()));
+
+    const std::wstring held = target + L"fbclient.Dll";
+    TUniqueFile holder(
+        ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    TRecordingHost cancelled;
+    cancelled.InUseAnswers = {TInUseAnswer::Cancel};
+    EXPECT_THROW(RunUninstallation(cancelled, uninstall), TCancelled);
+    EXPECT_TRUE(cancelled.SawPrefix(L"in use: " + held));
+    EXPECT_TRUE(fs::exists(Target() / L"fbclient.Dll"));
+
+    TRecordingHost retried;
+    retried.InUseAnswers = {TInUseAnswer::Retry};
+    retried.OnInUse = [&] { holder.Reset(); };
+    EXPECT_EQ(RunUninstallation(retried, uninstall), TRemovalEnd::Completed);
+    EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
+}
