@@ -220,6 +220,7 @@ TUninstallOptions TFMain::UninstallOptions() const {
 }
 
 void TFMain::StartUninstall(const TUninstallOptions& options) {
+    FRemoving = true;
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
     Show();
@@ -275,7 +276,8 @@ void TFMain::ShowRunLogPath() {
     HWND label = FPages.LblRunLog;
     if (FRunLogPath.empty() || !label || !::IsWindow(label))
         return;
-    ::SetWindowTextW(label, (L"Журнал установки: " + FRunLogPath).c_str());
+    ::SetWindowTextW(label,
+                     ((FRemoving ? L"Журнал удаления: " : L"Журнал установки: ") + FRunLogPath).c_str());
     ::ShowWindow(label, SW_SHOW);
 }
 

@@ -108,6 +108,7 @@ private:
 
     bool FRunning = false;        // the installation run is under way
     bool FCloseRequested = false; // a close came while it was
+    bool FRemoving = false;       // /UNINSTALL: the window removes the suite
 
     TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;

@@ -90,7 +90,7 @@ std::wstring Removed(std::size_t files) {
     return L"Удалено файлов: " + std::to_wstring(files);
 }
 std::wstring Kept(const std::wstring& target) {
-    return L"База данных, настройки и изменённые после установки файлы сохранены в папке \"" + target + L"\"";
+    return L"\"" + target + L"\"";
 }
 } // namespace UninstallText
 
@@ -155,8 +155,10 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
     std::wstring folder = target;
     while (folder.size() > 3 && folder.back() == L'\\')
         folder.pop_back();
-    if (!::RemoveDirectoryW(folder.c_str()) && FolderExists(folder))
+    if (!::RemoveDirectoryW(folder.c_str()) && FolderExists(folder)) {
+        Host.AddLine(UninstallText::KeptHeading);
         Host.AddLine(UninstallText::Kept(target));
+    }
     return TRemovalEnd::Completed;
 }
 

@@ -30,6 +30,9 @@ namespace UninstallText {
 std::wstring Question(const std::wstring& target);
 std::wstring NothingToRemove(const std::wstring& target);
 std::wstring Removed(std::size_t files);
+// Two lines: the heading, then the folder that keeps the clinic's data.
+inline constexpr wchar_t KeptHeading[] =
+    L"База данных, настройки и изменённые после установки файлы сохранены в папке:";
 std::wstring Kept(const std::wstring& target);
 inline constexpr wchar_t LinkRemoved[] = L"Ярлык на рабочем столе удалён";
 inline constexpr wchar_t Done[] = L"Удаление комплекса \"Тессаро-Холтер\" завершено.";

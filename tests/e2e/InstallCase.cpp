@@ -315,6 +315,12 @@ std::wstring HoldProgram() {
     return path;
 }
 
+void RemoveUninstallEntry() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        ::RegDeleteKeyExW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter",
+                          KEY_WOW64_32KEY, 0);
+}
+
 std::vector<std::wstring> ReadRunLog(const std::wstring& path) {
     if (!FileExists(path))
         throw TDriverError(L"no run log \"" + path + L"\"");
@@ -376,6 +382,7 @@ void InstallCase::SetUp() {
     // run lists and leaves is its own, whatever ran before.
     RemoveDemoFonts(FOptions.Medium);
     RemoveTreeWithin(DesktopLink(), TDuration{2000});
+    RemoveUninstallEntry();
 }
 
 void InstallCase::TearDown() {
@@ -388,6 +395,7 @@ void InstallCase::TearDown() {
         if (!failure.empty())
             ADD_FAILURE() << "left behind: " << failure;
     }
+    RemoveUninstallEntry();
     try {
         RemoveDemoFonts(FOptions.Medium);
         const std::string failure = RemoveTreeWithin(DesktopLink(), TDuration{2000});

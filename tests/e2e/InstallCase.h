@@ -96,6 +96,10 @@ std::string RemoveTreeWithin(const std::wstring& path, TDuration patience);
 // e2e_hold.exe beside the running test: a driver installer that waits while a file "hold" lies beside it.
 std::wstring HoldProgram();
 
+// Takes the suite's entry out of "Programs and Features" (the machine's and the user's), so that a case
+// starts from a machine where the suite was never registered.
+void RemoveUninstallEntry();
+
 // The run log's entries without their time stamps, in order.
 std::vector<std::wstring> ReadRunLog(const std::wstring& path);
 // The progress list rebuilt from a run log's "Строка: ", "Шаг: " and "Итог: " entries.

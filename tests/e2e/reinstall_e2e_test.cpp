@@ -316,8 +316,7 @@ TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
                          ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")) == Recordings;
     ASSERT_TRUE(inPlace ||
                 (kept.size() == 1 && ReadFileBytes(JoinPath(target, L"DTAfb\\" + kept[0])) == Recordings))
-        << "the clinic's database is neither in place nor kept; DTAfb holds: "
-        << [&] {
+        << "the clinic's database is neither in place nor kept; DTAfb holds: " << [&] {
                std::string names;
                for (const auto& [path, bytes] : Snapshot(JoinPath(target, L"DTAfb")))
                    names += ToUtf8(path) + " (" + std::to_string(bytes.size()) + ") ";

@@ -440,6 +440,7 @@ TEST_F(InstallRun, UninstallRemovesWhatIsUnchangedAndKeepsTheClinicsData) {
     for (const wchar_t* gone :
          {L"fbclient.Dll", L"Shell.exe", L"backup", L"udf", L"Uninstall", L"Updater.exe.cfg"})
         EXPECT_FALSE(fs::exists(Target() / gone)) << WideToUtf8(gone);
+    EXPECT_TRUE(removal.Saw(L"line: " + std::wstring(UninstallText::KeptHeading)));
     EXPECT_TRUE(removal.Saw(L"line: " + UninstallText::Kept(target)));
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), L"<no key>");
 

@@ -1,0 +1,198 @@
+// "Programs and Features": the entry a run leaves, the uninstaller it registers, unattended and through the
+// window, and the next run's path page that starts with the registered folder.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "InstallCase.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter";
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+// A value of the entry in the 32-bit view of the machine's registry, where a 32-bit installer writes it.
+bool EntryValue(const wchar_t* name, DWORD type, void* data, DWORD size) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw) !=
+        ERROR_SUCCESS)
+        return false;
+    TUniqueRegKey key(raw);
+    DWORD found = 0;
+    return ::RegQueryValueExW(key.Get(), name, nullptr, &found, static_cast<BYTE*>(data), &size) ==
+               ERROR_SUCCESS &&
+           found == type;
+}
+
+// "<none>" when it is missing.
+std::wstring EntryText(const wchar_t* name) {
+    wchar_t value[1024] = L"";
+    return EntryValue(name, REG_SZ, value, sizeof value - sizeof(wchar_t)) ? value : L"<none>";
+}
+
+DWORD EntryNumber(const wchar_t* name) {
+    DWORD value = 0;
+    return EntryValue(name, REG_DWORD, &value, sizeof value) ? value : 0xFFFFFFFF;
+}
+
+// Every file below a folder, by path relative to it.
+void FilesBelow(const std::wstring& folder, const std::wstring& relative, std::set<std::wstring>& files) {
+    WIN32_FIND_DATAW found{};
+    TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            FilesBelow(folder, path, files);
+        else
+            files.insert(path);
+    } while (::FindNextFileW(find.Get(), &found));
+}
+
+class UninstallTest : public InstallCase {
+protected:
+    std::wstring LogPath(const wchar_t* name) {
+        const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
+        ::DeleteFileW(path.c_str());
+        FCleanUp.push_back(path);
+        return path;
+    }
+    // An unattended installation, then what a clinic does with it: recordings in the database, a file of the
+    // suite changed, one of its own added.
+    void InstallAndUse(const std::wstring& target) {
+        ASSERT_EQ(
+            RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target)),
+            0u);
+        WriteFileBytes(JoinPath(target, L"DTAfb\\T12.FDB"), "the clinic's recordings");
+        WriteFileBytes(JoinPath(target, L"ReleaseInfo"), "changed by the updater");
+        WriteFileBytes(JoinPath(target, L"Заключения\\Иванов.txt"), "the clinic's own");
+    }
+    // The uninstaller's copy in the temporary folder removes the uninstaller itself a moment after it ended.
+    void ExpectUninstallerGone(const std::wstring& target) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (FolderExists(JoinPath(target, L"Uninstall")) && std::chrono::steady_clock::now() < until)
+            ::Sleep(100);
+        EXPECT_FALSE(FolderExists(JoinPath(target, L"Uninstall")));
+    }
+    // What a removal leaves: the clinic's data, the changed file and the added one, and nothing else.
+    void ExpectOnlyTheClinicsFilesLeft(const std::wstring& target) {
+        std::set<std::wstring> files;
+        FilesBelow(target, L"", files);
+        for (const std::wstring& file : files)
+            EXPECT_TRUE(file.starts_with(L"DTAfb\\") || file.starts_with(L"Settings\\") ||
+                        file == L"ReleaseInfo" || file == L"Заключения\\Иванов.txt")
+                << "left behind: " << ToUtf8(file);
+        EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), "the clinic's recordings");
+        EXPECT_TRUE(FileExists(JoinPath(target, L"Settings\\holter.ini")));
+        EXPECT_EQ(ReadFileBytes(JoinPath(target, L"ReleaseInfo")), "changed by the updater");
+        EXPECT_TRUE(FileExists(JoinPath(target, L"Заключения\\Иванов.txt")));
+        EXPECT_EQ(EntryText(L"InstallLocation"), L"<none>");
+        EXPECT_FALSE(FileExists(DesktopLink()));
+    }
+};
+
+// The entry deployment tools read, then /UNINSTALL /VERYSILENT: only the clinic's data and files changed or
+// added since remain; the entry and the link are gone; 0. A second removal finds nothing and says so.
+TEST_F(UninstallTest, EntryThenUnattendedRemovalThenNothingLeftToRemove) {
+    const std::wstring target = Target(L"Программы и данные\\Дедира");
+    InstallAndUse(target);
+    EXPECT_EQ(EntryText(L"DisplayName"), L"Тессаро-Холтер");
+    EXPECT_EQ(EntryText(L"DisplayVersion"), L"1.2021.03.01");
+    EXPECT_EQ(EntryNumber(L"VersionMajor"), 1u);
+    EXPECT_EQ(EntryNumber(L"VersionMinor"), 20210301u);
+    EXPECT_EQ(EntryText(L"Publisher"), L"ООО «Тессаро Медикал»");
+    EXPECT_EQ(EntryText(L"InstallLocation"), target);
+    EXPECT_EQ(EntryText(L"DisplayIcon"), target + L"Shell.exe");
+    EXPECT_EQ(EntryText(L"UninstallString"), Quoted(target + L"Uninstall\\Setup.exe") + L" /UNINSTALL");
+    EXPECT_EQ(EntryText(L"QuietUninstallString"),
+              Quoted(target + L"Uninstall\\Setup.exe") + L" /UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES");
+    EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
+    EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
+    EXPECT_GT(EntryNumber(L"EstimatedSize"), 0u);
+    EXPECT_EQ(EntryText(L"InstallDate").size(), 8u);
+    ASSERT_TRUE(FileExists(DesktopLink()));
+
+    const std::wstring log = LogPath(L"uninstall");
+    TWizard& removal = Launch(JoinPath(target, L"Uninstall"),
+                              TLaunch{L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /LOG=" + Quoted(log), {}});
+    EXPECT_EQ(removal.WaitExit(RunTimeout, true), 0u);
+    ExpectUninstallerGone(target);
+    ExpectOnlyTheClinicsFilesLeft(target);
+    const auto entries = ReadRunLog(log);
+    EXPECT_TRUE(LogHas(entries, L"Удалено файлов: "));
+    EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 0"));
+
+    const std::wstring again = LogPath(L"uninstall-again");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(again)),
+              0u);
+    EXPECT_TRUE(LogHas(ReadRunLog(again), L"удалять нечего"));
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), "the clinic's recordings");
+}
+
+// The same removal as a user makes it from "Programs and Features": the question, the progress page, the
+// closing box, "Выход".
+TEST_F(UninstallTest, RemovalThroughTheWindow) {
+    const std::wstring target = Target(L"interactive");
+    InstallAndUse(target);
+    TWizard& removal = Launch(JoinPath(target, L"Uninstall"), TLaunch{L"/UNINSTALL", {}});
+    removal.WaitMainWindow();
+    TMessageBox question = removal.WaitMessageBox(RunTimeout);
+    EXPECT_NE(question.Text.find(L"Удалить комплекс"), std::wstring::npos) << ToUtf8(question.Text);
+    EXPECT_NE(question.Text.find(target), std::wstring::npos) << ToUtf8(question.Text);
+    EXPECT_NE(question.Text.find(L"будут сохранены"), std::wstring::npos) << ToUtf8(question.Text);
+    removal.Screenshot(L"19-uninstall-question.png", question.Handle);
+    removal.Answer(question, IDYES);
+    TMessageBox done = removal.WaitMessageBox(RunTimeout);
+    EXPECT_NE(done.Text.find(L"завершено"), std::wstring::npos) << ToUtf8(done.Text);
+    removal.Answer(done, IDOK);
+    removal.WaitPage(ProgressPage);
+    const auto lines = removal.ProgressLines();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::wstring& line) { return line.starts_with(L"Удалено файлов: "); }),
+              lines.end())
+        << Joined(lines);
+    removal.Screenshot(L"20-uninstall-done.png");
+    removal.Click(Exit);
+    EXPECT_EQ(removal.WaitExit(DefaultTimeout, true), 0u);
+    ExpectUninstallerGone(target);
+    ExpectOnlyTheClinicsFilesLeft(target);
+}
+
+// Declined, nothing changes and the program ends with 1602.
+TEST_F(UninstallTest, DeclinedRemovalChangesNothing) {
+    const std::wstring target = Target(L"declined");
+    InstallAndUse(target);
+    TWizard& removal = Launch(JoinPath(target, L"Uninstall"), TLaunch{L"/UNINSTALL", {}});
+    removal.Answer(removal.WaitMessageBox(RunTimeout), IDNO);
+    EXPECT_EQ(removal.WaitExit(DefaultTimeout, true), 1602u);
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Shell.exe")));
+    EXPECT_EQ(EntryText(L"InstallLocation"), target);
+}
+
+// A second installation offers the folder the suite is registered in, not "C:\Dedira".
+TEST_F(UninstallTest, NextInstallationStartsWithTheRegisteredFolder) {
+    const std::wstring target = Target(L"Свой путь");
+    ASSERT_EQ(
+        RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target)),
+        0u);
+    TWizard& wizard = Launch(FOptions.Medium);
+    wizard.WaitMainWindow();
+    wizard.WaitPage(WelcomePage, StartTimeout);
+    wizard.Click(NextButton);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(ToUtf8(wizard.Path()), ToUtf8(target));
+    wizard.PostToMain(WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1602u);
+}
+
+} // namespace
