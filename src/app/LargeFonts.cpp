@@ -8,6 +8,8 @@ const wchar_t* const RestartQuestion =
     L"Изменения в настройки внесены, для того чтобы они\r\nвступили в силу, "
     L"требуется перзагрузить операционную систему.\r\nВыполнить "
     L"перезагрузку сейчас?";
+const wchar_t* const RestartFailedText =
+    L"Не удалось перезагрузить компьютер. Перезагрузите его сами, чтобы изменения вступили в силу.";
 const wchar_t* const FontChangeFailedText =
     L"Не удалось изменить размер шрифта автоматически.\r\nУстановите крупный размер шрифта (120 точек на "
     L"дюйм) в настройках экрана Windows и перезагрузите компьютер.";
@@ -92,6 +94,11 @@ bool ChangeToLargeFontsAndOfferRestart(HWND owner) {
     }
     if (!AskYesNo(owner, RestartQuestion, TBoxIcon::Warning))
         return false;
-    ExitWindowsWithPrivilege(RestartFlags);
+    // A restart the system refused (no privilege, a program that vetoes it) is no reason to leave: the user
+    // is told and the wizard stays.
+    if (!ExitWindowsWithPrivilege(RestartFlags)) {
+        ShowMessageBox(owner, RestartFailedText, TBoxIcon::Warning);
+        return false;
+    }
     return true;
 }

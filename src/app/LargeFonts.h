@@ -37,7 +37,9 @@ inline constexpr UINT RestartFlags = EWX_REBOOT | EWX_FORCEIFHUNG;
 
 extern const wchar_t* const RestartQuestion;
 extern const wchar_t* const FontChangeFailedText;
+extern const wchar_t* const RestartFailedText;
 
 // "Изменить настройки": switches to large fonts and, when that worked, offers the restart. True when the
-// user chose to restart now: the window is then to close.
+// user chose to restart now and the system took the restart: the window is then to close. A refused restart
+// is reported, and the window stays.
 bool ChangeToLargeFontsAndOfferRestart(HWND owner);
