@@ -12,6 +12,8 @@
 #include "install/DatabaseFiles.h"
 #include "install/FileUtils.h"
 #include "install/Fonts.h"
+#include "install/InstallRecord.h"
+#include "install/InstalledFiles.h"
 #include "install/PackageChoice.h"
 #include "install/SpacePlan.h"
 
@@ -128,6 +130,10 @@ TSpaceNeed PlannedSpace(const TInstallOptions& Options, const std::wstring& Targ
         PlanTree(plan, package + L"\\Files", WithoutBackslash(Target));
     if (Options.InstallDriver)
         PlanTree(plan, source + L"FTDIDriverInstall", Target + L"FTDIDriverInstall");
+    // The uninstaller the run leaves: this program, unless the same one is there already.
+    const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
+    if (!SameContent(program, Target + UninstallerName))
+        PlanFile(plan, program, Target + UninstallerName, true);
     return {BytesNeeded(plan), InstallsFonts ? FontBytesToInstall(source) : 0};
 }
 

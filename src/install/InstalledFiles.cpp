@@ -76,6 +76,19 @@ std::string HashFile(const std::wstring& Path) {
     return Hex(XXH3_128bits_digest(hash.State));
 }
 
+bool SameContent(const std::wstring& A, const std::wstring& B) {
+    WIN32_FILE_ATTRIBUTE_DATA a, b;
+    if (!::GetFileAttributesExW(A.c_str(), GetFileExInfoStandard, &a) ||
+        !::GetFileAttributesExW(B.c_str(), GetFileExInfoStandard, &b) || a.nFileSizeLow != b.nFileSizeLow ||
+        a.nFileSizeHigh != b.nFileSizeHigh)
+        return false;
+    try {
+        return HashFile(A) == HashFile(B);
+    } catch (const TError&) {
+        return false;
+    }
+}
+
 std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
     const std::wstring name = Target + InstallRecordName;
     const TFileBytes bytes = ReadWholeFile(name);

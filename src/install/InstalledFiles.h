@@ -27,6 +27,9 @@ TTreeState ReadTreeState(const std::wstring& Target);
 // The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.
 std::string HashFile(const std::wstring& Path);
 
+// Whether both files exist with the same content (size and hash).
+bool SameContent(const std::wstring& A, const std::wstring& B);
+
 // The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
 std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
 

@@ -19,20 +19,6 @@
 
 namespace {
 
-std::wstring RunningProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 // What the run copies from the medium itself, relative to the target: the server's files, the packages,
 // the updater's files, the driver's installer. Recorded even where a copy came out as the file it replaced.
 std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
@@ -67,7 +53,7 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
                        const TTreeState& Before, bool PerMachine) {
     try {
         // The uninstaller: this very program, which knows /UNINSTALL.
-        const std::wstring program = Options.Uninstaller.empty() ? RunningProgram() : Options.Uninstaller;
+        const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
         EnsureDir(Target + UninstallFolder);
         RetryWhileInUse(Host, [&] {
             if (!CopyFileStream(program, Target + UninstallerName))

@@ -236,7 +236,7 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
     if (::GetDriveTypeW(drive.c_str()) == DRIVE_NO_ROOT_DIR ||
         !::GetDiskFreeSpaceExW(drive.c_str(), &free, &total, nullptr))
         GTEST_SKIP() << "no small drive S: here (the test script maps one where it may mount a memory disk)";
-    if (total.QuadPart > 2u * 1024 * 1024)
+    if (total.QuadPart > 8u * 1024 * 1024)
         GTEST_SKIP() << "S: is no small memory disk here";
     // The medium with one package: small enough for the memory disk.
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-small"));

@@ -195,12 +195,12 @@ TEST_F(UnattendedTest, TooLittleSpaceStopsBeforeTheFirstCopy) {
     if (::GetDriveTypeW(drive.c_str()) == DRIVE_NO_ROOT_DIR ||
         !::GetDiskFreeSpaceExW(drive.c_str(), &free, &total, nullptr))
         GTEST_SKIP() << "no small drive S: here (the test script maps one where it may mount a memory disk)";
-    ASSERT_LT(free.QuadPart, 2u * 1024 * 1024) << "S: is too large to run out of space";
+    ASSERT_LT(free.QuadPart, 8u * 1024 * 1024) << "S: is too large to run out of space";
 
     // A database larger than the whole disk: the medium cannot fit, whatever the rest of it needs.
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-no-space"));
     FCleanUp.push_back(medium.Folder());
-    medium.WriteFile(L"DTAfb\\T12.FDB", std::string(2 * 1024 * 1024, 'd'));
+    medium.WriteFile(L"DTAfb\\T12.FDB", std::string(8 * 1024 * 1024, 'd'));
     const std::wstring target = drive + L"Дедира\\";
     FCleanUp.push_back(target);
     RemoveTree(target);
