@@ -237,10 +237,11 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                                 : L"Ярлык: " + linkPath);
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated);
 
-    Host.EnableExit();
     const TRunEnd end = package.ExitCode == 0 && registered ? TRunEnd::Completed : TRunEnd::Incomplete;
     // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
+    // Its message is handled before "Выход" is enabled: the page goes from the run straight to its end.
     Host.Pump();
+    Host.EnableExit();
     if (Host.CloseRequested()) {
         Host.CloseWindow();
         return end;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/LocalTime.h"
 #include "install/DatabaseFiles.h"
@@ -55,11 +56,17 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
         // The uninstaller: this very program, which knows /UNINSTALL.
         const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
         EnsureDir(Target + UninstallFolder);
-        RetryWhileInUse(Host, [&] {
-            if (!CopyFileStream(program, Target + UninstallerName))
-                throw TError(L"Не удалось скопировать программу удаления в \"" + Target + UninstallerName +
-                             L"\"");
-        });
+        // A reinstall from the same medium finds it in place already.
+        if (SameContent(program, Target + UninstallerName)) {
+            Host.Trace(L"Программа удаления на месте: \"" + Target + UninstallerName + L"\"");
+        } else {
+            RetryWhileInUse(Host, [&] {
+                DWORD failure = 0;
+                if (!CopyFileStream(program, Target + UninstallerName, {}, &failure))
+                    throw TError(L"Не удалось скопировать программу удаления в \"" + Target +
+                                 UninstallerName + L"\": " + SystemErrorText(failure));
+            });
+        }
         const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options));
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);

@@ -258,7 +258,8 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
     const std::wstring log = LogPath(L"nearly-full");
     EXPECT_EQ(RunUnattended(medium.Folder(), L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
                                                  Quoted(target) + L" /LOG=" + Quoted(log)),
-              0u);
+              0u)
+        << Joined(ReadRunLog(log));
     EXPECT_FALSE(LogHas(ReadRunLog(log), L"Недостаточно места"));
     RemoveTree(filler);
 }

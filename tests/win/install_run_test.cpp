@@ -83,6 +83,9 @@ protected:
         options.ShellExe = L"Shell.exe";
         options.SmallFonts = No;
         options.Elevated = Yes;
+        // A small stand-in for the uninstaller the run leaves (a copy of the running program otherwise).
+        Put(root / L"Setup.exe", "uninstaller");
+        options.Uninstaller = (root / L"Setup.exe").wstring();
     }
     void TearDown() override {
         RemoveRegistration(Target().wstring() + L"\\");
