@@ -69,15 +69,19 @@ protected:
             << "give the medium folder: --medium=<folder> or TESSARO_MEDIUM";
         FLibrary = JoinPath(OwnFolder(), L"planted.dll");
         ASSERT_TRUE(FileExists(FLibrary)) << "no " << ToUtf8(FLibrary);
-        FMarkers = TempPath(L"tessaro-e2e-planted-markers");
+        // Folders of each case's own: none of them is made anew where a program of the case before has just
+        // ended.
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::wstring folder = L"tessaro-e2e-planted-" + std::wstring(test.begin(), test.end());
+        FMarkers = TempPath(folder + L"-markers");
         RemoveTree(FMarkers);
         ASSERT_TRUE(::CreateDirectoryW(FMarkers.c_str(), nullptr));
-        FMedium = std::make_unique<TMediumBuilder>(FOptions.Medium, TempPath(L"tessaro-e2e-medium-planted"));
+        FMedium = std::make_unique<TMediumBuilder>(FOptions.Medium, TempPath(folder + L"-medium"));
         for (const auto* names : {&OwnLibraries, &SystemLibraries})
             for (const std::wstring& name : *names)
                 ASSERT_TRUE(::CopyFileW(FLibrary.c_str(), FMedium->Path(name).c_str(), FALSE))
                     << ToUtf8(name);
-        FTarget = TempPath(L"tessaro-e2e-planted-target");
+        FTarget = TempPath(folder + L"-target");
         RemoveTree(FTarget);
     }
 
@@ -152,6 +156,10 @@ TEST_F(PlantedLibraryTest, TheWizardLoadsNoneOfThemOnItsWayToTheComponents) {
 
     const std::map<std::wstring, std::wstring> markers = Markers(FMarkers);
     EXPECT_TRUE(markers.empty()) << "planted libraries loaded into the wizard:" << Listed(markers);
+    // They were there to be found all along.
+    for (const auto* names : {&OwnLibraries, &SystemLibraries})
+        for (const std::wstring& name : *names)
+            EXPECT_TRUE(FileExists(FMedium->Path(name))) << ToUtf8(name) << " is gone from the medium";
 }
 
 } // namespace
