@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Checks of the shipping Setup.exe that need no Wine: the machine type, the imports (system DLLs only, nothing
-that a clinic's PC might lack), the resources the program finds by name, the manifest and the size.
+that a clinic's PC might lack, and at start only those that no folder can stand in for), no test hooks, the
+resources the program finds by name, the manifest and the size.
 Prints "check ok NAME" or "check FAILED NAME: reason" per check; exits 1 when any failed.
     scripts/check-exe.py build/win/Setup.exe [--machine i386|amd64]"""
 import argparse
@@ -11,6 +12,15 @@ import pefile
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
                "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll",
                "windowscodecs.dll", "uxtheme.dll", "msimg32.dll"}
+# Imported at start, before the program's first instruction can restrict the library search: Windows maps
+# these from System32 as known DLLs, and comctl32 comes from the side-by-side store the manifest names. Not
+# shell32 or shlwapi, though known DLLs too: Wine looks for their own imports (shcore) in the program's folder
+# first and would take one planted there; the program loads shell32 at its first use (cmake/DelayLoad.cmake).
+STARTUP_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+                "oleaut32.dll", "user32.dll"}
+# The environment variables of the test build's hooks (src/app/TestSeams.cpp): whoever starts the shipped
+# program, which runs with an administrator's rights, could set them.
+TEST_HOOK_MARK = "TESSARO_E2E"
 SKIN = ["BACKGROUND", "MAIN", "LOGO", "TITLE_PNL_L", "TITLE_PNL_R", "TITLE_PNL_M", "TITLE"]
 STRINGS = {0: "Dedira", 1: "Тессаро - Холтер", 2: "Комплекс суточного мониторирования электрокардиограмм",
            4: "Shell.exe"}
@@ -79,6 +89,14 @@ def main():
     imports = {e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     foreign = sorted(imports - SYSTEM_DLLS)
     report("imports", f"needs {', '.join(foreign)}" if foreign else None)
+    searched = sorted(imports - STARTUP_DLLS)
+    report("imports at start", f"{', '.join(searched)} load before the program restricts the library "
+           "search: load them at first use" if searched else None)
+
+    hooks = [kind for kind, mark in (("ASCII", TEST_HOOK_MARK.encode("ascii")),
+                                     ("UTF-16", TEST_HOOK_MARK.encode("utf-16-le"))) if mark in image]
+    report("no test hooks", f"holds {TEST_HOOK_MARK} as {' and '.join(hooks)}: the test build's hooks "
+           "(src/app/TestSeams.cpp) are in it" if hooks else None)
 
     found = resources(pe)
     rcdata = pefile.RESOURCE_TYPE["RT_RCDATA"]

@@ -1,19 +1,20 @@
-# Lays out the demo installation medium from scratch; run by the build as
+# Lays out an installation medium from scratch; run by the build as
 #   cmake -DSOURCE=<medium/> -DDEST=<build>/medium -DSETUP=<Setup.exe> -DDRIVER=<FTDIDriverInstall.exe>
 #         -DSHELL=<Shell.exe> -DFONTS=<folder of the demo fonts> -P LayOutMedium.cmake
+# DEST may also be <build>/test-medium; SETUP is copied as Setup.exe whatever its own name (the test build).
 foreach(input SOURCE DEST SETUP DRIVER SHELL FONTS)
     if(NOT ${input})
         message(FATAL_ERROR "LayOutMedium.cmake: ${input} is not given")
     endif()
 endforeach()
 # The whole folder is removed first: nothing left over from an earlier layout or a test may survive.
-if(NOT DEST MATCHES "/medium$")
+if(NOT DEST MATCHES "/(test-)?medium$")
     message(FATAL_ERROR "LayOutMedium.cmake: refusing to replace ${DEST}, which is not a medium folder")
 endif()
 
 file(REMOVE_RECURSE ${DEST})
 file(COPY ${SOURCE}/ DESTINATION ${DEST} PATTERN src EXCLUDE)
-file(COPY ${SETUP} DESTINATION ${DEST})
+file(COPY_FILE ${SETUP} ${DEST}/Setup.exe)
 file(COPY ${DRIVER} DESTINATION ${DEST}/FTDIDriverInstall)
 file(COPY ${FONTS}/ DESTINATION ${DEST}/fonts)
 file(GLOB package_files LIST_DIRECTORIES true ${DEST}/backup/*/Files)

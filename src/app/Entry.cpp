@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/TestSeams.h"
 #include "app/Main.h"
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
@@ -32,6 +31,9 @@
 #include "win/Application.h"
 #include "win/ComPtr.h"
 #include "win/Window.h"
+#ifdef TESSARO_TEST_HOOKS
+#include "app/TestSeams.h"
+#endif
 
 namespace {
 
@@ -155,7 +157,9 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
             Application().RunWhenIdle([&createWait] { GuardHandler(createWait); });
         else
             createWait();
+#ifdef TESSARO_TEST_HOOKS
         ApplyTestSeams(main);
+#endif
 
         if (line.Uninstall) {
             const TUninstallOptions options = main.UninstallOptions();
