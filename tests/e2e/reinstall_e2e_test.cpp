@@ -300,12 +300,17 @@ TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
     // A database large enough to be caught half-way.
     medium.WriteFile(L"DTAfb\\T12.FDB", std::string(256u * 1024 * 1024, 'd'));
 
-    TWizard& run = Launch(medium.Folder(),
-                          TLaunch{L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target), {}});
+    const std::wstring log = LogPath(L"killed");
+    TWizard& run = Launch(medium.Folder(), TLaunch{L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                       Quoted(target) + L" /LOG=" + Quoted(log),
+                                                   {}});
     const auto until = std::chrono::steady_clock::now() + RunTimeout;
     while (StrayCopies(target).empty() && run.Running() && std::chrono::steady_clock::now() < until)
-        ::Sleep(5);
-    ASSERT_FALSE(StrayCopies(target).empty()) << "the database's copy was never seen under way";
+        ::Sleep(2);
+    ASSERT_FALSE(StrayCopies(target).empty())
+        << "the database's copy was never seen under way; the run "
+        << (run.Running() ? "still runs" : "ended") << "; its log:\n"
+        << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
     ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
     ::WaitForSingleObject(run.Process(), 10000);
 
