@@ -49,7 +49,8 @@ BOOL WINAPI RecordedChangeFontSize(HWND window, const wchar_t* pixelsPerInch) {
 // Stands in for every call the large-font page makes of the system.
 class TRecordingCalls : public TSystemCalls {
 public:
-    explicit TRecordingCalls(bool functionPresent) : FFunctionPresent(functionPresent) {}
+    TRecordingCalls(bool functionPresent, bool restartRefused)
+        : FFunctionPresent(functionPresent), FRestartRefused(restartRefused) {}
 
     HMODULE LoadSystemLibrary(const wchar_t* name) override {
         Record("LoadLibrary " + Narrow(name));
@@ -69,11 +70,12 @@ public:
         std::snprintf(line, sizeof(line), "ExitWindowsEx 0x%02X %lu", flags,
                       static_cast<unsigned long>(reason));
         Record(line);
-        return TRUE;
+        return FRestartRefused ? FALSE : TRUE;
     }
 
 private:
     bool FFunctionPresent;
+    bool FRestartRefused;
 };
 std::wstring GFailingName;
 
@@ -111,7 +113,7 @@ void ApplyTestSeams(TFMain& main) {
     const std::wstring calls = Environment(L"TESSARO_E2E_SYSTEM_CALLS");
     if (!calls.empty()) {
         GRecordFile = Environment(L"TESSARO_E2E_SYSTEM_RECORD");
-        static TRecordingCalls recording(calls == L"succeeds");
+        static TRecordingCalls recording(calls != L"absent", calls == L"restart-refused");
         SetSystemCalls(&recording);
     }
     if (Environment(L"TESSARO_E2E_LARGE_FONTS_PAGE") == L"1")

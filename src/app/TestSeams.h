@@ -7,6 +7,7 @@
 //   TESSARO_E2E_LARGE_FONTS_PAGE=1       the wizard opens on the large-font page, as after a complete run
 //   TESSARO_E2E_SYSTEM_CALLS=absent      the system's set-up library is not found (as under Wine)
 //   TESSARO_E2E_SYSTEM_CALLS=succeeds    its "SetupChangeFontSize" is found and reports success
+//   TESSARO_E2E_SYSTEM_CALLS=restart-refused   as "succeeds", but the system refuses the restart
 //   TESSARO_E2E_SYSTEM_RECORD=<file>     the calls the stand-ins received are appended there, one a line
 //   TESSARO_E2E_FAIL_READ=<file name>    every copy of a file of that name (in any folder, any letter case)
 //                                        reads half of its first chunk and then fails to read on

@@ -171,4 +171,20 @@ TEST_F(SecondaryTest, AfterTheFontChangeNoKeepsThePageAndYesRestartsGently) {
     EXPECT_EQ(changes, 4u) << calls; // looked up and called, twice
 }
 
+// A restart the system refuses (another program vetoes it) is reported, and the wizard stays on its page
+// instead of closing as if the restart were under way.
+TEST_F(SecondaryTest, ARefusedRestartIsReportedAndTheWizardStays) {
+    TWizard& wizard = StartOnFontPage(L"restart-refused");
+    wizard.Click(ChangeSettings);
+    wizard.Answer(wizard.WaitMessageBox(), IDYES);
+    TMessageBox refused = wizard.WaitMessageBox();
+    EXPECT_NE(refused.Text.find(L"Не удалось перезагрузить компьютер"), std::wstring::npos)
+        << ToUtf8(refused.Text);
+    wizard.Answer(refused, IDOK);
+    wizard.ExpectPageStays(FontPage);
+    EXPECT_NE(ReadFile(FRecord).find("ExitWindowsEx 0x12 0"), std::string::npos);
+    wizard.Click(Exit);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1602u);
+}
+
 } // namespace
