@@ -2,6 +2,8 @@
 // implementation. Paths are Windows paths ("\" separators); the POSIX side maps them to "/".
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,8 @@ struct TFileBytes {
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+// The size of a file; nothing for a folder or a path that names nothing.
+std::optional<std::uint64_t> FileSizeOf(const std::wstring& path);
 
 // The whole content of a file. A file or folder that does not exist is NotFound, not Failed.
 TFileBytes ReadWholeFile(const std::wstring& fileName);

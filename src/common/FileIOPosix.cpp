@@ -72,6 +72,13 @@ bool PathExists(const std::wstring& path) {
     return StatOf(path, info);
 }
 
+std::optional<std::uint64_t> FileSizeOf(const std::wstring& path) {
+    struct stat info {};
+    if (!StatOf(path, info) || S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 TFileBytes ReadWholeFile(const std::wstring& fileName) {
     TFileBytes result;
     TFd fd(::open(NativePath(fileName).c_str(), O_RDONLY | O_CLOEXEC));

@@ -20,12 +20,8 @@ constexpr wchar_t Failed[] = L"ОШИБКА!!!";
 constexpr std::chrono::milliseconds PumpInterval{50};
 
 std::wstring SizeText(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return L"размер неизвестен";
-    const unsigned long long size =
-        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return std::to_wstring(size) + L" байт";
+    const std::optional<std::uint64_t> size = FileSizeOf(path);
+    return size ? std::to_wstring(*size) + L" байт" : L"размер неизвестен";
 }
 
 // Copies one file under its own step line: true when it arrived. Errors that name a file go on to the caller,

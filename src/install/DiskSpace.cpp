@@ -19,18 +19,10 @@
 
 namespace {
 
-std::optional<std::uint64_t> SizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 void PlanFile(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to,
               bool writtenBeside, bool keepsExisting = false) {
-    if (const auto size = SizeOf(from))
-        plan.push_back({*size, SizeOf(to), keepsExisting, writtenBeside});
+    if (const auto size = FileSizeOf(from))
+        plan.push_back({*size, FileSizeOf(to), keepsExisting, writtenBeside});
 }
 
 // Every file of the tree `from` as it lands below `to`.

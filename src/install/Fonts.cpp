@@ -166,12 +166,8 @@ void InstallFonts(IProgress& Progress, const std::wstring& ProgramFolder) {
 std::uint64_t FontBytesToInstall(const std::wstring& ProgramFolder) {
     const TFontFolders folders = FoldersOf(ProgramFolder);
     std::uint64_t total = 0;
-    for (const wchar_t* fileName : FontList) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (FileExists(folders.Dest + fileName) ||
-            !::GetFileAttributesExW((folders.Source + fileName).c_str(), GetFileExInfoStandard, &data))
-            continue;
-        total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
+    for (const wchar_t* fileName : FontList)
+        if (!FileExists(folders.Dest + fileName))
+            total += FileSizeOf(folders.Source + fileName).value_or(0);
     return total;
 }

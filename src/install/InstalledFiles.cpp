@@ -77,10 +77,8 @@ std::string HashFile(const std::wstring& Path) {
 }
 
 bool SameContent(const std::wstring& A, const std::wstring& B) {
-    WIN32_FILE_ATTRIBUTE_DATA a, b;
-    if (!::GetFileAttributesExW(A.c_str(), GetFileExInfoStandard, &a) ||
-        !::GetFileAttributesExW(B.c_str(), GetFileExInfoStandard, &b) || a.nFileSizeLow != b.nFileSizeLow ||
-        a.nFileSizeHigh != b.nFileSizeHigh)
+    const std::optional<std::uint64_t> a = FileSizeOf(A);
+    if (!a || a != FileSizeOf(B))
         return false;
     try {
         return HashFile(A) == HashFile(B);

@@ -22,14 +22,6 @@ bool Inside(const std::wstring& path, const std::wstring& folder) {
     return path.size() > folder.size() && SameText(std::wstring_view(path).substr(0, folder.size()), folder);
 }
 
-std::optional<std::uint64_t> SizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Deletes a file the record vouches for; a file held by another program is named to the host. False (with
 // the reason in the record of the run) when the system refuses for another reason: the file then stays.
 bool DeleteRecordedFile(IInstallHost& host, const std::wstring& path) {
@@ -119,7 +111,7 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         const std::wstring path = target + file.Path;
         if (InDataFolder(*record, file.Path) || SameText(path, Options.Running))
             continue;
-        const std::optional<std::uint64_t> size = SizeOf(path);
+        const std::optional<std::uint64_t> size = FileSizeOf(path);
         if (!size)
             continue;
         // Changed since it was installed: the clinic's own now.

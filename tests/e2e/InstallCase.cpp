@@ -315,6 +315,32 @@ std::wstring HoldProgram() {
     return path;
 }
 
+namespace {
+void CollectFiles(const std::wstring& folder, const std::wstring& relative,
+                  std::map<std::wstring, std::string>& files) {
+    WIN32_FIND_DATAW found{};
+    TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(folder, path, files);
+        else
+            files[path] = ReadFileBytes(JoinPath(folder, path));
+    } while (::FindNextFileW(find.Get(), &found));
+}
+} // namespace
+
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder) {
+    std::map<std::wstring, std::string> files;
+    CollectFiles(folder, L"", files);
+    return files;
+}
+
 void RemoveUninstallEntry() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
         ::RegDeleteKeyExW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter",
@@ -470,6 +496,13 @@ void InstallCase::ChooseWindows(TWizard& wizard, int index) {
                           reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, 5000, &result);
     ASSERT_TRUE(::SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
     ASSERT_EQ(static_cast<int>(result), index);
+}
+
+std::wstring InstallCase::LogPath(const wchar_t* name) {
+    const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
+    ::DeleteFileW(path.c_str());
+    FCleanUp.push_back(path);
+    return path;
 }
 
 DWORD InstallCase::RunUnattended(const std::wstring& medium, const std::wstring& arguments,

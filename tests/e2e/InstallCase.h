@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -96,6 +97,14 @@ std::string RemoveTreeWithin(const std::wstring& path, TDuration patience);
 // e2e_hold.exe beside the running test: a driver installer that waits while a file "hold" lies beside it.
 std::wstring HoldProgram();
 
+// The text in double quotes, as a switch's value with blanks needs it.
+inline std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+// Every file below a folder with its content, by path relative to it.
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder);
+
 // Takes the suite's entry out of "Programs and Features" (the machine's and the user's), so that a case
 // starts from a machine where the suite was never registered.
 void RemoveUninstallEntry();
@@ -129,6 +138,8 @@ protected:
     void LeaveFromFontPage(TWizard& wizard);
     // Selects item `index` of the hidden Windows choice, as the program itself would see a choice.
     void ChooseWindows(TWizard& wizard, int index);
+    // A run log's path in the temporary folder, gone before the case and removed after it.
+    std::wstring LogPath(const wchar_t* name);
     // Runs the wizard unattended to its end; returns its exit code.
     DWORD RunUnattended(const std::wstring& medium, const std::wstring& arguments,
                         const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});

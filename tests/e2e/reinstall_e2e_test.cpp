@@ -11,10 +11,6 @@ using namespace e2e;
 
 namespace {
 
-std::wstring Quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
-}
-
 // e2e_holdfile.exe beside the running test.
 std::wstring HoldFileProgram() {
     const std::wstring hold = HoldProgram();
@@ -61,39 +57,8 @@ private:
     TUniqueHandle FProcess;
 };
 
-// Every file below a folder with its content, by path relative to it.
-void Snapshot(const std::wstring& folder, const std::wstring& relative,
-              std::map<std::wstring, std::string>& files) {
-    WIN32_FIND_DATAW found{};
-    TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
-    if (!find)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Snapshot(folder, path, files);
-        else
-            files[path] = ReadFileBytes(JoinPath(folder, path));
-    } while (::FindNextFileW(find.Get(), &found));
-}
-
-std::map<std::wstring, std::string> Snapshot(const std::wstring& folder) {
-    std::map<std::wstring, std::string> files;
-    Snapshot(folder, L"", files);
-    return files;
-}
-
 class ReinstallTest : public InstallCase {
 protected:
-    std::wstring LogPath(const wchar_t* name) {
-        const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
-        ::DeleteFileW(path.c_str());
-        FCleanUp.push_back(path);
-        return path;
-    }
     // A complete unattended installation, with the clinic's recordings in its database afterwards.
     void Installed(const std::wstring& medium, const std::wstring& target, const std::wstring& more = {}) {
         ASSERT_EQ(
@@ -143,7 +108,7 @@ TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
 TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     const std::wstring target = Target(L"held-cancel");
     Installed(FOptions.Medium, target);
-    const auto before = Snapshot(target);
+    const auto before = FilesBelow(target);
     const std::wstring log = LogPath(L"held-cancel");
     THolder holder(JoinPath(target, L"fbclient.Dll"));
 
@@ -163,7 +128,7 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1603u);
     holder.LetGo();
 
-    const auto after = Snapshot(target);
+    const auto after = FilesBelow(target);
     EXPECT_EQ(after.size(), before.size());
     for (const auto& [path, bytes] : before) {
         const auto now = after.find(path);
@@ -324,7 +289,7 @@ TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
                 (kept.size() == 1 && ReadFileBytes(JoinPath(target, L"DTAfb\\" + kept[0])) == Recordings))
         << "the clinic's database is neither in place nor kept; DTAfb holds: " << [&] {
                std::string names;
-               for (const auto& [path, bytes] : Snapshot(JoinPath(target, L"DTAfb")))
+               for (const auto& [path, bytes] : FilesBelow(JoinPath(target, L"DTAfb")))
                    names += ToUtf8(path) + " (" + std::to_string(bytes.size()) + ") ";
                return names;
            }();

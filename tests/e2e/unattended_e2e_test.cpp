@@ -11,19 +11,7 @@ using namespace e2e;
 
 namespace {
 
-class UnattendedTest : public InstallCase {
-protected:
-    std::wstring LogPath(const wchar_t* name) {
-        const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
-        ::DeleteFileW(path.c_str());
-        FCleanUp.push_back(path);
-        return path;
-    }
-};
-
-std::wstring Quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
-}
+class UnattendedTest : public InstallCase {};
 
 // The figure after `label` in "... Нужно: 3,3 МБ, свободно: 1,0 МБ.", in megabytes; negative when absent.
 double Figure(const std::wstring& text, const std::wstring& label) {

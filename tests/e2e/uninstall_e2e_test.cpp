@@ -2,8 +2,6 @@
 // window, and the next run's path page that starts with the registered folder.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "InstallCase.h"
 
 using namespace e2e;
@@ -11,10 +9,6 @@ using namespace e2e;
 namespace {
 
 constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter";
-
-std::wstring Quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
-}
 
 // A value of the entry in the 32-bit view of the machine's registry, where a 32-bit installer writes it.
 bool EntryValue(const wchar_t* name, DWORD type, void* data, DWORD size) {
@@ -40,32 +34,8 @@ DWORD EntryNumber(const wchar_t* name) {
     return EntryValue(name, REG_DWORD, &value, sizeof value) ? value : 0xFFFFFFFF;
 }
 
-// Every file below a folder, by path relative to it.
-void FilesBelow(const std::wstring& folder, const std::wstring& relative, std::set<std::wstring>& files) {
-    WIN32_FIND_DATAW found{};
-    TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
-    if (!find)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            FilesBelow(folder, path, files);
-        else
-            files.insert(path);
-    } while (::FindNextFileW(find.Get(), &found));
-}
-
 class UninstallTest : public InstallCase {
 protected:
-    std::wstring LogPath(const wchar_t* name) {
-        const std::wstring path = TempPath(std::wstring(L"tessaro-e2e-") + name + L".log");
-        ::DeleteFileW(path.c_str());
-        FCleanUp.push_back(path);
-        return path;
-    }
     // An unattended installation, then what a clinic does with it: recordings in the database, a file of the
     // suite changed, one of its own added.
     void InstallAndUse(const std::wstring& target) {
@@ -85,9 +55,7 @@ protected:
     }
     // What a removal leaves: the clinic's data, the changed file and the added one, and nothing else.
     void ExpectOnlyTheClinicsFilesLeft(const std::wstring& target) {
-        std::set<std::wstring> files;
-        FilesBelow(target, L"", files);
-        for (const std::wstring& file : files)
+        for (const auto& [file, bytes] : FilesBelow(target))
             EXPECT_TRUE(file.starts_with(L"DTAfb\\") || file.starts_with(L"Settings\\") ||
                         file == L"ReleaseInfo" || file == L"Заключения\\Иванов.txt")
                 << "left behind: " << ToUtf8(file);
