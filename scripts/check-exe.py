@@ -15,7 +15,7 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "ker
 # Imported at start, before the program's first instruction can restrict the library search: Windows maps
 # these from System32 as known DLLs, and comctl32 comes from the side-by-side store the manifest names. Not
 # shell32 or shlwapi, though known DLLs too: Wine looks for their own imports (shcore) in the program's folder
-# first and would take one planted there; the program loads shell32 at its first use (cmake/DelayLoad.cmake).
+# first and would take one planted there; the program loads shell32 at its first use (src/win/ShellFunctions.cpp).
 STARTUP_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
                 "oleaut32.dll", "user32.dll"}
 # The environment variables of the test build's hooks (src/app/TestSeams.cpp): whoever starts the shipped

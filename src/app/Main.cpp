@@ -17,6 +17,7 @@
 #include "win/Application.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
+#include "win/ShellFunctions.h"
 
 bool EditionFlag = false;
 TFMain* FMain = nullptr;
@@ -161,11 +162,11 @@ void TFMain::BtnSelectPathClick() {
     browse.pidlRoot = nullptr; // the desktop, the whole shell namespace
     browse.lpszTitle = L"Выберете путь для установки программ";
     browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_NONEWFOLDERBUTTON;
-    TUniqueIdList chosen(::SHBrowseForFolderW(&browse));
+    TUniqueIdList chosen(ShellBrowseForFolder(&browse));
     if (!chosen)
         return;
     wchar_t path[MAX_PATH] = L"";
-    if (::SHGetPathFromIDListW(chosen.Get(), path))
+    if (ShellPathFromIdList(chosen.Get(), path))
         ::SetWindowTextW(FPages.ePath, path);
 }
 

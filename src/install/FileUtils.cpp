@@ -13,6 +13,7 @@
 #include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
 #include "install/CopyFileApi.h"
+#include "win/ShellFunctions.h"
 
 TCopyFileApi& CopyFileApi() noexcept {
     static TCopyFileApi api;
@@ -299,7 +300,7 @@ bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Own
     operation.fFlags = FOF_FILESONLY;
     if (Quiet)
         operation.fFlags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return ::SHFileOperationW(&operation) == 0;
+    return ShellFileOperation(&operation) == 0;
 }
 
 std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd) {

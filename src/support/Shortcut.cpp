@@ -9,6 +9,7 @@
 #include "common/HandlesWin.h"
 #include "support/ShortcutName.h"
 #include "win/ComPtr.h"
+#include "win/ShellFunctions.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ std::wstring ShortcutTarget(const std::wstring& LinkPath) {
     // (Wine does so), which loses Cyrillic letters.
     PIDLIST_ABSOLUTE items = nullptr;
     if (SUCCEEDED(link->GetIDList(&items)) && items) {
-        const BOOL found = ::SHGetPathFromIDListW(items, target);
+        const bool found = ShellPathFromIdList(items, target);
         ::CoTaskMemFree(items);
         if (found && target[0])
             return target;
