@@ -647,6 +647,9 @@ std::vector<std::wstring> TWizard::ProgressLines() {
 
 TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
     TRunOutcome outcome = TRunOutcome::MessageBox;
+    // The run enables "Выход" a moment before it shows its last page: the progress page with "Выход" is its
+    // end only when it stays so.
+    std::optional<std::chrono::steady_clock::time_point> exitSeen;
     WaitFor(
         L"the end of the installation run", timeout,
         [&]() -> HWND {
@@ -668,9 +671,15 @@ TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
             for (HWND window : Descendants(page))
                 if (SameClass(window, L"Button") && ::IsWindowVisible(window) && ::IsWindowEnabled(window) &&
                     WindowText(window) == L"Выход") {
+                    const auto now = std::chrono::steady_clock::now();
+                    if (!exitSeen)
+                        exitSeen = now;
+                    if (now - *exitSeen < std::chrono::milliseconds(500))
+                        return nullptr;
                     outcome = TRunOutcome::ExitEnabled;
                     return window;
                 }
+            exitSeen.reset();
             return nullptr;
         },
         false);
