@@ -6,6 +6,7 @@
 #include "app/LargeFonts.h"
 #include "app/ProgressHost.h"
 #include "app/SkinLoader.h"
+#include "app/StartupTrace.h"
 #include "app/TargetPath.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
@@ -68,6 +69,7 @@ void TFMain::Create(const TDisplay& display) {
                                         size, display.WorkArea);
     CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", MainStyle, place.Left, place.Top,
                  size.Width, size.Height, nullptr);
+    PassStartupPoint(TStartupPhase::WindowCreated);
     FPages.CreateFirst(Handle(), FLayout);
     // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less, which
     // every page's texts decide together.
@@ -93,6 +95,7 @@ void TFMain::CreateRemainingPages() {
 void TFMain::FormCreate() {
     LoadSkinImages(FSkin);
     FSkinLoaded = true;
+    PassStartupPoint(TStartupPhase::SkinDecoded);
     EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
     FPages.LoadInfoDocument(FLayout.Dpi());
     AppNameStr = GetResText(IDS_APP_NAME);
@@ -456,6 +459,10 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1; // the background is painted whole in WM_PAINT
     case WM_PAINT:
         Paint();
+        if (!FPainted) {
+            FPainted = true;
+            PassStartupPoint(TStartupPhase::FirstPaint);
+        }
         return 0;
     case WM_SIZE:
         BGResize();
