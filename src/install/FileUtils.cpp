@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <memory>
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
+#include "install/ContentHash.h"
 #include "install/CopyFileApi.h"
+#include "install/RunCopies.h"
 
 TCopyFileApi& CopyFileApi() noexcept {
     static TCopyFileApi api;
@@ -55,8 +58,9 @@ DWORD LastErrorOr(DWORD fallback) {
     return code ? code : fallback;
 }
 
-// 0 when the whole content arrived, otherwise the system's reason.
-DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
+// 0 when the whole content arrived, otherwise the system's reason. `Hash`, when given, takes in every byte
+// written.
+DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress, TContentHash* Hash) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(Source, &size))
         return LastErrorOr(ERROR_READ_FAULT);
@@ -75,6 +79,8 @@ DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
             return LastErrorOr(ERROR_WRITE_FAULT);
         if (put != got)
             return ERROR_DISK_FULL;
+        if (Hash)
+            Hash->Add(buffer.data(), got);
         left -= got;
         if (Progress)
             Progress();
@@ -100,11 +106,11 @@ DWORD WINAPI FlushJob(LPVOID parameter) {
 // caller's stack. `Progress` (when given) runs between the waits.
 void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progress) {
     while (!job.Finished.load()) {
-        const DWORD waited = ::WaitForSingleObject(thread, 20);
+        const DWORD waited = ::WaitForSingleObject(thread, 10);
         if (waited == WAIT_OBJECT_0)
             break;
         if (waited == WAIT_FAILED)
-            ::Sleep(20);
+            ::Sleep(10);
         if (Progress)
             (*Progress)();
     }
@@ -169,26 +175,64 @@ void EnsureDir(const std::wstring& Path) {
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
-                    DWORD* Failure) {
+namespace {
+
+// The state the copy left its destination in, as a later walk of the folder will find it unless someone
+// writes the file anew.
+TFileState StateOf(HANDLE File) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(File, &info))
+        return {};
+    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime};
+}
+
+bool CopyInto(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
+              DWORD* Failure, TRunCopies* Run, bool Remember) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
     TFileReplacement dest(Dest);
-    DWORD failure = CopyContent(source.Get(), dest.Handle(), Progress);
+    std::unique_ptr<TContentHash> hash;
+    if (Run && Remember)
+        hash = std::make_unique<TContentHash>();
+    DWORD failure = CopyContent(source.Get(), dest.Handle(), Progress, hash.get());
+    TFileState state;
     if (!failure) {
         CarryWriteTime(source.Get(), dest.Handle());
-        failure = FlushToDisk(dest.Handle(), Progress);
+        if (hash)
+            state = StateOf(dest.Handle());
     }
+    TUniqueFile placed;
+    if (!failure && !(Run && !dest.Replaces() && dest.PlaceNew(placed)))
+        failure = FlushToDisk(dest.Handle(), Progress);
     if (Failure)
         *Failure = failure;
     if (failure)
         return false;
     source.Reset();
-    dest.Commit();
+    if (placed)
+        Run->FlushLater(std::move(placed), Dest);
+    else
+        dest.Commit();
+    if (hash)
+        Run->RememberHash(Dest, {state, hash->Hex()});
     return true;
+}
+
+} // namespace
+
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
+                    DWORD* Failure) {
+    return CopyInto(Source, Dest, Progress, Failure, nullptr, false);
+}
+
+bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies& Run, bool Remember,
+                const TCopyProgress& Progress, DWORD* Failure) {
+    return CopyInto(Source, Dest, Progress, Failure, &Run, Remember);
 }
 
 DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
@@ -213,7 +257,38 @@ DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
     return code ? code : ERROR_PATH_NOT_FOUND;
 }
 
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse) {
+namespace {
+
+// The attributes a tree's copy carries over, as CopyFileW would.
+constexpr DWORD CarriedAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// One file of a tree: 0 when it arrived, otherwise the reason it did not (ERROR_ACCESS_DENIED for a
+// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it).
+DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run) {
+    DWORD failure = 0;
+    try {
+        const bool copied =
+            Run ? CopyForRun(from, to, *Run, true, {}, &failure) : CopyFileStream(from, to, {}, &failure);
+        if (!copied)
+            return failure ? failure : ERROR_WRITE_FAULT;
+    } catch (const TFileInUse& inUse) {
+        return static_cast<DWORD>(inUse.Code());
+    } catch (const TError&) {
+        const DWORD existing = ::GetFileAttributesW(to.c_str());
+        return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)
+                   ? ERROR_ACCESS_DENIED
+                   : ERROR_WRITE_FAULT;
+    }
+    if (attributes & (CarriedAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}))
+        ::SetFileAttributesW(to.c_str(), attributes & CarriedAttributes);
+    return 0;
+}
+
+} // namespace
+
+void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
+                 TRunCopies* Run) {
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -225,9 +300,10 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName))
                     continue;
                 const std::wstring to = Dest + L"\\" + found.cFileName;
-                while (!::CopyFileW((Source + L"\\" + found.cFileName).c_str(), to.c_str(), FALSE)) {
-                    const DWORD code = ::GetLastError();
-                    if (!InUse || !MayBeInUse(code) || !InUse(to, code))
+                const std::wstring from = Source + L"\\" + found.cFileName;
+                for (;;) {
+                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run);
+                    if (!code || !InUse || !MayBeInUse(code) || !InUse(to, code))
                         break;
                 }
             } while (::FindNextFileW(search.Get(), &found));
@@ -240,7 +316,7 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
-            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse);
+            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run);
     } while (::FindNextFileW(search.Get(), &found));
 }
 

@@ -19,6 +19,7 @@
 #include "install/FileUtils.h"
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
+#include "install/RunCopies.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -152,7 +153,8 @@ std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCod
 }
 
 TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
-                                      const std::wstring& Target, const std::wstring& TrimmedPath) {
+                                      const std::wstring& Target, const std::wstring& TrimmedPath,
+                                      TRunCopies* Run) {
     // A file of the suite's that a running program holds (the updater, the shell) is not passed over
     // silently: the user closes the program, or the run stops.
     const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
@@ -160,8 +162,10 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     };
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    CopyDirTree(Source + L"backup", Target + L"backup", inUse);
-    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse);
+    CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
+    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run);
+    if (Run)
+        FinishRunCopies(Host, *Run);
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
     SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
 
