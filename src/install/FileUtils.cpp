@@ -96,7 +96,7 @@ struct TFlushJob {
 
 DWORD WINAPI FlushJob(LPVOID parameter) {
     auto* job = static_cast<TFlushJob*>(parameter);
-    job->Error = ::FlushFileBuffers(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    job->Error = CopyFileApi().Flush(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     // The job's last touch: the caller may leave once it sees this.
     job->Finished.store(true);
     return 0;
@@ -121,11 +121,11 @@ void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progres
 // flushing piecemeal during the copy instead would halve the copying speed.
 DWORD FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
     if (!Progress)
-        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     TFlushJob job{File};
     TUniqueHandle thread(::CreateThread(nullptr, 0, FlushJob, &job, 0, nullptr));
     if (!thread)
-        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     try {
         JoinFlush(thread.Get(), job, &Progress);
     } catch (...) {

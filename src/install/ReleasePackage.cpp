@@ -160,12 +160,20 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
         return RetryInUse(Host, file, code);
     };
+    ULONGLONG started = ::GetTickCount64();
+    const auto took = [&started] {
+        const auto now = ::GetTickCount64();
+        return std::to_wstring(now - std::exchange(started, now)) + L" мс";
+    };
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
     CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
     CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run);
-    if (Run)
+    Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
+    if (Run) {
         FinishRunCopies(Host, *Run);
+        Host.Trace(L"Скопированные файлы записаны на диск: " + took());
+    }
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
     SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
 

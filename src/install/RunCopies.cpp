@@ -5,6 +5,7 @@
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
+#include "install/CopyFileApi.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void TRunCopies::Work() {
 }
 
 void TRunCopies::Flush(TJob job) {
-    const bool flushed = ::FlushFileBuffers(job.File.Get());
+    const bool flushed = CopyFileApi().Flush(job.File.Get());
     const DWORD code = flushed ? 0 : ::GetLastError();
     job.File.Reset();
     if (flushed)
