@@ -58,29 +58,44 @@ DWORD LastErrorOr(DWORD fallback) {
     return code ? code : fallback;
 }
 
+// Writes one chunk and hashes it: 0, or the system's reason.
+DWORD PutChunk(HANDLE Dest, const char* bytes, DWORD size, TContentHash* Hash) {
+    DWORD put = 0;
+    if (!CopyFileApi().Write(Dest, bytes, size, &put, nullptr))
+        return LastErrorOr(ERROR_WRITE_FAULT);
+    if (put != size)
+        return ERROR_DISK_FULL;
+    if (Hash)
+        Hash->Add(bytes, size);
+    return 0;
+}
+
+// Reads one chunk of `wanted` bytes: 0, or the system's reason.
+DWORD GetChunk(HANDLE Source, char* bytes, DWORD wanted, DWORD& got) {
+    got = 0;
+    if (!CopyFileApi().Read(Source, bytes, wanted, &got, nullptr))
+        return LastErrorOr(ERROR_READ_FAULT);
+    // A source that ends early is as much a failure as one that cannot be read.
+    return got == 0 ? ERROR_HANDLE_EOF : 0;
+}
+
 // 0 when the whole content arrived, otherwise the system's reason. `Hash`, when given, takes in every byte
 // written.
 DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress, TContentHash* Hash) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(Source, &size))
         return LastErrorOr(ERROR_READ_FAULT);
-    const TCopyFileApi& api = CopyFileApi();
-    std::vector<char> buffer(CopyBufferSize);
+    // Small files are the most: a buffer of their own size spares a megabyte's allocation each.
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<LONGLONG>(std::max<LONGLONG>(size.QuadPart, 1), CopyBufferSize));
+    const std::unique_ptr<char[]> buffer(new char[chunk]);
     for (LONGLONG left = size.QuadPart; left > 0;) {
-        const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, CopyBufferSize));
         DWORD got = 0;
-        if (!api.Read(Source, buffer.data(), wanted, &got, nullptr))
-            return LastErrorOr(ERROR_READ_FAULT);
-        // A source that ends early is as much a failure as one that cannot be read.
-        if (got == 0)
-            return ERROR_HANDLE_EOF;
-        DWORD put = 0;
-        if (!api.Write(Dest, buffer.data(), got, &put, nullptr))
-            return LastErrorOr(ERROR_WRITE_FAULT);
-        if (put != got)
-            return ERROR_DISK_FULL;
-        if (Hash)
-            Hash->Add(buffer.data(), got);
+        if (const DWORD failure =
+                GetChunk(Source, buffer.get(), static_cast<DWORD>(std::min<LONGLONG>(left, chunk)), got))
+            return failure;
+        if (const DWORD failure = PutChunk(Dest, buffer.get(), got, Hash))
+            return failure;
         left -= got;
         if (Progress)
             Progress();
