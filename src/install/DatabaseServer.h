@@ -16,8 +16,8 @@ enum class TDeployResult { Completed, Stopped };
 // source cannot be opened or a destination cannot be created.
 // A file held by another program is named to the host, which retries or stops the run. KeptDatabase, where
 // given, receives the name the existing database was kept under (empty when there was none) as soon as
-// the medium's took its place. With Run, new files are brought to the disk by it, later (see RunCopies.h),
-// and the server files' hashes are kept there.
+// the medium's took its place. With Run, the server's new files are brought to the disk by it,
+// later (see RunCopies.h), and their hashes kept there; the database is on the disk before it takes its name.
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
                                    int WindowsIndex, std::wstring* KeptDatabase = nullptr,
                                    TRunCopies* Run = nullptr);

@@ -296,8 +296,8 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBac
             fs::remove_all(entry.path());
     host = TRecordingHost();
     {
-        // The first new file is the medium's database (the clinic's has been renamed): it gets through, the
-        // server's files after it do not.
+        // The first flush is the medium's database's, before it takes the name: it gets through; the server's
+        // files after it, new files flushed later, do not.
         TFailingCopyIo failing(TFailingCopyIo::Flushes, 1);
         try {
             RunInstallation(host, options);
