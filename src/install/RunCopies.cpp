@@ -51,7 +51,7 @@ void TRunCopies::Work() {
         TJob job;
         {
             TLocked locked(FLock);
-            while (FQueue.empty() && !FStop)
+            while ((FQueue.empty() || !FGo) && !FStop)
                 ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
             if (FStop)
                 return;
@@ -88,17 +88,21 @@ void TRunCopies::FlushLater(TUniqueFile file, std::wstring path) {
     }
     {
         TLocked locked(FLock);
-        while (FQueue.size() >= MostOpen)
+        while (FQueue.size() >= MostOpen) {
+            FGo = true;
+            ::WakeAllConditionVariable(&FChanged);
             ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+        }
         FQueue.push_back({std::move(file), std::move(path)});
     }
-    ::WakeAllConditionVariable(&FChanged);
 }
 
 std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
     std::vector<TFlushFailure> failures;
     {
         TLocked locked(FLock);
+        FGo = true;
+        ::WakeAllConditionVariable(&FChanged);
         while (!FQueue.empty() || FBusy) {
             ::SleepConditionVariableSRW(&FChanged, &FLock, WaitSlice, 0);
             if (Progress) {
@@ -113,6 +117,7 @@ std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
             }
         }
         failures.swap(FFailures);
+        FGo = false;
     }
     for (const TFlushFailure& failure : failures)
         ::DeleteFileW(failure.Path.c_str());

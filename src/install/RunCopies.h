@@ -1,9 +1,12 @@
 // What an installation run's copies leave to its end. A file that was not in the target takes its name as
-// soon as its content is written, and a worker thread brings it to the disk meanwhile, one file after the
-// other, while the run goes on copying: a power cut before that loses nothing a second run cannot copy again.
-// The run waits for the last of them before it counts as installed (before the clinic's database is let go
-// and the suite registered). A file that replaces another never goes this way: its content reaches the disk
-// before it takes the name. The copies' hashes are kept too, for the run's record.
+// soon as its content is written, and is brought to the disk only when the run has copied all it copies: a
+// power cut before that loses nothing a second run cannot copy again. The run waits for the last of them
+// before it counts as installed (before the clinic's database is let go and the suite registered). A file
+// that replaces another never goes this way: its content reaches the disk before it takes the name. The
+// copies' hashes are kept too, for the run's record.
+// The flushes wait for the end rather than run beside the copies: each one commits the file system's journal,
+// and the copies' own creations and renames were seen to stall behind those commits, several times over where
+// the disk was slow.
 #pragma once
 
 #include <windows.h>
@@ -33,9 +36,9 @@ public:
     // this, so that no handle of ours is left on a file it puts back.
     ~TRunCopies();
 
-    // Takes the open handle of a new file, already under its name `path`; the file is flushed on the worker.
-    // Waits while too many are still open. Without a worker (the system refused a thread) it flushes now and
-    // keeps the failure for Finish.
+    // Takes the open handle of a new file, already under its name `path`, to be flushed on the worker at
+    // Finish. When too many are open, the worker flushes the oldest at once. Without a worker (the system
+    // refused a thread) it flushes now and keeps the failure for Finish.
     void FlushLater(TUniqueFile file, std::wstring path);
 
     // Waits until every file handed over is on the disk, running `Progress` (when given) every few
@@ -63,6 +66,7 @@ private:
     CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
     std::deque<TJob> FQueue; // handed over, not yet taken by the worker, oldest first
     bool FBusy = false;      // the worker is flushing a file
+    bool FGo = false;        // the worker may flush: Finish waits, or too many files are open
     bool FStop = false;
     std::vector<TFlushFailure> FFailures;
     TUniqueHandle FThread;
