@@ -120,6 +120,7 @@ int ExitCodeOf(const std::optional<TRemovalEnd>& end) {
 int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
     // Single-threaded COM before any window: the folder browser and the shell links need it.
     TOleInit ole;
+    PassStartupPoint(TStartupPhase::ComReady);
 
     // Everything relative is taken against the medium, whatever folder the program was started from.
     ::SetCurrentDirectoryW(ExecutableFolder().c_str());
@@ -139,6 +140,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
     Application().SetTitle(L"Установка комплекса \"Тессаро-Холтер\"");
+    PassStartupPoint(TStartupPhase::ControlsReady);
 
     int exitCode = ecNotInstalled;
     {

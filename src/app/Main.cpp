@@ -71,6 +71,7 @@ void TFMain::Create(const TDisplay& display) {
                  size.Width, size.Height, nullptr);
     PassStartupPoint(TStartupPhase::WindowCreated);
     FPages.CreateFirst(Handle(), FLayout);
+    PassStartupPoint(TStartupPhase::FirstPageMade);
     // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less, which
     // every page's texts decide together.
     if (FLayout.Dpi() != DesignPixelsPerInch) {
@@ -98,6 +99,7 @@ void TFMain::FormCreate() {
     PassStartupPoint(TStartupPhase::SkinDecoded);
     EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
     FPages.LoadInfoDocument(FLayout.Dpi());
+    PassStartupPoint(TStartupPhase::InfoLoaded);
     AppNameStr = GetResText(IDS_APP_NAME);
     FCanClose = true;
     ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);

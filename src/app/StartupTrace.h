@@ -4,13 +4,17 @@
 #pragma once
 
 enum class TStartupPhase {
-    Entry,        // wWinMain's first instruction
-    LogOpened,    // the dated log beside the program
-    SettingsRead, // the settings file and the vocabulary
-    RunLogOpened, // the command line read and the run log's first line written
+    Entry,         // wWinMain's first instruction
+    LogOpened,     // the dated log beside the program
+    SettingsRead,  // the settings file and the vocabulary
+    RunLogOpened,  // the command line read and the run log's first line written
+    ComReady,      // OLE initialised for the thread
+    ControlsReady, // the screen read and the common controls registered
     WindowCreated,
+    FirstPageMade, // the first page's controls, the rich edit box among them
     SkinDecoded,
-    FirstPaint // the main window's first WM_PAINT handled
+    InfoLoaded, // the rich-text document streamed into its box
+    FirstPaint  // the main window's first WM_PAINT handled
 };
 
 using TStartupRecorder = void (*)(TStartupPhase);

@@ -126,8 +126,16 @@ const char* PhaseName(TStartupPhase phase) {
         return "settings-read";
     case TStartupPhase::RunLogOpened:
         return "run-log-opened";
+    case TStartupPhase::ComReady:
+        return "com-ready";
+    case TStartupPhase::ControlsReady:
+        return "controls-ready";
     case TStartupPhase::WindowCreated:
         return "window-created";
+    case TStartupPhase::FirstPageMade:
+        return "first-page-made";
+    case TStartupPhase::InfoLoaded:
+        return "info-loaded";
     case TStartupPhase::SkinDecoded:
         return "skin-decoded";
     case TStartupPhase::FirstPaint:
