@@ -279,17 +279,24 @@ constexpr DWORD CarriedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // One file of a tree: 0 when it arrived, otherwise the reason it did not (ERROR_ACCESS_DENIED for a
-// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it).
-DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run) {
+// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it),
+// in the system's words in `reason`.
+DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run,
+                   std::wstring& reason) {
     DWORD failure = 0;
     try {
         const bool copied =
             Run ? CopyForRun(from, to, *Run, true, {}, &failure) : CopyFileStream(from, to, {}, &failure);
-        if (!copied)
-            return failure ? failure : ERROR_WRITE_FAULT;
+        if (!copied) {
+            failure = failure ? failure : ERROR_WRITE_FAULT;
+            reason = SystemErrorText(failure);
+            return failure;
+        }
     } catch (const TFileInUse& inUse) {
+        reason = inUse.Message();
         return static_cast<DWORD>(inUse.Code());
-    } catch (const TError&) {
+    } catch (const TError& error) {
+        reason = error.Message();
         const DWORD existing = ::GetFileAttributesW(to.c_str());
         return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)
                    ? ERROR_ACCESS_DENIED
@@ -300,10 +307,8 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
     return 0;
 }
 
-} // namespace
-
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
-                 TRunCopies* Run) {
+void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
+                  TRunCopies* Run, std::vector<TCopyFailure>& Failed) {
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -317,9 +322,14 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
                 const std::wstring to = Dest + L"\\" + found.cFileName;
                 const std::wstring from = Source + L"\\" + found.cFileName;
                 for (;;) {
-                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run);
-                    if (!code || !InUse || !MayBeInUse(code) || !InUse(to, code))
+                    std::wstring reason;
+                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason);
+                    if (!code)
                         break;
+                    if (!InUse || !MayBeInUse(code) || !InUse(to, code)) {
+                        Failed.push_back({to, reason});
+                        break;
+                    }
                 }
             } while (::FindNextFileW(search.Get(), &found));
         }
@@ -331,8 +341,18 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
-            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run);
+            CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
+                         Failed);
     } while (::FindNextFileW(search.Get(), &found));
+}
+
+} // namespace
+
+std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
+                                      const TInUseRetry& InUse, TRunCopies* Run) {
+    std::vector<TCopyFailure> failed;
+    CopyTreeInto(Source, Dest, InUse, Run, failed);
+    return failed;
 }
 
 namespace {

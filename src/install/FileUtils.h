@@ -39,12 +39,18 @@ bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies
 // try the same file again; false to go on as with any failed copy. May throw to stop.
 using TInUseRetry = std::function<bool(const std::wstring& File, DWORD Code)>;
 
+// A file a tree's copy could not bring over: the destination, and why in the system's words.
+struct TCopyFailure {
+    std::wstring Path;
+    std::wstring Reason;
+};
+
 // Copies the tree Source into Dest (created with its parents), replacing files of the same name, each as
 // CopyFileStream does (with Run, as CopyForRun does, hashes remembered), with the file's read-only, hidden
-// and system attributes. Failed copies are passed over, except that a file held by another program (or a
-// read-only one, which Windows refuses alike) goes to InUse first.
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse = {},
-                 TRunCopies* Run = nullptr);
+// and system attributes. A file held by another program (or a read-only one, which Windows refuses alike)
+// goes to InUse first. Returns the files that did not arrive; the others are copied all the same.
+std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
+                                      const TInUseRetry& InUse = {}, TRunCopies* Run = nullptr);
 
 // Calls Visit for every file below Folder (no trailing backslash) with its path relative to Folder and what
 // the search found of it; hidden and system folders are left out, as CopyDirTree leaves them.

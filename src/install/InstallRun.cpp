@@ -243,7 +243,9 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                                 : L"Ярлык: " + linkPath);
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
 
-    const TRunEnd end = package.ExitCode == 0 && registered ? TRunEnd::Completed : TRunEnd::Incomplete;
+    const TRunEnd end = package.ExitCode == 0 && package.FilesNotCopied == 0 && registered
+                            ? TRunEnd::Completed
+                            : TRunEnd::Incomplete;
     // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
     // Its message is handled before "Выход" is enabled: the page goes from the run straight to its end.
     Host.Pump();

@@ -147,6 +147,10 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 
 } // namespace
 
+std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
+    return L"Файл не скопирован: \"" + file + L"\": " + reason;
+}
+
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
     return L"Пакет обновлений " + package + L" не установлен: сценарий установки завершился с кодом " +
            std::to_wstring(exitCode);
@@ -167,8 +171,14 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     };
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
-    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run);
+    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
+    for (TCopyFailure& file :
+         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
+        failed.push_back(std::move(file));
+    // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
+    // names it and does not count as complete.
+    for (const TCopyFailure& file : failed)
+        Host.AddLine(FileNotCopiedText(file.Path, file.Reason));
     Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
     if (Run) {
         FinishRunCopies(Host, *Run);
@@ -185,6 +195,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
 
     TPackageOutcome outcome;
     outcome.Package = chosen.substr(store.size());
+    outcome.FilesNotCopied = failed.size();
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());

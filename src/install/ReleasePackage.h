@@ -9,8 +9,9 @@
 
 // What became of the newest package's script.
 struct TPackageOutcome {
-    std::wstring Package;      // the package folder's own name
-    std::int32_t ExitCode = 0; // the script's; only 0 records the package's level
+    std::wstring Package;           // the package folder's own name
+    std::int32_t ExitCode = 0;      // the script's; only 0 records the package's level
+    std::size_t FilesNotCopied = 0; // of the packages and the updater's files, each named in a line
 };
 
 class TRunCopies;
@@ -26,6 +27,9 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
 
 // The line of a package whose script ended with `exitCode`.
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode);
+
+// The line of a package's or the updater's file that did not arrive.
+std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason);
 
 // "/ROOT/Version" and "/ROOT/Level" of Folder + "ReleaseInfo" as their texts; empty where the file or the
 // element is missing or the file is no XML document.

@@ -119,8 +119,11 @@ std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
         failures.swap(FFailures);
         FGo = false;
     }
-    for (const TFlushFailure& failure : failures)
+    for (const TFlushFailure& failure : failures) {
+        // A package's file may have come read-only from the medium.
+        ::SetFileAttributesW(failure.Path.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(failure.Path.c_str());
+    }
     return failures;
 }
 

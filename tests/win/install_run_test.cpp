@@ -318,6 +318,23 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBac
     EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
 }
 
+// A package's file that cannot be read is named, the rest of the run goes on, and the run does not count as
+// complete: a missing file is never passed over in silence.
+TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete) {
+    const fs::path held = medium / L"backup" / L"R311220" / L"bin" / L"Shell.exe";
+    TUniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    host.Answers = {false};
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
+    const std::wstring copy = (Target() / L"backup" / L"R311220" / L"bin" / L"Shell.exe").wstring();
+    EXPECT_TRUE(host.SawPrefix(L"line: Файл не скопирован: \"" + copy + L"\": ")) << WideToUtf8(copy);
+    EXPECT_FALSE(fs::exists(copy));
+    // Everything else arrived: the newest package's script ran and the link is there.
+    EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
+    EXPECT_TRUE(fs::exists(Link()));
+    EXPECT_TRUE(host.Saw(L"exit: enabled"));
+}
+
 // The record's hashes, taken as the files were copied, are those of the files as they are in the end: the
 // release file the run rewrote and the script's copies included.
 TEST_F(InstallRun, RecordedHashesAreThoseOfTheFilesInTheTarget) {
