@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace e2e {
 namespace {
@@ -647,6 +648,10 @@ std::vector<std::wstring> TWizard::ProgressLines() {
 
 TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
     TRunOutcome outcome = TRunOutcome::MessageBox;
+    // The wizard enables "Выход" just before it goes on to the large-font page or to the final question; a
+    // look that falls between the two must not be taken for the run's end. "Выход" counts once it is still
+    // there at the next look.
+    bool exitSeen = false;
     WaitFor(
         L"the end of the installation run", timeout,
         [&]() -> HWND {
@@ -668,9 +673,12 @@ TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
             for (HWND window : Descendants(page))
                 if (SameClass(window, L"Button") && ::IsWindowVisible(window) && ::IsWindowEnabled(window) &&
                     WindowText(window) == L"Выход") {
+                    if (!std::exchange(exitSeen, true))
+                        return nullptr;
                     outcome = TRunOutcome::ExitEnabled;
                     return window;
                 }
+            exitSeen = false;
             return nullptr;
         },
         false);
