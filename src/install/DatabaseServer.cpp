@@ -108,8 +108,7 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
     bool copied = false;
     try {
         // On the disk before it takes the name, even where the clinic's has made way for it: the suite never
-        // finds a database under that name that is not whole. Its gigabyte's flush left to run beside the
-        // copies that follow was seen to slow them down more than it saved.
+        // finds a database under that name that is not whole.
         copied = CopyStep(Host, line, database.Name, Source + database.Source, dest, nullptr, false);
     } catch (...) {
         giveBack();
