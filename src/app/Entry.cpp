@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Main.h"
+#include "app/StartupTrace.h"
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
 #include "common/TextCodec.h"
@@ -119,6 +120,7 @@ int ExitCodeOf(const std::optional<TRemovalEnd>& end) {
 int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
     // Single-threaded COM before any window: the folder browser and the shell links need it.
     TOleInit ole;
+    PassStartupPoint(TStartupPhase::ComReady);
 
     // Everything relative is taken against the medium, whatever folder the program was started from.
     ::SetCurrentDirectoryW(ExecutableFolder().c_str());
@@ -138,6 +140,7 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
     Application().SetTitle(L"Установка комплекса \"Тессаро-Холтер\"");
+    PassStartupPoint(TStartupPhase::ControlsReady);
 
     int exitCode = ecNotInstalled;
     {
@@ -234,6 +237,7 @@ int RunSetup() {
     const bool quiet = line.Mode != TUiMode::Interactive || line.SuppressMsgBoxes;
     TLogSetup log = OpenRunLog(line, !quiet);
     log.Log->Write(L"Командная строка: " + commandLine);
+    PassStartupPoint(TStartupPhase::RunLogOpened);
 
     int exitCode = ecInstalled;
     if (!line.Error.empty()) {
@@ -284,17 +288,23 @@ int RunSetup() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+#ifdef TESSARO_TEST_HOOKS
+    TraceStartupWhenAsked();
+#endif
+    PassStartupPoint(TStartupPhase::Entry);
     // Before anything can load a library: nothing is to come from the medium's folder.
     RestrictLibrarySearch();
     // Explicit order, not that of static initialisers: the log first, then the settings, then the vocabulary;
     // released in reverse. None of them may stop the start: a failure is reported and the wizard goes on.
     CreateMyLog();
+    PassStartupPoint(TStartupPhase::LogOpened);
     SetSettingsNotice([](const std::wstring& text) {
         if (MyLog)
             MyLog->AddMessage(text);
     });
     GuardHandler([] { InitCommonVars(); });
     GuardHandler([] { LoadVocabulary(); });
+    PassStartupPoint(TStartupPhase::SettingsRead);
     int exitCode = ecRunFailed;
     if (!GuardHandler([&] { exitCode = RunSetup(); }))
         exitCode = ecRunFailed;

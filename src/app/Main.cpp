@@ -6,6 +6,7 @@
 #include "app/LargeFonts.h"
 #include "app/ProgressHost.h"
 #include "app/SkinLoader.h"
+#include "app/StartupTrace.h"
 #include "app/TargetPath.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
@@ -69,7 +70,9 @@ void TFMain::Create(const TDisplay& display) {
                                         size, display.WorkArea);
     CreateHandle(WS_EX_CONTROLPARENT, L"TFMain", L"Установка комплекса", MainStyle, place.Left, place.Top,
                  size.Width, size.Height, nullptr);
+    PassStartupPoint(TStartupPhase::WindowCreated);
     FPages.CreateFirst(Handle(), FLayout);
+    PassStartupPoint(TStartupPhase::FirstPageMade);
     // At the design resolution the texts are as designed; elsewhere their fonts may need a pixel less, which
     // every page's texts decide together.
     if (FLayout.Dpi() != DesignPixelsPerInch) {
@@ -94,8 +97,10 @@ void TFMain::CreateRemainingPages() {
 void TFMain::FormCreate() {
     LoadSkinImages(FSkin);
     FSkinLoaded = true;
+    PassStartupPoint(TStartupPhase::SkinDecoded);
     EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
     FPages.LoadInfoDocument(FLayout.Dpi());
+    PassStartupPoint(TStartupPhase::InfoLoaded);
     AppNameStr = GetResText(IDS_APP_NAME);
     FCanClose = true;
     ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);
@@ -457,6 +462,10 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1; // the background is painted whole in WM_PAINT
     case WM_PAINT:
         Paint();
+        if (!FPainted) {
+            FPainted = true;
+            PassStartupPoint(TStartupPhase::FirstPaint);
+        }
         return 0;
     case WM_SIZE:
         BGResize();

@@ -104,6 +104,7 @@ private:
     TMainPages FPages;
     TPage FPage = TPage::tsStart;
     bool FSkinLoaded = false;
+    bool FPainted = false;  // the first WM_PAINT has been handled
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
 
     bool FRunning = false;        // the installation run is under way

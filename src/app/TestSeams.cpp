@@ -8,6 +8,7 @@
 
 #include "app/LargeFonts.h"
 #include "app/Main.h"
+#include "app/StartupTrace.h"
 #include "install/CopyFileApi.h"
 
 namespace {
@@ -107,7 +108,88 @@ BOOL WINAPI FailingRead(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD got, L
     return FALSE;
 }
 
+// The start-up trace: stamps kept in memory while the start runs (a file written at each point would be
+// part of what is measured) and written out once the first page has painted.
+struct TStamp {
+    TStartupPhase Phase;
+    LARGE_INTEGER Counter;
+    FILETIME Time; // the precise system time, to set against the process's creation time
+};
+std::wstring GTraceFile;
+std::vector<TStamp> GStamps;
+
+const char* PhaseName(TStartupPhase phase) {
+    switch (phase) {
+    case TStartupPhase::Entry:
+        return "entry";
+    case TStartupPhase::LogOpened:
+        return "log-opened";
+    case TStartupPhase::SettingsRead:
+        return "settings-read";
+    case TStartupPhase::RunLogOpened:
+        return "run-log-opened";
+    case TStartupPhase::ComReady:
+        return "com-ready";
+    case TStartupPhase::ControlsReady:
+        return "controls-ready";
+    case TStartupPhase::WindowCreated:
+        return "window-created";
+    case TStartupPhase::FirstPageMade:
+        return "first-page-made";
+    case TStartupPhase::InfoLoaded:
+        return "info-loaded";
+    case TStartupPhase::SkinDecoded:
+        return "skin-decoded";
+    case TStartupPhase::FirstPaint:
+        return "first-paint";
+    }
+    return "?";
+}
+
+double FileTimeMs(const FILETIME& from, const FILETIME& to) {
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(to) - ticks(from)) / 10000.0;
+}
+
+void WriteStartupTrace() {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    FILETIME created{}, exited, kernel, user;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    std::FILE* file = ::_wfopen(GTraceFile.c_str(), L"ab");
+    if (!file)
+        return;
+    std::fprintf(file, "frequency %lld\n", static_cast<long long>(frequency.QuadPart));
+    for (const TStamp& stamp : GStamps)
+        std::fprintf(file, "%s %lld %.3f %.3f\n", PhaseName(stamp.Phase),
+                     static_cast<long long>(stamp.Counter.QuadPart), FileTimeMs(created, stamp.Time),
+                     static_cast<double>(stamp.Counter.QuadPart - GStamps.front().Counter.QuadPart) * 1000.0 /
+                         static_cast<double>(frequency.QuadPart));
+    std::fclose(file);
+}
+
+void RecordStartupPoint(TStartupPhase phase) {
+    TStamp stamp{phase, {}, {}};
+    ::QueryPerformanceCounter(&stamp.Counter);
+    ::GetSystemTimePreciseAsFileTime(&stamp.Time);
+    GStamps.push_back(stamp);
+    if (phase == TStartupPhase::FirstPaint) {
+        StartupRecorder = nullptr;
+        WriteStartupTrace();
+    }
+}
+
 } // namespace
+
+void TraceStartupWhenAsked() {
+    GTraceFile = Environment(L"TESSARO_E2E_STARTUP_TRACE");
+    if (GTraceFile.empty())
+        return;
+    GStamps.reserve(16);
+    StartupRecorder = &RecordStartupPoint;
+}
 
 void ApplyTestSeams(TFMain& main) {
     const std::wstring calls = Environment(L"TESSARO_E2E_SYSTEM_CALLS");

@@ -21,11 +21,11 @@ constexpr wchar_t TempExtension[] = L".tmp";
 
 // Windows refuses to replace a read-only file, or one that someone holds open without letting it be
 // deleted (a database the server has open); Wine replaces both all the same. Asking first gives the same
-// answer on both, and before a long copy is spent on it.
-void CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
+// answer on both, and before a long copy is spent on it. True when there is a destination to replace.
+bool CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
     const DWORD attributes = ::GetFileAttributesW(dest.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
+        return false;
     // Read-only is no question of who holds the file.
     if (attributes & FILE_ATTRIBUTE_READONLY)
         throw TError(std::wstring(failure) + L" \"" + dest + L"\": " + SystemErrorText(ERROR_ACCESS_DENIED));
@@ -34,6 +34,7 @@ void CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
                                     OPEN_EXISTING, 0, nullptr));
     if (!probe)
         ThrowFileError(failure, dest, ::GetLastError());
+    return true;
 }
 
 // Removes the temporary copies that runs killed half-way left beside `dest` (any process id).
@@ -71,9 +72,12 @@ std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId) {
 
 TFileReplacement::TFileReplacement(std::wstring dest, const wchar_t* failure)
     : FDest(std::move(dest)), FTemp(ReplacementTempPath(FDest, ::GetCurrentProcessId())), FFailure(failure) {
-    CheckReplaceable(FFailure, FDest);
+    FReplaces = CheckReplaceable(FFailure, FDest);
     RemoveStaleCopies(FDest);
-    FFile.Reset(::CreateFileW(FTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Shared, so that a new file can take its name while its handle stays open for a later flush, and be read
+    // (a package's script) or even replaced by others meanwhile.
+    FFile.Reset(::CreateFileW(FTemp.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!FFile)
         ThrowFileError(FFailure, FDest, ::GetLastError());
@@ -93,4 +97,18 @@ void TFileReplacement::Commit() {
     if (!::MoveFileExW(FTemp.c_str(), FDest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         ThrowFileError(FFailure, FDest, ::GetLastError());
     FCommitted = true;
+}
+
+bool TFileReplacement::PlaceNew(TUniqueFile& file) {
+    // Without leave to replace: a destination that appeared since the start is not overwritten by content
+    // that is not on the disk yet.
+    if (!::MoveFileExW(FTemp.c_str(), FDest.c_str(), 0)) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+            return false;
+        ThrowFileError(FFailure, FDest, code);
+    }
+    FCommitted = true;
+    file = std::move(FFile);
+    return true;
 }

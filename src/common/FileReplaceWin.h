@@ -25,15 +25,26 @@ public:
     const std::wstring& Dest() const noexcept { return FDest; }
     const std::wstring& TempPath() const noexcept { return FTemp; }
 
+    // Whether a destination was there when the replacement began.
+    bool Replaces() const noexcept { return FReplaces; }
+
     // Closes the temporary file and moves it over the destination, written through. The caller brings the
     // content to the disk first. Throws like the constructor; the destination is then as it was.
     void Commit();
+
+    // For a destination that was not there: gives the temporary file the destination's name at once and
+    // hands its handle, still open, to `file`, through which the content is brought to the disk later. A
+    // file that was not there loses nothing if a power cut comes first, and a second run copies it again.
+    // False, with nothing changed, when the destination has appeared meanwhile: the caller then flushes and
+    // commits. Throws like Commit.
+    bool PlaceNew(TUniqueFile& file);
 
 private:
     std::wstring FDest;
     std::wstring FTemp;
     const wchar_t* FFailure;
     TUniqueFile FFile;
+    bool FReplaces = false;
     bool FCommitted = false;
 };
 

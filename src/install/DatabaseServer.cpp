@@ -10,14 +10,16 @@
 #include "common/FileIO.h"
 #include "install/FileUtils.h"
 #include "install/FilesInUse.h"
+#include "install/RunCopies.h"
 
 namespace {
 
 constexpr wchar_t Done[] = L"Завершено";
 constexpr wchar_t Failed[] = L"ОШИБКА!!!";
 // A copy lets the window handle its messages at most this often, so that a large file keeps the list
-// repainting without the pumping itself slowing the copy.
-constexpr std::chrono::milliseconds PumpInterval{50};
+// repainting without the pumping itself slowing the copy; with a chunk's time and a pump's own, the window
+// still answers within 50 ms.
+constexpr std::chrono::milliseconds PumpInterval{20};
 
 std::wstring SizeText(const std::wstring& path) {
     const std::optional<std::uint64_t> size = FileSizeOf(path);
@@ -27,7 +29,7 @@ std::wstring SizeText(const std::wstring& path) {
 // Copies one file under its own step line: true when it arrived. Errors that name a file go on to the caller,
 // leaving the line without its ending.
 bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, const std::wstring& From,
-              const std::wstring& To) {
+              const std::wstring& To, TRunCopies* Run, bool Remember) {
     const auto started = std::chrono::steady_clock::now();
     auto record = [&](const std::wstring& outcome) {
         const auto took =
@@ -46,7 +48,10 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
     bool copied = false;
     DWORD failure = 0;
     try {
-        copied = RetryWhileInUse(Host, [&] { return CopyFileStream(From, To, pumpNowAndThen, &failure); });
+        copied = RetryWhileInUse(Host, [&] {
+            return Run ? CopyForRun(From, To, *Run, Remember, pumpNowAndThen, &failure)
+                       : CopyFileStream(From, To, pumpNowAndThen, &failure);
+        });
     } catch (const TError& error) {
         record(error.Message());
         throw;
@@ -57,10 +62,10 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
 }
 
 bool CopyFileWithLine(IInstallHost& Host, const TDeployFile& File, const std::wstring& Source,
-                      const std::wstring& Target) {
+                      const std::wstring& Target, TRunCopies* Run) {
     const std::size_t line = Host.AddStepLine(CopyStepText(File.Name));
     Host.Pump();
-    return CopyStep(Host, line, File.Name, Source + File.Source, Target + File.Dest);
+    return CopyStep(Host, line, File.Name, Source + File.Source, Target + File.Dest, Run, true);
 }
 
 // The database holds the clinic's recordings: the medium's empty one must never take its place unseen.
@@ -98,7 +103,9 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
 
     bool copied = false;
     try {
-        copied = CopyStep(Host, line, database.Name, Source + database.Source, dest);
+        // On the disk before it takes the name, even where the clinic's has made way for it: the suite never
+        // finds a database under that name that is not whole.
+        copied = CopyStep(Host, line, database.Name, Source + database.Source, dest, nullptr, false);
     } catch (...) {
         giveBack();
         throw;
@@ -128,7 +135,7 @@ void RestoreDatabase(IProgress& Host, const std::wstring& Target, const std::wst
 }
 
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                                   int WindowsIndex, std::wstring* KeptDatabase) {
+                                   int WindowsIndex, std::wstring* KeptDatabase, TRunCopies* Run) {
     const std::wstring databaseFolder = Target + DatabaseFolder;
     if (!FolderExists(databaseFolder)) {
         if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
@@ -151,7 +158,7 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
         if (!group.Folder.empty())
             EnsureDir(Target + group.Folder);
         for (const TDeployFile& file : group.Files)
-            if (!CopyFileWithLine(Host, file, Source, Target) && group.FailureStops)
+            if (!CopyFileWithLine(Host, file, Source, Target, Run) && group.FailureStops)
                 return TDeployResult::Stopped;
     }
     return TDeployResult::Completed;

@@ -7,6 +7,8 @@
 #include "install/DatabaseFiles.h"
 #include "install/InstallHost.h"
 
+class TRunCopies;
+
 enum class TDeployResult { Completed, Stopped };
 
 // Source and Target end in a backslash. Stopped when a folder could not be made, the existing database could
@@ -14,9 +16,11 @@ enum class TDeployResult { Completed, Stopped };
 // source cannot be opened or a destination cannot be created.
 // A file held by another program is named to the host, which retries or stops the run. KeptDatabase, where
 // given, receives the name the existing database was kept under (empty when there was none) as soon as
-// the medium's took its place.
+// the medium's took its place. With Run, the server's new files are brought to the disk by it,
+// later (see RunCopies.h), and their hashes kept there; the database is on the disk before it takes its name.
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                                   int WindowsIndex, std::wstring* KeptDatabase = nullptr);
+                                   int WindowsIndex, std::wstring* KeptDatabase = nullptr,
+                                   TRunCopies* Run = nullptr);
 
 // Gives the database kept under `Kept` its name back in `Target`, in place of the medium's copy: a run that
 // stops after the database step leaves the clinic's database where the suite looks for it.

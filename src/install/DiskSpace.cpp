@@ -25,10 +25,12 @@ void PlanFile(std::vector<TPlannedFile>& plan, const std::wstring& from, const s
         plan.push_back({*size, FileSizeOf(to), keepsExisting, writtenBeside});
 }
 
-// Every file of the tree `from` as it lands below `to`.
-void PlanTree(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to) {
+// Every file of the tree `from` as it lands below `to`; `writtenBeside` where the run copies it itself,
+// through a temporary file beside the one it replaces.
+void PlanTree(std::vector<TPlannedFile>& plan, const std::wstring& from, const std::wstring& to,
+              bool writtenBeside = false) {
     WalkFiles(from, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
-        PlanFile(plan, from + L"\\" + relative, to + L"\\" + relative, false);
+        PlanFile(plan, from + L"\\" + relative, to + L"\\" + relative, writtenBeside);
     });
 }
 
@@ -114,8 +116,8 @@ TSpaceNeed PlannedSpace(const TInstallOptions& Options, const std::wstring& Targ
     for (const TDeployGroup& group : ServerFileGroups(Options.WindowsIndex))
         for (const TDeployFile& file : group.Files)
             PlanFile(plan, source + file.Source, Target + file.Dest, true);
-    PlanTree(plan, source + L"backup", Target + L"backup");
-    PlanTree(plan, source + L"Updater", WithoutBackslash(Target));
+    PlanTree(plan, source + L"backup", Target + L"backup", true);
+    PlanTree(plan, source + L"Updater", WithoutBackslash(Target), true);
     // What the newest package's script puts into the suite's folder: its "Files".
     const std::wstring package = NewestPackageFolder(source, Target);
     if (!package.empty())

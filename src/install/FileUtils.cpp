@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <memory>
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
+#include "install/ContentHash.h"
 #include "install/CopyFileApi.h"
+#include "install/RunCopies.h"
 #include "win/ShellFunctions.h"
 
 TCopyFileApi& CopyFileApi() noexcept {
@@ -22,7 +25,9 @@ TCopyFileApi& CopyFileApi() noexcept {
 
 namespace {
 
-constexpr DWORD CopyBufferSize = 1048576;
+// A chunk that stays in the processor's cache while it goes from the source's pages to the destination's:
+// megabyte chunks ran at a third of this speed and less when other work used the memory too.
+constexpr DWORD CopyBufferSize = 65536;
 // The longest command line that CreateProcessW accepts.
 constexpr std::size_t MaxCommandLine = 32767;
 bool IsSeparator(wchar_t c) {
@@ -56,26 +61,44 @@ DWORD LastErrorOr(DWORD fallback) {
     return code ? code : fallback;
 }
 
-// 0 when the whole content arrived, otherwise the system's reason.
-DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress) {
+// Writes one chunk and hashes it: 0, or the system's reason.
+DWORD PutChunk(HANDLE Dest, const char* bytes, DWORD size, TContentHash* Hash) {
+    DWORD put = 0;
+    if (!CopyFileApi().Write(Dest, bytes, size, &put, nullptr))
+        return LastErrorOr(ERROR_WRITE_FAULT);
+    if (put != size)
+        return ERROR_DISK_FULL;
+    if (Hash)
+        Hash->Add(bytes, size);
+    return 0;
+}
+
+// Reads one chunk of `wanted` bytes: 0, or the system's reason.
+DWORD GetChunk(HANDLE Source, char* bytes, DWORD wanted, DWORD& got) {
+    got = 0;
+    if (!CopyFileApi().Read(Source, bytes, wanted, &got, nullptr))
+        return LastErrorOr(ERROR_READ_FAULT);
+    // A source that ends early is as much a failure as one that cannot be read.
+    return got == 0 ? ERROR_HANDLE_EOF : 0;
+}
+
+// 0 when the whole content arrived, otherwise the system's reason. `Hash`, when given, takes in every byte
+// written.
+DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress, TContentHash* Hash) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(Source, &size))
         return LastErrorOr(ERROR_READ_FAULT);
-    const TCopyFileApi& api = CopyFileApi();
-    std::vector<char> buffer(CopyBufferSize);
+    // Small files are the most: a buffer of their own size is all they need.
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<LONGLONG>(std::max<LONGLONG>(size.QuadPart, 1), CopyBufferSize));
+    const std::unique_ptr<char[]> buffer(new char[chunk]);
     for (LONGLONG left = size.QuadPart; left > 0;) {
-        const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, CopyBufferSize));
         DWORD got = 0;
-        if (!api.Read(Source, buffer.data(), wanted, &got, nullptr))
-            return LastErrorOr(ERROR_READ_FAULT);
-        // A source that ends early is as much a failure as one that cannot be read.
-        if (got == 0)
-            return ERROR_HANDLE_EOF;
-        DWORD put = 0;
-        if (!api.Write(Dest, buffer.data(), got, &put, nullptr))
-            return LastErrorOr(ERROR_WRITE_FAULT);
-        if (put != got)
-            return ERROR_DISK_FULL;
+        if (const DWORD failure =
+                GetChunk(Source, buffer.get(), static_cast<DWORD>(std::min<LONGLONG>(left, chunk)), got))
+            return failure;
+        if (const DWORD failure = PutChunk(Dest, buffer.get(), got, Hash))
+            return failure;
         left -= got;
         if (Progress)
             Progress();
@@ -91,7 +114,7 @@ struct TFlushJob {
 
 DWORD WINAPI FlushJob(LPVOID parameter) {
     auto* job = static_cast<TFlushJob*>(parameter);
-    job->Error = ::FlushFileBuffers(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    job->Error = CopyFileApi().Flush(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     // The job's last touch: the caller may leave once it sees this.
     job->Finished.store(true);
     return 0;
@@ -101,11 +124,11 @@ DWORD WINAPI FlushJob(LPVOID parameter) {
 // caller's stack. `Progress` (when given) runs between the waits.
 void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progress) {
     while (!job.Finished.load()) {
-        const DWORD waited = ::WaitForSingleObject(thread, 20);
+        const DWORD waited = ::WaitForSingleObject(thread, 10);
         if (waited == WAIT_OBJECT_0)
             break;
         if (waited == WAIT_FAILED)
-            ::Sleep(20);
+            ::Sleep(10);
         if (Progress)
             (*Progress)();
     }
@@ -116,11 +139,11 @@ void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progres
 // flushing piecemeal during the copy instead would halve the copying speed.
 DWORD FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
     if (!Progress)
-        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     TFlushJob job{File};
     TUniqueHandle thread(::CreateThread(nullptr, 0, FlushJob, &job, 0, nullptr));
     if (!thread)
-        return ::FlushFileBuffers(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     try {
         JoinFlush(thread.Get(), job, &Progress);
     } catch (...) {
@@ -170,26 +193,64 @@ void EnsureDir(const std::wstring& Path) {
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
-                    DWORD* Failure) {
+namespace {
+
+// The state the copy left its destination in, as a later walk of the folder will find it unless someone
+// writes the file anew.
+TFileState StateOf(HANDLE File) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(File, &info))
+        return {};
+    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime};
+}
+
+bool CopyInto(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
+              DWORD* Failure, TRunCopies* Run, bool Remember) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
     TFileReplacement dest(Dest);
-    DWORD failure = CopyContent(source.Get(), dest.Handle(), Progress);
+    std::unique_ptr<TContentHash> hash;
+    if (Run && Remember)
+        hash = std::make_unique<TContentHash>();
+    DWORD failure = CopyContent(source.Get(), dest.Handle(), Progress, hash.get());
+    TFileState state;
     if (!failure) {
         CarryWriteTime(source.Get(), dest.Handle());
-        failure = FlushToDisk(dest.Handle(), Progress);
+        if (hash)
+            state = StateOf(dest.Handle());
     }
+    TUniqueFile placed;
+    if (!failure && !(Run && !dest.Replaces() && dest.PlaceNew(placed)))
+        failure = FlushToDisk(dest.Handle(), Progress);
     if (Failure)
         *Failure = failure;
     if (failure)
         return false;
     source.Reset();
-    dest.Commit();
+    if (placed)
+        Run->FlushLater(std::move(placed), Dest);
+    else
+        dest.Commit();
+    if (hash)
+        Run->RememberHash(Dest, {state, hash->Hex()});
     return true;
+}
+
+} // namespace
+
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,
+                    DWORD* Failure) {
+    return CopyInto(Source, Dest, Progress, Failure, nullptr, false);
+}
+
+bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies& Run, bool Remember,
+                const TCopyProgress& Progress, DWORD* Failure) {
+    return CopyInto(Source, Dest, Progress, Failure, &Run, Remember);
 }
 
 DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
@@ -214,7 +275,43 @@ DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
     return code ? code : ERROR_PATH_NOT_FOUND;
 }
 
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse) {
+namespace {
+
+// The attributes a tree's copy carries over, as CopyFileW would.
+constexpr DWORD CarriedAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// One file of a tree: 0 when it arrived, otherwise the reason it did not (ERROR_ACCESS_DENIED for a
+// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it),
+// in the system's words in `reason`.
+DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run,
+                   std::wstring& reason) {
+    DWORD failure = 0;
+    try {
+        const bool copied =
+            Run ? CopyForRun(from, to, *Run, true, {}, &failure) : CopyFileStream(from, to, {}, &failure);
+        if (!copied) {
+            failure = failure ? failure : ERROR_WRITE_FAULT;
+            reason = SystemErrorText(failure);
+            return failure;
+        }
+    } catch (const TFileInUse& inUse) {
+        reason = inUse.Message();
+        return static_cast<DWORD>(inUse.Code());
+    } catch (const TError& error) {
+        reason = error.Message();
+        const DWORD existing = ::GetFileAttributesW(to.c_str());
+        return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)
+                   ? ERROR_ACCESS_DENIED
+                   : ERROR_WRITE_FAULT;
+    }
+    if (attributes & (CarriedAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}))
+        ::SetFileAttributesW(to.c_str(), attributes & CarriedAttributes);
+    return 0;
+}
+
+void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
+                  TRunCopies* Run, std::vector<TCopyFailure>& Failed) {
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -226,10 +323,16 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName))
                     continue;
                 const std::wstring to = Dest + L"\\" + found.cFileName;
-                while (!::CopyFileW((Source + L"\\" + found.cFileName).c_str(), to.c_str(), FALSE)) {
-                    const DWORD code = ::GetLastError();
-                    if (!InUse || !MayBeInUse(code) || !InUse(to, code))
+                const std::wstring from = Source + L"\\" + found.cFileName;
+                for (;;) {
+                    std::wstring reason;
+                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason);
+                    if (!code)
                         break;
+                    if (!InUse || !MayBeInUse(code) || !InUse(to, code)) {
+                        Failed.push_back({to, reason});
+                        break;
+                    }
                 }
             } while (::FindNextFileW(search.Get(), &found));
         }
@@ -241,8 +344,18 @@ void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TIn
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
-            CopyDirTree(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse);
+            CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
+                         Failed);
     } while (::FindNextFileW(search.Get(), &found));
+}
+
+} // namespace
+
+std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
+                                      const TInUseRetry& InUse, TRunCopies* Run) {
+    std::vector<TCopyFailure> failed;
+    CopyTreeInto(Source, Dest, InUse, Run, failed);
+    return failed;
 }
 
 namespace {

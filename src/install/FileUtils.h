@@ -19,6 +19,8 @@ DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nul
 // Called after every chunk of a copy, so that the caller can keep its window responsive.
 using TCopyProgress = std::function<void()>;
 
+class TRunCopies;
+
 // Copies Source to Dest. Raises TError naming the file when Source cannot be opened or Dest cannot be
 // created (or replaced; TFileInUse where another program may hold it); returns false when reading, writing
 // or flushing fails after both were opened, with the system's reason in Failure. Dest is replaced only once
@@ -26,13 +28,29 @@ using TCopyProgress = std::function<void()>;
 bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress = {},
                     DWORD* Failure = nullptr);
 
+// CopyFileStream for the installation run, which does not wait for each copy to reach the disk: a Dest that
+// was not there takes its name as soon as its content is written, and `Run` flushes it meanwhile (a Dest that
+// is replaced is flushed before, as by CopyFileStream). With Remember, the content's hash, taken as it is
+// written, goes into `Run` for the run's record.
+bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies& Run, bool Remember,
+                const TCopyProgress& Progress = {}, DWORD* Failure = nullptr);
+
 // Decides about a copy that failed with `Code`, which may mean that another program holds `File`: true to
 // try the same file again; false to go on as with any failed copy. May throw to stop.
 using TInUseRetry = std::function<bool(const std::wstring& File, DWORD Code)>;
 
-// Copies the tree Source into Dest (created with its parents), replacing files of the same name. Failed
-// copies are passed over, except that a file held by another program goes to InUse first.
-void CopyDirTree(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse = {});
+// A file a tree's copy could not bring over: the destination, and why in the system's words.
+struct TCopyFailure {
+    std::wstring Path;
+    std::wstring Reason;
+};
+
+// Copies the tree Source into Dest (created with its parents), replacing files of the same name, each as
+// CopyFileStream does (with Run, as CopyForRun does, hashes remembered), with the file's read-only, hidden
+// and system attributes. A file held by another program (or a read-only one, which Windows refuses alike)
+// goes to InUse first. Returns the files that did not arrive; the others are copied all the same.
+std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
+                                      const TInUseRetry& InUse = {}, TRunCopies* Run = nullptr);
 
 // Calls Visit for every file below Folder (no trailing backslash) with its path relative to Folder and what
 // the search found of it; hidden and system folders are left out, as CopyDirTree leaves them.

@@ -17,6 +17,7 @@
 #include "install/FileUtils.h"
 #include "install/Fonts.h"
 #include "install/ReleasePackage.h"
+#include "install/RunCopies.h"
 #include "install/RunFiles.h"
 #include "install/RunRecord.h"
 #include "install/RunLogFile.h"
@@ -186,6 +187,9 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     WriteSettingsKeys(target);
 
     TDatabaseGuard database(Host, target);
+    // Declared after the guard: a stopped run lets go of its files before the guard puts the clinic's
+    // database back.
+    TRunCopies copies;
     {
         TProtectedStretch stretch(Host);
         Host.Pump();
@@ -196,7 +200,7 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
 
         {
             TStepTimer timer(Host, L"База данных и файлы сервера");
-            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, database.Kept()) ==
+            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, database.Kept(), &copies) ==
                 TDeployResult::Stopped)
                 return TRunEnd::Stopped;
         }
@@ -225,8 +229,10 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     TPackageOutcome package;
     {
         TStepTimer timer(Host, L"Пакеты обновлений и сведения о выпуске");
-        package = InstallReleasePackage(Host, source, target, target);
+        package = InstallReleasePackage(Host, source, target, target, &copies);
     }
+    // Everything the run copied is on the disk before it counts as installed.
+    FinishRunCopies(Host, copies);
     // From here on nothing can stop the run: the clinic's database stays kept beside the medium's.
     database.Dismiss();
     std::wstring linkPath;
@@ -235,9 +241,11 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                    linkPath);
     Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
                                 : L"Ярлык: " + linkPath);
-    const bool registered = RecordAndRegister(Host, Options, target, before, elevated);
+    const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
 
-    const TRunEnd end = package.ExitCode == 0 && registered ? TRunEnd::Completed : TRunEnd::Incomplete;
+    const TRunEnd end = package.ExitCode == 0 && package.FilesNotCopied == 0 && registered
+                            ? TRunEnd::Completed
+                            : TRunEnd::Incomplete;
     // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
     // Its message is handled before "Выход" is enabled: the page goes from the run straight to its end.
     Host.Pump();

@@ -26,7 +26,8 @@ struct TInstallOptions {
 
 enum class TRunEnd {
     Completed,  // every step ran; the host was shown the large-font page or asked the final question
-    Incomplete, // every step ran, but the package's script failed: the package is not installed
+    Incomplete, // every step ran, but the package's script failed (the package is not installed) or files of
+                // the packages did not arrive (each named in a line)
     Stopped,    // a step ended the run and said why on the host
 };
 

@@ -2,16 +2,13 @@
 
 #include <windows.h>
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
-#include <cstdio>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
+#include "install/ContentHash.h"
 #include "install/FileUtils.h"
 
 namespace {
@@ -22,22 +19,6 @@ bool Excluded(const std::wstring& relative) {
     data.DataFolders.push_back(UninstallFolder);
     return InDataFolder(data, relative);
 }
-
-std::string Hex(const XXH128_hash_t& hash) {
-    char text[33];
-    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(hash.high64),
-                  static_cast<unsigned long long>(hash.low64));
-    return text;
-}
-
-// The state's hash owner: freed however the hashing ends.
-struct TXxhState {
-    XXH3_state_t* State = XXH3_createState();
-    TXxhState() = default;
-    TXxhState(const TXxhState&) = delete;
-    TXxhState& operator=(const TXxhState&) = delete;
-    ~TXxhState() { XXH3_freeState(State); }
-};
 
 } // namespace
 
@@ -61,9 +42,7 @@ std::string HashFile(const std::wstring& Path) {
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         ThrowLastError(L"Не удалось открыть файл \"" + Path + L"\"");
-    TXxhState hash;
-    if (!hash.State || XXH3_128bits_reset(hash.State) != XXH_OK)
-        throw TError(L"Не удалось начать подсчёт контрольной суммы");
+    TContentHash hash;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         DWORD got = 0;
@@ -71,9 +50,9 @@ std::string HashFile(const std::wstring& Path) {
             ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
         if (got == 0)
             break;
-        XXH3_128bits_update(hash.State, buffer.data(), got);
+        hash.Add(buffer.data(), got);
     }
-    return Hex(XXH3_128bits_digest(hash.State));
+    return hash.Hex();
 }
 
 bool SameContent(const std::wstring& A, const std::wstring& B) {
@@ -98,7 +77,7 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
 }
 
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
-                                   const std::vector<std::wstring>& OwnCopies) {
+                                   const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known) {
     const TTreeState after = ReadTreeState(Target);
     std::vector<TRecordedFile> put;
     for (const auto& [relative, state] : after) {
@@ -106,8 +85,14 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
         bool own = before == Before.end() || !(before->second == state);
         for (std::size_t i = 0; !own && i < OwnCopies.size(); ++i)
             own = SameText(OwnCopies[i], relative);
-        if (own)
-            put.push_back({relative, state.Size, HashFile(Target + relative)});
+        if (!own)
+            continue;
+        const std::wstring path = Target + relative;
+        // A copy hashed as it was written, unchanged since (a package's script may have written it anew).
+        const auto known = Known.find(path);
+        put.push_back(
+            {relative, state.Size,
+             known != Known.end() && known->second.State == state ? known->second.Hash : HashFile(path)});
     }
     TInstallRecord record = ReadInstallRecord(Target).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());

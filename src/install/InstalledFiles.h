@@ -33,8 +33,17 @@ bool SameContent(const std::wstring& A, const std::wstring& B);
 // The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
 std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
 
+// The hashes the run's own copies took of what they wrote, by full path, with the state each file had then:
+// a file found in that state afterwards is not read again.
+struct TKnownHash {
+    TFileState State;
+    std::string Hash;
+};
+using TKnownHashes = std::map<std::wstring, TKnownHash, TPathLess>;
+
 // Records every file of the target that differs from `Before` (new or changed) or that the run copied
 // itself (`OwnCopies`, relative paths), merged into the earlier runs' record, and writes the record
 // atomically. Returns the bytes the record's files take.
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
-                                   const std::vector<std::wstring>& OwnCopies);
+                                   const std::vector<std::wstring>& OwnCopies,
+                                   const TKnownHashes& Known = {});

@@ -19,6 +19,7 @@
 #include "install/FileUtils.h"
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
+#include "install/RunCopies.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -146,22 +147,43 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 
 } // namespace
 
+std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
+    return L"Файл не скопирован: \"" + file + L"\": " + reason;
+}
+
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
     return L"Пакет обновлений " + package + L" не установлен: сценарий установки завершился с кодом " +
            std::to_wstring(exitCode);
 }
 
 TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
-                                      const std::wstring& Target, const std::wstring& TrimmedPath) {
+                                      const std::wstring& Target, const std::wstring& TrimmedPath,
+                                      TRunCopies* Run) {
     // A file of the suite's that a running program holds (the updater, the shell) is not passed over
     // silently: the user closes the program, or the run stops.
     const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
         return RetryInUse(Host, file, code);
     };
+    ULONGLONG started = ::GetTickCount64();
+    const auto took = [&started] {
+        const auto now = ::GetTickCount64();
+        return std::to_wstring(now - std::exchange(started, now)) + L" мс";
+    };
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    CopyDirTree(Source + L"backup", Target + L"backup", inUse);
-    CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse);
+    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
+    for (TCopyFailure& file :
+         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
+        failed.push_back(std::move(file));
+    // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
+    // names it and does not count as complete.
+    for (const TCopyFailure& file : failed)
+        Host.AddLine(FileNotCopiedText(file.Path, file.Reason));
+    Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
+    if (Run) {
+        FinishRunCopies(Host, *Run);
+        Host.Trace(L"Скопированные файлы записаны на диск: " + took());
+    }
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
     SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
 
@@ -173,6 +195,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
 
     TPackageOutcome outcome;
     outcome.Package = chosen.substr(store.size());
+    outcome.FilesNotCopied = failed.size();
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());

@@ -51,7 +51,7 @@ std::wstring Today() {
 } // namespace
 
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
-                       const TTreeState& Before, bool PerMachine) {
+                       const TTreeState& Before, bool PerMachine, const TKnownHashes& Known) {
     try {
         // The uninstaller: this very program, which knows /UNINSTALL.
         const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
@@ -67,7 +67,7 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
                                  UninstallerName + L"\": " + SystemErrorText(failure));
             });
         }
-        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options));
+        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options), Known);
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
         TRegistrationValues values;

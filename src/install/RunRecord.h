@@ -9,9 +9,9 @@
 #include "install/InstalledFiles.h"
 
 // False, after a line saying why, when the suite could not be recorded or registered: the run did not
-// complete then. An entry of an earlier run stays as it was.
+// complete then. An entry of an earlier run stays as it was. `Known`: the hashes the run's copies took.
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
-                       const TTreeState& Before, bool PerMachine);
+                       const TTreeState& Before, bool PerMachine, const TKnownHashes& Known = {});
 
 // The text of a run whose end could not be recorded.
 inline constexpr wchar_t NotRegisteredText[] =

@@ -3,6 +3,8 @@
 // run goes on and a run killed half-way. Each case starts from a complete installation of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "InstallCase.h"
@@ -213,11 +215,16 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
     RemoveTree(target);
     Installed(medium.Folder(), target);
 
-    // Fill the disk up to a little room, far less than the medium.
+    // Fill the disk up to a little room, far less than the medium: what grows, and room for the largest file
+    // the run replaces, whose new copy is written beside the old one before it takes its place.
+    std::uint64_t largest = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(medium.Folder() + L"\\backup"))
+        if (entry.is_regular_file())
+            largest = std::max<std::uint64_t>(largest, entry.file_size());
     const std::wstring filler = drive + L"filler";
     FCleanUp.push_back(filler);
     ASSERT_TRUE(::GetDiskFreeSpaceExW(drive.c_str(), &free, &total, nullptr));
-    const std::uint64_t leave = 96 * 1024;
+    const std::uint64_t leave = 96 * 1024 + largest;
     ASSERT_GT(free.QuadPart, leave);
     WriteFileBytes(filler, std::string(static_cast<std::size_t>(free.QuadPart - leave), 'f'));
     const std::wstring log = LogPath(L"nearly-full");

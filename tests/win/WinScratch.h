@@ -1,9 +1,10 @@
 // What the file tests share: a scratch folder per test whose path has blanks and Cyrillic letters, exact
-// file contents and times, and copies whose reads or writes fail after a given number of chunks.
+// file contents and times, and copies whose reads, writes or flushes fail after a given number of calls.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -146,21 +147,23 @@ inline std::vector<std::wstring> FilesContaining(const std::wstring& folder, std
 // Points the copy's reads or writes at versions that fail from the given call on, for one scope.
 class TFailingCopyIo {
 public:
-    enum TWhich { Reads, Writes };
+    enum TWhich { Reads, Writes, Flushes };
     TFailingCopyIo(TWhich which, int goodCalls) : FSaved(CopyFileApi()) {
         GoodCalls() = goodCalls;
         if (which == Reads)
             CopyFileApi().Read = &FailingRead;
-        else
+        else if (which == Writes)
             CopyFileApi().Write = &FailingWrite;
+        else
+            CopyFileApi().Flush = &FailingFlush;
     }
     TFailingCopyIo(const TFailingCopyIo&) = delete;
     TFailingCopyIo& operator=(const TFailingCopyIo&) = delete;
     ~TFailingCopyIo() { CopyFileApi() = FSaved; }
 
 private:
-    static int& GoodCalls() {
-        static int calls = 0;
+    static std::atomic<int>& GoodCalls() {
+        static std::atomic<int> calls = 0;
         return calls;
     }
     static BOOL WINAPI FailingRead(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done,
@@ -178,6 +181,14 @@ private:
             return FALSE;
         }
         return ::WriteFile(file, buffer, size, done, overlapped);
+    }
+    // Called on the run's flush thread too: the count is set before any copy starts.
+    static BOOL WINAPI FailingFlush(HANDLE file) {
+        if (GoodCalls()-- <= 0) {
+            ::SetLastError(ERROR_IO_DEVICE);
+            return FALSE;
+        }
+        return ::FlushFileBuffers(file);
     }
     TCopyFileApi FSaved;
 };

@@ -2,6 +2,8 @@
 // faces on a medium in a scratch folder; everything a test adds to the system is taken away again.
 #include <windows.h>
 
+#include <cwchar>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -134,10 +136,14 @@ TEST_F(Fonts, FileThatIsNoFontIsLeftOutWithoutATrace) {
         EXPECT_NE(Text(value), L"ARIAL.TTF") << WideToUtf8(name);
 }
 
-// Fails the second write of all copies: the second font's, after part of it went to the disk.
+// Fails the second font's copy (ARIALN.TTF) at its first write, after part of it went to the disk, however
+// many writes the fonts before it took.
 BOOL WINAPI SecondWriteFails(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
-    static int calls = 0;
-    if (++calls == 2) {
+    static bool failed = false;
+    wchar_t path[MAX_PATH * 2] = L"";
+    const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH * 2, FILE_NAME_NORMALIZED);
+    if (!failed && length > 0 && length < MAX_PATH * 2 && std::wcsstr(path, L"ARIALN.TTF")) {
+        failed = true;
         ::WriteFile(file, buffer, size / 2, done, overlapped);
         ::SetLastError(ERROR_DISK_FULL);
         return FALSE;

@@ -15,6 +15,7 @@
 #include "FontTestKit.h"
 #include "RecordingHost.h"
 #include "ShellLinkKit.h"
+#include "WinScratch.h"
 #include "common/Error.h"
 #include "common/IniFile.h"
 #include "install/InstallRun.h"
@@ -205,8 +206,9 @@ TEST_F(InstallRun, CloseAskedForDuringTheRunEndsItWithoutTheFinalQuestion) {
 TEST_F(InstallRun, ReinstallThatFitsIsNotRefused) {
     host.Answers = {false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    // The release file, some 80 bytes, is the largest.
     options.FreeBytes = [](const std::wstring&, std::uint64_t& bytes) {
-        bytes = 64;
+        bytes = 128;
         return true;
     };
     TRecordingHost second;
@@ -279,6 +281,72 @@ TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
     EXPECT_FALSE(host.Protected);
     EXPECT_EQ(host.Lines.back(), L"Копирование файла icuin30.Dll....");
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
+}
+
+// The new files' flushes are waited for before the package's script: one that failed stops the run there,
+// before anything is registered, with the clinic's database back under its name and the file gone.
+TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBack) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    RemoveRegistration(Target().wstring() + L"\\");
+    const fs::path database = Target() / L"DTAfb" / L"T12.FDB";
+    Put(database, "the clinic's recordings");
+    // Everything but the clinic's folders goes, so that every copy of the second run is a new file.
+    for (const auto& entry : fs::directory_iterator(Target()))
+        if (entry.path().filename() != L"DTAfb" && entry.path().filename() != L"Settings")
+            fs::remove_all(entry.path());
+    host = TRecordingHost();
+    {
+        // The first flush is the medium's database's, before it takes the name: it gets through; the server's
+        // files after it, new files flushed later, do not.
+        TFailingCopyIo failing(TFailingCopyIo::Flushes, 1);
+        try {
+            RunInstallation(host, options);
+            FAIL() << "the run went on past a file that did not reach the disk";
+        } catch (const TError& error) {
+            EXPECT_NE(error.Message().find((Target() / L"fbclient.Dll").wstring()), std::wstring::npos)
+                << WideToUtf8(error.Message());
+        }
+    }
+    EXPECT_TRUE(host.Saw(L"complete: Копирование файла fbclient.Dll....Завершено"));
+    EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
+    EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"Install.cmd"));
+    EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"ran.txt"));
+    EXPECT_EQ(Read(database), "the clinic's recordings");
+    EXPECT_TRUE(host.SawPrefix(L"line: Прежняя база данных возвращена на место: "));
+    EXPECT_FALSE(host.Saw(L"exit: enabled"));
+    EXPECT_FALSE(FindRegistration(true).has_value());
+    EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
+}
+
+// A package's file that cannot be read is named, the rest of the run goes on, and the run does not count as
+// complete: a missing file is never passed over in silence.
+TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete) {
+    const fs::path held = medium / L"backup" / L"R311220" / L"bin" / L"Shell.exe";
+    TUniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    host.Answers = {false};
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
+    const std::wstring copy = (Target() / L"backup" / L"R311220" / L"bin" / L"Shell.exe").wstring();
+    EXPECT_TRUE(host.SawPrefix(L"line: Файл не скопирован: \"" + copy + L"\": ")) << WideToUtf8(copy);
+    EXPECT_FALSE(fs::exists(copy));
+    // Everything else arrived: the newest package's script ran and the link is there.
+    EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
+    EXPECT_TRUE(fs::exists(Link()));
+    EXPECT_TRUE(host.Saw(L"exit: enabled"));
+}
+
+// The record's hashes, taken as the files were copied, are those of the files as they are in the end: the
+// release file the run rewrote and the script's copies included.
+TEST_F(InstallRun, RecordedHashesAreThoseOfTheFilesInTheTarget) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::wstring target = Target().wstring() + L"\\";
+    const auto record = ReadInstallRecord(target);
+    ASSERT_TRUE(record.has_value());
+    ASSERT_GT(record->Files.size(), 20u);
+    for (const TRecordedFile& file : record->Files)
+        EXPECT_EQ(file.Hash, HashFile(target + file.Path)) << WideToUtf8(file.Path);
 }
 
 TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWrittenAndSaysWhy) {

@@ -1,0 +1,24 @@
+// The content hash the installation's record keeps of each file (128-bit XXH3, as hex), fed piece by piece,
+// so that a copy can hash what it writes instead of reading the file again afterwards.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class TContentHash {
+public:
+    // Throws TError when the hash's state cannot be had (no memory).
+    TContentHash();
+    TContentHash(const TContentHash&) = delete;
+    TContentHash& operator=(const TContentHash&) = delete;
+    ~TContentHash();
+
+    void Add(const void* bytes, std::size_t size) noexcept;
+    // The hash of everything added so far.
+    std::string Hex() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> FState;
+};

@@ -1,0 +1,150 @@
+#include "install/RunCopies.h"
+
+#include <chrono>
+#include <utility>
+
+#include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "install/CopyFileApi.h"
+
+namespace {
+
+// Every file waiting keeps a handle open; past this many the run waits for the worker to catch up.
+constexpr std::size_t MostOpen = 256;
+// How often a waiting run lets its window handle messages.
+constexpr DWORD WaitSlice = 10;
+
+class TLocked {
+public:
+    explicit TLocked(SRWLOCK& lock) : FLock(lock) { ::AcquireSRWLockExclusive(&FLock); }
+    TLocked(const TLocked&) = delete;
+    TLocked& operator=(const TLocked&) = delete;
+    ~TLocked() { ::ReleaseSRWLockExclusive(&FLock); }
+
+private:
+    SRWLOCK& FLock;
+};
+
+} // namespace
+
+TRunCopies::TRunCopies() = default;
+
+TRunCopies::~TRunCopies() {
+    std::deque<TJob> dropped;
+    {
+        TLocked locked(FLock);
+        FStop = true;
+        dropped.swap(FQueue);
+    }
+    ::WakeAllConditionVariable(&FChanged);
+    if (FThread)
+        ::WaitForSingleObject(FThread.Get(), INFINITE);
+}
+
+DWORD WINAPI TRunCopies::Worker(LPVOID self) {
+    static_cast<TRunCopies*>(self)->Work();
+    return 0;
+}
+
+void TRunCopies::Work() {
+    for (;;) {
+        TJob job;
+        {
+            TLocked locked(FLock);
+            while ((FQueue.empty() || !FGo) && !FStop)
+                ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+            if (FStop)
+                return;
+            job = std::move(FQueue.front());
+            FQueue.pop_front();
+            FBusy = true;
+        }
+        Flush(std::move(job));
+        {
+            TLocked locked(FLock);
+            FBusy = false;
+        }
+        ::WakeAllConditionVariable(&FChanged);
+    }
+}
+
+void TRunCopies::Flush(TJob job) {
+    const bool flushed = CopyFileApi().Flush(job.File.Get());
+    const DWORD code = flushed ? 0 : ::GetLastError();
+    job.File.Reset();
+    if (flushed)
+        return;
+    TLocked locked(FLock);
+    FFailures.push_back({std::move(job.Path), code ? code : ERROR_WRITE_FAULT});
+}
+
+void TRunCopies::FlushLater(TUniqueFile file, std::wstring path) {
+    if (!FThread) {
+        FThread.Reset(::CreateThread(nullptr, 0, Worker, this, 0, nullptr));
+        if (!FThread) {
+            Flush({std::move(file), std::move(path)});
+            return;
+        }
+    }
+    {
+        TLocked locked(FLock);
+        while (FQueue.size() >= MostOpen) {
+            FGo = true;
+            ::WakeAllConditionVariable(&FChanged);
+            ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+        }
+        FQueue.push_back({std::move(file), std::move(path)});
+    }
+}
+
+std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
+    std::vector<TFlushFailure> failures;
+    {
+        TLocked locked(FLock);
+        FGo = true;
+        ::WakeAllConditionVariable(&FChanged);
+        while (!FQueue.empty() || FBusy) {
+            ::SleepConditionVariableSRW(&FChanged, &FLock, WaitSlice, 0);
+            if (Progress) {
+                ::ReleaseSRWLockExclusive(&FLock);
+                try {
+                    Progress();
+                } catch (...) {
+                    ::AcquireSRWLockExclusive(&FLock);
+                    throw;
+                }
+                ::AcquireSRWLockExclusive(&FLock);
+            }
+        }
+        failures.swap(FFailures);
+        FGo = false;
+    }
+    for (const TFlushFailure& failure : failures) {
+        // A package's file may have come read-only from the medium.
+        ::SetFileAttributesW(failure.Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(failure.Path.c_str());
+    }
+    return failures;
+}
+
+std::size_t TRunCopies::Pending() const {
+    TLocked locked(FLock);
+    return FQueue.size() + (FBusy ? 1 : 0);
+}
+
+void FinishRunCopies(IProgress& Host, TRunCopies& Run) {
+    auto lastPump = std::chrono::steady_clock::now();
+    const std::vector<TFlushFailure> failures = Run.Finish([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastPump >= std::chrono::milliseconds(20)) {
+            Host.Pump();
+            lastPump = now;
+        }
+    });
+    if (failures.empty())
+        return;
+    std::wstring text = L"Файлы не записаны на диск:";
+    for (const TFlushFailure& failure : failures)
+        text += L"\r\n\"" + failure.Path + L"\": " + SystemErrorText(failure.Code);
+    throw TError(text);
+}

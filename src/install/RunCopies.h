@@ -1,0 +1,77 @@
+// What an installation run's copies leave to its end. A file that was not in the target takes its name as
+// soon as its content is written, and is brought to the disk only when the run has copied all it copies: a
+// power cut before that loses nothing a second run cannot copy again. The run waits for the last of them
+// before it counts as installed (before the clinic's database is let go and the suite registered). A file
+// that replaces another never goes this way: its content reaches the disk before it takes the name. The
+// copies' hashes are kept too, for the run's record.
+// The flushes wait for the end rather than run beside the copies: there they are one wait in one place, before
+// the package's script may touch the folder, and on the benchmark's medium that wait was some 10 to 20 ms.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "common/HandlesWin.h"
+#include "install/FileUtils.h"
+#include "install/InstallHost.h"
+#include "install/InstalledFiles.h"
+
+struct TFlushFailure {
+    std::wstring Path;
+    DWORD Code = 0;
+};
+
+class TRunCopies {
+public:
+    TRunCopies();
+    TRunCopies(const TRunCopies&) = delete;
+    TRunCopies& operator=(const TRunCopies&) = delete;
+    // A run that stops before Finish: waits for the flush under way and lets go of the files not flushed yet
+    // (they stay where they are, as every copy of a stopped run does). The clinic's database guard runs after
+    // this, so that no handle of ours is left on a file it puts back.
+    ~TRunCopies();
+
+    // Takes the open handle of a new file, already under its name `path`, to be flushed on the worker at
+    // Finish. When too many are open, the worker flushes the oldest at once. Without a worker (the system
+    // refused a thread) it flushes now and keeps the failure for Finish.
+    void FlushLater(TUniqueFile file, std::wstring path);
+
+    // Waits until every file handed over is on the disk, running `Progress` (when given) every few
+    // milliseconds meanwhile. Returns the files whose flush failed, after removing them: they were new, and
+    // their content may not be what was written. Further files may be handed over afterwards.
+    std::vector<TFlushFailure> Finish(const TCopyProgress& Progress = {});
+
+    void RememberHash(const std::wstring& path, const TKnownHash& hash) { FHashes[path] = hash; }
+    const TKnownHashes& Hashes() const noexcept { return FHashes; }
+
+    // Flushes waiting and under way; for the tests.
+    std::size_t Pending() const;
+
+private:
+    struct TJob {
+        TUniqueFile File;
+        std::wstring Path;
+    };
+    static DWORD WINAPI Worker(LPVOID self);
+    void Work();
+    // Flushes and closes the job's file; a failure goes to FFailures. Called without the lock.
+    void Flush(TJob job);
+
+    mutable SRWLOCK FLock = SRWLOCK_INIT;
+    CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
+    std::deque<TJob> FQueue; // handed over, not yet taken by the worker, oldest first
+    bool FBusy = false;      // the worker is flushing a file
+    bool FGo = false;        // the worker may flush: Finish waits, or too many files are open
+    bool FStop = false;
+    std::vector<TFlushFailure> FFailures;
+    TUniqueHandle FThread;
+    TKnownHashes FHashes;
+};
+
+// Waits for Run's flushes, letting the window handle its messages every 20 ms or so. Throws TError naming
+// every file whose content did not reach the disk (removed by then): the run must not count as installed.
+void FinishRunCopies(IProgress& Host, TRunCopies& Run);
