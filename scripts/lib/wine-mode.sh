@@ -5,7 +5,8 @@
 #       (build/win64) carries the Windows suites, the end-to-end walk, the demo run and the benchmarks under
 #       64-bit Wine (WINEARCH=win64).
 # TESSARO_WINE64=1 forces the 64-bit mode on a host that could run 32-bit programs.
-# Sets: wine_mode, wine_build (build folder of the build run under Wine), wine_toolchain, wine_program (the
+# Sets: wine_mode, wine_build (build folder of the build run under Wine), wine_suffix ("64" in the 64-bit
+# mode, empty otherwise: for folders kept apart per mode), wine_toolchain, wine_program (the
 # loader its tests run through; given to CMake each time, since a cached one may be the other mode's), WINEARCH;
 # in the 64-bit mode puts wrappers named wine and wine-stable first in PATH (Wine's own tools, wineboot and
 # the like, are scripts that start "wine-stable", which would otherwise pick the 32-bit loader).
@@ -26,6 +27,7 @@ wine_mode_setup() {
 
     if [ "$wine_mode" = 32 ]; then
         wine_build=$build/win
+        wine_suffix=
         wine_toolchain=$root/cmake/mingw-i686.cmake
         wine_program=$(command -v wine)
         export WINEARCH=win32
@@ -34,6 +36,7 @@ wine_mode_setup() {
     fi
 
     wine_build=$build/win64
+    wine_suffix=64
     wine_toolchain=$root/cmake/mingw-x86_64.cmake
     export WINEARCH=win64
     local bin=$build/wine64-bin
