@@ -16,11 +16,6 @@ namespace {
 
 constexpr wchar_t Done[] = L"Завершено";
 constexpr wchar_t Failed[] = L"ОШИБКА!!!";
-// A copy lets the window handle its messages at most this often, so that a large file keeps the list
-// repainting without the pumping itself slowing the copy; with a chunk's time and a pump's own, the window
-// still answers within 50 ms.
-constexpr std::chrono::milliseconds PumpInterval{20};
-
 std::wstring SizeText(const std::wstring& path) {
     const std::optional<std::uint64_t> size = FileSizeOf(path);
     return size ? std::to_wstring(*size) + L" байт" : L"размер неизвестен";
@@ -37,14 +32,7 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
         Host.Trace(CopyStepText(Name) + L" " + SizeText(From) + L", " + std::to_wstring(took.count()) +
                    L" мс: " + outcome);
     };
-    auto lastPump = std::chrono::steady_clock::now();
-    const TCopyProgress pumpNowAndThen = [&] {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastPump >= PumpInterval) {
-            Host.Pump();
-            lastPump = now;
-        }
-    };
+    const TCopyProgress pumpNowAndThen = TPumpNowAndThen(Host);
     bool copied = false;
     DWORD failure = 0;
     try {

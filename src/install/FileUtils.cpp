@@ -285,11 +285,11 @@ constexpr DWORD CarriedAttributes =
 // destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it),
 // in the system's words in `reason`.
 DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run,
-                   std::wstring& reason) {
+                   const TCopyProgress& Progress, std::wstring& reason) {
     DWORD failure = 0;
     try {
-        const bool copied =
-            Run ? CopyForRun(from, to, *Run, true, {}, &failure) : CopyFileStream(from, to, {}, &failure);
+        const bool copied = Run ? CopyForRun(from, to, *Run, true, Progress, &failure)
+                                : CopyFileStream(from, to, Progress, &failure);
         if (!copied) {
             failure = failure ? failure : ERROR_WRITE_FAULT;
             reason = SystemErrorText(failure);
@@ -311,7 +311,7 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
 }
 
 void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
-                  TRunCopies* Run, std::vector<TCopyFailure>& Failed) {
+                  TRunCopies* Run, const TCopyProgress& Progress, std::vector<TCopyFailure>& Failed) {
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -326,7 +326,7 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
                 const std::wstring from = Source + L"\\" + found.cFileName;
                 for (;;) {
                     std::wstring reason;
-                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason);
+                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, Progress, reason);
                     if (!code)
                         break;
                     if (!InUse || !MayBeInUse(code) || !InUse(to, code)) {
@@ -334,6 +334,8 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
                         break;
                     }
                 }
+                if (Progress)
+                    Progress();
             } while (::FindNextFileW(search.Get(), &found));
         }
     }
@@ -345,16 +347,17 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
             CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
-                         Failed);
+                         Progress, Failed);
     } while (::FindNextFileW(search.Get(), &found));
 }
 
 } // namespace
 
 std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
-                                      const TInUseRetry& InUse, TRunCopies* Run) {
+                                      const TInUseRetry& InUse, TRunCopies* Run,
+                                      const TCopyProgress& Progress) {
     std::vector<TCopyFailure> failed;
-    CopyTreeInto(Source, Dest, InUse, Run, failed);
+    CopyTreeInto(Source, Dest, InUse, Run, Progress, failed);
     return failed;
 }
 
@@ -416,7 +419,18 @@ bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Own
     return ShellFileOperation(&operation) == 0;
 }
 
-std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd) {
+namespace {
+// Waits for the process's end, in slices short enough for WhileWaiting to keep a window answering.
+std::int32_t WaitForExit(HANDLE process, const TCopyProgress& WhileWaiting) {
+    const DWORD slice = WhileWaiting ? 10 : INFINITE;
+    while (::WaitForSingleObject(process, slice) == WAIT_TIMEOUT)
+        WhileWaiting();
+    return ExitCodeOf(process);
+}
+} // namespace
+
+std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd,
+                         const TCopyProgress& WhileWaiting) {
     // Quoted, so that a path with blanks cannot start a program named by its first words.
     const std::wstring commandLine = L"\"" + FileName + L"\" " + Params;
     std::wstring folder = ExtractFilePath(FileName);
@@ -426,19 +440,17 @@ std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Param
     TUniqueHandle process;
     if (!StartProcess(commandLine, folder.empty() ? nullptr : folder.c_str(), ShowCmd, process))
         throw TError(L"не смог создать процесс: " + FileName);
-    while (::WaitForSingleObject(process.Get(), 100) == WAIT_TIMEOUT) {
-    }
-    return ExitCodeOf(process.Get());
+    return WaitForExit(process.Get(), WhileWaiting);
 }
 
-std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait) {
+std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait,
+                         const TCopyProgress& WhileWaiting) {
     TUniqueHandle process;
     if (!StartProcess(CommandLine, nullptr, ShowCmd, process))
         return -1;
     if (!Wait)
         return 0;
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    return ExitCodeOf(process.Get());
+    return WaitForExit(process.Get(), WhileWaiting);
 }
 
 void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly) {

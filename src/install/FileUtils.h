@@ -48,9 +48,11 @@ struct TCopyFailure {
 // Copies the tree Source into Dest (created with its parents), replacing files of the same name, each as
 // CopyFileStream does (with Run, as CopyForRun does, hashes remembered), with the file's read-only, hidden
 // and system attributes. A file held by another program (or a read-only one, which Windows refuses alike)
-// goes to InUse first. Returns the files that did not arrive; the others are copied all the same.
+// goes to InUse first. Returns the files that did not arrive; the others are copied all the same. Progress
+// (when given) runs between the chunks and the files.
 std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
-                                      const TInUseRetry& InUse = {}, TRunCopies* Run = nullptr);
+                                      const TInUseRetry& InUse = {}, TRunCopies* Run = nullptr,
+                                      const TCopyProgress& Progress = {});
 
 // Calls Visit for every file below Folder (no trailing backslash) with its path relative to Folder and what
 // the search found of it; hidden and system folders are left out, as CopyDirTree leaves them.
@@ -65,11 +67,15 @@ void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner, bool Quiet = false);
 
 // Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its
-// exit code; raises TError "не смог создать процесс: " + FileName when it cannot be started.
-std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd);
+// exit code; raises TError "не смог создать процесс: " + FileName when it cannot be started. WhileWaiting
+// (when given) runs every few milliseconds until the program ends.
+std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd,
+                         const TCopyProgress& WhileWaiting = {});
 
-// Starts CommandLine as it stands; returns -1 when it cannot be started, otherwise (with Wait) the exit code.
-std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait);
+// Starts CommandLine as it stands; returns -1 when it cannot be started, otherwise (with Wait) the exit code,
+// running WhileWaiting (when given) every few milliseconds until then.
+std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait,
+                         const TCopyProgress& WhileWaiting = {});
 
 // Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
 void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);

@@ -3,6 +3,7 @@
 // Portable on purpose: the run log and the silent answers are decided without a window.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -22,6 +23,27 @@ public:
     virtual void Pump() = 0;
     // A detail for the run's record only (sizes, durations, system error codes); the list never shows it.
     virtual void Trace(const std::wstring& text) { (void)text; }
+};
+
+// Lets the host handle its messages at most every 20 ms, however often it is called. Long work (a large
+// file's chunks, a tree's files, a wait for a program) calls it between its small pieces: the window then
+// answers within 50 ms, and the pumping itself does not slow the work.
+class TPumpNowAndThen {
+public:
+    explicit TPumpNowAndThen(IProgress& Host) noexcept : FHost(&Host) {}
+
+    void operator()() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - FLast < Interval)
+            return;
+        FHost->Pump();
+        FLast = now;
+    }
+
+private:
+    static constexpr std::chrono::milliseconds Interval{20};
+    IProgress* FHost;
+    std::chrono::steady_clock::time_point FLast = std::chrono::steady_clock::now();
 };
 
 // What becomes of a file that another program holds.

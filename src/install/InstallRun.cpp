@@ -106,7 +106,7 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
     host.AddLine(RunText::DriverStarted);
     host.Pump();
     const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";
-    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true);
+    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, TPumpNowAndThen(host));
     if (exitCode == -1) {
         host.AddLine(RunText::DriverNotStarted + program);
         return;

@@ -169,11 +169,13 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         const auto now = ::GetTickCount64();
         return std::to_wstring(now - std::exchange(started, now)) + L" мс";
     };
+    // The packages' hundreds of megabytes and their script take seconds: the window answers meanwhile.
+    const TCopyProgress pump = TPumpNowAndThen(Host);
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
+    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run, pump);
     for (TCopyFailure& file :
-         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
+         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run, pump))
         failed.push_back(std::move(file));
     // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
     // names it and does not count as complete.
@@ -199,7 +201,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());
-        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
+        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE, pump);
     }
     Host.Trace(L"Сценарий установки пакета " + outcome.Package + L" завершился с кодом " +
                std::to_wstring(outcome.ExitCode));

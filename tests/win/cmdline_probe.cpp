@@ -1,6 +1,7 @@
 // A stand-in for the programs the installer starts: writes, as UTF-16, its own path, the command line it
 // was given and its current folder, one to a line, to the file named by TESSARO_PROBE_OUT, and ends with the
-// number that follows "exit=" on its command line (0 without one).
+// number that follows "exit=" on its command line (0 without one), after the milliseconds that follow
+// "sleep=", if any.
 #include <windows.h>
 
 #include <cwchar>
@@ -23,6 +24,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     DWORD written = 0;
     ::WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
     ::CloseHandle(file);
+    if (const wchar_t* sleep = std::wcsstr(commandLine, L"sleep="))
+        ::Sleep(static_cast<DWORD>(_wtoi(sleep + 6)));
     const wchar_t* code = std::wcsstr(commandLine, L"exit=");
     return code ? _wtoi(code + 5) : 0;
 }

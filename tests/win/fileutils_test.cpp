@@ -274,7 +274,11 @@ TEST(CopyDirTree, ReplacesSameNamesAndKeepsFilesOnlyInTheDestination) {
     PutFile(source + L"\\общий.cfg", "new");
     PutFile(dest + L"\\общий.cfg", "old");
     PutFile(dest + L"\\только здесь.cfg", "mine");
-    CopyDirTree(source, dest);
+    PutFile(source + L"\\второй.cfg", "2");
+    // Between the files too, so that a tree of many small ones keeps the window answering.
+    int calls = 0;
+    CopyDirTree(source, dest, {}, nullptr, [&calls] { ++calls; });
+    EXPECT_GE(calls, 2);
     EXPECT_EQ(FileBytes(dest + L"\\общий.cfg"), "new");
     EXPECT_EQ(FileBytes(dest + L"\\только здесь.cfg"), "mine");
 
@@ -448,6 +452,17 @@ TEST_F(Processes, ExecAndWaitPassesLongLinesWholeAndRefusesOnesTheSystemCannotTa
     EXPECT_EQ(ErrorOf([&] { ExecAndWait(missing, L"", SW_HIDE); }),
               WideToUtf8(L"не смог создать процесс: " + missing));
     EXPECT_FALSE(FileExists(FRecord));
+}
+
+// The package's script and the driver's installer take seconds; the window must answer meanwhile.
+TEST_F(Processes, WaitsForAProgramRunTheCallerAgainAndAgainUntilItEnds) {
+    int calls = 0;
+    const TCopyProgress count = [&calls] { ++calls; };
+    EXPECT_EQ(ExecAndWait(FProgram, L"sleep=400 exit=4", SW_HIDE, count), 4);
+    EXPECT_GE(calls, 8);
+    calls = 0;
+    EXPECT_EQ(ExecProgram(L"\"" + FProgram + L"\" sleep=400 exit=6", SW_HIDE, true, count), 6);
+    EXPECT_GE(calls, 8);
 }
 
 TEST_F(Processes, ExecProgramTakesTheLineAsItStands) {
