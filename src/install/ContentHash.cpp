@@ -1,32 +1,48 @@
 #include "install/ContentHash.h"
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
+#include <windows.h>
 
 #include <cstdio>
 
 #include "common/Error.h"
+#include "install/ContentHashKernel.h"
+
+namespace {
+// Windows XP still runs on processors without SSE2 (the Athlon XP, the Pentium III).
+const TContentHashKernel& Kernel() noexcept {
+    static const TContentHashKernel& chosen =
+        ::IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) ? ContentHashSse2 : ContentHashPlain;
+    return chosen;
+}
+} // namespace
 
 struct TContentHash::TState {
-    XXH3_state_t* Hash = XXH3_createState();
-    ~TState() { XXH3_freeState(Hash); }
+    const TContentHashKernel& Kernel;
+    void* Hash;
+    explicit TState(const TContentHashKernel& kernel) : Kernel(kernel), Hash(kernel.Create()) {}
+    TState(const TState&) = delete;
+    TState& operator=(const TState&) = delete;
+    ~TState() { Kernel.Free(Hash); }
 };
 
-TContentHash::TContentHash() : FState(std::make_unique<TState>()) {
-    if (!FState->Hash || XXH3_128bits_reset(FState->Hash) != XXH_OK)
+TContentHash::TContentHash() : TContentHash(Kernel()) {}
+
+TContentHash::TContentHash(const TContentHashKernel& kernel) : FState(std::make_unique<TState>(kernel)) {
+    if (!FState->Hash)
         throw TError(L"Не удалось начать подсчёт контрольной суммы");
 }
 
 TContentHash::~TContentHash() = default;
 
 void TContentHash::Add(const void* bytes, std::size_t size) noexcept {
-    XXH3_128bits_update(FState->Hash, bytes, size);
+    FState->Kernel.Add(FState->Hash, bytes, size);
 }
 
 std::string TContentHash::Hex() const {
-    const XXH128_hash_t hash = XXH3_128bits_digest(FState->Hash);
+    std::uint64_t high = 0, low = 0;
+    FState->Kernel.Digest(FState->Hash, &high, &low);
     char text[33];
-    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(hash.high64),
-                  static_cast<unsigned long long>(hash.low64));
+    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(high),
+                  static_cast<unsigned long long>(low));
     return text;
 }

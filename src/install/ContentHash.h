@@ -3,13 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+
+struct TContentHashKernel;
 
 class TContentHash {
 public:
     // Throws TError when the hash's state cannot be had (no memory).
     TContentHash();
+    // With the given set of routines rather than the one the processor runs fastest; for the tests.
+    explicit TContentHash(const TContentHashKernel& kernel);
     TContentHash(const TContentHash&) = delete;
     TContentHash& operator=(const TContentHash&) = delete;
     ~TContentHash();
