@@ -37,7 +37,7 @@ TTreeState ReadTreeState(const std::wstring& Target) {
     return state;
 }
 
-std::string HashFile(const std::wstring& Path) {
+std::string HashFile(const std::wstring& Path, const TReadProgress& Progress) {
     TUniqueFile file(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
@@ -51,16 +51,18 @@ std::string HashFile(const std::wstring& Path) {
         if (got == 0)
             break;
         hash.Add(buffer.data(), got);
+        if (Progress)
+            Progress();
     }
     return hash.Hex();
 }
 
-bool SameContent(const std::wstring& A, const std::wstring& B) {
+bool SameContent(const std::wstring& A, const std::wstring& B, const TReadProgress& Progress) {
     const std::optional<std::uint64_t> a = FileSizeOf(A);
     if (!a || a != FileSizeOf(B))
         return false;
     try {
-        return HashFile(A) == HashFile(B);
+        return HashFile(A, Progress) == HashFile(B, Progress);
     } catch (const TError&) {
         return false;
     }
@@ -77,7 +79,8 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
 }
 
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
-                                   const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known) {
+                                   const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known,
+                                   const TReadProgress& Progress) {
     const TTreeState after = ReadTreeState(Target);
     std::vector<TRecordedFile> put;
     for (const auto& [relative, state] : after) {
@@ -90,9 +93,9 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
         const std::wstring path = Target + relative;
         // A copy hashed as it was written, unchanged since (a package's script may have written it anew).
         const auto known = Known.find(path);
-        put.push_back(
-            {relative, state.Size,
-             known != Known.end() && known->second.State == state ? known->second.Hash : HashFile(path)});
+        put.push_back({relative, state.Size,
+                       known != Known.end() && known->second.State == state ? known->second.Hash
+                                                                            : HashFile(path, Progress)});
     }
     TInstallRecord record = ReadInstallRecord(Target).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,11 +25,14 @@ struct TFileState {
 using TTreeState = std::map<std::wstring, TFileState, TPathLess>;
 TTreeState ReadTreeState(const std::wstring& Target);
 
+// Runs between the pieces a file is read in, so that hashing a large one keeps the window answering.
+using TReadProgress = std::function<void()>;
+
 // The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.
-std::string HashFile(const std::wstring& Path);
+std::string HashFile(const std::wstring& Path, const TReadProgress& Progress = {});
 
 // Whether both files exist with the same content (size and hash).
-bool SameContent(const std::wstring& A, const std::wstring& B);
+bool SameContent(const std::wstring& A, const std::wstring& B, const TReadProgress& Progress = {});
 
 // The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
 std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
@@ -45,5 +49,5 @@ using TKnownHashes = std::map<std::wstring, TKnownHash, TPathLess>;
 // itself (`OwnCopies`, relative paths), merged into the earlier runs' record, and writes the record
 // atomically. Returns the bytes the record's files take.
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
-                                   const std::vector<std::wstring>& OwnCopies,
-                                   const TKnownHashes& Known = {});
+                                   const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known = {},
+                                   const TReadProgress& Progress = {});

@@ -52,22 +52,24 @@ std::wstring Today() {
 
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
                        const TTreeState& Before, bool PerMachine, const TKnownHashes& Known) {
+    // The files a package's script wrote are read whole for their hashes: the window answers meanwhile.
+    const TPumpNowAndThen pump(Host);
     try {
         // The uninstaller: this very program, which knows /UNINSTALL.
         const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
         EnsureDir(Target + UninstallFolder);
         // A reinstall from the same medium finds it in place already.
-        if (SameContent(program, Target + UninstallerName)) {
+        if (SameContent(program, Target + UninstallerName, pump)) {
             Host.Trace(L"Программа удаления на месте: \"" + Target + UninstallerName + L"\"");
         } else {
             RetryWhileInUse(Host, [&] {
                 DWORD failure = 0;
-                if (!CopyFileStream(program, Target + UninstallerName, {}, &failure))
+                if (!CopyFileStream(program, Target + UninstallerName, pump, &failure))
                     throw TError(L"Не удалось скопировать программу удаления в \"" + Target +
                                  UninstallerName + L"\": " + SystemErrorText(failure));
             });
         }
-        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options), Known);
+        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, pump);
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
         TRegistrationValues values;

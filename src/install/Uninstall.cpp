@@ -115,7 +115,7 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         if (!size)
             continue;
         // Changed since it was installed: the clinic's own now.
-        if (*size != file.Size || HashFile(path) != file.Hash) {
+        if (*size != file.Size || HashFile(path, TPumpNowAndThen(Host)) != file.Hash) {
             Host.Trace(L"Изменён после установки, оставлен: \"" + path + L"\"");
             ++kept;
             continue;
