@@ -72,6 +72,6 @@ private:
     TKnownHashes FHashes;
 };
 
-// Waits for Run's flushes, letting the window handle its messages every 20 ms or so. Throws TError naming
+// Waits for Run's flushes, letting the window handle its messages every 10 ms or so. Throws TError naming
 // every file whose content did not reach the disk (removed by then): the run must not count as installed.
 void FinishRunCopies(IProgress& Host, TRunCopies& Run);
