@@ -106,23 +106,24 @@ DWORD CopyContent(HANDLE Source, HANDLE Dest, const TCopyProgress& Progress, TCo
     return 0;
 }
 
-struct TFlushJob {
-    HANDLE File;
-    DWORD Error = 0;
+// A piece of blocking work (a flush, a process's start) on a thread of its own while the caller goes on
+// pumping. The work must not throw.
+struct TBesideJob {
+    const std::function<void()>& Work;
     std::atomic<bool> Finished{false};
 };
 
-DWORD WINAPI FlushJob(LPVOID parameter) {
-    auto* job = static_cast<TFlushJob*>(parameter);
-    job->Error = CopyFileApi().Flush(job->File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+DWORD WINAPI RunBesideJob(LPVOID parameter) {
+    auto* job = static_cast<TBesideJob*>(parameter);
+    job->Work();
     // The job's last touch: the caller may leave once it sees this.
     job->Finished.store(true);
     return 0;
 }
 
-// Returns once the flush thread is done with the job, whatever the waits answer: the job lives on the
-// caller's stack. `Progress` (when given) runs between the waits.
-void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progress) {
+// Returns once the thread is done with the job, whatever the waits answer: the job lives on the caller's
+// stack. `Progress` (when given) runs between the waits.
+void JoinBeside(HANDLE thread, const TBesideJob& job, const TCopyProgress* Progress) {
     while (!job.Finished.load()) {
         const DWORD waited = ::WaitForSingleObject(thread, 10);
         if (waited == WAIT_OBJECT_0)
@@ -134,23 +135,34 @@ void JoinFlush(HANDLE thread, const TFlushJob& job, const TCopyProgress* Progres
     }
 }
 
-// Brings a copy to the disk: 0, or the system's reason. With a progress callback the flush, which for a large
-// file holds its caller for most of a second, runs on a thread of its own while the caller goes on pumping;
-// flushing piecemeal during the copy instead would halve the copying speed.
-DWORD FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
-    if (!Progress)
-        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
-    TFlushJob job{File};
-    TUniqueHandle thread(::CreateThread(nullptr, 0, FlushJob, &job, 0, nullptr));
-    if (!thread)
-        return CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+// Runs Work beside the caller, running Progress every 10 ms until it is done; without Progress, or without a
+// thread to be had, on the caller's own thread.
+void RunBeside(const std::function<void()>& Work, const TCopyProgress& Progress) {
+    if (!Progress) {
+        Work();
+        return;
+    }
+    TBesideJob job{Work};
+    TUniqueHandle thread(::CreateThread(nullptr, 0, RunBesideJob, &job, 0, nullptr));
+    if (!thread) {
+        Work();
+        return;
+    }
     try {
-        JoinFlush(thread.Get(), job, &Progress);
+        JoinBeside(thread.Get(), job, &Progress);
     } catch (...) {
-        JoinFlush(thread.Get(), job, nullptr);
+        JoinBeside(thread.Get(), job, nullptr);
         throw;
     }
-    return job.Error;
+}
+
+// Brings a copy to the disk: 0, or the system's reason. With a progress callback the flush, which for a large
+// file holds its caller for most of a second, runs beside the caller; flushing piecemeal during the copy
+// instead would halve the copying speed.
+DWORD FlushToDisk(HANDLE File, const TCopyProgress& Progress) {
+    DWORD error = 0;
+    RunBeside([&] { error = CopyFileApi().Flush(File) ? 0 : LastErrorOr(ERROR_WRITE_FAULT); }, Progress);
+    return error;
 }
 
 std::vector<wchar_t> WritableLine(const std::wstring& line) {
@@ -177,6 +189,22 @@ bool StartProcess(const std::wstring& CommandLine, const wchar_t* Folder, std::u
     TUniqueHandle thread(info.hThread);
     Process.Reset(info.hProcess);
     return true;
+}
+
+// Starting a process takes Wine some 50 to 90 ms: with WhileWaiting, the window answers meanwhile.
+bool StartProcessBeside(const std::wstring& CommandLine, const wchar_t* Folder, std::uint16_t ShowCmd,
+                        TUniqueHandle& Process, const TCopyProgress& WhileWaiting) {
+    bool started = false;
+    RunBeside(
+        [&] {
+            try {
+                started = StartProcess(CommandLine, Folder, ShowCmd, Process);
+            } catch (...) { // no memory for the line: nothing may leave the thread
+                started = false;
+            }
+        },
+        WhileWaiting);
+    return started;
 }
 
 std::int32_t ExitCodeOf(HANDLE process) {
@@ -438,7 +466,8 @@ std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Param
     if (folder.size() > 1 && IsSeparator(folder.back()) && !driveRoot)
         folder.pop_back();
     TUniqueHandle process;
-    if (!StartProcess(commandLine, folder.empty() ? nullptr : folder.c_str(), ShowCmd, process))
+    if (!StartProcessBeside(commandLine, folder.empty() ? nullptr : folder.c_str(), ShowCmd, process,
+                            WhileWaiting))
         throw TError(L"не смог создать процесс: " + FileName);
     return WaitForExit(process.Get(), WhileWaiting);
 }
@@ -446,7 +475,7 @@ std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Param
 std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait,
                          const TCopyProgress& WhileWaiting) {
     TUniqueHandle process;
-    if (!StartProcess(CommandLine, nullptr, ShowCmd, process))
+    if (!StartProcessBeside(CommandLine, nullptr, ShowCmd, process, WhileWaiting))
         return -1;
     if (!Wait)
         return 0;
