@@ -11,6 +11,7 @@
 #include "app/TargetPath.h"
 #include "common/TH_Common_Const.h"
 #include "common/TextCodec.h"
+#include "install/FileUtils.h"
 #include "install/InstallRecord.h"
 #include "install/InstallSession.h"
 #include "install/Uninstall.h"
@@ -74,13 +75,11 @@ int RunVerySilent(const TCommandLine& line, TRunLog& log, const TInstallOptions&
 // The uninstaller that ran from the suite's own "Uninstall" folder cannot remove its own file: a copy of it
 // in the temporary folder waits for it to end and finishes the job.
 void HandOverCleanUp(const std::wstring& target) {
-    wchar_t temp[MAX_PATH + 1] = L"";
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-    if (length == 0 || length > MAX_PATH)
+    const std::wstring temp = TempFolder();
+    if (temp.empty())
         return;
     const DWORD self = ::GetCurrentProcessId();
-    const std::wstring copy =
-        std::wstring(temp, length) + L"TessaroUninstall-" + std::to_wstring(self) + L".exe";
+    const std::wstring copy = temp + L"TessaroUninstall-" + std::to_wstring(self) + L".exe";
     if (!::CopyFileW((target + UninstallerName).c_str(), copy.c_str(), FALSE))
         return;
     std::wstring line = L"\"" + copy + L"\" /FINISHUNINSTALL=" + std::to_wstring(self) + L" /DIR=\"" +
@@ -88,8 +87,8 @@ void HandOverCleanUp(const std::wstring& target) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
-                         &info)) {
+    if (::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.c_str(),
+                         &startup, &info)) {
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
     }

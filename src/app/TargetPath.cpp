@@ -1,11 +1,12 @@
 #include "app/TargetPath.h"
 
+#include <utility>
+
 TPathCheck CheckTargetPath(std::wstring_view entry) {
     std::wstring path = TrimControl(entry);
     if (path.empty())
         return {TPathVerdict::Empty, {}};
-    if (path.back() != L'\\')
-        path += L'\\';
+    path = WithTrailingBackslash(std::move(path));
     if (path.size() <= 3)
         return {TPathVerdict::Root, path};
     return {TPathVerdict::Accepted, path};

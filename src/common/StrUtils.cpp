@@ -13,6 +13,26 @@ std::wstring TrimControl(std::wstring_view text) {
     return std::wstring(text.substr(first, last - first));
 }
 
+std::wstring WithTrailingBackslash(std::wstring path) {
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+bool PathInFolder(std::wstring_view path, std::wstring_view folder) noexcept {
+    if (path.size() < folder.size() || !SameText(path.substr(0, folder.size()), folder))
+        return false;
+    if (!folder.empty() && folder.back() == L'\\')
+        return path.size() > folder.size();
+    return path.size() == folder.size() || path[folder.size()] == L'\\';
+}
+
 wchar_t FoldCase(wchar_t ch) noexcept {
     const auto c = static_cast<std::uint32_t>(ch);
     auto lowerOfPair = [&](bool upperIsEven) {

@@ -7,6 +7,15 @@
 // Removes every leading and trailing character of code 32 or below.
 std::wstring TrimControl(std::wstring_view text);
 
+// The path with a final backslash where it has none; an empty path stays empty.
+std::wstring WithTrailingBackslash(std::wstring path);
+// The path without its final backslashes; a drive's root ("C:\\") keeps its own.
+std::wstring WithoutTrailingBackslash(std::wstring path);
+
+// Whether `path` lies in `folder`, letter case aside. A folder given with its final backslash holds only what
+// lies below it; one given without also counts as holding itself.
+bool PathInFolder(std::wstring_view path, std::wstring_view folder) noexcept;
+
 // Case without a locale: the lower-case letter of the Latin (with Latin-1 and Latin Extended-A), Greek and
 // Cyrillic upper-case letters, every other character as it is. INI names and package folders compare so.
 wchar_t FoldCase(wchar_t ch) noexcept;

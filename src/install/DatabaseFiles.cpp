@@ -1,7 +1,5 @@
 #include "install/DatabaseFiles.h"
 
-#include <cstdio>
-
 namespace {
 
 TDeployGroup Group(const std::wstring& sourceFolder, const std::wstring& destFolder,
@@ -49,10 +47,7 @@ std::wstring CopyStepText(const std::wstring& Name) {
 }
 
 std::wstring BackupFileName(const std::wstring& FileName, const TLocalTime& Time, int Attempt) {
-    wchar_t stamp[64];
-    std::swprintf(stamp, 64, L"%04d%02d%02d-%02d%02d%02d", Time.Year, Time.Month, Time.Day, Time.Hour,
-                  Time.Minute, Time.Second);
-    std::wstring name = FileName + L"." + stamp;
+    std::wstring name = FileName + L"." + DateTimeStamp(Time);
     if (Attempt > 0)
         name += L"-" + std::to_wstring(Attempt + 1);
     return name + L".bak";

@@ -60,12 +60,6 @@ std::wstring NewestPackageFolder(const std::wstring& source, const std::wstring&
     }
 }
 
-std::wstring WithoutBackslash(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
 std::wstring VolumeOf(const std::wstring& path) {
     wchar_t volume[MAX_PATH + 1] = L"";
     if (!::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1))
@@ -117,11 +111,11 @@ TSpaceNeed PlannedSpace(const TInstallOptions& Options, const std::wstring& Targ
         for (const TDeployFile& file : group.Files)
             PlanFile(plan, source + file.Source, Target + file.Dest, true);
     PlanTree(plan, source + L"backup", Target + L"backup", true);
-    PlanTree(plan, source + L"Updater", WithoutBackslash(Target), true);
+    PlanTree(plan, source + L"Updater", WithoutTrailingBackslash(Target), true);
     // What the newest package's script puts into the suite's folder: its "Files".
     const std::wstring package = NewestPackageFolder(source, Target);
     if (!package.empty())
-        PlanTree(plan, package + L"\\Files", WithoutBackslash(Target));
+        PlanTree(plan, package + L"\\Files", WithoutTrailingBackslash(Target));
     if (Options.InstallDriver)
         PlanTree(plan, source + L"FTDIDriverInstall", Target + L"FTDIDriverInstall");
     // The uninstaller the run leaves: this program, unless the same one is there already.

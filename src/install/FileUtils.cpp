@@ -13,6 +13,7 @@
 #include "common/FileIO.h"
 #include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "install/ContentHash.h"
 #include "install/CopyFileApi.h"
 #include "install/RunCopies.h"
@@ -221,17 +222,20 @@ void EnsureDir(const std::wstring& Path) {
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
+std::wstring TempFolder() {
+    wchar_t folder[MAX_PATH + 1] = L"";
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? WithTrailingBackslash(std::wstring(folder, length))
+                                            : std::wstring();
+}
+
 namespace {
 
 // The state the copy left its destination in, as a later walk of the folder will find it unless someone
 // writes the file anew.
 TFileState StateOf(HANDLE File) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(File, &info))
-        return {};
-    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                info.ftLastWriteTime.dwLowDateTime};
+    return ::GetFileInformationByHandle(File, &info) ? FileStateOf(info) : TFileState{};
 }
 
 bool CopyInto(const std::wstring& Source, const std::wstring& Dest, const TCopyProgress& Progress,

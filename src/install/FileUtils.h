@@ -12,6 +12,9 @@
 // Creates the folder Path when it does not exist (one level only); failure is silent.
 void EnsureDir(const std::wstring& Path);
 
+// The user's temporary folder, with its final backslash; empty when the system names none that fits.
+std::wstring TempFolder();
+
 // Creates the folder Path with every missing parent; a drive or share root is taken as there. Returns 0, or
 // the system's error code of the level that could not be made (its path in FailedLevel).
 DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nullptr);

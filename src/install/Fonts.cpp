@@ -10,6 +10,7 @@
 #include "common/ErrorWin.h"
 #include "common/HandlesWin.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 #include "install/FileUtils.h"
 #include "install/FontName.h"
 
@@ -112,10 +113,7 @@ std::wstring GetWindowsDir() {
     }
     if (length == 0 || length >= buffer.size())
         return {};
-    std::wstring folder(buffer.data(), length);
-    if (folder.back() != L'\\')
-        folder += L'\\';
-    return folder;
+    return WithTrailingBackslash(std::wstring(buffer.data(), length));
 }
 
 std::wstring GetFontDisplayName(const std::wstring& Path) {
@@ -148,10 +146,7 @@ std::wstring GetFontDisplayName(const std::wstring& Path) {
 namespace {
 TFontFolders FoldersOf(const std::wstring& ProgramFolder) {
     TFontFolders folders;
-    folders.Source = ProgramFolder;
-    if (!folders.Source.empty() && folders.Source.back() != L'\\')
-        folders.Source += L'\\';
-    folders.Source += L"fonts\\";
+    folders.Source = WithTrailingBackslash(ProgramFolder) + L"fonts\\";
     folders.Dest = GetWindowsDir() + L"fonts\\";
     return folders;
 }

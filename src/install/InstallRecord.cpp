@@ -30,11 +30,6 @@ bool IsHex(std::string_view text) {
     });
 }
 
-bool InFolder(std::wstring_view path, std::wstring_view folder) {
-    return path.size() >= folder.size() && SameText(path.substr(0, folder.size()), folder) &&
-           (path.size() == folder.size() || path[folder.size()] == L'\\');
-}
-
 } // namespace
 
 std::vector<std::wstring> ClinicDataFolders() {
@@ -112,5 +107,5 @@ void MergeInstallRecord(TInstallRecord& record, const std::vector<TRecordedFile>
 
 bool InDataFolder(const TInstallRecord& record, std::wstring_view path) {
     return std::any_of(record.DataFolders.begin(), record.DataFolders.end(),
-                       [&](const std::wstring& folder) { return InFolder(path, folder); });
+                       [&](const std::wstring& folder) { return PathInFolder(path, folder); });
 }

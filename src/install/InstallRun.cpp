@@ -38,9 +38,7 @@ std::wstring AbsoluteTarget(const std::wstring& trimmed) {
     if (length == 0 || length >= needed)
         return trimmed;
     full.resize(length);
-    if (full.back() != L'\\')
-        full += L'\\';
-    return full;
+    return WithTrailingBackslash(std::move(full));
 }
 
 // Writes how long a step took to the run's record, however the step ends.

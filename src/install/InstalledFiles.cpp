@@ -24,16 +24,12 @@ bool Excluded(const std::wstring& relative) {
 
 TTreeState ReadTreeState(const std::wstring& Target) {
     TTreeState state;
-    std::wstring root = Target;
-    while (root.size() > 3 && root.back() == L'\\')
-        root.pop_back();
-    WalkFiles(root, [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
-        if (Excluded(relative))
-            return;
-        state[relative] = {(static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
-                           (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                               found.ftLastWriteTime.dwLowDateTime};
-    });
+    WalkFiles(WithoutTrailingBackslash(Target),
+              [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
+                  if (Excluded(relative))
+                      return;
+                  state[relative] = FileStateOf(found);
+              });
     return state;
 }
 

@@ -21,6 +21,13 @@ struct TFileState {
     std::uint64_t WriteTime = 0;
     bool operator==(const TFileState&) const = default;
 };
+// The state as the system reports it in halves, in a search's WIN32_FIND_DATAW or an open file's
+// BY_HANDLE_FILE_INFORMATION alike.
+template <class TSystemInfo> TFileState FileStateOf(const TSystemInfo& info) {
+    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime};
+}
 // Every file below the target by relative path, the clinic's data and the uninstaller's folder left out.
 using TTreeState = std::map<std::wstring, TFileState, TPathLess>;
 TTreeState ReadTreeState(const std::wstring& Target);

@@ -50,12 +50,6 @@ std::optional<std::wstring> LocationIn(HKEY root) {
     return std::wstring(value);
 }
 
-std::wstring WithBackslash(std::wstring path) {
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    return path;
-}
-
 } // namespace
 
 void RegisterInstallation(const TRegistrationValues& Values, bool PerMachine) {
@@ -97,7 +91,7 @@ bool RemoveRegistration(const std::wstring& Target) {
     bool removed = false;
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         const auto location = LocationIn(root);
-        if (!location || !SameText(WithBackslash(*location), WithBackslash(Target)))
+        if (!location || !SameText(WithTrailingBackslash(*location), WithTrailingBackslash(Target)))
             continue;
         HKEY parent = nullptr;
         if (::RegOpenKeyExW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,

@@ -36,12 +36,6 @@ constexpr wchar_t ReleaseInfoMissing[] = L"Release info file does not exist";
 constexpr wchar_t ReleaseInfoError[] = L"Cannot get release information, error: ";
 constexpr wchar_t UnknownVersion[] = L"unknown release file version";
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    while (path.size() > 1 && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
 // Puts the process's current folder back on the target however the script step ends, so that nothing of
 // the package folder stays held by the process.
 class TCurrentFolderAfter {

@@ -121,7 +121,7 @@ std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
     }
     for (const TFlushFailure& failure : failures) {
         // A package's file may have come read-only from the medium.
-        ::SetFileAttributesW(failure.Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetReadOnlyAttr(failure.Path, false);
         ::DeleteFileW(failure.Path.c_str());
     }
     return failures;

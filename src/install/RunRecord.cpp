@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <iterator>
 #include <vector>
 
 #include "common/Error.h"
@@ -41,13 +39,6 @@ std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
     return copies;
 }
 
-std::wstring Today() {
-    const TLocalTime now = LocalNow();
-    wchar_t text[16];
-    std::swprintf(text, std::size(text), L"%04d%02d%02d", now.Year, now.Month, now.Day);
-    return text;
-}
-
 } // namespace
 
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
@@ -78,7 +69,7 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
         values.VersionMajor = version.Major;
         values.VersionMinor = version.Minor;
         values.Publisher = Options.Publisher;
-        values.InstallDate = Today();
+        values.InstallDate = DateStamp(LocalNow());
         values.EstimatedSizeKb =
             static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
         values.DisplayIcon = Target + Options.ShellExe;

@@ -10,6 +10,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
+#include "install/FileUtils.h"
 #include "install/FilesInUse.h"
 #include "install/InstallRecord.h"
 #include "install/InstalledFiles.h"
@@ -18,17 +19,11 @@
 
 namespace {
 
-bool Inside(const std::wstring& path, const std::wstring& folder) {
-    return path.size() > folder.size() && SameText(std::wstring_view(path).substr(0, folder.size()), folder);
-}
-
 // Deletes a file the record vouches for; a file held by another program is named to the host. False (with
 // the reason in the record of the run) when the system refuses for another reason: the file then stays.
 bool DeleteRecordedFile(IInstallHost& host, const std::wstring& path) {
     // The tree copy carries the medium's read-only attribute along.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    SetReadOnlyAttr(path, false);
     for (;;) {
         if (::DeleteFileW(path.c_str()))
             return true;
@@ -60,7 +55,7 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
         return;
     // Only the suite's own link: one the user pointed elsewhere under the same name stays.
     const std::wstring target = ShortcutTarget(link);
-    if (!Inside(target, options.Target)) {
+    if (!PathInFolder(target, WithTrailingBackslash(options.Target))) {
         host.Trace(L"Ярлык \"" + link + L"\" ведёт не в папку комплекса (\"" + target + L"\") и оставлен");
         return;
     }

@@ -17,10 +17,7 @@ std::wstring SystemFolder() {
     const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH)
         return {};
-    std::wstring path(folder, length);
-    if (path.back() != L'\\')
-        path += L'\\';
-    return path;
+    return WithTrailingBackslash(std::wstring(folder, length));
 }
 
 HMODULE LoadFromSystem32(const wchar_t* name) {

@@ -1,6 +1,7 @@
 // The installation's record and the version it is registered under.
 #include <gtest/gtest.h>
 
+#include "common/StrUtils.h"
 #include "common/TextCodec.h"
 #include "install/InstallRecord.h"
 #include "install/PackageChoice.h"
@@ -27,6 +28,19 @@ TEST(InstallRecord, RoundTripsAndMergesASecondRun) {
 
 // A damaged record loses only its damaged lines, and nothing in it may lead the uninstaller out of the
 // folder.
+// The uninstaller removes a link only when it leads into the suite's folder: a sibling whose name starts the
+// same, or the folder itself, is not inside it.
+TEST(InstallRecord, OnlyWhatLiesBelowTheSuitesFolderIsInsideIt) {
+    const std::wstring suite = L"C:\\Программы\\Дедира\\";
+    EXPECT_TRUE(PathInFolder(L"c:\\программы\\дедира\\Shell.exe", suite));
+    EXPECT_FALSE(PathInFolder(L"C:\\Программы\\Дедира2\\Shell.exe", suite));
+    EXPECT_FALSE(PathInFolder(suite, suite));
+    EXPECT_EQ(WithTrailingBackslash(L"C:\\Программы\\Дедира"), suite);
+    EXPECT_EQ(WithTrailingBackslash(suite), suite);
+    EXPECT_EQ(WithoutTrailingBackslash(suite + L"\\"), L"C:\\Программы\\Дедира");
+    EXPECT_EQ(WithoutTrailingBackslash(L"C:\\"), L"C:\\");
+}
+
 TEST(InstallRecord, RefusesPathsOutsideTheTargetAndDamagedLines) {
     const std::string text = "heading\r\n"
                              "file\t5\tab\t..\\..\\Windows\\system.ini\r\n"
