@@ -3,6 +3,9 @@
 
 #include <wincodec.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "win/ComPtr.h"
 
 namespace e2e {
@@ -32,11 +35,33 @@ void SaveWindowImage(HWND window, const std::wstring& path) {
     TUniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
     if (!memory || !bitmap)
         throw TDriverError(L"no memory bitmap for the screenshot " + path);
-    {
+    BITMAPINFO layout{};
+    layout.bmiHeader.biSize = sizeof layout.bmiHeader;
+    layout.bmiHeader.biWidth = width;
+    layout.bmiHeader.biHeight = -height;
+    layout.bmiHeader.biPlanes = 1;
+    layout.bmiHeader.biBitCount = 32;
+    layout.bmiHeader.biCompression = BI_RGB;
+    const auto capture = [&] {
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         TSelectObject select(memory.Get(), bitmap.Get());
         if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), origin.x, origin.y,
                       SRCCOPY | CAPTUREBLT))
             throw TDriverError(L"BitBlt from the screen failed for the screenshot " + path);
+        ::GetDIBits(memory.Get(), bitmap.Get(), 0, static_cast<UINT>(height), pixels.data(), &layout,
+                    DIB_RGB_COLORS);
+        return pixels;
+    };
+    // What a window painted reaches the X server a moment later: a static text was seen still blank. The
+    // picture counts once two looks a little apart agree.
+    std::vector<std::uint32_t> before = capture();
+    for (int look = 0; look < 10; ++look) {
+        ::Sleep(60);
+        std::vector<std::uint32_t> now = capture();
+        const bool settled = now == before;
+        before = std::move(now);
+        if (settled)
+            break;
     }
 
     TComInit com;
