@@ -99,7 +99,7 @@ def problem(page, target, anchor_cache):
         destination = page.parent / path_part
     else:
         destination = page
-    destination = Path(*destination.parts).resolve()
+    destination = destination.resolve()
     if destination != ROOT and ROOT not in destination.parents:
         return f"{target}: leads out of the tree"
     if not destination.exists():
@@ -162,7 +162,7 @@ def main(arguments):
                 broken += 1
         failures += broken
         if not broken:
-            print(f"check ok {name}: {checked} relative links resolve")
+            print(f"check ok {name}: {checked} relative link{'' if checked == 1 else 's'} resolve{'s' if checked == 1 else ''}")
     if by_default:
         readme = ROOT / "README.md"
         if readme.is_file():
