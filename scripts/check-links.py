@@ -162,7 +162,8 @@ def main(arguments):
                 broken += 1
         failures += broken
         if not broken:
-            print(f"check ok {name}: {checked} relative link{'' if checked == 1 else 's'} resolve{'s' if checked == 1 else ''}")
+            what = "relative link resolves" if checked == 1 else "relative links resolve"
+            print(f"check ok {name}: {checked} {what}")
     if by_default:
         readme = ROOT / "README.md"
         if readme.is_file():
