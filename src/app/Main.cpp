@@ -36,6 +36,21 @@ struct TCoTaskMemTraits {
 using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 } // namespace
 
+int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
+    if (!end)
+        return ecRunFailed;
+    switch (*end) {
+    case TRemovalEnd::Completed:
+    case TRemovalEnd::NothingToRemove:
+        return ecInstalled;
+    case TRemovalEnd::Declined:
+        return ecNotInstalled;
+    case TRemovalEnd::Incomplete:
+        break;
+    }
+    return ecRunFailed;
+}
+
 std::wstring UpperCase(std::wstring text) {
     if (!text.empty())
         ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -243,8 +258,7 @@ void TFMain::StartUninstall(const TUninstallOptions& options) {
         throw;
     }
     FRunning = false;
-    if (end)
-        FExitCode = *end == TRemovalEnd::Declined ? ecNotInstalled : ecInstalled;
+    FExitCode = RemovalExitCode(end);
     ::EnableWindow(FPages.BtnExit, TRUE);
     ShowRunLogPath();
     const bool interactive = FCommandLine.Mode == TUiMode::Interactive;
