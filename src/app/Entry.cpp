@@ -14,6 +14,7 @@
 #include "install/FileUtils.h"
 #include "install/InstallRecord.h"
 #include "install/HandOver.h"
+#include "install/Links.h"
 #include "install/InstallSession.h"
 #include "install/Uninstall.h"
 #include "install/RunLog.h"
@@ -46,7 +47,9 @@ std::wstring PrepareTarget(const std::wstring& entry, std::wstring& refusal) {
     refusal = RefusalText(check.Verdict);
     if (!refusal.empty())
         return {};
-    CreateTargetFolders(check.Path);
+    // Nothing is made through a link anyone could have made: the run refuses such a folder, naming it.
+    if (ForeignLevelOfTarget(check.Path).empty())
+        CreateTargetFolders(check.Path);
     return check.Path;
 }
 

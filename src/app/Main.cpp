@@ -11,6 +11,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "install/InstallSession.h"
+#include "install/Links.h"
 #include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
 #include "support/MessageForm.h"
@@ -199,6 +200,12 @@ void TFMain::BtnInputPathNextClick() {
     if (check.Verdict != TPathVerdict::Accepted) {
         ShowMessageBox(Handle(), RefusalText(check.Verdict),
                        check.Verdict == TPathVerdict::Root ? TBoxIcon::Warning : TBoxIcon::Error);
+        Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
+        return;
+    }
+    // A folder any user may have made a link before the first installation is no place to install into.
+    if (const std::wstring foreign = ForeignLevelOfTarget(check.Path); !foreign.empty()) {
+        ShowMessageBox(Handle(), ForeignTargetText(foreign), TBoxIcon::Error);
         Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
         return;
     }
