@@ -102,3 +102,8 @@ bool ChangeToLargeFontsAndOfferRestart(HWND owner) {
     }
     return true;
 }
+
+bool IsSmallFonts() {
+    TWindowDC screen(nullptr);
+    return ::GetDeviceCaps(screen.Get(), LOGPIXELSX) < 100;
+}

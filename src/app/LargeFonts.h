@@ -43,3 +43,7 @@ extern const wchar_t* const RestartFailedText;
 // user chose to restart now and the system took the restart: the window is then to close. A refused restart
 // is reported, and the window stays.
 bool ChangeToLargeFontsAndOfferRestart(HWND owner);
+
+// True when the screen runs below 100 dots per inch: the suite wants the large fonts then, and a complete
+// run ends on the advice page.
+bool IsSmallFonts();

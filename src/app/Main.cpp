@@ -4,13 +4,12 @@
 #include <shlobj.h>
 
 #include "app/LargeFonts.h"
-#include "app/ProgressHost.h"
 #include "app/SkinLoader.h"
 #include "app/StartupTrace.h"
 #include "app/TargetPath.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
-#include "install/InstallSession.h"
+#include "session/InstallSession.h"
 #include "install/Links.h"
 #include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
@@ -235,6 +234,7 @@ TInstallOptions TFMain::RunOptions() {
     options.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
     options.ShellExe = GetResText(IDS_SHELL_EXE);
     options.Publisher = L"" TESSARO_PUBLISHER;
+    options.SmallFonts = IsSmallFonts;
     return options;
 }
 
@@ -252,44 +252,26 @@ void TFMain::StartUninstall(const TUninstallOptions& options) {
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
     Show();
-    FExitCode = ecRunFailed;
-    TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
-    TProgressListHost host(*this);
-    FRunning = true;
-    std::optional<TRemovalEnd> end;
-    try {
-        end = RunRecordedUninstallation(host, FRunLog ? *FRunLog : fallback, options,
-                                        {FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes});
-    } catch (...) {
-        FRunning = false;
-        throw;
-    }
-    FRunning = false;
-    FExitCode = RemovalExitCode(end);
-    ::EnableWindow(FPages.BtnExit, TRUE);
-    ShowRunLogPath();
-    const bool interactive = FCommandLine.Mode == TUiMode::Interactive;
-    if (end == TRemovalEnd::Completed && interactive && !FCommandLine.SuppressMsgBoxes && !FCloseRequested)
-        ShowMessageBox(Handle(), UninstallText::Done, TBoxIcon::Information);
-    if ((!interactive || FCloseRequested || end == TRemovalEnd::Declined) && ::IsWindow(Handle()))
-        Close();
+    TRunLog* log = FRunLog;
+    const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
+    StartRun([this, log, options, policy](IInstallHost& host) {
+        TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
+        FRemovalEnd = RunRecordedUninstallation(host, log ? *log : fallback, options, policy);
+        return RemovalExitCode(FRemovalEnd);
+    });
 }
 
 void TFMain::BtnInsatallClick() {
     const TInstallOptions options = RunOptions();
     Fcopyfrom = options.SourceFolder;
-    FExitCode = ecRunFailed;
-    TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
-    TProgressListHost host(*this);
-    const TSessionEnd end =
-        RunRecordedInstallation(host, FRunLog ? *FRunLog : fallback, options,
-                                {FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes});
-    if (end == TSessionEnd::Completed)
-        FExitCode = ecInstalled;
-    ShowRunLogPath();
-    // An unattended window has no one to leave it: it closes whatever the run's end.
-    if (FCommandLine.Mode != TUiMode::Interactive && ::IsWindow(Handle()))
-        Close();
+    TRunLog* log = FRunLog;
+    const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
+    StartRun([log, options, policy](IInstallHost& host) {
+        TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
+        return RunRecordedInstallation(host, log ? *log : fallback, options, policy) == TSessionEnd::Completed
+                   ? ecInstalled
+                   : ecRunFailed;
+    });
 }
 
 void TFMain::StartSilentRun() {
@@ -312,22 +294,6 @@ void TFMain::ShowProgressPage() {
     ::SendMessageW(FPages.LogList, LB_RESETCONTENT, 0, 0);
     ::ShowWindow(FPages.LogList, SW_SHOW);
     Apply(NextStep(FPage, TWizardEvent::Install, FCanClose));
-}
-
-void TFMain::SetProtected(bool on) {
-    FCanClose = !on;
-    Application().SetBusyCursor(on);
-}
-
-void TFMain::ShowLargeFontPageAfterRun() {
-    // An unattended window closes right after the run: the advice stays in the run log (written before this).
-    if (FCommandLine.Mode != TUiMode::Interactive)
-        return;
-    Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
-}
-
-void TFMain::CloseAfterRun() {
-    Apply(NextStep(FPage, TWizardEvent::RunCompletedQuit, FCanClose));
 }
 
 void TFMain::BtnCancelClick() {
@@ -435,7 +401,11 @@ void TFMain::OnCommand(int id, int code) {
         PressDefault(false);
         break;
     case IDCANCEL:
-        PressDefault(true);
+        // Esc during a run asks for the same as the window's close.
+        if (FWorker.Running())
+            FRunState.RequestClose();
+        else
+            PressDefault(true);
         break;
     case idBtnStartNext:
         BtnStartNextClick();
@@ -495,15 +465,26 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
-        if (!NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
-            return 0;
-        // The run goes on outside its protected stretch (fonts, driver, packages, link): the close is
-        // remembered and carried out when the run has finished its steps.
-        if (FRunning) {
-            FCloseRequested = true;
+        // During a run the close is refused in its protected stretch, and otherwise remembered and carried
+        // out when the run has ended: the window stays until then.
+        if (FWorker.Running()) {
+            FRunState.RequestClose();
             return 0;
         }
+        if (!NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
+            return 0;
         ::DestroyWindow(Handle());
+        return 0;
+    case WM_RUN_EVENTS:
+        ApplyRunEvents();
+        return 0;
+    case WM_RUN_ASK: {
+        auto* ask = reinterpret_cast<TRunAsk*>(lParam);
+        ask->Answer = AnswerRun(*ask->Question);
+        return 0;
+    }
+    case WM_RUN_DONE:
+        RunDone(static_cast<int>(wParam));
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);

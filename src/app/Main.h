@@ -1,16 +1,18 @@
 // The wizard's main window: the skinned background, message dispatch and page switching. Its controls are
-// built by TMainPages, laid out by TScaledLayout, and the installation run talks to it through
-// TProgressListHost.
+// built by TMainPages, laid out by TScaledLayout; the installation run and the removal go on a worker thread
+// (TRunWorker) and reach the window through the marshalling host (MainRun.cpp applies and answers).
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/MainLayout.h"
 #include "app/MainPages.h"
+#include "app/RunWorker.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
 #include "install/InstallRun.h"
@@ -68,13 +70,8 @@ public:
     void StartUninstall(const TUninstallOptions& options);
     int ExitCode() const noexcept { return FExitCode; }
 
-    // What the run asks of the window (through TProgressListHost).
+    // Empties the progress list and shows the progress page, as a run begins.
     void ShowProgressPage();
-    void SetProtected(bool on);
-    void ShowLargeFontPageAfterRun();
-    void CloseAfterRun();
-    // The window's close was asked for while the run went on; it is carried out when the run ends.
-    bool CloseRequested() const noexcept { return FCloseRequested; }
 
     // Form state.
     bool FCanClose = true;
@@ -101,6 +98,13 @@ private:
     void PressDefault(bool cancel);
     void Paint();
 
+    // The run on its worker: started with the host it talks through, its events applied in order, its
+    // questions answered with boxes, and its end.
+    void StartRun(std::function<int(IInstallHost&)> run);
+    void ApplyRunEvents();
+    TRunAnswer AnswerRun(const TRunQuestion& question);
+    void RunDone(int result);
+
     TScaledLayout FLayout;
     TMainPages FPages;
     TPage FPage = TPage::tsStart;
@@ -108,14 +112,18 @@ private:
     bool FPainted = false;  // the first WM_PAINT has been handled
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
 
-    bool FRunning = false;        // the installation run is under way
-    bool FCloseRequested = false; // a close came while it was
-    bool FRemoving = false;       // /UNINSTALL: the window removes the suite
+    TRunEvents FRunEvents;
+    TRunState FRunState;
+    bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
+    bool FRemoving = false;      // /UNINSTALL: the window removes the suite
+    std::optional<TRemovalEnd> FRemovalEnd;
 
     TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;
     std::wstring FRunLogPath;
     int FExitCode = ecNotInstalled;
+    // Last: the worker uses the members above until it has ended, and its destructor waits for that.
+    TRunWorker FWorker;
 };
 
 // The exit code of a removal: 0 when it completed or found nothing installed, 1602 when it was declined, 1603

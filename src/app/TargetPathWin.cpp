@@ -1,7 +1,7 @@
 #include "app/TargetPath.h"
 
 #include "common/TH_Common_Const.h"
-#include "install/FileUtils.h"
+#include "install/Folders.h"
 #include "install/InstallRun.h"
 #include "install/Registration.h"
 #include "resources/ResourceIds.h"

@@ -8,7 +8,8 @@
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
+#include "install/Folders.h"
 #include "install/FilesInUse.h"
 #include "install/RunCopies.h"
 
@@ -32,13 +33,11 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
         Host.Trace(CopyStepText(Name) + L" " + SizeText(From) + L", " + std::to_wstring(took.count()) +
                    L" мс: " + outcome);
     };
-    const TCopyProgress pumpNowAndThen = TPumpNowAndThen(Host);
     bool copied = false;
     DWORD failure = 0;
     try {
         copied = RetryWhileInUse(Host, [&] {
-            return Run ? CopyForRun(From, To, *Run, Remember, pumpNowAndThen, &failure)
-                       : CopyFileStream(From, To, pumpNowAndThen, &failure);
+            return Run ? CopyForRun(From, To, *Run, Remember, &failure) : CopyFileStream(From, To, &failure);
         });
     } catch (const TError& error) {
         record(error.Message());
@@ -52,7 +51,6 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
 bool CopyFileWithLine(IInstallHost& Host, const TDeployFile& File, const std::wstring& Source,
                       const std::wstring& Target, TRunCopies* Run) {
     const std::size_t line = Host.AddStepLine(CopyStepText(File.Name));
-    Host.Pump();
     return CopyStep(Host, line, File.Name, Source + File.Source, Target + File.Dest, Run, true);
 }
 
@@ -63,7 +61,6 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
     const TDeployFile database = DatabaseFile();
     const std::wstring dest = Target + database.Dest;
     const std::size_t line = Host.AddStepLine(CopyStepText(database.Name));
-    Host.Pump();
 
     std::wstring kept;
     if (FileExists(dest)) {
@@ -136,7 +133,6 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
             return TDeployResult::Stopped;
         }
         Host.AddLine(L"Каталог <DTAfb> создан...");
-        Host.Pump();
     }
 
     std::wstring kept;

@@ -10,7 +10,7 @@
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
 #include "install/DatabaseFiles.h"
-#include "install/FileUtils.h"
+#include "install/Walks.h"
 #include "install/Fonts.h"
 #include "install/InstallRecord.h"
 #include "install/InstalledFiles.h"

@@ -11,7 +11,7 @@
 #include "common/HandlesWin.h"
 #include "common/FileIO.h"
 #include "common/StrUtils.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
 #include "install/FontName.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
-#include "install/FileUtils.h"
+#include "install/Folders.h"
 #include "install/FolderAccess.h"
 #include "install/InstallRecord.h"
 #include "install/InstallRun.h"

@@ -3,7 +3,6 @@
 // Portable on purpose: the run log and the silent answers are decided without a window.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -19,31 +18,8 @@ public:
     virtual std::size_t AddStepLine(const std::wstring& text) = 0;
     // Replaces the line by its own text followed directly by suffix ("Завершено" or "ОШИБКА!!!").
     virtual void CompleteLine(std::size_t index, const std::wstring& suffix) = 0;
-    // Lets the user interface handle what is pending, so the list repaints and the window stays alive.
-    virtual void Pump() = 0;
     // A detail for the run's record only (sizes, durations, system error codes); the list never shows it.
     virtual void Trace(const std::wstring& text) { (void)text; }
-};
-
-// Lets the host handle its messages at most every 10 ms, however often it is called. Long work (a large
-// file's chunks, a tree's files, a wait for a program) calls it between its small pieces: the window then
-// answers well within 50 ms even on a loaded machine, and the pumping itself does not slow the work.
-class TPumpNowAndThen {
-public:
-    explicit TPumpNowAndThen(IProgress& Host) noexcept : FHost(&Host) {}
-
-    void operator()() {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - FLast < Interval)
-            return;
-        FHost->Pump();
-        FLast = now;
-    }
-
-private:
-    static constexpr std::chrono::milliseconds Interval{10};
-    IProgress* FHost;
-    std::chrono::steady_clock::time_point FLast = std::chrono::steady_clock::now();
 };
 
 // What becomes of a file that another program holds.

@@ -15,7 +15,9 @@
 #include "common/TH_Common_Const.h"
 #include "install/DatabaseServer.h"
 #include "install/DiskSpace.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
+#include "install/Folders.h"
+#include "install/Processes.h"
 #include "install/Fonts.h"
 #include "install/Links.h"
 #include "install/ReleasePackage.h"
@@ -108,9 +110,8 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
     if (FolderExists(driverSource))
         ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended());
     host.AddLine(RunText::DriverStarted);
-    host.Pump();
     const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";
-    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, TPumpNowAndThen(host));
+    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true);
     if (exitCode == -1) {
         host.AddLine(RunText::DriverNotStarted + program);
         return;
@@ -175,7 +176,6 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     const std::wstring& source = Options.SourceFolder;
 
     Host.ShowProgressPage();
-    Host.Pump();
 
     // Any user may have made the folder, or a level above it, a link before the first installation: nothing is
     // made, written or run through it.
@@ -196,7 +196,6 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
             return TRunEnd::Stopped;
         }
         Host.AddLine(RunText::DirCreated);
-        Host.Pump();
     }
     const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     if (!EnoughSpace(Host, Options, target, elevated))
@@ -216,9 +215,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
 
     {
         TProtectedStretch stretch(Host);
-        Host.Pump();
         const std::size_t line = Host.AddStepLine(RunText::SettingsStep);
-        Host.Pump();
         EnsureDir(target + std::wstring(SettingsDir));
         Host.CompleteLine(line, RunText::Done);
 
@@ -259,7 +256,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         package = InstallReleasePackage(Host, source, target, target, &copies);
     }
     // Everything the run copied is on the disk before it counts as installed.
-    FinishRunCopies(Host, copies);
+    FinishRunCopies(copies);
     // From here on nothing can stop the run: the clinic's database stays kept beside the medium's.
     database.Dismiss();
     std::wstring linkPath;
@@ -273,15 +270,13 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     const TRunEnd end = package.ExitCode == 0 && package.FilesNotCopied == 0 && registered
                             ? TRunEnd::Completed
                             : TRunEnd::Incomplete;
-    // A close asked for during the run (a pending one included) is carried out now, and nothing more asked.
-    // Its message is handled before "Выход" is enabled: the page goes from the run straight to its end.
-    Host.Pump();
+    // A close asked for during the run is carried out now, and nothing more asked.
     Host.EnableExit();
     if (Host.CloseRequested()) {
         Host.CloseWindow();
         return end;
     }
-    const bool small = Options.SmallFonts ? Options.SmallFonts() : IsSmallFonts();
+    const bool small = Options.SmallFonts && Options.SmallFonts();
     if (small)
         Host.ShowLargeFontPage();
     else if (Host.AskYesNo(RunText::FinalQuestion))

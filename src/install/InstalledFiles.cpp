@@ -9,7 +9,9 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "install/ContentHash.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
+#include "install/Folders.h"
+#include "install/Walks.h"
 
 namespace {
 
@@ -36,15 +38,15 @@ TTreeState ReadTreeState(const std::wstring& Target,
     return state;
 }
 
-std::string HashFile(const std::wstring& Path, const TReadProgress& Progress) {
+std::string HashFile(const std::wstring& Path) {
     TUniqueFile file(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         ThrowLastError(L"Не удалось открыть файл \"" + Path + L"\"");
-    return HashOpenFile(file.Get(), Path, Progress);
+    return HashOpenFile(file.Get(), Path);
 }
 
-std::string HashOpenFile(HANDLE File, const std::wstring& Path, const TReadProgress& Progress) {
+std::string HashOpenFile(HANDLE File, const std::wstring& Path) {
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN))
         ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
@@ -57,18 +59,16 @@ std::string HashOpenFile(HANDLE File, const std::wstring& Path, const TReadProgr
         if (got == 0)
             break;
         hash.Add(buffer.data(), got);
-        if (Progress)
-            Progress();
     }
     return hash.Hex();
 }
 
-bool SameContent(const std::wstring& A, const std::wstring& B, const TReadProgress& Progress) {
+bool SameContent(const std::wstring& A, const std::wstring& B) {
     const std::optional<std::uint64_t> a = FileSizeOf(A);
     if (!a || a != FileSizeOf(B))
         return false;
     try {
-        return HashFile(A, Progress) == HashFile(B, Progress);
+        return HashFile(A) == HashFile(B);
     } catch (const TError&) {
         return false;
     }
@@ -86,7 +86,6 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
 
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known,
-                                   const TReadProgress& Progress,
                                    const std::function<void(const std::wstring&)>& OnForeignLink) {
     const TTreeState after = ReadTreeState(Target, OnForeignLink);
     std::vector<TRecordedFile> put;
@@ -102,7 +101,7 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
         const auto known = Known.find(path);
         put.push_back({relative, state.Size,
                        known != Known.end() && known->second.State == state ? known->second.Hash
-                                                                            : HashFile(path, Progress)});
+                                                                            : HashFile(path)});
     }
     TInstallRecord record = ReadInstallRecord(Target).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());

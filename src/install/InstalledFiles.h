@@ -36,16 +36,13 @@ using TTreeState = std::map<std::wstring, TFileState, TPathLess>;
 TTreeState ReadTreeState(const std::wstring& Target,
                          const std::function<void(const std::wstring&)>& OnForeignLink = {});
 
-// Runs between the pieces a file is read in, so that hashing a large one keeps the window answering.
-using TReadProgress = std::function<void()>;
-
 // The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.
-std::string HashFile(const std::wstring& Path, const TReadProgress& Progress = {});
+std::string HashFile(const std::wstring& Path);
 // The same through a file already open for reading, from its start; `Path` names it in the error.
-std::string HashOpenFile(HANDLE File, const std::wstring& Path, const TReadProgress& Progress = {});
+std::string HashOpenFile(HANDLE File, const std::wstring& Path);
 
 // Whether both files exist with the same content (size and hash).
-bool SameContent(const std::wstring& A, const std::wstring& B, const TReadProgress& Progress = {});
+bool SameContent(const std::wstring& A, const std::wstring& B);
 
 // The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
 std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
@@ -63,5 +60,4 @@ using TKnownHashes = std::map<std::wstring, TKnownHash, TPathLess>;
 // atomically. Returns the bytes the record's files take.
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known = {},
-                                   const TReadProgress& Progress = {},
                                    const std::function<void(const std::wstring&)>& OnForeignLink = {});

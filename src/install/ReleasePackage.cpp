@@ -16,7 +16,10 @@
 #include "common/FileIO.h"
 #include "common/ErrorWin.h"
 #include "common/StrUtils.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
+#include "install/Folders.h"
+#include "install/Processes.h"
+#include "install/Walks.h"
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
 #include "install/RunCopies.h"
@@ -163,13 +166,11 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         const auto now = ::GetTickCount64();
         return std::to_wstring(now - std::exchange(started, now)) + L" мс";
     };
-    // The packages' hundreds of megabytes and their script take seconds: the window answers meanwhile.
-    const TCopyProgress pump = TPumpNowAndThen(Host);
     // "Backup" and "backup" are one folder on Windows.
     EnsureDir(Target + L"backup");
-    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run, pump);
+    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
     for (TCopyFailure& file :
-         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run, pump))
+         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
         failed.push_back(std::move(file));
     // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
     // names it and does not count as complete.
@@ -177,7 +178,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         Host.AddLine(FileNotCopiedText(file.Path, file.Reason));
     Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
     if (Run) {
-        FinishRunCopies(Host, *Run);
+        FinishRunCopies(*Run);
         Host.Trace(L"Скопированные файлы записаны на диск: " + took());
     }
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
@@ -195,7 +196,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());
-        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE, pump);
+        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
     }
     Host.Trace(L"Сценарий установки пакета " + outcome.Package + L" завершился с кодом " +
                std::to_wstring(outcome.ExitCode));

@@ -1,18 +1,16 @@
 #include "install/RunCopies.h"
 
-#include <chrono>
 #include <utility>
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "install/CopyFileApi.h"
+#include "install/Folders.h"
 
 namespace {
 
 // Every file waiting keeps a handle open; past this many the run waits for the worker to catch up.
 constexpr std::size_t MostOpen = 256;
-// How often a waiting run lets its window handle messages.
-constexpr DWORD WaitSlice = 10;
 
 class TLocked {
 public:
@@ -97,25 +95,14 @@ void TRunCopies::FlushLater(TUniqueFile file, std::wstring path) {
     }
 }
 
-std::vector<TFlushFailure> TRunCopies::Finish(const TCopyProgress& Progress) {
+std::vector<TFlushFailure> TRunCopies::Finish() {
     std::vector<TFlushFailure> failures;
     {
         TLocked locked(FLock);
         FGo = true;
         ::WakeAllConditionVariable(&FChanged);
-        while (!FQueue.empty() || FBusy) {
-            ::SleepConditionVariableSRW(&FChanged, &FLock, WaitSlice, 0);
-            if (Progress) {
-                ::ReleaseSRWLockExclusive(&FLock);
-                try {
-                    Progress();
-                } catch (...) {
-                    ::AcquireSRWLockExclusive(&FLock);
-                    throw;
-                }
-                ::AcquireSRWLockExclusive(&FLock);
-            }
-        }
+        while (!FQueue.empty() || FBusy)
+            ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
         failures.swap(FFailures);
         FGo = false;
     }
@@ -132,15 +119,8 @@ std::size_t TRunCopies::Pending() const {
     return FQueue.size() + (FBusy ? 1 : 0);
 }
 
-void FinishRunCopies(IProgress& Host, TRunCopies& Run) {
-    auto lastPump = std::chrono::steady_clock::now();
-    const std::vector<TFlushFailure> failures = Run.Finish([&] {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastPump >= std::chrono::milliseconds(20)) {
-            Host.Pump();
-            lastPump = now;
-        }
-    });
+void FinishRunCopies(TRunCopies& Run) {
+    const std::vector<TFlushFailure> failures = Run.Finish();
     if (failures.empty())
         return;
     std::wstring text = L"Файлы не записаны на диск:";

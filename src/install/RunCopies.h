@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "common/HandlesWin.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
 #include "install/InstallHost.h"
 #include "install/InstalledFiles.h"
 #include "install/Links.h"
@@ -43,10 +43,10 @@ public:
     // refused a thread) it flushes now and keeps the failure for Finish.
     void FlushLater(TUniqueFile file, std::wstring path);
 
-    // Waits until every file handed over is on the disk, running `Progress` (when given) every few
-    // milliseconds meanwhile. Returns the files whose flush failed, after removing them: they were new, and
-    // their content may not be what was written. Further files may be handed over afterwards.
-    std::vector<TFlushFailure> Finish(const TCopyProgress& Progress = {});
+    // Waits until every file handed over is on the disk. Returns the files whose flush failed, after removing
+    // them: they were new, and their content may not be what was written. Further files may be handed over
+    // afterwards.
+    std::vector<TFlushFailure> Finish();
 
     // The suite's folder: from here on no copy of the run writes into a folder of it that is, or lies below,
     // a foreign link (TForeignLink); before, the copies are not guarded (the tests of single steps).
@@ -90,6 +90,6 @@ private:
     std::optional<TTargetGuard> FGuard;
 };
 
-// Waits for Run's flushes, letting the window handle its messages every 10 ms or so. Throws TError naming
-// every file whose content did not reach the disk (removed by then): the run must not count as installed.
-void FinishRunCopies(IProgress& Host, TRunCopies& Run);
+// Waits for Run's flushes. Throws TError naming every file whose content did not reach the disk (removed by
+// then): the run must not count as installed.
+void FinishRunCopies(TRunCopies& Run);

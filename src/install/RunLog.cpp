@@ -98,12 +98,7 @@ TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector
                    std::to_wstring(FInUseWaited.count() / 1000) + L" с");
         return TInUseAnswer::GiveUp;
     }
-    // The window, where there is one, stays alive while the run waits.
-    constexpr std::chrono::milliseconds slice{50};
-    for (auto left = FPatience.Interval; left.count() > 0; left -= slice) {
-        std::this_thread::sleep_for(std::min(left, slice));
-        FInner.Pump();
-    }
+    std::this_thread::sleep_for(FPatience.Interval);
     FInUseWaited += FPatience.Interval;
     return TInUseAnswer::Retry;
 }

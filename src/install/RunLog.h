@@ -56,7 +56,6 @@ public:
     void AddLine(const std::wstring& text) override;
     std::size_t AddStepLine(const std::wstring& text) override;
     void CompleteLine(std::size_t index, const std::wstring& suffix) override;
-    void Pump() override { FInner.Pump(); }
     void Trace(const std::wstring& text) override;
     bool AskYesNo(const std::wstring& text) override;
     void ShowError(const std::wstring& text) override;

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/ErrorWin.h"
-#include "install/FileUtils.h"
+#include "install/Folders.h"
 
 TRunLogFile::TRunLogFile(std::wstring fileName) : FFileName(std::move(fileName)) {
     FFile.Reset(::CreateFileW(FFileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -10,7 +10,9 @@
 #include "common/FileIO.h"
 #include "common/LocalTime.h"
 #include "install/DatabaseFiles.h"
-#include "install/FileUtils.h"
+#include "install/Copies.h"
+#include "install/Folders.h"
+#include "install/Walks.h"
 #include "install/FilesInUse.h"
 #include "install/FolderAccess.h"
 #include "install/Links.h"
@@ -45,8 +47,6 @@ std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
 
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
                        const TTreeState& Before, bool PerMachine, const TKnownHashes& Known) {
-    // The files a package's script wrote are read whole for their hashes: the window answers meanwhile.
-    const TPumpNowAndThen pump(Host);
     try {
         // The uninstaller: this very program, which knows /UNINSTALL.
         const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
@@ -60,18 +60,18 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
             ProtectFolder(Target + UninstallFolder, access);
         }
         // A reinstall from the same medium finds it in place already.
-        if (SameContent(program, Target + UninstallerName, pump)) {
+        if (SameContent(program, Target + UninstallerName)) {
             Host.Trace(L"Программа удаления на месте: \"" + Target + UninstallerName + L"\"");
         } else {
             RetryWhileInUse(Host, [&] {
                 DWORD failure = 0;
-                if (!CopyFileStream(program, Target + UninstallerName, pump, &failure))
+                if (!CopyFileStream(program, Target + UninstallerName, &failure))
                     throw TError(L"Не удалось скопировать программу удаления в \"" + Target +
                                  UninstallerName + L"\": " + SystemErrorText(failure));
             });
         }
         const std::uint64_t bytes =
-            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, pump, [&Host](const std::wstring& link) {
+            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, [&Host](const std::wstring& link) {
                 Host.Trace(PassedOverLinkText(link));
             });
         const TReleaseInfo release = ReadReleaseInfo(Target);

@@ -10,7 +10,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
-#include "install/FileUtils.h"
+#include "install/Folders.h"
 #include "install/FilesInUse.h"
 #include "install/InstallRecord.h"
 #include "install/InstalledFiles.h"
@@ -232,7 +232,6 @@ std::wstring Kept(const std::wstring& target) {
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
     const std::wstring target = WithTrailingBackslash(Options.Target);
     Host.ShowProgressPage();
-    Host.Pump();
     const std::optional<TInstallRecord> record = ReadInstallRecord(target);
     if (!record) {
         if (InstalledThere(target))
@@ -247,7 +246,6 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
     RemoveDesktopLink(Host, Options);
 
     const std::size_t line = Host.AddStepLine(L"Удаление файлов комплекса....");
-    Host.Pump();
     const TRemovalScope scope = ScopeOf(target);
     std::size_t removed = 0, kept = 0;
     std::vector<TRecordedFile> stayed;
@@ -257,8 +255,7 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         std::wstring why;
         switch (RemoveRecordedFile(Host, scope, file, why)) {
         case TFileFate::Removed:
-            if (++removed % 32 == 0)
-                Host.Pump();
+            ++removed;
             break;
         case TFileFate::Gone:
             break;

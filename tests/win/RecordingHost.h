@@ -1,6 +1,6 @@
 // A host for the installation steps that keeps the progress list as the window would show it, a journal of
-// the list's calls in order (lines, completions, pumps), a transcript of every call with the answers given,
-// and the questions, error boxes and traces apart.
+// the list's calls in order (lines, completions), a transcript of every call with the answers given, and the
+// questions, error boxes and traces apart.
 #pragma once
 
 #include <deque>
@@ -13,15 +13,13 @@
 class TRecordingHost : public IInstallHost {
 public:
     std::vector<std::wstring> Lines;   // the list as shown
-    std::vector<std::wstring> Journal; // "line: ...", "step: ...", "complete: ...", "pump"
-    std::vector<std::wstring>
-        Transcript; // every call but pumps: the journal's entries and "ask: ... -> Yes" etc.
+    std::vector<std::wstring> Journal;    // "line: ...", "step: ...", "complete: ..."
+    std::vector<std::wstring> Transcript; // every call: the journal's entries and "ask: ... -> Yes" etc.
     std::vector<std::wstring> Questions, Errors, Traces;
     std::deque<bool> Answers;              // answers to the questions in turn; Yes when none is left
     std::deque<TInUseAnswer> InUseAnswers; // answers to files in use in turn; give up when none is left
     std::function<void()> OnInUse;         // runs before each such answer (a holder lets go, say)
     bool CloseAsked = false;               // a close of the window is pending
-    int Pumps = 0;
     bool Protected = false, ExitEnabled = false, LargeFontPage = false, Closed = false, ProgressPage = false;
 
     void AddLine(const std::wstring& text) override {
@@ -36,10 +34,6 @@ public:
     void CompleteLine(std::size_t index, const std::wstring& suffix) override {
         Lines.at(index) += suffix;
         Note(L"complete: " + Lines.at(index));
-    }
-    void Pump() override {
-        ++Pumps;
-        Journal.push_back(L"pump");
     }
     void Trace(const std::wstring& text) override {
         Traces.push_back(text);

@@ -151,12 +151,6 @@ TEST_F(Deploy, FirstInstallationForWindows7CopiesEveryFileInOrder) {
     EXPECT_EQ(FileBytes(FTarget + L"udf\\SDecision.Dll"), MediumBytes(L"SDecision.Dll"));
     EXPECT_FALSE(FileExists(FTarget + L"msvcp71.Dll"));
 
-    // Every step line is on the screen before its copy starts.
-    for (std::size_t i = 0; i + 1 < FHost.Journal.size(); ++i) {
-        if (FHost.Journal[i].starts_with(L"step: ")) {
-            EXPECT_EQ(FHost.Journal[i + 1], L"pump") << WideToUtf8(FHost.Journal[i]);
-        }
-    }
     ASSERT_EQ(FHost.Traces.size(), 24u);
     EXPECT_THAT(WideToUtf8(FHost.Traces[0]),
                 HasSubstr(std::to_string(MediumBytes(L"T12.FDB").size()) + " байт"));
@@ -293,20 +287,6 @@ TEST_F(Deploy, FailedCopiesStopTheServerFilesButNotTheOwnLibraries) {
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
     EXPECT_EQ(FHost.Lines.back(), Step(L"fbintl.conf", L"ОШИБКА!!!"));
     EXPECT_EQ(FHost.Lines.size(), 15u);
-}
-
-TEST_F(Deploy, LargeDatabaseKeepsTheWindowPumpedWhileItCopies) {
-    const std::size_t chunks = 6;
-    PutFile(FMedium + L"DTAfb\\T12.FDB", Pattern(chunks * 1048576, 7));
-    TReadFake::DelayMs() = 80;
-    EXPECT_EQ(Run(0), TDeployResult::Completed);
-    const auto started =
-        std::find(FHost.Journal.begin(), FHost.Journal.end(), L"step: " + Step(L"T12.FDB", L""));
-    const auto ended =
-        std::find(FHost.Journal.begin(), FHost.Journal.end(), L"complete: " + Step(L"T12.FDB"));
-    ASSERT_LT(started, ended);
-    // The pump that shows the step line, then one after every chunk that took its time.
-    EXPECT_GE(std::count(started, ended, L"pump"), static_cast<std::ptrdiff_t>(chunks + 1));
 }
 
 } // namespace

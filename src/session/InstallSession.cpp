@@ -1,9 +1,7 @@
-#include "install/InstallSession.h"
+#include "session/InstallSession.h"
 
 #include "common/Error.h"
-#include "win/Application.h"
 #include "win/MessageBox.h"
-#include "win/Window.h"
 
 TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
                                     TSessionPolicy policy) {
@@ -18,9 +16,8 @@ TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
         log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
         return TSessionEnd::Failed;
     } catch (const TError& error) {
-        log.Write(std::wstring(RunLogTag::Error) + error.Message());
-        if (!policy.SuppressErrors)
-            ShowErrorReport(error.Message());
+        // Written to the log, and shown unless the start said not to.
+        logging.ShowError(error.Message());
         return TSessionEnd::Failed;
     }
 }
@@ -35,15 +32,9 @@ std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog
     } catch (const TCancelled& cancelled) {
         log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
     } catch (const TError& error) {
-        log.Write(std::wstring(RunLogTag::Error) + error.Message());
-        if (!policy.SuppressErrors)
-            ShowErrorReport(error.Message());
+        logging.ShowError(error.Message());
     }
     return std::nullopt;
-}
-
-void TWindowlessHost::Pump() {
-    Application().ProcessMessages();
 }
 
 void TWindowlessHost::ShowError(const std::wstring& text) {

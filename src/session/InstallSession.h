@@ -39,7 +39,6 @@ public:
     void AddLine(const std::wstring&) override {}
     std::size_t AddStepLine(const std::wstring&) override { return FLines++; }
     void CompleteLine(std::size_t, const std::wstring&) override {}
-    void Pump() override;
     bool AskYesNo(const std::wstring&) override { return true; }
     void ShowError(const std::wstring& text) override;
     void ShowProgressPage() override {}

@@ -1,0 +1,138 @@
+// The main window's side of a run on the worker thread: starting it, applying what it shows in order,
+// answering what it asks with boxes over the window, and its end.
+#include <algorithm>
+
+#include "app/Main.h"
+#include "install/FilesInUse.h"
+#include "session/InstallSession.h"
+#include "win/Application.h"
+#include "win/MessageBox.h"
+
+namespace {
+
+// A list box keeps its first line in view whatever is added below; the line of the file being copied must be
+// the one the user sees, so the list follows its newest line down.
+void ScrollToLine(HWND list, LRESULT index) {
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const LRESULT itemHeight = ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+    if (itemHeight <= 0 || index < 0)
+        return;
+    const LONG_PTR rows = std::max<LONG_PTR>(1, (client.bottom - client.top) / itemHeight);
+    const LONG_PTR top = static_cast<LONG_PTR>(index) - rows + 1;
+    if (top > ::SendMessageW(list, LB_GETTOPINDEX, 0, 0))
+        ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+void AddListLine(HWND list, const std::wstring& text) {
+    ScrollToLine(list, ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
+    const WPARAM item = static_cast<WPARAM>(index);
+    const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, item, 0);
+    if (length < 0)
+        return;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
+    text += suffix;
+    // Taking the line out may scroll the list up; the view is put back where it was.
+    const LRESULT top = ::SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    ::SendMessageW(list, LB_DELETESTRING, item, 0);
+    ::SendMessageW(list, LB_INSERTSTRING, item, reinterpret_cast<LPARAM>(text.c_str()));
+    if (top >= 0)
+        ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+} // namespace
+
+void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
+    FExitCode = ecRunFailed;
+    FWorker.Start(
+        Handle(),
+        [this, run = std::move(run)] {
+            TWindowPort port(Handle());
+            TMarshallingHost host(port, FRunEvents, FRunState, false);
+            return run(host);
+        },
+        ecRunFailed);
+}
+
+void TFMain::ApplyRunEvents() {
+    HWND list = FPages.LogList;
+    for (const TRunEvent& event : FRunEvents.Take()) {
+        switch (event.Kind) {
+        case TRunEvent::TKind::ProgressPage:
+            ShowProgressPage();
+            break;
+        case TRunEvent::TKind::Line:
+        case TRunEvent::TKind::StepLine:
+            AddListLine(list, event.Text);
+            break;
+        case TRunEvent::TKind::Complete:
+            CompleteListLine(list, event.Index, event.Text);
+            break;
+        case TRunEvent::TKind::Protected:
+            FCanClose = !event.On;
+            Application().SetBusyCursor(event.On);
+            break;
+        case TRunEvent::TKind::ExitEnabled:
+            ::EnableWindow(FPages.BtnExit, TRUE);
+            break;
+        case TRunEvent::TKind::LargeFontPage:
+            // An unattended window closes right after the run: the advice stays in the run log.
+            if (FCommandLine.Mode == TUiMode::Interactive)
+                Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
+            break;
+        case TRunEvent::TKind::Close:
+            FCloseAfterRun = true;
+            break;
+        }
+    }
+}
+
+TRunAnswer TFMain::AnswerRun(const TRunQuestion& question) {
+    // What the run showed before it asked is on the screen before the box.
+    ApplyRunEvents();
+    ::UpdateWindow(FPages.LogList);
+    TRunAnswer answer;
+    switch (question.Kind) {
+    case TRunQuestion::TKind::YesNo:
+        answer.Yes = ::AskYesNo(Handle(), question.Text);
+        break;
+    case TRunQuestion::TKind::Error:
+        ShowMessageBox(Handle(), question.Text, TBoxIcon::Error);
+        break;
+    case TRunQuestion::TKind::FileInUse: {
+        const std::wstring text =
+            InUseText(question.Text, question.Programs) +
+            L"\r\n\r\nЗакройте эту программу и нажмите «Повтор», чтобы продолжить установку, "
+            L"или «Отмена», чтобы прервать её.";
+        answer.InUse = AskRetryCancel(Handle(), text) ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
+        break;
+    }
+    }
+    return answer;
+}
+
+void TFMain::RunDone(int result) {
+    ApplyRunEvents();
+    FWorker.Join();
+    FExitCode = result;
+    Application().SetBusyCursor(false);
+    FCanClose = true;
+    // A removal always ends with "Выход"; an installation that an error ended keeps it disabled, as the run
+    // left it, and the window's own close leaves.
+    if (FRemoving)
+        ::EnableWindow(FPages.BtnExit, TRUE);
+    ShowRunLogPath();
+    const bool interactive = FCommandLine.Mode == TUiMode::Interactive;
+    if (FRemoving && FRemovalEnd == TRemovalEnd::Completed && interactive && !FCommandLine.SuppressMsgBoxes &&
+        !FRunState.CloseRequested())
+        ShowMessageBox(Handle(), UninstallText::Done, TBoxIcon::Information);
+    // An unattended window has no one to leave it; a close asked for during the run, or the run's own, is
+    // carried out now; a declined removal has nothing more to show.
+    if (!interactive || FCloseAfterRun || FRunState.CloseRequested() ||
+        (FRemoving && FRemovalEnd == TRemovalEnd::Declined))
+        ::DestroyWindow(Handle());
+}

@@ -1,0 +1,55 @@
+#include "app/RunWorker.h"
+
+#include "common/ErrorWin.h"
+#include "win/ComPtr.h"
+
+void TWindowPort::Wake() {
+    ::PostMessageW(FWindow, WM_RUN_EVENTS, 0, 0);
+}
+
+TRunAnswer TWindowPort::Ask(const TRunQuestion& question) {
+    TRunAsk ask{&question, {}};
+    // A window that is gone answers nothing: No, and Cancel for a held file.
+    ::SendMessageW(FWindow, WM_RUN_ASK, 0, reinterpret_cast<LPARAM>(&ask));
+    return ask.Answer;
+}
+
+TRunWorker::~TRunWorker() {
+    if (!FThread)
+        return;
+    // The worker may be asking the window's thread (this one) something: answer sent messages meanwhile.
+    HANDLE thread = FThread.Get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+void TRunWorker::Start(HWND window, std::function<int()> work, int failed) {
+    FWindow = window;
+    FWork = std::move(work);
+    FFailed = failed;
+    FThread.Reset(::CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
+    if (!FThread)
+        ThrowLastError(L"Не удалось начать установку");
+}
+
+DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {
+    auto* worker = static_cast<TRunWorker*>(self);
+    int result = worker->FFailed;
+    try {
+        TOleInit ole;
+        result = worker->FWork();
+    } catch (...) {
+        // The work reports its own failures; what still reaches here ends the run as failed.
+        result = worker->FFailed;
+    }
+    ::PostMessageW(worker->FWindow, WM_RUN_DONE, static_cast<WPARAM>(result), 0);
+    return 0;
+}
+
+void TRunWorker::Join() {
+    if (FThread)
+        ::WaitForSingleObject(FThread.Get(), INFINITE);
+    FThread.Reset();
+}

@@ -1,0 +1,60 @@
+// The installation run and the removal on a worker thread of their own, reported to the main window: the
+// window's thread only paints and answers. The worker reaches the window through TWindowPort (the marshalling
+// host's IRunWindow): events by posted messages, questions by a sent one, which the window answers with a
+// box over itself while the worker waits.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "common/HandlesWin.h"
+#include "session/RunHost.h"
+
+// Events wait in the run's queue (posted).
+inline constexpr UINT WM_RUN_EVENTS = WM_APP + 10;
+// A question to answer (sent; LPARAM: the TRunAsk, whose answer the window fills in).
+inline constexpr UINT WM_RUN_ASK = WM_APP + 11;
+// The run has ended (posted; WPARAM: the work's result).
+inline constexpr UINT WM_RUN_DONE = WM_APP + 12;
+
+struct TRunAsk {
+    const TRunQuestion* Question;
+    TRunAnswer Answer;
+};
+
+class TWindowPort final : public IRunWindow {
+public:
+    explicit TWindowPort(HWND window) noexcept : FWindow(window) {}
+    void Wake() override;
+    TRunAnswer Ask(const TRunQuestion& question) override;
+    void* Owner() override { return FWindow; }
+
+private:
+    HWND FWindow;
+};
+
+class TRunWorker {
+public:
+    TRunWorker() = default;
+    TRunWorker(const TRunWorker&) = delete;
+    TRunWorker& operator=(const TRunWorker&) = delete;
+    // A run still under way when its window goes (which the window does not allow) is waited for.
+    ~TRunWorker();
+
+    // Starts `work` on a thread with OLE of its own (the shell's copy and links, MSXML); when it returns,
+    // WM_RUN_DONE with its result goes to `window`. Whatever `work` throws ends it with `Failed`. Throws
+    // TError when the system gives no thread.
+    void Start(HWND window, std::function<int()> work, int failed);
+    bool Running() const noexcept { return FThread.Valid(); }
+    // After WM_RUN_DONE: the thread's very end.
+    void Join();
+
+private:
+    static DWORD WINAPI ThreadMain(LPVOID self);
+
+    HWND FWindow = nullptr;
+    std::function<int()> FWork;
+    int FFailed = -1;
+    TUniqueHandle FThread;
+};

@@ -1,0 +1,20 @@
+// Folders and attributes: making the target's folders, the temporary folder, the read-only attribute.
+// Stateless; paths are full wide paths.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Creates the folder Path when it does not exist (one level only); failure is silent.
+void EnsureDir(const std::wstring& Path);
+
+// Creates the folder Path with every missing parent; a drive or share root is taken as there. Returns 0, or
+// the system's error code of the level that could not be made (its path in FailedLevel).
+DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nullptr);
+
+// The user's temporary folder, with its final backslash; empty when the system names none that fits.
+std::wstring TempFolder();
+
+// Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
+void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);

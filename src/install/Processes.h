@@ -1,0 +1,13 @@
+// Starting the installers the run hands work to (the package's script, the driver's installer) and waiting
+// for their end. The run is on a thread of its own: a wait here holds no window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Starts FileName (enclosed in quotes) with Params in FileName's folder, waits for its end and returns its
+// exit code; raises TError "не смог создать процесс: " + FileName when it cannot be started.
+std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Params, std::uint16_t ShowCmd);
+
+// Starts CommandLine as it stands; returns -1 when it cannot be started, otherwise (with Wait) its exit code.
+std::int32_t ExecProgram(const std::wstring& CommandLine, std::uint16_t ShowCmd, bool Wait);
