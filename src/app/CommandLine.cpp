@@ -153,11 +153,14 @@ TCommandLine ParseCommandLine(std::wstring_view arguments) {
 }
 
 bool NamesQuietSwitch(std::wstring_view arguments) {
+    // Quotes are no part of a name: the parser reads /VERY"SILENT" as /VERYSILENT.
+    std::wstring text(arguments);
+    std::erase(text, L'"');
     for (const std::wstring_view name :
          {std::wstring_view(L"VERYSILENT"), std::wstring_view(L"SUPPRESSMSGBOXES")})
-        for (std::size_t i = 0; i + name.size() < arguments.size(); ++i)
-            if ((arguments[i] == L'/' || arguments[i] == L'-') &&
-                SameText(arguments.substr(i + 1, name.size()), name))
+        for (std::size_t i = 0; i + name.size() < text.size(); ++i)
+            if ((text[i] == L'/' || text[i] == L'-') &&
+                SameText(std::wstring_view(text).substr(i + 1, name.size()), name))
                 return true;
     return false;
 }

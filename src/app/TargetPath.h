@@ -30,9 +30,10 @@ TPathCheck CheckTargetPath(std::wstring_view entry, const TFullPathOf& fullPathO
 TPathCheck CheckTargetPath(std::wstring_view entry);
 
 // Whether a full path names the root of a drive ("X:"), a share ("\\server\share"), a volume or a device
-// ("\\?\Volume{...}", "\\.\X:", "\\?\GLOBALROOT\Device\HarddiskVolume1"), with nothing below it: "." parts,
-// empty parts, parts of nothing but dots and blanks (which the system drops) and a stream's suffix (":...")
-// name nothing, and ".." goes back one part but never above the root. A relative path is not judged: false.
+// ("\\?\Volume{...}", "\\.\X:", "\\?\GLOBALROOT\Device\HarddiskVolume1"), with nothing below it. Either
+// separator counts; empty and "." parts name nothing, nor does a stream's suffix (":..."); a part of nothing
+// but dots and blanks (which the system drops from a name) is the folder itself, or its parent where it has
+// two dots or more, never above the root. A relative path is not judged: false.
 bool IsRootFolder(std::wstring_view fullPath);
 
 // Whether a path is a full one, the same whatever folder the program was started from: "X:\..." (or "X:/"),

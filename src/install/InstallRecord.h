@@ -51,7 +51,8 @@ bool InDataFolder(const TInstallRecord& record, std::wstring_view path);
 // Uninstall folder, or is one, compared as InDataFolder compares.
 bool NeverRecorded(std::wstring_view path);
 
-// Whether a relative path stays inside the folder it is relative to.
+// Whether a relative path stays inside the folder it is relative to: not rooted, no drive or ":", no empty
+// part and no part of dots and blanks alone (".", "..", and "...", ". " which the system may read as them).
 bool IsContainedPath(std::wstring_view path);
 
 // Whether a relative path is one the record may hold: IsContainedPath, "\" alone between the parts, and

@@ -99,11 +99,17 @@ TEST(CommandLine, FindsTheSwitchesThatAskForNoBoxesAnywhere) {
         const wchar_t* Text;
         bool Quiet;
     } cases[] = {
-        {L"/NOSUCH /VERYSILENT", true},  {L"\"/DIR=C:\\x /verysilent", true},
-        {L"/X -SuppressMsgBoxes", true}, {L"/DIR=C:\\a/VERYSILENT", true},
-        {L"/VERYSILENT", true},          {L"", false},
-        {L"/SILENT /NOSUCH", false},     {L"VERYSILENT", false},
-        {L"/VERYSILEN", false},          {L"/SUPPRESSMSGBOX", false},
+        {L"/NOSUCH /VERYSILENT", true},
+        {L"\"/DIR=C:\\x /verysilent", true},
+        {L"/X -SuppressMsgBoxes", true},
+        {L"/DIR=C:\\a/VERYSILENT", true},
+        {L"/VERYSILENT", true},
+        {L"/VERY\"SILENT\"", true},
+        {L"", false},
+        {L"/SILENT /NOSUCH", false},
+        {L"VERYSILENT", false},
+        {L"/VERYSILEN", false},
+        {L"/SUPPRESSMSGBOX", false},
     };
     for (const auto& each : cases)
         EXPECT_EQ(NamesQuietSwitch(each.Text), each.Quiet) << each.Text;
