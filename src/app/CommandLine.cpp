@@ -2,8 +2,15 @@
 
 #include "common/StrUtils.h"
 
-std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
-    std::vector<std::wstring> result;
+namespace {
+
+struct TSplitArguments {
+    std::vector<std::wstring> Arguments;
+    bool Unclosed = false; // the last argument opened a double quote that the text never closes
+};
+
+TSplitArguments Split(std::wstring_view arguments) {
+    TSplitArguments result;
     std::wstring current;
     bool inQuotes = false, any = false;
     for (wchar_t c : arguments) {
@@ -12,7 +19,7 @@ std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
             any = true;
         } else if (!inQuotes && (c == L' ' || c == L'\t')) {
             if (any)
-                result.push_back(std::move(current));
+                result.Arguments.push_back(std::move(current));
             current.clear();
             any = false;
         } else {
@@ -21,31 +28,17 @@ std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
         }
     }
     if (any)
-        result.push_back(std::move(current));
+        result.Arguments.push_back(std::move(current));
+    result.Unclosed = inQuotes;
     return result;
 }
 
-std::wstring_view SkipProgramName(std::wstring_view commandLine) {
-    std::size_t i = 0;
-    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t'))
-        ++i;
-    // The program's name ends at the closing quote when it starts with one, else at the first blank: the
-    // system's own rule, which knows no escapes here.
-    if (i < commandLine.size() && commandLine[i] == L'"') {
-        const std::size_t close = commandLine.find(L'"', i + 1);
-        i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
-    }
-    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t')
-        ++i;
-    return commandLine.substr(i);
-}
-
-TCommandLine ParseCommandLine(std::wstring_view arguments) {
-    TCommandLine result;
-    for (const std::wstring& argument : SplitArguments(arguments)) {
+// Reads the arguments in their order up to the first that is refused, whose reason goes to Error.
+void ReadSwitches(const std::vector<std::wstring>& arguments, TCommandLine& result) {
+    for (const std::wstring& argument : arguments) {
         if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) {
             result.Error = L"Непонятный параметр командной строки: " + argument;
-            return result;
+            return;
         }
         const std::size_t equals = argument.find(L'=');
         const std::wstring name =
@@ -96,7 +89,7 @@ TCommandLine ParseCommandLine(std::wstring_view arguments) {
                 for (wchar_t c : *id) {
                     if (c < L'0' || c > L'9' || number > 0xFFFFFFFFul / 10) {
                         result.Error = L"Параметру /" + name + L" нужен номер процесса: " + argument;
-                        return result;
+                        return;
                     }
                     number = number * 10 + static_cast<unsigned long>(c - L'0');
                 }
@@ -106,12 +99,70 @@ TCommandLine ParseCommandLine(std::wstring_view arguments) {
             ok = flag(result.Help);
         } else {
             result.Error = L"Неизвестный параметр командной строки: " + argument;
-            return result;
+            return;
         }
         if (!ok)
-            return result;
+            return;
+    }
+}
+
+} // namespace
+
+std::vector<std::wstring> SplitArguments(std::wstring_view arguments) {
+    return Split(arguments).Arguments;
+}
+
+std::wstring_view SkipProgramName(std::wstring_view commandLine) {
+    std::size_t i = 0;
+    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t'))
+        ++i;
+    // The program's name ends at the closing quote when it starts with one, else at the first blank: the
+    // system's own rule, which knows no escapes here.
+    if (i < commandLine.size() && commandLine[i] == L'"') {
+        const std::size_t close = commandLine.find(L'"', i + 1);
+        i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+    }
+    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t')
+        ++i;
+    return commandLine.substr(i);
+}
+
+TCommandLine ParseCommandLine(std::wstring_view arguments) {
+    TCommandLine result;
+    TSplitArguments split = Split(arguments);
+    // What follows an unclosed quote ran together into the last argument: it is no switch of anyone's.
+    std::wstring unclosed;
+    if (split.Unclosed && !split.Arguments.empty()) {
+        unclosed = std::move(split.Arguments.back());
+        split.Arguments.pop_back();
+    }
+    ReadSwitches(split.Arguments, result);
+    if (result.Error.empty() && split.Unclosed)
+        result.Error = L"Не закрыта кавычка в параметре командной строки: " + unclosed;
+    if (!result.Error.empty()) {
+        // A refused line does nothing: of what was read before the refusal only the switches that say how to
+        // report it are kept.
+        result.Dir.reset();
+        result.NoDriver = false;
+        result.WindowsXP = false;
+        result.Help = false;
+        result.Uninstall = false;
+        result.FinishUninstall.reset();
     }
     return result;
+}
+
+bool NamesQuietSwitch(std::wstring_view arguments) {
+    // Quotes are no part of a name: the parser reads /VERY"SILENT" as /VERYSILENT.
+    std::wstring text(arguments);
+    std::erase(text, L'"');
+    for (const std::wstring_view name :
+         {std::wstring_view(L"VERYSILENT"), std::wstring_view(L"SUPPRESSMSGBOXES")})
+        for (std::size_t i = 0; i + name.size() < text.size(); ++i)
+            if ((text[i] == L'/' || text[i] == L'-') &&
+                SameText(std::wstring_view(text).substr(i + 1, name.size()), name))
+                return true;
+    return false;
 }
 
 std::wstring CommandLineHelp() {

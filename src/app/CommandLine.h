@@ -45,8 +45,15 @@ std::vector<std::wstring> SplitArguments(std::wstring_view arguments);
 std::wstring_view SkipProgramName(std::wstring_view commandLine);
 
 // Reads the switches: /NAME or /NAME=value, names in any letter case; of repeated switches (and of /SILENT
-// and /VERYSILENT) the last wins.
+// and /VERYSILENT) the last wins. A line with a double quote left open is refused. A refused line (Error set)
+// keeps only what says how to report the refusal, as far as it was read (the mode, /SUPPRESSMSGBOXES, /LOG):
+// no folder, no removal, no clean-up, no other option.
 TCommandLine ParseCommandLine(std::wstring_view arguments);
+
+// Whether /VERYSILENT or /SUPPRESSMSGBOXES (or "-" before the name) appears anywhere in the text, letter case
+// aside: a deployment tool that asked for no boxes gets none, not even for a line refused before the parser
+// reached those switches.
+bool NamesQuietSwitch(std::wstring_view arguments);
 
 // The text of /? and /HELP.
 std::wstring CommandLineHelp();

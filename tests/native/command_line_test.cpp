@@ -50,3 +50,67 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithTheReason) {
     }
     EXPECT_NE(ParseCommandLine(L"/SILENT /NOSUCH=1").Error.find(L"/NOSUCH=1"), std::wstring::npos);
 }
+
+// An open quote swallows the rest of the line into one argument: whatever that says, the line is refused.
+TEST(CommandLine, RefusesAQuoteLeftOpen) {
+    const struct {
+        const wchar_t* Line;
+        TUiMode Mode;         // what the switches before the open quote asked for
+        const wchar_t* Named; // the argument the refusal names
+    } cases[] = {
+        {L"/DIR=\"C:\\Dedira /VERYSILENT", TUiMode::Interactive, L"/DIR=C:\\Dedira /VERYSILENT"},
+        {L"/VERYSILENT /DIR=\"C:\\Program Files\\Dedira", TUiMode::VerySilent, L"/DIR=C:\\Program Files"},
+        {L"/SILENT \"/LOG=C:\\a.log", TUiMode::Silent, L"/LOG=C:\\a.log"},
+        {L"/SILENT /DIR=\"a\"\"", TUiMode::Silent, L"/DIR=a"},
+        {L"\"", TUiMode::Interactive, L""},
+    };
+    for (const auto& each : cases) {
+        const TCommandLine line = ParseCommandLine(each.Line);
+        EXPECT_NE(line.Error.find(L"кавычка"), std::wstring::npos) << each.Line;
+        EXPECT_NE(line.Error.find(each.Named), std::wstring::npos) << line.Error;
+        EXPECT_EQ(line.Mode, each.Mode) << each.Line;
+        EXPECT_FALSE(line.Dir) << each.Line;
+        EXPECT_FALSE(line.Log) << each.Line;
+    }
+    EXPECT_TRUE(ParseCommandLine(L"/DIR=\"C:\\a\"\"b c\"").Error.empty()) << "quotes in pairs";
+}
+
+// A refused line neither installs, removes nor cleans up: nothing read before the refusal acts. How the
+// refusal is reported (mode, boxes, log) is kept.
+TEST(CommandLine, ARefusedLineKeepsNothingThatActs) {
+    for (const wchar_t* bad :
+         {L"/DIR=C:\\Dedira /NODRIVER /WINDOWSXP /HELP /NOSUCH", L"/UNINSTALL /DIR=C:\\Dedira /SILENT=1",
+          L"/FINISHUNINSTALL=12 /DIR=C:\\x /DIR=", L"/DIR=C:\\Dedira /UNINSTALL \"/LOG=x"}) {
+        const TCommandLine line = ParseCommandLine(bad);
+        EXPECT_FALSE(line.Error.empty()) << bad;
+        EXPECT_FALSE(line.Dir || line.Uninstall || line.FinishUninstall || line.Help || line.NoDriver ||
+                     line.WindowsXP)
+            << bad;
+    }
+    const TCommandLine reported =
+        ParseCommandLine(L"/VERYSILENT /SUPPRESSMSGBOXES /LOG=C:\\s.log /DIR=C:\\x /X");
+    EXPECT_EQ(reported.Mode, TUiMode::VerySilent);
+    EXPECT_TRUE(reported.SuppressMsgBoxes);
+    EXPECT_EQ(reported.Log, L"C:\\s.log");
+}
+
+TEST(CommandLine, FindsTheSwitchesThatAskForNoBoxesAnywhere) {
+    const struct {
+        const wchar_t* Text;
+        bool Quiet;
+    } cases[] = {
+        {L"/NOSUCH /VERYSILENT", true},
+        {L"\"/DIR=C:\\x /verysilent", true},
+        {L"/X -SuppressMsgBoxes", true},
+        {L"/DIR=C:\\a/VERYSILENT", true},
+        {L"/VERYSILENT", true},
+        {L"/VERY\"SILENT\"", true},
+        {L"", false},
+        {L"/SILENT /NOSUCH", false},
+        {L"VERYSILENT", false},
+        {L"/VERYSILEN", false},
+        {L"/SUPPRESSMSGBOX", false},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(NamesQuietSwitch(each.Text), each.Quiet) << each.Text;
+}

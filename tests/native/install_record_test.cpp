@@ -57,6 +57,109 @@ TEST(InstallRecord, RefusesPathsOutsideTheTargetAndDamagedLines) {
     EXPECT_TRUE(record.DataFolders.empty());
 }
 
+namespace {
+
+TInstallRecord RecordOfFileLines(const std::vector<std::string>& paths, std::string data = "") {
+    std::string text = "heading\r\n" + data;
+    for (const std::string& path : paths)
+        text += "file\t1\t0a\t" + path + "\r\n";
+    return ParseInstallRecord(text);
+}
+
+} // namespace
+
+// Every spelling by which the system reaches a data folder is guarded, whatever the record's data lines say.
+TEST(InstallRecord, TheDataGuardHoldsWhateverTheRecordSays) {
+    const TInstallRecord none = ParseInstallRecord("heading\r\nfile\t1\t0a\tShell.exe\r\n");
+    const TInstallRecord other = ParseInstallRecord("heading\r\ndata\tPrograms\r\n");
+    ASSERT_TRUE(none.DataFolders.empty());
+    for (const wchar_t* data :
+         {L"DTAfb\\T12.FDB", L"DTAfb/T12.FDB", L"DTAfb.\\T12.FDB", L"dtafb \\T12.FDB", L"DTAFB. .\\T12.FDB",
+          L"DTAfb", L"DTAfb\\", L".\\DTAfb\\T12.FDB", L"DTAfb\\\\T12.FDB",
+          L"DTAfb::$INDEX_ALLOCATION\\T12.FDB", L"SETTINGS\\holter.ini", L"Settings/holter.ini",
+          L"Settıngs\\holter.ini", L"ſettings\\holter.ini", L"Backup\\..\\DTAfb\\T12.FDB", L"Backup\\...\\x",
+          L"Backup\\. .\\x", L"..\\x"}) {
+        EXPECT_TRUE(InDataFolder(none, data)) << data;
+        EXPECT_TRUE(InDataFolder(other, data)) << data;
+        EXPECT_TRUE(InDataFolder(TInstallRecord{}, data)) << data;
+    }
+    for (const wchar_t* program : {L"DTAfbX\\T12.FDB", L"Backup\\DTAfb\\T12.FDB", L"Settings2", L"DTA fb",
+                                   L"Shell.exe", L"Backup\\.\\x", L"", L".DTAfb\\x"})
+        EXPECT_FALSE(InDataFolder(none, program)) << program;
+    // The record's own data lines add to the guard.
+    EXPECT_TRUE(InDataFolder(other, L"programs.\\x.exe"));
+    EXPECT_FALSE(InDataFolder(none, L"Programs\\x.exe"));
+}
+
+TEST(InstallRecord, RefusesEveryNameTheSystemReadsAsAnotherOrAsADevice) {
+    for (const char* bad : {"DTAfb/T12.FDB",
+                            "Programs/Shell.exe",
+                            "DTAfb.\\T12.FDB",
+                            "Programs.\\Shell.exe",
+                            "Shell.exe.",
+                            "Shell.exe ",
+                            "Programs \\Shell.exe",
+                            "...\\x",
+                            ". \\x",
+                            " ",
+                            "CON",
+                            "con.txt",
+                            "NUL .txt",
+                            "Programs\\nul",
+                            "AUX.dll\\x",
+                            "prn",
+                            "COM1",
+                            "lpt9.log",
+                            "COM0",
+                            "COM\xC2\xB9",
+                            "LPT\xC2\xB3.txt",
+                            "CONIN$",
+                            "conout$.x",
+                            "PROGRA~1\\Shell.exe",
+                            "UNINST~1\\Setup.exe",
+                            "SHELL~12.EXE",
+                            "a\x01.txt",
+                            "a\tb",
+                            "a\x1f",
+                            "a*.exe",
+                            "a?.exe",
+                            "a<b",
+                            "a>b",
+                            "a|b",
+                            "a\"b",
+                            "a\\\\b",
+                            "\\x",
+                            "C:x",
+                            "x::$DATA"})
+        EXPECT_TRUE(RecordOfFileLines({bad}).Files.empty()) << bad;
+    const std::vector<std::string> good = {"Shell.exe", "Программы\\Оболочка.exe",
+                                           "COM10.txt", "CONSOLE.exe",
+                                           "NULL.dll",  "LPT.txt",
+                                           "a~b.txt",   "LONGNAME~1.TXT",
+                                           "X~1.HTML",  ".hidden",
+                                           "x.y z",     "backup\\R010321\\Install.cmd",
+                                           "DTAfbX\\a"};
+    const TInstallRecord kept = RecordOfFileLines(good);
+    ASSERT_EQ(kept.Files.size(), good.size());
+    for (std::size_t i = 0; i < good.size(); ++i)
+        EXPECT_EQ(WideToUtf8(kept.Files[i].Path), good[i]);
+}
+
+// A record the run wrote never lists them: the run leaves those folders out.
+TEST(InstallRecord, RefusesFilesInTheDataAndUninstallFolders) {
+    for (const char* excluded :
+         {"DTAfb\\T12.FDB", "dtafb\\T12.FDB", "Settings\\holter.ini", "SETTINGS", "Uninstall\\Setup.exe",
+          "uninstall\\installed.txt", "Settıngs\\x.ini", "Unınstall\\Setup.exe"}) {
+        EXPECT_TRUE(RecordOfFileLines({excluded}).Files.empty()) << excluded;
+        EXPECT_TRUE(NeverRecorded(Utf8ToWide(excluded))) << excluded;
+    }
+    EXPECT_FALSE(NeverRecorded(L"Uninstaller\\x.exe"));
+    // A data line may name the clinic's folders or add one; it may not climb out or name a device.
+    const TInstallRecord record =
+        RecordOfFileLines({}, "data\tDTAfb\r\ndata\tArchive\r\ndata\tCON\r\ndata\tx/y\r\ndata\tArchive.\r\n");
+    EXPECT_EQ(record.DataFolders, (std::vector<std::wstring>{L"DTAfb", L"Archive"}));
+}
+
 TEST(InstallRecord, DisplayVersionSortsAsReleasesGrow) {
     const TDisplayVersion version = ReleaseDisplayVersion(L"1", L"010321");
     EXPECT_EQ(version.Text, L"1.2021.03.01");
