@@ -1,57 +1,44 @@
-// The program's entry: the shared modules in their order, then the wizard's windows and the message loop.
+// The program's entry: the shared modules in their order, the start resolved once from its command line,
+// then its run: without any window of ours for /VERYSILENT, the wizard's windows and the message loop
+// otherwise.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <memory>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "app/LargeFonts.h"
 #include "app/Main.h"
+#include "app/ScreenMonitorManager.h"
+#include "app/ScreenSourceWin.h"
 #include "app/StartupTrace.h"
-#include "app/TargetPath.h"
-#include "common/TH_Common_Const.h"
-#include "common/TextCodec.h"
-#include "install/Folders.h"
-#include "install/InstallRecord.h"
-#include "install/HandOver.h"
-#include "install/Links.h"
-#include "session/InstallSession.h"
-#include "install/Uninstall.h"
-#include "install/RunLog.h"
-#include "install/RunLogFile.h"
-#include "resources/ResourceIds.h"
-#include "win/MessageBox.h"
-#include "win/Resources.h"
-#include "win/SystemLibrary.h"
 #include "common/FileIO.h"
 #include "common/StrUtils.h"
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
-#include "support/unitMyLog.h"
-#include "app/ScreenMonitorManager.h"
-#include "app/ScreenSourceWin.h"
+#include "common/TextCodec.h"
+#include "install/HandOver.h"
+#include "install/InstallRecord.h"
+#include "install/Links.h"
+#include "resources/ResourceIds.h"
+#include "session/InstallSession.h"
+#include "session/StartOptions.h"
+#include "session/StartOptionsWin.h"
+#include "session/TargetPath.h"
 #include "support/MessageLayout.h"
 #include "support/WaitRun.h"
+#include "support/unitMyLog.h"
 #include "win/Application.h"
 #include "win/ComPtr.h"
+#include "win/MessageBox.h"
+#include "win/Resources.h"
+#include "win/SystemLibrary.h"
 #include "win/Window.h"
 #ifdef TESSARO_TEST_HOOKS
 #include "app/TestSeams.h"
 #endif
 
 namespace {
-
-// The folder of /DIR, checked and created as the path page does it; empty with the reason when refused.
-std::wstring PrepareTarget(const std::wstring& entry, std::wstring& refusal) {
-    const TPathCheck check = CheckTargetPath(entry);
-    refusal = RefusalText(check.Verdict);
-    if (!refusal.empty())
-        return {};
-    // Nothing is made through a link anyone could have made: the run refuses such a folder, naming it.
-    if (ForeignLevelOfTarget(check.Path).empty())
-        CreateTargetFolders(check.Path);
-    return check.Path;
-}
 
 // /? from a console: the text goes there too, for scripts that capture it.
 void WriteHelpToConsole(const std::wstring& text) {
@@ -68,32 +55,18 @@ void WriteHelpToConsole(const std::wstring& text) {
     ::FreeConsole();
 }
 
-int RunVerySilent(const TCommandLine& line, TRunLog& log, const TInstallOptions& options) {
+// /VERYSILENT: no window of ours at all; the run goes on this thread, and the run log is its whole record.
+int RunWindowless(const TStart& start, TRunLog& log) {
+    TOleInit ole;
     TWindowlessHost windowless;
-    return RunRecordedInstallation(windowless, log, options, {true, line.SuppressMsgBoxes}) ==
-                   TSessionEnd::Completed
-               ? ecInstalled
-               : ecRunFailed;
+    const TSessionPolicy policy{true, start.Line.SuppressMsgBoxes};
+    if (start.Action == TStartAction::Uninstall)
+        return RemovalExitCode(RunRecordedUninstallation(windowless, log, start.Uninstall, policy));
+    return InstallExitCode(RunRecordedInstallation(windowless, log, start.Install, policy));
 }
 
-// The folder /UNINSTALL removes the suite from: /DIR; or the one this uninstaller lies in, as the folder
-// "Uninstall" inside it; or the one registered. Empty, with the reason, when /DIR is refused.
-std::wstring UninstallTarget(const TCommandLine& line, std::wstring& refusal) {
-    if (line.Dir) {
-        const TPathCheck check = CheckTargetPath(*line.Dir);
-        refusal = RefusalText(check.Verdict);
-        return refusal.empty() ? check.Path : std::wstring();
-    }
-    const std::wstring folder = ExecutableFolder();
-    const std::wstring own = std::wstring(UninstallFolder) + L"\\";
-    if (folder.size() > own.size() &&
-        SameText(std::wstring_view(folder).substr(folder.size() - own.size()), own))
-        return folder.substr(0, folder.size() - own.size());
-    return DefaultTargetFolder();
-}
-
-int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
-    // Single-threaded COM before any window: the folder browser and the shell links need it.
+int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
+    // Single-threaded COM before any window: the folder browser needs it.
     TOleInit ole;
     PassStartupPoint(TStartupPhase::ComReady);
 
@@ -121,55 +94,32 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     {
         TFMain main;
         FMain = &main;
-        main.SetRunContext(line, log, logPath);
+        main.SetRunContext(start, log, logPath);
         main.Create();
         Application().SetMainWindow(main.Handle());
         // The hidden wait window is made at the first idle moment of an interactive start, after the first
-        // page has painted; an unattended run has no such moment before it starts, and makes it at once.
+        // page has painted; an unattended one has no such moment before its run starts, and makes it at once.
         TFWaitRun wait;
         const auto createWait = [&wait] {
             wait.Create();
             FWaitRun = &wait;
         };
-        if (line.Mode == TUiMode::Interactive)
+        if (start.Line.Mode == TUiMode::Interactive && start.Action == TStartAction::Install)
             Application().RunWhenIdle([&createWait] { GuardHandler(createWait); });
         else
             createWait();
 #ifdef TESSARO_TEST_HOOKS
         ApplyTestSeams(main);
 #endif
-
-        if (line.Uninstall) {
-            const TUninstallOptions options = main.UninstallOptions();
-            // Before anything else, while the file is the one this process was started from.
-            HoldOwnImage();
-            if (line.Mode == TUiMode::VerySilent) {
-                TWindowlessHost windowless;
-                exitCode = RemovalExitCode(
-                    RunRecordedUninstallation(windowless, log, options, {true, line.SuppressMsgBoxes}));
-            } else {
-                GuardHandler([&] { main.StartUninstall(options); });
-                if (::IsWindow(main.Handle()))
-                    Application().Run();
-                exitCode = main.ExitCode();
-            }
-            // Only a removal that completed lets its uninstaller go; one that did not keeps it for the next.
-            if (exitCode == ecInstalled && SameText(options.Running, options.Target + UninstallerName)) {
-                std::wstring why;
-                if (!HandOverCleanUp(options.Target, why))
-                    log.Write(L"Программа удаления оставлена в папке комплекса: " + why);
-            }
-        } else if (line.Mode == TUiMode::VerySilent) {
-            exitCode = RunVerySilent(line, log, main.RunOptions());
-        } else {
-            if (line.Mode == TUiMode::Silent)
-                GuardHandler([&] { main.StartSilentRun(); });
-            else
-                main.Show();
-            if (::IsWindow(main.Handle()))
-                Application().Run();
-            exitCode = main.ExitCode();
-        }
+        if (start.Action == TStartAction::Uninstall)
+            GuardHandler([&] { main.StartUninstall(); });
+        else if (start.Line.Mode == TUiMode::Silent)
+            GuardHandler([&] { main.StartSilentRun(); });
+        else
+            main.Show();
+        if (::IsWindow(main.Handle()))
+            Application().Run();
+        exitCode = main.ExitCode();
         Application().SetMainWindow(nullptr);
         FWaitRun = nullptr;
         FMain = nullptr;
@@ -179,91 +129,63 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
     return exitCode;
 }
 
-// Where the log goes and the log itself; a log that cannot be created is reported and the run goes on
-// without one, since the installation matters more than its record.
-struct TLogSetup {
-    std::unique_ptr<TRunLogFile> File;
-    std::unique_ptr<TRunLog> Log;
-    std::wstring Path;
-};
-
-TLogSetup OpenRunLog(const TCommandLine& line, bool showErrors) {
-    TLogSetup setup;
-    setup.Path = line.Log ? *line.Log : DefaultRunLogPath(LocalNow());
-    try {
-        setup.File = std::make_unique<TRunLogFile>(setup.Path);
-    } catch (const TError& error) {
-        if (showErrors)
-            ShowMessageBox(nullptr, error.Message(), TBoxIcon::Warning);
-        setup.Path.clear();
-    }
-    TRunLogFile* file = setup.File.get();
-    setup.Log = std::make_unique<TRunLog>(LocalNow, [file](std::string_view bytes) {
-        if (file)
-            file->Write(bytes);
-    });
-    return setup;
+// After a removal that completed from the suite's own uninstaller, its copy removes it (see HandOver.h); one
+// that did not complete keeps its uninstaller for the next.
+void HandOverAfterRemoval(const TStart& start, int exitCode, TRunLog& log) {
+    const TUninstallOptions& options = start.Uninstall;
+    if (exitCode != ecInstalled || !SameText(options.Running, options.Target + UninstallerName))
+        return;
+    std::wstring why;
+    if (!HandOverCleanUp(options.Target, why))
+        log.Write(L"Программа удаления оставлена в папке комплекса: " + why);
 }
 
 int RunSetup() {
     const std::wstring commandLine = ::GetCommandLineW();
-    const TCommandLine line = ParseCommandLine(SkipProgramName(commandLine));
+    const TStart start =
+        ResolveStart(SkipProgramName(commandLine), SystemStartFacts(ProgramTexts(), IsSmallFonts));
     // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story. It does
     // anything only for the uninstaller that made it; any other start of it is refused and changes nothing.
-    if (line.Error.empty() && line.FinishUninstall) {
-        if (!line.Dir)
-            return ecBadCommandLine;
-        const TPathCheck check = CheckTargetPath(*line.Dir);
-        return check.Verdict == TPathVerdict::Accepted && FinishUninstall(check.Path, *line.FinishUninstall)
-                   ? ecInstalled
-                   : ecBadCommandLine;
-    }
-    const bool quiet = line.Mode != TUiMode::Interactive || line.SuppressMsgBoxes;
-    TLogSetup log = OpenRunLog(line, !quiet);
+    if (start.Action == TStartAction::FinishUninstall)
+        return FinishUninstall(start.FinishTarget, start.FinishProcess) ? ecInstalled : ecBadCommandLine;
+    if (start.Line.FinishUninstall)
+        return ecBadCommandLine;
+    // The uninstaller's own file, before anything else and while it is the one this process was started from.
+    if (start.Action == TStartAction::Uninstall)
+        HoldOwnImage();
+
+    TLogSetup log = OpenRunLog(start.Line.Log, !start.Quiet);
     log.Log->Write(L"Командная строка: " + commandLine);
     PassStartupPoint(TStartupPhase::RunLogOpened);
 
     int exitCode = ecInstalled;
-    if (!line.Error.empty()) {
-        log.Log->Write(std::wstring(RunLogTag::Error) + line.Error);
-        if (line.Mode == TUiMode::Interactive && !line.SuppressMsgBoxes)
-            ShowMessageBox(nullptr, line.Error + L"\r\n\r\n" + CommandLineHelp(), TBoxIcon::Error);
+    switch (start.Action) {
+    case TStartAction::Refused:
+        log.Log->Write(std::wstring(RunLogTag::Error) + start.Refusal);
+        if (!start.Quiet)
+            ShowMessageBox(nullptr,
+                           start.RefusalShowsHelp ? start.Refusal + L"\r\n\r\n" + CommandLineHelp() : start.Refusal,
+                           TBoxIcon::Error);
         exitCode = ecBadCommandLine;
-    } else if (line.Help) {
+        break;
+    case TStartAction::Help:
         WriteHelpToConsole(CommandLineHelp());
         ShowMessageBox(nullptr, CommandLineHelp(), TBoxIcon::Information);
-        exitCode = ecInstalled;
-    } else if (line.Uninstall) {
-        TCommandLine checked = line;
-        std::wstring refusal;
-        const std::wstring target = UninstallTarget(line, refusal);
-        if (!refusal.empty()) {
-            log.Log->Write(std::wstring(RunLogTag::Error) + refusal);
-            if (!quiet)
-                ShowMessageBox(nullptr, refusal, TBoxIcon::Error);
-            exitCode = ecBadCommandLine;
-        } else {
-            checked.Dir = target;
-            exitCode = RunWizard(checked, *log.Log, log.Path);
-        }
-    } else {
-        TCommandLine checked = line;
-        if (line.Dir) {
-            std::wstring refusal;
-            checked.Dir = PrepareTarget(*line.Dir, refusal);
-            if (!refusal.empty()) {
-                log.Log->Write(std::wstring(RunLogTag::Error) + refusal);
-                if (!quiet)
-                    ShowMessageBox(nullptr, refusal, TBoxIcon::Error);
-                exitCode = ecBadCommandLine;
-            }
-        } else if (line.Mode != TUiMode::Interactive) {
-            // No /DIR: the folder the path page offers.
-            std::wstring unused;
-            checked.Dir = PrepareTarget(DefaultTargetFolder(), unused);
-        }
-        if (exitCode == ecInstalled)
-            exitCode = RunWizard(checked, *log.Log, log.Path);
+        break;
+    case TStartAction::Install:
+    case TStartAction::Uninstall:
+        // /DIR's folder is made as the path page makes it, so that the run's list is the wizard's; never
+        // through a link anyone could have made, which the run refuses.
+        if (start.Action == TStartAction::Install && start.Line.Dir &&
+            ForeignLevelOfTarget(start.Install.TargetText).empty())
+            CreateTargetFolders(start.Install.TargetText);
+        exitCode = start.Line.Mode == TUiMode::VerySilent ? RunWindowless(start, *log.Log)
+                                                          : RunWizard(start, *log.Log, log.Path);
+        if (start.Action == TStartAction::Uninstall)
+            HandOverAfterRemoval(start, exitCode, *log.Log);
+        break;
+    case TStartAction::FinishUninstall:
+        break;
     }
     log.Log->Write(L"Код завершения: " + std::to_wstring(exitCode));
     return exitCode;

@@ -6,10 +6,11 @@
 #include "app/LargeFonts.h"
 #include "app/SkinLoader.h"
 #include "app/StartupTrace.h"
-#include "app/TargetPath.h"
+#include "session/TargetPath.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "session/InstallSession.h"
+#include "session/StartOptionsWin.h"
 #include "install/Links.h"
 #include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
@@ -36,21 +37,6 @@ struct TCoTaskMemTraits {
 using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 } // namespace
 
-int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
-    if (!end)
-        return ecRunFailed;
-    switch (*end) {
-    case TRemovalEnd::Completed:
-    case TRemovalEnd::NothingToRemove:
-        return ecInstalled;
-    case TRemovalEnd::Declined:
-        return ecNotInstalled;
-    case TRemovalEnd::Incomplete:
-        break;
-    }
-    return ecRunFailed;
-}
-
 std::wstring UpperCase(std::wstring text) {
     if (!text.empty())
         ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -63,8 +49,27 @@ TFMain::~TFMain() {
     DestroyHandle();
 }
 
-void TFMain::SetRunContext(const TCommandLine& line, TRunLog& log, std::wstring logPath) {
-    FCommandLine = line;
+bool IsEditionName(const std::wstring& name) {
+    return UpperCase(name) == UpperCase(L"Фиалон");
+}
+
+TProductTexts ProgramTexts() {
+    TProductTexts product;
+    product.AppName = GetResText(IDS_APP_NAME);
+    product.ProductName = GetResText(IDS_PRODUCT_NAME);
+    product.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
+    product.ShellExe = GetResText(IDS_SHELL_EXE);
+    product.Publisher = L"" TESSARO_PUBLISHER;
+    product.Edition = IsEditionName(product.ProductName);
+    return product;
+}
+
+void TFMain::SetRunContext(const TStart& start, TRunLog& log, std::wstring logPath) {
+    FStart = start;
+    FOptions = start.Install;
+    FCommandLine = start.Line;
+    FPages.InitialPath = FOptions.TargetText;
+    FContextSet = true;
     FRunLog = &log;
     FRunLogPath = std::move(logPath);
 }
@@ -74,6 +79,14 @@ void TFMain::Create() {
 }
 
 void TFMain::Create(const TDisplay& display) {
+    // A window made without a start of its own (the tests) is that of a start without switches.
+    if (!FContextSet) {
+        const TStart plain = ResolveStart(L"", SystemStartFacts(ProgramTexts(), IsSmallFonts));
+        FStart = plain;
+        FOptions = plain.Install;
+        FCommandLine = plain.Line;
+        FPages.InitialPath = FOptions.TargetText;
+    }
     RegisterWindowClass(L"TFMain", 0, nullptr,
                         ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN)));
     // The frame is the system's and keeps its size; only the client area is laid out at the resolution.
@@ -113,7 +126,7 @@ void TFMain::FormCreate() {
     LoadSkinImages(FSkin);
     FSkinLoaded = true;
     PassStartupPoint(TStartupPhase::SkinDecoded);
-    EditionFlag = UpperCase(GetResText(IDS_PRODUCT_NAME)) == UpperCase(L"Фиалон");
+    EditionFlag = IsEditionName(GetResText(IDS_PRODUCT_NAME));
     FPages.LoadInfoDocument(FLayout.Dpi());
     PassStartupPoint(TStartupPhase::InfoLoaded);
     AppNameStr = GetResText(IDS_APP_NAME);
@@ -122,18 +135,15 @@ void TFMain::FormCreate() {
     FPages.SetColours(static_cast<COLORREF>(ControlColourOf(FSkin.Title)));
 }
 
-// The options the command line sets live on the later pages.
+// The options the command line set live on the later pages (the path box takes its folder when it is made).
 void TFMain::ApplyCommandLine() {
-    const TCommandLine& line = FCommandLine;
-    if (!line.Dir && !line.NoDriver && !line.WindowsXP)
+    if (FOptions.InstallDriver && FOptions.WindowsIndex == 0)
         return;
     CreateRemainingPages();
-    if (line.Dir)
-        ::SetWindowTextW(FPages.ePath, line.Dir->c_str());
-    if (line.NoDriver)
+    if (!FOptions.InstallDriver)
         ::SendMessageW(FPages.CbDriverInstal, BM_SETCHECK, BST_UNCHECKED, 0);
-    if (line.WindowsXP)
-        ::SendMessageW(FPages.CBWindows, CB_SETCURSEL, 1, 0);
+    if (FOptions.WindowsIndex != 0)
+        ::SendMessageW(FPages.CBWindows, CB_SETCURSEL, static_cast<WPARAM>(FOptions.WindowsIndex), 0);
 }
 
 void TFMain::ShowPage(TPage page) {
@@ -209,6 +219,7 @@ void TFMain::BtnInputPathNextClick() {
         return;
     }
     CreateTargetFolders(check.Path);
+    FOptions.TargetText = check.Path;
     Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));
 }
 
@@ -220,34 +231,8 @@ void TFMain::BtnInputComponentsBackClick() {
     Apply(NextStep(FPage, TWizardEvent::Back, FCanClose));
 }
 
-TInstallOptions TFMain::RunOptions() {
-    CreateRemainingPages();
-    TInstallOptions options;
-    options.TargetText = WindowText(FPages.ePath);
-    options.SourceFolder = ExecutableFolder();
-    options.WindowsIndex = static_cast<int>(::SendMessageW(FPages.CBWindows, CB_GETCURSEL, 0, 0));
-    if (options.WindowsIndex < 0)
-        options.WindowsIndex = 0;
-    options.InstallDriver = ::SendMessageW(FPages.CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    options.Edition = EditionFlag;
-    options.ProductName = GetResText(IDS_PRODUCT_NAME);
-    options.ProductDescription = GetResText(IDS_PRODUCT_DESCRIPTION);
-    options.ShellExe = GetResText(IDS_SHELL_EXE);
-    options.Publisher = L"" TESSARO_PUBLISHER;
-    options.SmallFonts = IsSmallFonts;
-    return options;
-}
-
-TUninstallOptions TFMain::UninstallOptions() const {
-    TUninstallOptions options;
-    options.Target = FCommandLine.Dir.value_or(L"");
-    options.ProductName = GetResText(IDS_PRODUCT_NAME);
-    options.ShellExe = GetResText(IDS_SHELL_EXE);
-    options.Running = ExecutablePath();
-    return options;
-}
-
-void TFMain::StartUninstall(const TUninstallOptions& options) {
+void TFMain::StartUninstall() {
+    const TUninstallOptions options = FStart.Uninstall;
     FRemoving = true;
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
@@ -262,15 +247,17 @@ void TFMain::StartUninstall(const TUninstallOptions& options) {
 }
 
 void TFMain::BtnInsatallClick() {
-    const TInstallOptions options = RunOptions();
+    CreateRemainingPages();
+    const int windows = static_cast<int>(::SendMessageW(FPages.CBWindows, CB_GETCURSEL, 0, 0));
+    FOptions.WindowsIndex = windows < 0 ? 0 : windows;
+    FOptions.InstallDriver = ::SendMessageW(FPages.CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const TInstallOptions options = FOptions;
     Fcopyfrom = options.SourceFolder;
     TRunLog* log = FRunLog;
     const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
     StartRun([log, options, policy](IInstallHost& host) {
         TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
-        return RunRecordedInstallation(host, log ? *log : fallback, options, policy) == TSessionEnd::Completed
-                   ? ecInstalled
-                   : ecRunFailed;
+        return InstallExitCode(RunRecordedInstallation(host, log ? *log : fallback, options, policy));
     });
 }
 

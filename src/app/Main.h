@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "session/StartOptions.h"
 #include "app/MainLayout.h"
 #include "app/MainPages.h"
 #include "app/RunWorker.h"
@@ -25,8 +25,9 @@ public:
     TFMain() = default;
     ~TFMain() override;
 
-    // How this start was asked to install, and where the run's record goes; set before Create.
-    void SetRunContext(const TCommandLine& line, TRunLog& log, std::wstring logPath);
+    // What this start is to do, resolved from its command line, and where the run's record goes; set before
+    // Create. The window edits the installation's options (the folder, the driver, the Windows choice).
+    void SetRunContext(const TStart& start, TRunLog& log, std::wstring logPath);
 
     // Creates the window hidden, with the welcome page, runs FormCreate and applies the command line; laid
     // out at the resolution of `display`, or at the largest that still fits its work area.
@@ -61,13 +62,11 @@ public:
     void ShowLargeFontAdvice();
     // /SILENT: the progress page only, the run at once, the window closed at the end.
     void StartSilentRun();
-    // The run's options from the pages (and the command line).
-    TInstallOptions RunOptions();
-    // /UNINSTALL: the removal's options (the folder from the command line), and the removal on the progress
-    // page: the window shows, the question comes, the removal runs and the window waits for "Выход"
-    // (unattended, it closes at the end).
-    TUninstallOptions UninstallOptions() const;
-    void StartUninstall(const TUninstallOptions& options);
+    // The installation's options as the pages have edited them.
+    const TInstallOptions& RunOptions() const noexcept { return FOptions; }
+    // /UNINSTALL: the removal on the progress page: the window shows, the question comes, the removal runs
+    // and the window waits for "Выход" (unattended, it closes at the end).
+    void StartUninstall();
     int ExitCode() const noexcept { return FExitCode; }
 
     // Empties the progress list and shows the progress page, as a run begins.
@@ -118,6 +117,9 @@ private:
     bool FRemoving = false;      // /UNINSTALL: the window removes the suite
     std::optional<TRemovalEnd> FRemovalEnd;
 
+    bool FContextSet = false; // SetRunContext came before Create; otherwise the start is a plain one
+    TStart FStart;
+    TInstallOptions FOptions;
     TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;
     std::wstring FRunLogPath;
@@ -126,14 +128,14 @@ private:
     TRunWorker FWorker;
 };
 
-// The exit code of a removal: 0 when it completed or found nothing installed, 1602 when it was declined, 1603
-// when files stayed or an error ended it (nothing).
-int RemovalExitCode(const std::optional<TRemovalEnd>& end);
-
 // The product name (string resource 1) is "Фиалон", compared upper-cased.
 extern bool EditionFlag;
 // Upper case by the platform's full case mapping, Cyrillic letters included.
 std::wstring UpperCase(std::wstring text);
+// Whether a product name is that of the edition that writes "btooth.ini".
+bool IsEditionName(const std::wstring& name);
+// The product's texts from the program's resources.
+TProductTexts ProgramTexts();
 
 // The one main window, created by the entry.
 extern TFMain* FMain;

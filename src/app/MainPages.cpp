@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/Skin.h"
-#include "app/TargetPath.h"
+#include "session/TargetPath.h"
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "resources/ResourceIds.h"
@@ -161,7 +161,7 @@ void TMainPages::CreateRemaining(TScaledLayout& layout) {
                            {Margin, Margin + 60 + 4, textWidth, 32}, true);
     constexpr int SelectWidth = 91;
     ePath = layout.CreateControl(
-        L"Edit", DefaultTargetFolder().c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+        L"Edit", InitialPath.c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
         {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath, TFontRole::Tahoma);
     BtnSelectPath = layout.CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
                                         {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);

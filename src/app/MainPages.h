@@ -47,6 +47,8 @@ public:
     // window opens sooner without them, as a property sheet does. Does nothing once they exist; until then
     // their handles are null.
     void CreateRemaining(TScaledLayout& layout);
+    // The path box's text when it is made: the folder the start resolved.
+    std::wstring InitialPath;
     bool RemainingMade() const noexcept { return FRemainingMade; }
 
     // The information document, its lengths scaled for a box drawn at another resolution than `dpi`.

@@ -31,6 +31,10 @@ TFileBytes ReadWholeFile(const std::wstring& fileName);
 // the file's place. Throws TError naming the file when that is not possible.
 void ReplaceFileContents(const std::wstring& fileName, std::string_view bytes);
 
+// The full path the system makes of a path: relative ones against the current folder, "/" read as "\", "."
+// and ".." parts resolved. The path as given where the system cannot.
+std::wstring FullPathOf(const std::wstring& path);
+
 // The running executable, and its folder ending in "\".
 std::wstring ExecutablePath();
 std::wstring ExecutableFolder();

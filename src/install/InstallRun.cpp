@@ -32,17 +32,7 @@ namespace {
 // The trimmed target made absolute against the current folder (still the wizard's own here): later steps
 // change the current folder, and a relative target would then point somewhere else.
 std::wstring AbsoluteTarget(const std::wstring& trimmed) {
-    if (trimmed.empty())
-        return trimmed;
-    const DWORD needed = ::GetFullPathNameW(trimmed.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return trimmed;
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(trimmed.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return trimmed;
-    full.resize(length);
-    return WithTrailingBackslash(std::move(full));
+    return trimmed.empty() ? trimmed : WithTrailingBackslash(FullPathOf(trimmed));
 }
 
 // Writes how long a step took to the run's record, however the step ends.

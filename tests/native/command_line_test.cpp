@@ -1,7 +1,7 @@
 // The switches of an unattended installation.
 #include <gtest/gtest.h>
 
-#include "app/CommandLine.h"
+#include "session/CommandLine.h"
 
 TEST(CommandLine, SplitsOnBlanksOutsideQuotesAndKeepsBackslashes) {
     using V = std::vector<std::wstring>;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/TargetPath.h"
+#include "session/TargetPath.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/TargetPath.h"
+#include "session/TargetPath.h"
 
 #include <algorithm>
 #include <utility>

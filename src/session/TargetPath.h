@@ -51,7 +51,3 @@ std::wstring RefusalText(TPathVerdict verdict);
 // The accepted folder and its "Settings\" sub-folder, one level each, as the path page leaves them; a level
 // that cannot be made is left to the run, which reports it.
 void CreateTargetFolders(const std::wstring& path);
-
-// The folder the path page and an unattended start without /DIR offer: the one the suite is registered in
-// ("Programs and Features"), or "C:\Dedira" where it is not.
-std::wstring DefaultTargetFolder();
