@@ -174,9 +174,9 @@ int RunSetup() {
         break;
     case TStartAction::Install:
     case TStartAction::Uninstall:
-        // /DIR's folder is made as the path page makes it, so that the run's list is the wizard's; never
-        // through a link anyone could have made, which the run refuses.
-        if (start.Action == TStartAction::Install && start.Line.Dir &&
+        // An unattended installation has no path page: its folder is made as that page makes it, so that the
+        // run's list is the wizard's; never through a link anyone could have made, which the run refuses.
+        if (start.Action == TStartAction::Install && start.Line.Mode != TUiMode::Interactive &&
             ForeignLevelOfTarget(start.Install.TargetText).empty())
             CreateTargetFolders(start.Install.TargetText);
         exitCode = start.Line.Mode == TUiMode::VerySilent ? RunWindowless(start, *log.Log)

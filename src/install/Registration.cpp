@@ -87,6 +87,14 @@ std::optional<TRegisteredSuite> FindRegistration(bool PreferMachine) {
     return std::nullopt;
 }
 
+std::optional<TRegisteredSuite> TrustedRegistration(bool Elevated) {
+    if (!Elevated)
+        return FindRegistration(false);
+    if (const auto location = LocationIn(HKEY_LOCAL_MACHINE))
+        return TRegisteredSuite{*location, true};
+    return std::nullopt;
+}
+
 bool RemoveRegistration(const std::wstring& Target) {
     bool removed = false;
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {

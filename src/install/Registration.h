@@ -35,6 +35,9 @@ struct TRegisteredSuite {
 // The entry this user sees: the machine's first when PreferMachine, the user's own first otherwise; nothing
 // when neither holds a folder.
 std::optional<TRegisteredSuite> FindRegistration(bool PreferMachine);
+// The entry a start may take its folder from: an administrator's takes the machine's only, since any user may
+// write their own entry and name any folder in it; others take their own, then the machine's.
+std::optional<TRegisteredSuite> TrustedRegistration(bool Elevated);
 
 // Removes every entry (machine's and user's) whose folder is `Target` (letter case and a trailing "\"
 // aside); true when one was removed.

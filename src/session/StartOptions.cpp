@@ -35,8 +35,14 @@ TStart Refuse(TStart start, std::wstring refusal, bool help) {
 } // namespace
 
 std::wstring DefaultTargetFolder(const TStartFacts& facts) {
-    if (facts.RegisteredFolder && !facts.RegisteredFolder->empty())
-        return *facts.RegisteredFolder;
+    // The registry's folder is as hostile as the command line's: one no /DIR would be let through is passed
+    // over for the product's own.
+    if (facts.RegisteredFolder) {
+        std::wstring refusal;
+        const std::wstring checked = CheckedDir(*facts.RegisteredFolder, facts, refusal);
+        if (refusal.empty())
+            return checked;
+    }
     return L"C:\\" + facts.Product.AppName;
 }
 

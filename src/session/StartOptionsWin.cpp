@@ -13,7 +13,7 @@ TStartFacts SystemStartFacts(const TProductTexts& Product, bool (*SmallFonts)())
     TStartFacts facts;
     facts.Program = ExecutablePath();
     facts.ProgramFolder = ExecutableFolder();
-    if (const auto registered = FindRegistration(ProcessIsElevated()))
+    if (const auto registered = TrustedRegistration(ProcessIsElevated()))
         facts.RegisteredFolder = registered->InstallLocation;
     facts.FullPathOf = FullPathOf;
     facts.SmallFonts = SmallFonts;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "InstallCase.h"
 
@@ -190,9 +192,11 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
     RemoveTree(filler);
 }
 
-// A close during the package step (its script still running) is carried out once the run has finished its
-// steps: no final question, no large-font page, and the exit code of a complete run.
-TEST_F(ReinstallTest, CloseDuringThePackageStepEndsTheRunThenTheWizard) {
+// The run goes on a thread of its own: a close or Esc while it runs, and one while its box about a held file is
+// up, leave the window where it is until the run has ended, and then it closes without another question, with
+// the run's exit code. In the protected stretch (the database step) a close is refused and forgotten: the run
+// ends as it would have.
+TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-slow-script"));
     FCleanUp.push_back(medium.Folder());
     const std::wstring package = std::wstring(medium::Backup) + L"\\" + medium::NewestPackage;
@@ -201,19 +205,70 @@ TEST_F(ReinstallTest, CloseDuringThePackageStepEndsTheRunThenTheWizard) {
     medium.WriteFile(package + L"\\Install.cmd",
                      "@echo off\r\n\"%~dp0e2e_hold.exe\"\r\ncopy /y \"%~dp0Files\\*.*\" "
                      "\"%~dp0..\\..\\\" >nul\r\nexit /b 0\r\n");
-    const std::wstring target = Target(L"close-during-packages");
-    TWizard& wizard = WalkToComponents(medium.Folder(), target);
-    wizard.Click(InstallButton);
-    wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
-    const std::wstring running = JoinPath(target, package + L"\\e2e_hold.ran");
-    wizard.WaitFor(L"the package's script", RunTimeout,
-                   [&]() -> HWND { return FileExists(running) ? wizard.MainWindow() : nullptr; });
-    wizard.PostToMain(WM_CLOSE, 0, 0);
-    ::Sleep(300);
-    EXPECT_TRUE(wizard.Running()) << "the close must wait for the run";
-    ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
-    EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u);
-    EXPECT_TRUE(FileExists(DesktopLink())) << "the run finished its steps";
+    enum class TWhen { ScriptRuns, HeldUpdaterBox, HeldServerFileBox };
+    enum class TAsk { Close, Esc };
+    struct TCase {
+        const wchar_t* Name;
+        TWhen When;
+        TAsk Ask;
+        bool Closes; // the window closes by itself at the run's end
+    };
+    const TCase cases[] = {
+        {L"close", TWhen::ScriptRuns, TAsk::Close, true},
+        {L"esc", TWhen::ScriptRuns, TAsk::Esc, true},
+        {L"close-at-box", TWhen::HeldUpdaterBox, TAsk::Close, true},
+        {L"close-protected", TWhen::HeldServerFileBox, TAsk::Close, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.Name));
+        const std::wstring target = Target(c.Name);
+        std::unique_ptr<THolder> holder;
+        if (c.When != TWhen::ScriptRuns) {
+            Installed(FOptions.Medium, target);
+            holder = std::make_unique<THolder>(
+                JoinPath(target, c.When == TWhen::HeldUpdaterBox ? L"Updater.exe.cfg" : L"fbclient.Dll"));
+        }
+        TWizard& wizard = WalkToComponents(medium.Folder(), target);
+        wizard.Click(InstallButton);
+        // The database step, and its held file, come before the driver's question.
+        if (c.When != TWhen::HeldServerFileBox)
+            wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
+        std::optional<TMessageBox> box;
+        if (c.When == TWhen::ScriptRuns) {
+            const std::wstring running = JoinPath(target, package + L"\\e2e_hold.ran");
+            wizard.WaitFor(L"the package's script", RunTimeout,
+                           [&]() -> HWND { return FileExists(running) ? wizard.MainWindow() : nullptr; });
+        } else {
+            box = wizard.WaitMessageBox(RunTimeout);
+            EXPECT_NE(box->Text.find(L"открыт другой программой"), std::wstring::npos) << ToUtf8(box->Text);
+        }
+        if (c.Ask == TAsk::Close)
+            wizard.PostToMain(WM_CLOSE, 0, 0);
+        else
+            wizard.PressKey(VK_ESCAPE);
+        ::Sleep(1000);
+        EXPECT_TRUE(::IsWindow(wizard.MainWindow()) && ::IsWindowVisible(wizard.MainWindow()))
+            << "the window stays while the run goes on";
+        if (box) {
+            EXPECT_TRUE(::IsWindow(box->Handle)) << "the box stays for its answer";
+            holder->LetGo();
+            wizard.Answer(*box, IDRETRY);
+        } else {
+            EXPECT_FALSE(wizard.FindMessageBox().has_value());
+        }
+        ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
+        if (c.When == TWhen::HeldServerFileBox)
+            wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
+        if (c.Closes) {
+            EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u) << "no question after the close";
+        } else {
+            EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage) << "the refused close is forgotten";
+            LeaveFromFontPage(wizard);
+        }
+        EXPECT_TRUE(FileExists(DesktopLink())) << "the run finished its steps";
+        holder.reset();
+        RemoveTreeWithin(DesktopLink(), TDuration{2000});
+    }
 }
 
 // A run killed while it copies the database (the task manager, a power cut) leaves the clinic's database on
