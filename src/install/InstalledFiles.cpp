@@ -13,24 +13,13 @@
 #include "install/Folders.h"
 #include "install/Walks.h"
 
-namespace {
-
-bool Excluded(const std::wstring& relative) {
-    TInstallRecord data;
-    data.DataFolders = ClinicDataFolders();
-    data.DataFolders.push_back(UninstallFolder);
-    return InDataFolder(data, relative);
-}
-
-} // namespace
-
 TTreeState ReadTreeState(const std::wstring& Target,
                          const std::function<void(const std::wstring&)>& OnForeignLink) {
     TTreeState state;
     WalkFiles(
         WithoutTrailingBackslash(Target),
         [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
-            if (Excluded(relative))
+            if (NeverRecorded(relative))
                 return;
             state[relative] = FileStateOf(found);
         },
