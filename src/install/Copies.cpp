@@ -135,10 +135,28 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
     if (failure)
         return false;
     source.Reset();
-    if (placed)
+    if (placed) {
+        if (Run->Transaction())
+            Run->Transaction()->AddedFile(Dest);
         Run->FlushLater(std::move(placed), Dest);
-    else
+        if (hash)
+            Run->RememberHash(Dest, {state, hash->Hex()});
+        return true;
+    }
+    // The run keeps what the copy replaces, under another name beside it, until its commit.
+    TRunTransaction* transaction = Run ? Run->Transaction() : nullptr;
+    const bool keep = transaction && dest.Replaces() && PathExists(Dest);
+    if (keep)
+        transaction->KeepPredecessor(Dest);
+    try {
         dest.Commit();
+    } catch (...) {
+        if (keep)
+            transaction->GiveBack(Dest);
+        throw;
+    }
+    if (transaction && !keep)
+        transaction->AddedFile(Dest);
     if (hash)
         Run->RememberHash(Dest, {state, hash->Hex()});
     return true;
@@ -204,8 +222,8 @@ bool PassOver(const std::wstring& path, const WIN32_FIND_DATAW& found, TRunCopie
 void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
                   TRunCopies* Run, std::vector<TCopyFailure>& Failed) {
     if (Run)
-        Run->CheckFolder(Dest);
-    if (!FolderExists(Dest))
+        Run->MakeFolder(Dest);
+    else if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
     WIN32_FIND_DATAW found;

@@ -57,7 +57,7 @@ bool CopyFileWithLine(IInstallHost& Host, const TDeployFile& File, const std::ws
 // The database holds the clinic's recordings: the medium's empty one must never take its place unseen.
 // The existing file is renamed beside itself first and given back its name if the copy does not arrive.
 bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                    std::wstring& Kept) {
+                    std::wstring& Kept, TRunCopies* Run) {
     const TDeployFile database = DatabaseFile();
     const std::wstring dest = Target + database.Dest;
     const std::size_t line = Host.AddStepLine(CopyStepText(database.Name));
@@ -71,6 +71,9 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
         do
             kept = folder + BackupFileName(name, now, attempt++);
         while (PathExists(kept) && attempt < 100);
+        // In the run's journal before the rename: a run killed after it gives the database back next time.
+        if (Run && Run->Transaction())
+            Run->Transaction()->KeepDatabase(dest, kept);
         // The database server holding the file is the usual case of a reinstall over a suite in use.
         while (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
             const DWORD code = ::GetLastError();
@@ -101,6 +104,9 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
         Host.AddLine(L"Прежняя база данных сохранена: " + kept);
     if (copied)
         Kept = kept;
+    // A first database is the run's own: a run undone takes it away again.
+    if (copied && kept.empty() && Run && Run->Transaction())
+        Run->Transaction()->AddedFile(dest);
     return copied;
 }
 
@@ -126,7 +132,10 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
     if (Run)
         Run->CheckFolder(databaseFolder);
     if (!FolderExists(databaseFolder)) {
-        if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
+        if (::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
+            if (Run && Run->Transaction())
+                Run->Transaction()->AddedFolder(databaseFolder);
+        } else {
             const std::wstring text = L"Ошибка при создании каталога <DTAfb>!";
             Host.ShowError(text);
             Host.AddLine(text);
@@ -136,7 +145,7 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
     }
 
     std::wstring kept;
-    if (!DeployDatabase(Host, Source, Target, kept))
+    if (!DeployDatabase(Host, Source, Target, kept, Run))
         return TDeployResult::Stopped;
     if (KeptDatabase)
         *KeptDatabase = kept;
@@ -144,8 +153,9 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
     for (const TDeployGroup& group : ServerFileGroups(WindowsIndex)) {
         if (!group.Folder.empty()) {
             if (Run)
-                Run->CheckFolder(Target + group.Folder);
-            EnsureDir(Target + group.Folder);
+                Run->MakeFolder(Target + group.Folder);
+            else
+                EnsureDir(Target + group.Folder);
         }
         for (const TDeployFile& file : group.Files)
             if (!CopyFileWithLine(Host, file, Source, Target, Run) && group.FailureStops)

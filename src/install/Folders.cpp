@@ -14,7 +14,7 @@ void EnsureDir(const std::wstring& Path) {
         ::CreateDirectoryW(Path.c_str(), nullptr);
 }
 
-DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
+DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel, std::vector<std::wstring>* Made) {
     std::wstring path = Path;
     while (path.size() > 1 && IsSeparator(path.back()))
         path.pop_back();
@@ -23,10 +23,13 @@ DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel) {
     const std::wstring parent = ExtractFilePath(path);
     if (!parent.empty() && parent.size() < path.size() && parent.back() != L':' &&
         !(parent.size() == 3 && parent[1] == L':'))
-        if (const DWORD code = ForceDirectories(parent, FailedLevel))
+        if (const DWORD code = ForceDirectories(parent, FailedLevel, Made))
             return code;
-    if (::CreateDirectoryW(path.c_str(), nullptr))
+    if (::CreateDirectoryW(path.c_str(), nullptr)) {
+        if (Made)
+            Made->push_back(path);
         return 0;
+    }
     const DWORD code = ::GetLastError();
     // Made meanwhile by someone else is made all the same.
     if (code == ERROR_ALREADY_EXISTS && FolderExists(path))

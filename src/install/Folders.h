@@ -5,13 +5,16 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Creates the folder Path when it does not exist (one level only); failure is silent.
 void EnsureDir(const std::wstring& Path);
 
 // Creates the folder Path with every missing parent; a drive or share root is taken as there. Returns 0, or
-// the system's error code of the level that could not be made (its path in FailedLevel).
-DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nullptr);
+// the system's error code of the level that could not be made (its path in FailedLevel). Made receives the
+// levels made, shallowest first.
+DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nullptr,
+                       std::vector<std::wstring>* Made = nullptr);
 
 // The user's temporary folder, with its final backslash; empty when the system names none that fits.
 std::wstring TempFolder();

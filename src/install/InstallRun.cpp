@@ -24,6 +24,7 @@
 #include "install/RunCopies.h"
 #include "install/RunFiles.h"
 #include "install/RunRecord.h"
+#include "install/RunTransaction.h"
 #include "install/RunLogFile.h"
 #include "support/Shortcut.h"
 
@@ -58,15 +59,29 @@ private:
     std::chrono::steady_clock::time_point FStart;
 };
 
-void WriteSettingsKeys(const std::wstring& target) {
-    TIniFile ini(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName));
-    ini.WriteInteger(L"options", L"FilterType", 0);
-    ini.WriteInteger(L"options", L"HardwareType", 1);
+// Writes an INI file the run changes: an existing one is read, kept by the transaction under another name
+// and written anew; a new one is listed as added.
+void RewriteIni(const std::wstring& fileName, TRunTransaction& transaction,
+                const std::function<void(TIniFile&)>& change) {
+    TIniFile ini(fileName);
+    change(ini);
+    const bool existed = FileExists(fileName);
+    if (existed)
+        transaction.KeepPredecessor(fileName);
     ini.UpdateFile();
+    if (!existed)
+        transaction.AddedFile(fileName);
+}
+
+void WriteSettingsKeys(const std::wstring& target, TRunTransaction& transaction) {
+    RewriteIni(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName), transaction, [](TIniFile& ini) {
+        ini.WriteInteger(L"options", L"FilterType", 0);
+        ini.WriteInteger(L"options", L"HardwareType", 1);
+    });
 }
 
 // Written once; the suite counts on from what it finds, so an existing file is never touched.
-void WriteLastNum(const std::wstring& target, IProgress& progress) {
+void WriteLastNum(const std::wstring& target, IProgress& progress, TRunTransaction& transaction) {
     const std::wstring settings = target + std::wstring(SettingsDir);
     const std::wstring fileName = settings + L"lastnum.dta";
     if (!FolderExists(settings) || PathExists(fileName))
@@ -79,12 +94,12 @@ void WriteLastNum(const std::wstring& target, IProgress& progress) {
         !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
         progress.Trace(L"\"" + fileName + L"\" не записан: " + SystemErrorText(::GetLastError()));
+    if (file)
+        transaction.AddedFile(fileName);
 }
 
-void WriteBtooth(const std::wstring& target) {
-    TIniFile ini(target + L"btooth.ini");
-    ini.WriteString(L"Common", L"Disk", L"I");
-    ini.UpdateFile();
+void WriteBtooth(const std::wstring& target, TRunTransaction& transaction) {
+    RewriteIni(target + L"btooth.ini", transaction, [](TIniFile& ini) { ini.WriteString(L"Common", L"Disk", L"I"); });
 }
 
 void InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
@@ -111,31 +126,28 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
     host.AddLine(RunText::DriverDone);
 }
 
-// Puts the clinic's database back where the suite looks for it when the run stops after the database step
-// (a file held by another program and the user's cancel, an error): a stopped run loses nothing.
-class TDatabaseGuard {
+// Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
+// cancel): the copies let go of their files first, then the transaction puts everything back.
+class TUndoUnlessCommitted {
 public:
-    TDatabaseGuard(IProgress& progress, std::wstring target)
-        : FProgress(progress), FTarget(std::move(target)) {}
-    TDatabaseGuard(const TDatabaseGuard&) = delete;
-    TDatabaseGuard& operator=(const TDatabaseGuard&) = delete;
-    ~TDatabaseGuard() {
-        if (FKept.empty())
+    TUndoUnlessCommitted(TRunCopies& copies, TRunTransaction& transaction)
+        : FCopies(copies), FTransaction(transaction) {}
+    TUndoUnlessCommitted(const TUndoUnlessCommitted&) = delete;
+    TUndoUnlessCommitted& operator=(const TUndoUnlessCommitted&) = delete;
+    ~TUndoUnlessCommitted() {
+        if (!FTransaction.Open())
             return;
         try {
-            RestoreDatabase(FProgress, FTarget, FKept);
+            FCopies.Abandon();
+            FTransaction.RollBack();
         } catch (...) {
-            // The kept database is still on the disk under its dated name, and the run's list says where.
+            // What stayed kept is named in the journal, which the next run reads first.
         }
     }
-    std::wstring* Kept() { return &FKept; }
-    // The run got through: the medium's database stays, the clinic's is kept beside it.
-    void Dismiss() { FKept.clear(); }
 
 private:
-    IProgress& FProgress;
-    std::wstring FTarget;
-    std::wstring FKept;
+    TRunCopies& FCopies;
+    TRunTransaction& FTransaction;
 };
 
 } // namespace
@@ -175,51 +187,62 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(text);
         return TRunEnd::Stopped;
     }
+    TRunTransaction transaction(Host, target);
     if (!FolderExists(target)) {
         // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
         // without "Программы и данные"); the box and the log say which level failed and why.
         std::wstring level;
-        if (const DWORD code = ForceDirectories(target, &level)) {
+        std::vector<std::wstring> made;
+        if (const DWORD code = ForceDirectories(target, &level, &made)) {
             Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n\"" + level + L"\": " +
                            SystemErrorText(code));
             Host.AddLine(RunText::DirCreateError);
             return TRunEnd::Stopped;
         }
         Host.AddLine(RunText::DirCreated);
+        for (const std::wstring& folder : made)
+            transaction.AddedFolder(folder);
+    }
+    // A run killed before its commit left its predecessors kept: they go back first.
+    if (!RecoverInterruptedRun(Host, target)) {
+        Host.ShowError(RunText::NotRecovered);
+        Host.AddLine(RunText::NotRecovered);
+        return TRunEnd::Stopped;
     }
     const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
     // What the folder holds before the run: what differs afterwards is what the run put there.
     const TTreeState before = ReadTreeState(target, LinkTrace(Host));
-    TDatabaseGuard database(Host, target);
-    // Declared after the guard: a stopped run lets go of its files before the guard puts the clinic's
-    // database back.
     TRunCopies copies;
     copies.SetTarget(target);
+    copies.SetTransaction(&transaction);
     copies.OnForeignLink = LinkTrace(Host);
+    // From here until the commit (the package step's copies on the disk) a run that ends is undone.
+    TUndoUnlessCommitted undo(copies, transaction);
+    copies.CheckFolder(target + UninstallFolder);
+    transaction.Begin(elevated);
     // A target created just now has no settings folder yet, and the settings file goes into it.
-    copies.CheckFolder(target + std::wstring(SettingsDir));
-    EnsureDir(target + std::wstring(SettingsDir));
-    WriteSettingsKeys(target);
+    copies.MakeFolder(target + std::wstring(SettingsDir));
+    WriteSettingsKeys(target, transaction);
 
     {
         TProtectedStretch stretch(Host);
         const std::size_t line = Host.AddStepLine(RunText::SettingsStep);
-        EnsureDir(target + std::wstring(SettingsDir));
         Host.CompleteLine(line, RunText::Done);
 
         {
             TStepTimer timer(Host, L"База данных и файлы сервера");
-            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, database.Kept(), &copies) ==
+            std::wstring keptDatabase;
+            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, &keptDatabase, &copies) ==
                 TDeployResult::Stopped)
                 return TRunEnd::Stopped;
         }
         copies.CheckFolder(target + std::wstring(SettingsDir));
-        WriteLastNum(target, Host);
+        WriteLastNum(target, Host, transaction);
         if (Options.Edition) {
             copies.CheckFolder(target);
-            WriteBtooth(target);
+            WriteBtooth(target, transaction);
         }
     }
 
@@ -245,10 +268,8 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         TStepTimer timer(Host, L"Пакеты обновлений и сведения о выпуске");
         package = InstallReleasePackage(Host, source, target, target, &copies);
     }
-    // Everything the run copied is on the disk before it counts as installed.
-    FinishRunCopies(copies);
-    // From here on nothing can stop the run: the clinic's database stays kept beside the medium's.
-    database.Dismiss();
+    // The package step committed the run before its script: from here on nothing is undone, and the clinic's
+    // database stays kept beside the medium's.
     std::wstring linkPath;
     CreateShortcut(target + Options.ShellExe, 0, L"", L"", L"",
                    Options.ProductDescription + L" \"" + Options.ProductName + L"\"", Options.ProductName,

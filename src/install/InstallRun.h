@@ -52,6 +52,9 @@ inline constexpr wchar_t DriverDone[] = L"Установка драйверов 
 inline constexpr wchar_t DriverNotStarted[] = L"Не удалось запустить установку драйверов устройства: ";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
 inline constexpr wchar_t NoSpace[] = L"Недостаточно места на диске для установки.";
+inline constexpr wchar_t NotRecovered[] =
+    L"Прежние файлы прерванной установки не удалось вернуть на место: они названы в списке. Закройте программы "
+    L"комплекса и запустите установку снова.";
 inline constexpr wchar_t FontsNotElevated[] =
     L"Шрифты не установлены: программа установки запущена без прав администратора";
 } // namespace RunText

@@ -167,7 +167,10 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         return std::to_wstring(now - std::exchange(started, now)) + L" мс";
     };
     // "Backup" and "backup" are one folder on Windows.
-    EnsureDir(Target + L"backup");
+    if (Run)
+        Run->MakeFolder(Target + L"backup");
+    else
+        EnsureDir(Target + L"backup");
     std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
     for (TCopyFailure& file :
          CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
@@ -193,6 +196,10 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     TPackageOutcome outcome;
     outcome.Package = chosen.substr(store.size());
     outcome.FilesNotCopied = failed.size();
+    // The run's commit: its copies are on the disk and the package to install is known. What the script does,
+    // and everything after it, is not undone.
+    if (Run && Run->Transaction())
+        Run->Transaction()->Commit();
     {
         TCurrentFolderAfter restore(Target);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());

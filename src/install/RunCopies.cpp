@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
+#include "common/StrUtils.h"
 #include "install/CopyFileApi.h"
 #include "install/Folders.h"
 
@@ -28,6 +29,10 @@ private:
 TRunCopies::TRunCopies() = default;
 
 TRunCopies::~TRunCopies() {
+    Abandon();
+}
+
+void TRunCopies::Abandon() {
     std::deque<TJob> dropped;
     {
         TLocked locked(FLock);
@@ -37,6 +42,20 @@ TRunCopies::~TRunCopies() {
     ::WakeAllConditionVariable(&FChanged);
     if (FThread)
         ::WaitForSingleObject(FThread.Get(), INFINITE);
+    FThread.Reset();
+}
+
+void TRunCopies::MakeFolder(const std::wstring& folder) {
+    CheckFolder(folder);
+    std::vector<std::wstring> made;
+    std::wstring level;
+    if (const DWORD code = ForceDirectories(folder, &level, &made)) {
+        ::SetLastError(code);
+        ThrowLastError(L"Не удалось создать папку \"" + level + L"\"");
+    }
+    if (FTransaction)
+        for (const std::wstring& each : made)
+            FTransaction->AddedFolder(each);
 }
 
 DWORD WINAPI TRunCopies::Worker(LPVOID self) {

@@ -22,6 +22,7 @@
 #include "install/InstallHost.h"
 #include "install/InstalledFiles.h"
 #include "install/Links.h"
+#include "install/RunTransaction.h"
 
 struct TFlushFailure {
     std::wstring Path;
@@ -33,10 +34,12 @@ public:
     TRunCopies();
     TRunCopies(const TRunCopies&) = delete;
     TRunCopies& operator=(const TRunCopies&) = delete;
-    // A run that stops before Finish: waits for the flush under way and lets go of the files not flushed yet
-    // (they stay where they are, as every copy of a stopped run does). The clinic's database guard runs after
-    // this, so that no handle of ours is left on a file it puts back.
+    // Abandon.
     ~TRunCopies();
+
+    // A run that stops before Finish: waits for the flush under way and lets go of the files not flushed yet,
+    // so that no handle of ours is left on a file the rollback removes or puts back.
+    void Abandon();
 
     // Takes the open handle of a new file, already under its name `path`, to be flushed on the worker at
     // Finish. When too many are open, the worker flushes the oldest at once. Without a worker (the system
@@ -55,6 +58,13 @@ public:
         if (FGuard)
             FGuard->CheckFolder(folder);
     }
+    // The run's transaction: the copies keep the predecessors of what they replace and list what they add.
+    void SetTransaction(TRunTransaction* transaction) noexcept { FTransaction = transaction; }
+    TRunTransaction* Transaction() const noexcept { return FTransaction; }
+    // Makes a folder of the target with its missing parents, as the guard allows, listing what it made for the
+    // transaction. Throws TForeignLink or TError.
+    void MakeFolder(const std::wstring& folder);
+
     // A foreign link on the medium that a copy passed over; the run's record names it.
     std::function<void(const std::wstring& link)> OnForeignLink;
     void NoteForeignLink(const std::wstring& link) const {
@@ -88,8 +98,9 @@ private:
     TUniqueHandle FThread;
     TKnownHashes FHashes;
     std::optional<TTargetGuard> FGuard;
+    TRunTransaction* FTransaction = nullptr;
 };
 
 // Waits for Run's flushes. Throws TError naming every file whose content did not reach the disk (removed by
-// then): the run must not count as installed.
+// then): the run must not count as installed, and is undone.
 void FinishRunCopies(TRunCopies& Run);

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,10 +21,12 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/IniFile.h"
+#include "install/CopyFileApi.h"
 #include "install/InstallRun.h"
 #include "install/InstallRecord.h"
 #include "install/InstalledFiles.h"
 #include "install/Registration.h"
+#include "install/RunTransaction.h"
 #include "install/Uninstall.h"
 
 namespace fs = std::filesystem;
@@ -279,8 +284,15 @@ TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
         EXPECT_NE(error.Message().find(L"icuin30.Dll"), std::wstring::npos);
     }
     EXPECT_FALSE(host.Protected);
-    EXPECT_EQ(host.Lines.back(), L"Копирование файла icuin30.Dll....");
+    ASSERT_GE(host.Lines.size(), 2u);
+    EXPECT_EQ(host.Lines[host.Lines.size() - 2], L"Копирование файла icuin30.Dll....");
+    EXPECT_EQ(host.Lines.back(), RolledBackText) << "the run is undone";
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
+    // A first installation undone leaves nothing of itself: no file the run added, no folder it made.
+    EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
+    EXPECT_FALSE(fs::exists(Target() / L"Settings" / L"holter.ini"));
+    EXPECT_FALSE(fs::exists(Target() / L"DTAfb"));
+    EXPECT_FALSE(fs::exists(Target() / L"Uninstall"));
 }
 
 // The new files' flushes are waited for before the package's script: one that failed stops the run there,
@@ -316,6 +328,101 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBac
     EXPECT_TRUE(host.SawPrefix(L"line: Прежняя база данных возвращена на место: "));
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
     EXPECT_FALSE(FindRegistration(true).has_value());
+    EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
+}
+
+// Every file below a folder with its content, by path relative to it.
+std::map<std::wstring, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::wstring, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).wstring()] = Read(entry.path());
+    return files;
+}
+
+// Fails the flush of every file whose name ends in FailingName, as a disk that fills up would.
+struct TFailingFlushOf {
+    static std::wstring& FailingName() {
+        static std::wstring name;
+        return name;
+    }
+    static BOOL WINAPI Flush(HANDLE file) {
+        wchar_t path[MAX_PATH * 2] = L"";
+        const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH * 2, 0);
+        // Wine names a file renamed since it was opened by its first name: the copy's temporary one.
+        if (length && std::wstring_view(path, length).find(FailingName()) != std::wstring_view::npos) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return ::FlushFileBuffers(file);
+    }
+    explicit TFailingFlushOf(std::wstring name) : FSaved(CopyFileApi()) {
+        FailingName() = std::move(name);
+        CopyFileApi().Flush = &Flush;
+    }
+    TFailingFlushOf(const TFailingFlushOf&) = delete;
+    TFailingFlushOf& operator=(const TFailingFlushOf&) = delete;
+    ~TFailingFlushOf() { CopyFileApi() = FSaved; }
+    TCopyFileApi FSaved;
+};
+
+// A reinstall of the next release that stops before its commit leaves the suite as it was, byte for byte: the
+// files it replaced back under their names (the clinic's database among them), the files and folders it added
+// gone, no journal and no kept file left. Then the same run with nothing in the way completes.
+TEST_F(InstallRun, ReinstallThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    Put(Target() / L"DTAfb" / L"T12.FDB", "the clinic's recordings");
+    const auto before = Snapshot(Target());
+    // The next release: every server file, the newest package and the updater's file changed, files and a
+    // folder added.
+    for (const wchar_t* name : ServerFiles)
+        Put(medium / L"Firebird" / name, "server file, next release");
+    Put(medium / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "next shell");
+    Put(medium / L"backup" / L"R010321" / L"lib" / L"новый.dll", "added");
+    Put(medium / L"Updater" / L"Updater.exe.cfg", "next config");
+    Put(medium / L"Updater" / L"Новое.txt", "added");
+
+    struct TCase {
+        const char* Name;
+        std::function<std::unique_ptr<void, void (*)(void*)>()> Arrange; // what stops the run, undone when let go
+    };
+    const auto none = [](void*) {};
+    const TCase cases[] = {
+        {"a flush that fails", [&] {
+             return std::unique_ptr<void, void (*)(void*)>(new TFailingFlushOf(L"новый.dll"), [](void* p) {
+                 delete static_cast<TFailingFlushOf*>(p);
+             });
+         }},
+        {"a held file that no one closes", [&] {
+             const std::wstring held = (Target() / L"Updater.exe.cfg").wstring();
+             HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                           nullptr);
+             return std::unique_ptr<void, void (*)(void*)>(holder, [](void* h) { ::CloseHandle(h); });
+         }},
+        {"a package without a date", [&] {
+             Put(medium / L"backup" / L"Новый" / L"Install.cmd", "@exit 0\r\n");
+             return std::unique_ptr<void, void (*)(void*)>(nullptr, none);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        host = TRecordingHost();
+        {
+            const auto stop = c.Arrange();
+            EXPECT_THROW(RunInstallation(host, options), TError);
+        }
+        fs::remove_all(medium / L"backup" / L"Новый");
+        fs::remove_all(Target() / L"backup" / L"Новый");
+        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+        EXPECT_TRUE(Snapshot(Target()) == before) << "the suite is as it was";
+        EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
+        EXPECT_FALSE(fs::exists(Target() / L"lib"));
+    }
+    host = TRecordingHost();
+    host.Answers = {false};
+    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_EQ(Read(Target() / L"Updater.exe.cfg"), "next config");
     EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
 }
 
