@@ -109,7 +109,7 @@ int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
         else
             createWait();
 #ifdef TESSARO_TEST_HOOKS
-        ApplyTestSeams(main);
+        ApplyWindowTestSeams(main);
 #endif
         if (start.Action == TStartAction::Uninstall)
             GuardHandler([&] { main.StartUninstall(); });
@@ -154,6 +154,9 @@ int RunSetup() {
     if (start.Action == TStartAction::Uninstall)
         HoldOwnImage();
 
+#ifdef TESSARO_TEST_HOOKS
+    ApplyTestSeams();
+#endif
     TLogSetup log = OpenRunLog(start.Line.Log, !start.Quiet);
     log.Log->Write(L"Командная строка: " + commandLine);
     PassStartupPoint(TStartupPhase::RunLogOpened);

@@ -79,8 +79,11 @@ private:
     bool FRestartRefused;
 };
 std::wstring GFailingName;
+std::wstring GFailingFlush;
 
-bool NamesFailingFile(HANDLE file) {
+// The name of the file open as `file`; Wine names a file renamed since it was opened by its first name, the
+// copy's temporary one ("<name>.~tessaro-<id>.tmp"), which counts as its own.
+bool NamesFile(HANDLE file, const std::wstring& wanted) {
     const DWORD needed = ::GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
     if (needed == 0)
         return false;
@@ -91,8 +94,21 @@ bool NamesFailingFile(HANDLE file) {
         return false;
     const std::wstring full(path.data(), length);
     const std::size_t slash = full.find_last_of(L"\\/");
-    const std::wstring name = slash == std::wstring::npos ? full : full.substr(slash + 1);
-    return ::CompareStringOrdinal(name.c_str(), -1, GFailingName.c_str(), -1, TRUE) == CSTR_EQUAL;
+    std::wstring name = slash == std::wstring::npos ? full : full.substr(slash + 1);
+    if (const std::size_t temporary = name.find(L".~tessaro-"); temporary != std::wstring::npos)
+        name.resize(temporary);
+    return ::CompareStringOrdinal(name.c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool NamesFailingFile(HANDLE file) {
+    return NamesFile(file, GFailingName);
+}
+
+BOOL WINAPI FailingFlush(HANDLE file) {
+    if (!NamesFile(file, GFailingFlush))
+        return ::FlushFileBuffers(file);
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
 }
 
 BOOL WINAPI FailingRead(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD got, LPOVERLAPPED overlapped) {
@@ -191,16 +207,22 @@ void TraceStartupWhenAsked() {
     StartupRecorder = &RecordStartupPoint;
 }
 
-void ApplyTestSeams(TFMain& main) {
+void ApplyTestSeams() {
     const std::wstring calls = Environment(L"TESSARO_E2E_SYSTEM_CALLS");
     if (!calls.empty()) {
         GRecordFile = Environment(L"TESSARO_E2E_SYSTEM_RECORD");
         static TRecordingCalls recording(calls != L"absent", calls == L"restart-refused");
         SetSystemCalls(&recording);
     }
-    if (Environment(L"TESSARO_E2E_LARGE_FONTS_PAGE") == L"1")
-        main.ShowLargeFontAdvice();
     GFailingName = Environment(L"TESSARO_E2E_FAIL_READ");
     if (!GFailingName.empty())
         CopyFileApi().Read = &FailingRead;
+    GFailingFlush = Environment(L"TESSARO_E2E_FAIL_FLUSH");
+    if (!GFailingFlush.empty())
+        CopyFileApi().Flush = &FailingFlush;
+}
+
+void ApplyWindowTestSeams(TFMain& main) {
+    if (Environment(L"TESSARO_E2E_LARGE_FONTS_PAGE") == L"1")
+        main.ShowLargeFontAdvice();
 }

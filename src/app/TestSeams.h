@@ -11,6 +11,7 @@
 //   TESSARO_E2E_SYSTEM_RECORD=<file>     the calls the stand-ins received are appended there, one a line
 //   TESSARO_E2E_FAIL_READ=<file name>    every copy of a file of that name (in any folder, any letter case)
 //                                        reads half of its first chunk and then fails to read on
+//   TESSARO_E2E_FAIL_FLUSH=<file name>   every flush of a copy of that name fails as on a full disk
 //   TESSARO_E2E_STARTUP_TRACE=<file>     when the first page has painted, the start-up's phases are appended
 //                                        there, one a line: name, QueryPerformanceCounter stamp, ms since
 //                                        the process was created and since the entry
@@ -20,8 +21,10 @@
 
 class TFMain;
 
+// Called once by the test build's entry before the run of any start, windowless ones included.
+void ApplyTestSeams();
 // Called once by the test build's entry, after the windows exist and before the main window is shown.
-void ApplyTestSeams(TFMain& main);
+void ApplyWindowTestSeams(TFMain& main);
 
 // Called by the test build's entry as its first act: hangs the recorder of TESSARO_E2E_STARTUP_TRACE on the
 // start-up's points (app/StartupTrace.h).

@@ -380,6 +380,29 @@ void THolder::LetGo() {
         ::WaitForSingleObject(FProcess.Get(), 10000);
 }
 
+namespace {
+bool EntryValue(const wchar_t* name, DWORD type, void* data, DWORD size) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter", 0,
+                        KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw) != ERROR_SUCCESS)
+        return false;
+    TUniqueRegKey key(raw);
+    DWORD found = 0;
+    return ::RegQueryValueExW(key.Get(), name, nullptr, &found, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+           found == type;
+}
+} // namespace
+
+std::wstring EntryText(const wchar_t* name) {
+    wchar_t value[1024] = L"";
+    return EntryValue(name, REG_SZ, value, sizeof value - sizeof(wchar_t)) ? value : L"<none>";
+}
+
+DWORD EntryNumber(const wchar_t* name) {
+    DWORD value = 0;
+    return EntryValue(name, REG_DWORD, &value, sizeof value) ? value : 0xFFFFFFFF;
+}
+
 std::wstring RecordPath(const std::wstring& target) {
     return JoinPath(target, L"Uninstall\\installed.txt");
 }

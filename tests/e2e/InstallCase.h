@@ -20,6 +20,9 @@ namespace e2e {
 inline const std::wstring DriverQuestion = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 inline const std::wstring DriverStarted = L"Началась установка драйверов устройства...";
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";
+// The last line of a run that stopped before its commit and was undone.
+inline const std::wstring RolledBack =
+    L"Установка прервана: прежние файлы комплекса возвращены на место, добавленные удалены.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
 // Where the wizard puts its link, and what the link says.
@@ -97,6 +100,11 @@ std::string RemoveTreeWithin(const std::wstring& path, TDuration patience);
 
 // e2e_hold.exe beside the running test: a driver installer that waits while a file "hold" lies beside it.
 std::wstring HoldProgram();
+
+// A value of the suite's entry in the 32-bit view of the machine's registry, where a 32-bit installer writes
+// it; "<none>" (or 0xFFFFFFFF) when it is missing.
+std::wstring EntryText(const wchar_t* name);
+DWORD EntryNumber(const wchar_t* name);
 
 // The installation's record in the target.
 std::wstring RecordPath(const std::wstring& target);

@@ -176,6 +176,7 @@ TEST_F(InstallTest, MissingServerFileIsNamedAndTheWindowStaysClosable) {
     std::vector<std::wstring> expected = ExpectedDeployLines(0, true, L"");
     expected.resize(FirstLineOf(expected, L"Копирование файла icuin30.Dll....Завершено") + 1);
     expected.back() = L"Копирование файла icuin30.Dll....";
+    expected.push_back(RolledBack);
     EXPECT_EQ(Joined(wizard.ProgressLines()), Joined(expected));
     EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
     wizard.Screenshot(L"14-progress-stopped.png");
@@ -203,11 +204,13 @@ TEST_F(InstallTest, ReadOnlyFileInTheWayIsNamedAndLeftAsItWas) {
     wizard.Answer(report, IDOK);
     wizard.WaitPage(ProgressPage);
     const std::vector<std::wstring> lines = wizard.ProgressLines();
-    ASSERT_GE(lines.size(), 2u);
-    // The file's line stays open; the run, stopped after the database step, put the clinic's database back.
-    EXPECT_EQ(ToUtf8(lines[lines.size() - 2]), ToUtf8(L"Копирование файла fbclient.Dll...."));
-    EXPECT_EQ(ToUtf8(lines.back()),
+    ASSERT_GE(lines.size(), 3u);
+    // The file's line stays open; the run, stopped after the database step, is undone: the clinic's database
+    // is back, and so is everything else.
+    EXPECT_EQ(ToUtf8(lines[lines.size() - 3]), ToUtf8(L"Копирование файла fbclient.Dll...."));
+    EXPECT_EQ(ToUtf8(lines[lines.size() - 2]),
               ToUtf8(L"Прежняя база данных возвращена на место: " + JoinPath(target, L"DTAfb\\T12.FDB")));
+    EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(RolledBack));
     EXPECT_TRUE(Backups(target).empty());
     EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
     EXPECT_EQ(ReadFileBytes(blocked), own);
@@ -242,12 +245,13 @@ TEST_F(InstallTest, CopyThatBreaksOffHalfWay) {
         // The run stops without a question or a box: the line says it all.
         wizard.WaitFor(L"\"Выход\" to stay disabled while the run stops", RunTimeout, [&]() -> HWND {
             const std::vector<std::wstring> lines = wizard.ProgressLines();
-            return !lines.empty() && lines.back().ends_with(L"ОШИБКА!!!") ? wizard.MainWindow() : nullptr;
+            return !lines.empty() && lines.back() == RolledBack ? wizard.MainWindow() : nullptr;
         });
         wizard.ExpectPageStays(ProgressPage);
         std::vector<std::wstring> expected = ExpectedDeployLines(0, true, L"");
         expected.resize(FirstLineOf(expected, L"Копирование файла gbak.exe....Завершено") + 1);
         expected.back() = L"Копирование файла gbak.exe....ОШИБКА!!!";
+        expected.push_back(RolledBack);
         EXPECT_EQ(Joined(wizard.ProgressLines()), Joined(expected));
         EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
         EXPECT_FALSE(FileExists(JoinPath(target, L"gbak.exe")));

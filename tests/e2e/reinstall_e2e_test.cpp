@@ -77,9 +77,7 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     // The run ends there, without another box repeating what the user just chose.
     wizard.WaitFor(L"the run's end", RunTimeout, [&]() -> HWND {
         const auto lines = wizard.ProgressLines();
-        return !lines.empty() && lines.back().starts_with(L"Прежняя база данных возвращена на место")
-                   ? wizard.MainWindow()
-                   : nullptr;
+        return !lines.empty() && lines.back() == RolledBack ? wizard.MainWindow() : nullptr;
     });
     EXPECT_FALSE(wizard.FindMessageBox().has_value());
     wizard.PostToMain(WM_CLOSE, 0, 0);
@@ -100,25 +98,57 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 1603"));
 }
 
-// Nobody there: the run tries the held file again every two seconds for half a minute, then stops with 1603,
-// and the log names the file.
-TEST_F(ReinstallTest, UnattendedRunWaitsForAHeldFileThenStopsNamingIt) {
+// The next release on a medium of its own: the server's library, the newest package's shell and the updater's
+// settings changed, a file added to the package.
+TMediumBuilder NextRelease(const std::wstring& medium, const std::wstring& folder) {
+    TMediumBuilder next(medium, folder);
+    next.WriteFile(L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Files\\Shell.exe", "next shell")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Новое\\added.dll", "added")
+        .WriteFile(medium::UpdaterSettings, "next settings");
+    return next;
+}
+
+// An update that stops before its commit leaves the suite exactly as it was: nobody there to close a program
+// that holds a file of the package step (the run tries it again every two seconds for half a minute, then
+// stops with 1603 and names it), or a copy that does not reach the disk. Every file of the folder is byte for
+// byte as before, nothing is added, the entry is the one of before; the same run with nothing in the way then
+// completes.
+TEST_F(ReinstallTest, UpdateThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
     const std::wstring target = Target(L"held-unattended");
     Installed(FOptions.Medium, target);
-    const std::wstring library = JoinPath(target, L"fbclient.Dll");
-    THolder holder(library);
-    const std::wstring log = LogPath(L"held-unattended");
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
-                                                 Quoted(target) + L" /LOG=" + Quoted(log)),
+    TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
+    FCleanUp.push_back(next.Folder());
+    const auto before = FilesBelow(target);
+    const std::wstring version = EntryText(L"DisplayVersion"), installed = EntryText(L"InstallDate");
+    const std::wstring held = JoinPath(target, L"Updater.exe.cfg");
+    const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+    {
+        THolder holder(held);
+        const std::wstring log = LogPath(L"held-unattended");
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunUnattended(next.Folder(), switches + L" /LOG=" + Quoted(log)), 1603u);
+        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(28));
+        const auto entries = ReadRunLog(log);
+        EXPECT_TRUE(LogHas(entries, L"Файл занят другой программой: \"" + held + L"\""));
+        EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл \"" + held + L"\" открыт другой программой"));
+        EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack));
+    }
+    EXPECT_TRUE(FilesBelow(target) == before) << "the suite as it was, byte for byte, nothing added";
+    EXPECT_EQ(EntryText(L"DisplayVersion"), version);
+    EXPECT_EQ(EntryText(L"InstallDate"), installed);
+
+    const std::wstring flush = LogPath(L"flush-fails");
+    EXPECT_EQ(RunUnattended(next.Folder(), switches + L" /LOG=" + Quoted(flush),
+                            {{L"TESSARO_E2E_FAIL_FLUSH", L"added.dll"}}),
               1603u);
-    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(28));
-    holder.LetGo();
-    const auto entries = ReadRunLog(log);
-    EXPECT_TRUE(LogHas(entries, L"Файл занят другой программой: \"" + library + L"\""));
-    EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл \"" + library + L"\" открыт другой программой"));
-    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), Recordings);
-    EXPECT_TRUE(Backups(target).empty());
+    EXPECT_TRUE(LogHas(ReadRunLog(flush), L"Строка: " + RolledBack)) << Joined(ReadRunLog(flush));
+    EXPECT_TRUE(FilesBelow(target) == before) << "a copy that did not reach the disk undoes the run";
+
+    EXPECT_EQ(RunUnattended(next.Folder(), switches), 0u);
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), "fbclient.Dll of the next release");
+    EXPECT_EQ(ReadFileBytes(held), "next settings");
+    EXPECT_TRUE(StrayCopies(target).empty());
 }
 
 // A package whose script fails is not recorded as installed, the rest of the run goes on, and an unattended
@@ -271,35 +301,39 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
     }
 }
 
-// A run killed while it copies the database (the task manager, a power cut) leaves the clinic's database on
-// the disk; the next run completes and leaves no half-made copy behind.
-TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
+// A run killed before its commit (the task manager, a power cut) leaves what it kept and a journal; the next
+// run puts it all back first, says so in its log, and completes, leaving no half-made copy behind. Killed while
+// it copies the database, the clinic's database is on the disk under its name or kept; killed while it copies
+// the packages, the server's files it had replaced already are given their predecessors back.
+TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-large-database"));
     FCleanUp.push_back(medium.Folder());
     const std::wstring target = Target(L"killed");
     Installed(medium.Folder(), target);
+    const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+
+    // Runs the medium until a half-made copy shows below `folder`, and kills it there.
+    const auto killWhenCopying = [&](const std::wstring& folder, const std::wstring& log) {
+        TWizard& run = Launch(medium.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), {}});
+        // Seen once is enough: the copy may take its name before a second look.
+        const auto until = std::chrono::steady_clock::now() + RunTimeout;
+        bool seen = false;
+        for (;;) {
+            seen = !StrayCopies(folder).empty();
+            if (seen || !run.Running() || std::chrono::steady_clock::now() >= until)
+                break;
+            ::Sleep(2);
+        }
+        ASSERT_TRUE(seen) << "the copy was never seen under way; the run " << (run.Running() ? "still runs" : "ended")
+                          << "; its log:\n" << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
+        ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
+        ::WaitForSingleObject(run.Process(), 10000);
+        EXPECT_TRUE(FileExists(JoinPath(target, L"Uninstall\\journal.txt"))) << "the run's journal stays";
+    };
+
     // A database large enough to be caught half-way.
     medium.WriteFile(L"DTAfb\\T12.FDB", std::string(256u * 1024 * 1024, 'd'));
-
-    const std::wstring log = LogPath(L"killed");
-    TWizard& run = Launch(medium.Folder(), TLaunch{L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
-                                                       Quoted(target) + L" /LOG=" + Quoted(log),
-                                                   {}});
-    // Seen once is enough: the copy may take its name before a second look.
-    const auto until = std::chrono::steady_clock::now() + RunTimeout;
-    bool seen = false;
-    for (;;) {
-        seen = !StrayCopies(target).empty();
-        if (seen || !run.Running() || std::chrono::steady_clock::now() >= until)
-            break;
-        ::Sleep(2);
-    }
-    ASSERT_TRUE(seen) << "the database's copy was never seen under way; the run "
-                      << (run.Running() ? "still runs" : "ended") << "; its log:\n"
-                      << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
-    ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
-    ::WaitForSingleObject(run.Process(), 10000);
-
+    killWhenCopying(JoinPath(target, L"DTAfb"), LogPath(L"killed-database"));
     std::vector<std::wstring> kept;
     for (const std::wstring& name : Backups(target))
         if (IsDatedBackupName(name))
@@ -308,21 +342,32 @@ TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
                          ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")) == Recordings;
     ASSERT_TRUE(inPlace ||
                 (kept.size() == 1 && ReadFileBytes(JoinPath(target, L"DTAfb\\" + kept[0])) == Recordings))
-        << "the clinic's database is neither in place nor kept; DTAfb holds: " << [&] {
-               std::string names;
-               for (const auto& [path, bytes] : FilesBelow(JoinPath(target, L"DTAfb")))
-                   names += ToUtf8(path) + " (" + std::to_string(bytes.size()) + ") ";
-               return names;
-           }();
+        << "the clinic's database is neither in place nor kept";
 
-    EXPECT_EQ(
-        RunUnattended(medium.Folder(), L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target)),
-        0u);
+    const std::wstring next = LogPath(L"after-database");
+    EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(next)), 0u);
+    EXPECT_TRUE(LogHas(ReadRunLog(next), L"Прерванная установка: прежние файлы комплекса возвращены на место"));
     EXPECT_TRUE(StrayCopies(target).empty());
     bool found = false;
     for (const std::wstring& name : Backups(target))
         found = found || ReadFileBytes(JoinPath(target, L"DTAfb\\" + name)) == Recordings;
     EXPECT_TRUE(found) << "the clinic's database is kept after the second run";
+
+    // Now a package large enough to be caught half-way, after the server's files were replaced.
+    medium.WriteFile(L"DTAfb\\T12.FDB", "small database");
+    medium.WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\large.dat",
+                     std::string(256u * 1024 * 1024, 'p'));
+    const auto before = ReadFileBytes(JoinPath(target, L"fbclient.Dll"));
+    killWhenCopying(JoinPath(target, L"backup"), LogPath(L"killed-package"));
+    EXPECT_FALSE(StrayCopies(target).empty()) << "the server's predecessors are kept beside them";
+    const std::wstring last = LogPath(L"after-package");
+    EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(last)), 0u);
+    const auto entries = ReadRunLog(last);
+    EXPECT_TRUE(LogHas(entries, L"Прерванная установка: прежние файлы комплекса возвращены на место"));
+    EXPECT_FALSE(LogHas(entries, L"возвращены на место: 0")) << Joined(entries);
+    EXPECT_TRUE(StrayCopies(target).empty());
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), before);
+    EXPECT_FALSE(FileExists(JoinPath(target, L"Uninstall\\journal.txt")));
 }
 
 } // namespace

@@ -8,32 +8,6 @@ using namespace e2e;
 
 namespace {
 
-constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter";
-
-// A value of the entry in the 32-bit view of the machine's registry, where a 32-bit installer writes it.
-bool EntryValue(const wchar_t* name, DWORD type, void* data, DWORD size) {
-    HKEY raw = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw) !=
-        ERROR_SUCCESS)
-        return false;
-    TUniqueRegKey key(raw);
-    DWORD found = 0;
-    return ::RegQueryValueExW(key.Get(), name, nullptr, &found, static_cast<BYTE*>(data), &size) ==
-               ERROR_SUCCESS &&
-           found == type;
-}
-
-// "<none>" when it is missing.
-std::wstring EntryText(const wchar_t* name) {
-    wchar_t value[1024] = L"";
-    return EntryValue(name, REG_SZ, value, sizeof value - sizeof(wchar_t)) ? value : L"<none>";
-}
-
-DWORD EntryNumber(const wchar_t* name) {
-    DWORD value = 0;
-    return EntryValue(name, REG_DWORD, &value, sizeof value) ? value : 0xFFFFFFFF;
-}
-
 class UninstallTest : public InstallCase {
 protected:
     // An unattended installation, then what a clinic does with it: recordings in the database, a file of the
