@@ -148,7 +148,8 @@ UINT RunAndReport(MSIHANDLE install, TMissing missing) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, commandLine.Data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folderLength > 0 && folderLength < MAX_PATH ? folder : nullptr, &startup, &process)) {
+                          folderLength > 0 && folderLength < MAX_PATH ? folder : nullptr, &startup,
+                          &process)) {
         TText line;
         Log(install, line.Add(L"\"")
                          .Add(program)
