@@ -13,6 +13,8 @@
 #include "common/TextCodec.h"
 #include "install/FileUtils.h"
 #include "install/InstallRecord.h"
+#include "install/HandOver.h"
+#include "install/Links.h"
 #include "install/InstallSession.h"
 #include "install/Uninstall.h"
 #include "install/RunLog.h"
@@ -45,7 +47,9 @@ std::wstring PrepareTarget(const std::wstring& entry, std::wstring& refusal) {
     refusal = RefusalText(check.Verdict);
     if (!refusal.empty())
         return {};
-    CreateTargetFolders(check.Path);
+    // Nothing is made through a link anyone could have made: the run refuses such a folder, naming it.
+    if (ForeignLevelOfTarget(check.Path).empty())
+        CreateTargetFolders(check.Path);
     return check.Path;
 }
 
@@ -72,28 +76,6 @@ int RunVerySilent(const TCommandLine& line, TRunLog& log, const TInstallOptions&
                : ecRunFailed;
 }
 
-// The uninstaller that ran from the suite's own "Uninstall" folder cannot remove its own file: a copy of it
-// in the temporary folder waits for it to end and finishes the job.
-void HandOverCleanUp(const std::wstring& target) {
-    const std::wstring temp = TempFolder();
-    if (temp.empty())
-        return;
-    const DWORD self = ::GetCurrentProcessId();
-    const std::wstring copy = temp + L"TessaroUninstall-" + std::to_wstring(self) + L".exe";
-    if (!::CopyFileW((target + UninstallerName).c_str(), copy.c_str(), FALSE))
-        return;
-    std::wstring line = L"\"" + copy + L"\" /FINISHUNINSTALL=" + std::to_wstring(self) + L" /DIR=\"" +
-                        target + L"\" /VERYSILENT";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.c_str(),
-                         &startup, &info)) {
-        ::CloseHandle(info.hThread);
-        ::CloseHandle(info.hProcess);
-    }
-}
-
 // The folder /UNINSTALL removes the suite from: /DIR; or the one this uninstaller lies in, as the folder
 // "Uninstall" inside it; or the one registered. Empty, with the reason, when /DIR is refused.
 std::wstring UninstallTarget(const TCommandLine& line, std::wstring& refusal) {
@@ -108,12 +90,6 @@ std::wstring UninstallTarget(const TCommandLine& line, std::wstring& refusal) {
         SameText(std::wstring_view(folder).substr(folder.size() - own.size()), own))
         return folder.substr(0, folder.size() - own.size());
     return DefaultTargetFolder();
-}
-
-int ExitCodeOf(const std::optional<TRemovalEnd>& end) {
-    if (!end)
-        return ecRunFailed;
-    return *end == TRemovalEnd::Declined ? ecNotInstalled : ecInstalled;
 }
 
 int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPath) {
@@ -165,9 +141,11 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
 
         if (line.Uninstall) {
             const TUninstallOptions options = main.UninstallOptions();
+            // Before anything else, while the file is the one this process was started from.
+            HoldOwnImage();
             if (line.Mode == TUiMode::VerySilent) {
                 TWindowlessHost windowless;
-                exitCode = ExitCodeOf(
+                exitCode = RemovalExitCode(
                     RunRecordedUninstallation(windowless, log, options, {true, line.SuppressMsgBoxes}));
             } else {
                 GuardHandler([&] { main.StartUninstall(options); });
@@ -175,8 +153,12 @@ int RunWizard(const TCommandLine& line, TRunLog& log, const std::wstring& logPat
                     Application().Run();
                 exitCode = main.ExitCode();
             }
-            if (SameText(options.Running, options.Target + UninstallerName))
-                HandOverCleanUp(options.Target);
+            // Only a removal that completed lets its uninstaller go; one that did not keeps it for the next.
+            if (exitCode == ecInstalled && SameText(options.Running, options.Target + UninstallerName)) {
+                std::wstring why;
+                if (!HandOverCleanUp(options.Target, why))
+                    log.Write(L"Программа удаления оставлена в папке комплекса: " + why);
+            }
         } else if (line.Mode == TUiMode::VerySilent) {
             exitCode = RunVerySilent(line, log, main.RunOptions());
         } else {
@@ -226,12 +208,15 @@ TLogSetup OpenRunLog(const TCommandLine& line, bool showErrors) {
 int RunSetup() {
     const std::wstring commandLine = ::GetCommandLineW();
     const TCommandLine line = ParseCommandLine(SkipProgramName(commandLine));
-    // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story.
-    if (line.Error.empty() && line.FinishUninstall && line.Dir) {
+    // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story. It does
+    // anything only for the uninstaller that made it; any other start of it is refused and changes nothing.
+    if (line.Error.empty() && line.FinishUninstall) {
+        if (!line.Dir)
+            return ecBadCommandLine;
         const TPathCheck check = CheckTargetPath(*line.Dir);
-        if (check.Verdict == TPathVerdict::Accepted)
-            FinishUninstall(check.Path, *line.FinishUninstall);
-        return ecInstalled;
+        return check.Verdict == TPathVerdict::Accepted && FinishUninstall(check.Path, *line.FinishUninstall)
+                   ? ecInstalled
+                   : ecBadCommandLine;
     }
     const bool quiet = line.Mode != TUiMode::Interactive || line.SuppressMsgBoxes;
     TLogSetup log = OpenRunLog(line, !quiet);

@@ -11,6 +11,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "install/InstallSession.h"
+#include "install/Links.h"
 #include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
 #include "support/MessageForm.h"
@@ -35,6 +36,21 @@ struct TCoTaskMemTraits {
 };
 using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 } // namespace
+
+int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
+    if (!end)
+        return ecRunFailed;
+    switch (*end) {
+    case TRemovalEnd::Completed:
+    case TRemovalEnd::NothingToRemove:
+        return ecInstalled;
+    case TRemovalEnd::Declined:
+        return ecNotInstalled;
+    case TRemovalEnd::Incomplete:
+        break;
+    }
+    return ecRunFailed;
+}
 
 std::wstring UpperCase(std::wstring text) {
     if (!text.empty())
@@ -187,6 +203,12 @@ void TFMain::BtnInputPathNextClick() {
         Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
         return;
     }
+    // A folder any user may have made a link before the first installation is no place to install into.
+    if (const std::wstring foreign = ForeignLevelOfTarget(check.Path); !foreign.empty()) {
+        ShowMessageBox(Handle(), ForeignTargetText(foreign), TBoxIcon::Error);
+        Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
+        return;
+    }
     CreateTargetFolders(check.Path);
     Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));
 }
@@ -243,8 +265,7 @@ void TFMain::StartUninstall(const TUninstallOptions& options) {
         throw;
     }
     FRunning = false;
-    if (end)
-        FExitCode = *end == TRemovalEnd::Declined ? ecNotInstalled : ecInstalled;
+    FExitCode = RemovalExitCode(end);
     ::EnableWindow(FPages.BtnExit, TRUE);
     ShowRunLogPath();
     const bool interactive = FCommandLine.Mode == TUiMode::Interactive;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -116,6 +117,10 @@ private:
     std::wstring FRunLogPath;
     int FExitCode = ecNotInstalled;
 };
+
+// The exit code of a removal: 0 when it completed or found nothing installed, 1602 when it was declined, 1603
+// when files stayed or an error ended it (nothing).
+int RemovalExitCode(const std::optional<TRemovalEnd>& end);
 
 // The product name (string resource 1) is "Фиалон", compared upper-cased.
 extern bool EditionFlag;

@@ -125,6 +125,9 @@ void RestoreDatabase(IProgress& Host, const std::wstring& Target, const std::wst
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
                                    int WindowsIndex, std::wstring* KeptDatabase, TRunCopies* Run) {
     const std::wstring databaseFolder = Target + DatabaseFolder;
+    // The clinic's database is renamed and replaced in its folder: never in one a link leads to.
+    if (Run)
+        Run->CheckFolder(databaseFolder);
     if (!FolderExists(databaseFolder)) {
         if (!::CreateDirectoryW(databaseFolder.c_str(), nullptr)) {
             const std::wstring text = L"Ошибка при создании каталога <DTAfb>!";
@@ -143,8 +146,11 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
         *KeptDatabase = kept;
 
     for (const TDeployGroup& group : ServerFileGroups(WindowsIndex)) {
-        if (!group.Folder.empty())
+        if (!group.Folder.empty()) {
+            if (Run)
+                Run->CheckFolder(Target + group.Folder);
             EnsureDir(Target + group.Folder);
+        }
         for (const TDeployFile& file : group.Files)
             if (!CopyFileWithLine(Host, file, Source, Target, Run) && group.FailureStops)
                 return TDeployResult::Stopped;

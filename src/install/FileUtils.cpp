@@ -16,6 +16,7 @@
 #include "common/StrUtils.h"
 #include "install/ContentHash.h"
 #include "install/CopyFileApi.h"
+#include "install/Links.h"
 #include "install/RunCopies.h"
 #include "win/ShellFunctions.h"
 
@@ -245,6 +246,8 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, const TCopyP
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
+    if (Run)
+        Run->CheckFolder(ExtractFilePath(Dest));
     TFileReplacement dest(Dest);
     std::unique_ptr<TContentHash> hash;
     if (Run && Remember)
@@ -330,6 +333,8 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
     } catch (const TFileInUse& inUse) {
         reason = inUse.Message();
         return static_cast<DWORD>(inUse.Code());
+    } catch (const TForeignLink&) {
+        throw;
     } catch (const TError& error) {
         reason = error.Message();
         const DWORD existing = ::GetFileAttributesW(to.c_str());
@@ -342,8 +347,19 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
     return 0;
 }
 
+// Whether the medium's entry is to be passed over: a link anyone could have made leads the copy elsewhere.
+bool PassOver(const std::wstring& path, const WIN32_FIND_DATAW& found, TRunCopies* Run) {
+    if (LinkKindOf(path, found) != TLinkKind::Foreign)
+        return false;
+    if (Run)
+        Run->NoteForeignLink(path);
+    return true;
+}
+
 void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
                   TRunCopies* Run, const TCopyProgress& Progress, std::vector<TCopyFailure>& Failed) {
+    if (Run)
+        Run->CheckFolder(Dest);
     if (!FolderExists(Dest))
         ForceDirectories(Dest);
     const std::wstring pattern = Source + L"\\*.*";
@@ -352,7 +368,8 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
         TUniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
         if (search) {
             do {
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName))
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName) ||
+                    PassOver(Source + L"\\" + found.cFileName, found, Run))
                     continue;
                 const std::wstring to = Dest + L"\\" + found.cFileName;
                 const std::wstring from = Source + L"\\" + found.cFileName;
@@ -377,7 +394,8 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
     do {
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName))
+            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName) &&
+            !PassOver(Source + L"\\" + found.cFileName, found, Run))
             CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
                          Progress, Failed);
     } while (::FindNextFileW(search.Get(), &found));
@@ -394,7 +412,8 @@ std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wst
 }
 
 namespace {
-void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, const TVisitFile& Visit) {
+void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, const TVisitFile& Visit,
+                    const TLinkReport& OnForeignLink) {
     const std::wstring folder = Relative.empty() ? Root : Root + L"\\" + Relative;
     WIN32_FIND_DATAW found;
     TUniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
@@ -405,16 +424,20 @@ void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, cons
             continue;
         const std::wstring path =
             Relative.empty() ? std::wstring(found.cFileName) : Relative + L"\\" + found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (LinkKindOf(Root + L"\\" + path, found) == TLinkKind::Foreign) {
+            if (OnForeignLink)
+                OnForeignLink(Root + L"\\" + path);
+        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             Visit(path, found);
-        else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-            WalkFilesBelow(Root, path, Visit);
+        } else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+            WalkFilesBelow(Root, path, Visit, OnForeignLink);
+        }
     } while (::FindNextFileW(search.Get(), &found));
 }
 } // namespace
 
-void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit) {
-    WalkFilesBelow(Folder, L"", Visit);
+void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit, const TLinkReport& OnForeignLink) {
+    WalkFilesBelow(Folder, L"", Visit, OnForeignLink);
 }
 
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) {
@@ -426,7 +449,8 @@ void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) 
         const DWORD attributes = found.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName) &&
-            std::wcscmp(found.cFileName, L"WithOutAnswer") != 0)
+            std::wcscmp(found.cFileName, L"WithOutAnswer") != 0 &&
+            LinkKindOf(Folder + found.cFileName, found) != TLinkKind::Foreign)
             List.push_back(Folder + found.cFileName);
     } while (::FindNextFileW(search.Get(), &found));
 }

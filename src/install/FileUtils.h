@@ -49,8 +49,9 @@ struct TCopyFailure {
 };
 
 // Copies the tree Source into Dest (created with its parents), replacing files of the same name, each as
-// CopyFileStream does (with Run, as CopyForRun does, hashes remembered), with the file's read-only, hidden
-// and system attributes. A file held by another program (or a read-only one, which Windows refuses alike)
+// CopyFileStream does (with Run, as CopyForRun does, hashes remembered, and no folder written into through
+// a foreign link: TForeignLink), with the file's read-only, hidden and system attributes. Foreign links in
+// Source are passed over (and named to the run). A file held by another program (or a read-only one, which Windows refuses alike)
 // goes to InUse first. Returns the files that did not arrive; the others are copied all the same. Progress
 // (when given) runs between the chunks and the files.
 std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
@@ -58,11 +59,15 @@ std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wst
                                       const TCopyProgress& Progress = {});
 
 // Calls Visit for every file below Folder (no trailing backslash) with its path relative to Folder and what
-// the search found of it; hidden and system folders are left out, as CopyDirTree leaves them.
+// the search found of it; hidden and system folders are left out, as CopyDirTree leaves them. A link that
+// anyone could have made (see Links.h) is passed over, file or folder, and named to OnForeignLink (when
+// given) with its full path: a walk never leads out of the folder it was given, nor round in a loop.
 using TVisitFile = std::function<void(const std::wstring& Relative, const WIN32_FIND_DATAW& Found)>;
-void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit);
+using TLinkReport = std::function<void(const std::wstring& Link)>;
+void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit, const TLinkReport& OnForeignLink = {});
 
-// Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer".
+// Appends Folder + name for every visible subfolder of Folder (ending in a backslash) but "WithOutAnswer" and
+// foreign links.
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 
 // Copies the folder Source onto Dest through the shell; true when the shell reported success. With Quiet the

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <exception>
+#include <functional>
 
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
@@ -16,6 +17,7 @@
 #include "install/DiskSpace.h"
 #include "install/FileUtils.h"
 #include "install/Fonts.h"
+#include "install/Links.h"
 #include "install/ReleasePackage.h"
 #include "install/RunCopies.h"
 #include "install/RunFiles.h"
@@ -93,10 +95,14 @@ void WriteBtooth(const std::wstring& target) {
     ini.UpdateFile();
 }
 
-void InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target) {
+void InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
+                   const TRunCopies& copies) {
     if (!host.AskYesNo(RunText::DriverQuestion))
         return;
     const std::wstring driverSource = source + L"FTDIDriverInstall";
+    // The shell's copy knows nothing of links: the folder it writes into, and the installer it leaves there
+    // to be run, must be the suite's own.
+    copies.CheckFolder(target + L"FTDIDriverInstall");
     // Onto the target itself: the shell then puts the folder inside it, and merges into it on a second run.
     // Its question before replacing the installer of a first run would wait forever in an unattended run.
     if (FolderExists(driverSource))
@@ -155,13 +161,30 @@ bool ProcessIsElevated() {
     return elevation.TokenIsElevated != 0;
 }
 
-TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+namespace {
+
+// A walk of the target passes over links anyone could have made; the run's record names each.
+std::function<void(const std::wstring&)> LinkTrace(IProgress& host) {
+    return [&host](const std::wstring& link) {
+        host.Trace(PassedOverLinkText(link));
+    };
+}
+
+TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
     const std::wstring& source = Options.SourceFolder;
 
     Host.ShowProgressPage();
     Host.Pump();
 
+    // Any user may have made the folder, or a level above it, a link before the first installation: nothing is
+    // made, written or run through it.
+    if (const std::wstring foreign = ForeignLevelOfTarget(target); !foreign.empty()) {
+        const std::wstring text = ForeignTargetText(foreign);
+        Host.ShowError(text);
+        Host.AddLine(text);
+        return TRunEnd::Stopped;
+    }
     if (!FolderExists(target)) {
         // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
         // without "Программы и данные"); the box and the log say which level failed and why.
@@ -179,15 +202,18 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
     // What the folder holds before the run: what differs afterwards is what the run put there.
-    const TTreeState before = ReadTreeState(target);
-    // A target created just now has no settings folder yet, and the settings file goes into it.
-    EnsureDir(target + std::wstring(SettingsDir));
-    WriteSettingsKeys(target);
-
+    const TTreeState before = ReadTreeState(target, LinkTrace(Host));
     TDatabaseGuard database(Host, target);
     // Declared after the guard: a stopped run lets go of its files before the guard puts the clinic's
     // database back.
     TRunCopies copies;
+    copies.SetTarget(target);
+    copies.OnForeignLink = LinkTrace(Host);
+    // A target created just now has no settings folder yet, and the settings file goes into it.
+    copies.CheckFolder(target + std::wstring(SettingsDir));
+    EnsureDir(target + std::wstring(SettingsDir));
+    WriteSettingsKeys(target);
+
     {
         TProtectedStretch stretch(Host);
         Host.Pump();
@@ -202,9 +228,12 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
                 TDeployResult::Stopped)
                 return TRunEnd::Stopped;
         }
+        copies.CheckFolder(target + std::wstring(SettingsDir));
         WriteLastNum(target, Host);
-        if (Options.Edition)
+        if (Options.Edition) {
+            copies.CheckFolder(target);
             WriteBtooth(target);
+        }
     }
 
     if (!elevated) {
@@ -222,7 +251,7 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
 
     if (Options.InstallDriver) {
         TStepTimer timer(Host, L"Драйвер интерфейсного блока");
-        InstallDriver(Host, source, target);
+        InstallDriver(Host, source, target, copies);
     }
     TPackageOutcome package;
     {
@@ -258,4 +287,16 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     else if (Host.AskYesNo(RunText::FinalQuestion))
         Host.CloseWindow();
     return end;
+}
+
+} // namespace
+
+TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+    try {
+        return RunSteps(Host, Options);
+    } catch (const TForeignLink& link) {
+        // The line says where the run stopped; the box the session shows says it again.
+        Host.AddLine(link.Message());
+        throw;
+    }
 }

@@ -22,14 +22,17 @@ bool Excluded(const std::wstring& relative) {
 
 } // namespace
 
-TTreeState ReadTreeState(const std::wstring& Target) {
+TTreeState ReadTreeState(const std::wstring& Target,
+                         const std::function<void(const std::wstring&)>& OnForeignLink) {
     TTreeState state;
-    WalkFiles(WithoutTrailingBackslash(Target),
-              [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
-                  if (Excluded(relative))
-                      return;
-                  state[relative] = FileStateOf(found);
-              });
+    WalkFiles(
+        WithoutTrailingBackslash(Target),
+        [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
+            if (Excluded(relative))
+                return;
+            state[relative] = FileStateOf(found);
+        },
+        OnForeignLink);
     return state;
 }
 
@@ -38,11 +41,18 @@ std::string HashFile(const std::wstring& Path, const TReadProgress& Progress) {
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         ThrowLastError(L"Не удалось открыть файл \"" + Path + L"\"");
+    return HashOpenFile(file.Get(), Path, Progress);
+}
+
+std::string HashOpenFile(HANDLE File, const std::wstring& Path, const TReadProgress& Progress) {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN))
+        ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
     TContentHash hash;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        if (!::ReadFile(File, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
             ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
         if (got == 0)
             break;
@@ -76,8 +86,9 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
 
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known,
-                                   const TReadProgress& Progress) {
-    const TTreeState after = ReadTreeState(Target);
+                                   const TReadProgress& Progress,
+                                   const std::function<void(const std::wstring&)>& OnForeignLink) {
+    const TTreeState after = ReadTreeState(Target, OnForeignLink);
     std::vector<TRecordedFile> put;
     for (const auto& [relative, state] : after) {
         const auto before = Before.find(relative);

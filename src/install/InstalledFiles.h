@@ -2,6 +2,8 @@
 // run copied or its package's script added or changed, hashed and merged into the installation's record.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,15 +30,19 @@ template <class TSystemInfo> TFileState FileStateOf(const TSystemInfo& info) {
             (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                 info.ftLastWriteTime.dwLowDateTime};
 }
-// Every file below the target by relative path, the clinic's data and the uninstaller's folder left out.
+// Every file below the target by relative path, the clinic's data and the uninstaller's folder left out, and
+// nothing behind a foreign link (each named to OnForeignLink).
 using TTreeState = std::map<std::wstring, TFileState, TPathLess>;
-TTreeState ReadTreeState(const std::wstring& Target);
+TTreeState ReadTreeState(const std::wstring& Target,
+                         const std::function<void(const std::wstring&)>& OnForeignLink = {});
 
 // Runs between the pieces a file is read in, so that hashing a large one keeps the window answering.
 using TReadProgress = std::function<void()>;
 
 // The content's hash (128-bit XXH3, hex); throws TError naming the file when it cannot be read.
 std::string HashFile(const std::wstring& Path, const TReadProgress& Progress = {});
+// The same through a file already open for reading, from its start; `Path` names it in the error.
+std::string HashOpenFile(HANDLE File, const std::wstring& Path, const TReadProgress& Progress = {});
 
 // Whether both files exist with the same content (size and hash).
 bool SameContent(const std::wstring& A, const std::wstring& B, const TReadProgress& Progress = {});
@@ -57,4 +63,5 @@ using TKnownHashes = std::map<std::wstring, TKnownHash, TPathLess>;
 // atomically. Returns the bytes the record's files take.
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known = {},
-                                   const TReadProgress& Progress = {});
+                                   const TReadProgress& Progress = {},
+                                   const std::function<void(const std::wstring&)>& OnForeignLink = {});

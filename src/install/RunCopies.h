@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "install/FileUtils.h"
 #include "install/InstallHost.h"
 #include "install/InstalledFiles.h"
+#include "install/Links.h"
 
 struct TFlushFailure {
     std::wstring Path;
@@ -45,6 +48,20 @@ public:
     // their content may not be what was written. Further files may be handed over afterwards.
     std::vector<TFlushFailure> Finish(const TCopyProgress& Progress = {});
 
+    // The suite's folder: from here on no copy of the run writes into a folder of it that is, or lies below,
+    // a foreign link (TForeignLink); before, the copies are not guarded (the tests of single steps).
+    void SetTarget(const std::wstring& target) { FGuard.emplace(target); }
+    void CheckFolder(const std::wstring& folder) const {
+        if (FGuard)
+            FGuard->CheckFolder(folder);
+    }
+    // A foreign link on the medium that a copy passed over; the run's record names it.
+    std::function<void(const std::wstring& link)> OnForeignLink;
+    void NoteForeignLink(const std::wstring& link) const {
+        if (OnForeignLink)
+            OnForeignLink(link);
+    }
+
     void RememberHash(const std::wstring& path, const TKnownHash& hash) { FHashes[path] = hash; }
     const TKnownHashes& Hashes() const noexcept { return FHashes; }
 
@@ -70,6 +87,7 @@ private:
     std::vector<TFlushFailure> FFailures;
     TUniqueHandle FThread;
     TKnownHashes FHashes;
+    std::optional<TTargetGuard> FGuard;
 };
 
 // Waits for Run's flushes, letting the window handle its messages every 10 ms or so. Throws TError naming

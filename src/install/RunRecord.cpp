@@ -12,6 +12,8 @@
 #include "install/DatabaseFiles.h"
 #include "install/FileUtils.h"
 #include "install/FilesInUse.h"
+#include "install/FolderAccess.h"
+#include "install/Links.h"
 #include "install/PackageChoice.h"
 #include "install/Registration.h"
 #include "install/ReleasePackage.h"
@@ -48,7 +50,15 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
     try {
         // The uninstaller: this very program, which knows /UNINSTALL.
         const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
+        // What runs with an administrator's rights later (the uninstaller, from "Programs and Features" or a
+        // deployment tool) and the record it trusts lie where only administrators write; without those rights
+        // the folder stays the user's own, as the entry is.
+        TTargetGuard(Target).CheckFolder(Target + UninstallFolder);
         EnsureDir(Target + UninstallFolder);
+        if (PerMachine) {
+            TProtectedAccess access(UsersSid, L"");
+            ProtectFolder(Target + UninstallFolder, access);
+        }
         // A reinstall from the same medium finds it in place already.
         if (SameContent(program, Target + UninstallerName, pump)) {
             Host.Trace(L"Программа удаления на месте: \"" + Target + UninstallerName + L"\"");
@@ -60,7 +70,10 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
                                  UninstallerName + L"\": " + SystemErrorText(failure));
             });
         }
-        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, pump);
+        const std::uint64_t bytes =
+            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, pump, [&Host](const std::wstring& link) {
+                Host.Trace(PassedOverLinkText(link));
+            });
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
         TRegistrationValues values;

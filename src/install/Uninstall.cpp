@@ -14,31 +14,149 @@
 #include "install/FilesInUse.h"
 #include "install/InstallRecord.h"
 #include "install/InstalledFiles.h"
+#include "install/Links.h"
 #include "install/Registration.h"
 #include "support/Shortcut.h"
 
 namespace {
 
-// Deletes a file the record vouches for; a file held by another program is named to the host. False (with
-// the reason in the record of the run) when the system refuses for another reason: the file then stays.
-bool DeleteRecordedFile(IInstallHost& host, const std::wstring& path) {
-    // The tree copy carries the medium's read-only attribute along.
-    SetReadOnlyAttr(path, false);
-    for (;;) {
-        if (::DeleteFileW(path.c_str()))
+// Where the suite's folder, and the folders the removal never touches, are in the end: each file is checked
+// against these after it was opened, so that no link on the way can lead the removal elsewhere.
+struct TRemovalScope {
+    std::wstring Target;                 // as given, ending in "\"
+    std::wstring FinalTarget;            // where it is in the end
+    std::vector<std::wstring> Untouched; // the clinic's data folders and the uninstaller's, where they are
+};
+
+TRemovalScope ScopeOf(const std::wstring& target) {
+    TRemovalScope scope{target, FinalPathOfPath(target), {}};
+    std::vector<std::wstring> folders = ClinicDataFolders();
+    folders.push_back(UninstallFolder);
+    for (const std::wstring& folder : folders) {
+        std::wstring final = FinalPathOfPath(target + folder);
+        if (!final.empty())
+            scope.Untouched.push_back(std::move(final));
+    }
+    return scope;
+}
+
+enum class TFileFate {
+    Removed,
+    Gone, // not there any more
+    Kept, // not the file the record vouches for any more (changed, replaced by a link, led elsewhere)
+    Failed,
+};
+
+// Whether a level below the target on the way to `folder` is a link an administrator made: a file may then
+// lie on another disk in the end, and only the folders the removal never touches bound where it may be.
+bool ThroughTrustedLink(const std::wstring& target, const std::wstring& folder) {
+    const std::wstring below = WithTrailingBackslash(folder);
+    for (std::size_t slash = below.find(L'\\', target.size()); slash != std::wstring::npos;
+         slash = below.find(L'\\', slash + 1))
+        if (LinkKindOf(below.substr(0, slash)) == TLinkKind::Trusted)
             return true;
+    return false;
+}
+
+// Why an opened file is not one the removal may delete; empty when it is.
+std::wstring Refusal(const TRemovalScope& scope, const std::wstring& path, HANDLE file,
+                     const BY_HANDLE_FILE_INFORMATION& info) {
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return L"на его месте ссылка или папка";
+    const std::wstring final = FinalPathOf(file);
+    if (final.empty())
+        return L"не удалось узнать, где он лежит";
+    if (!FinalPathWithin(final, scope.FinalTarget) && !ThroughTrustedLink(scope.Target, ExtractFilePath(path)))
+        return L"ведёт за пределы папки комплекса, в \"" + final + L"\"";
+    for (const std::wstring& untouched : scope.Untouched)
+        if (FinalPathWithin(final, untouched))
+            return L"ведёт в папку данных \"" + final + L"\"";
+    return {};
+}
+
+// Removes one file the record vouches for: opened once, not following a link in its own place, sharing
+// neither writing nor deleting, checked where it lies, hashed and deleted through that handle. A file held
+// by another program is named to the host. `why` says why a file was kept or could not be removed.
+TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, const TRecordedFile& file,
+                             std::wstring& why) {
+    const std::wstring path = scope.Target + file.Path;
+    const std::wstring foreign = FirstForeignLevel(scope.Target, ExtractFilePath(path),
+                                                   [](const std::wstring& level) { return LinkKindOf(level); });
+    if (!foreign.empty()) {
+        why = L"путь к нему ведёт через ссылку \"" + foreign + L"\"";
+        return TFileFate::Kept;
+    }
+    for (;;) {
+        TUniqueFile handle(::CreateFileW(path.c_str(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!handle) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+                return TFileFate::Gone;
+            if (RetryInUse(host, path, code))
+                continue;
+            why = SystemErrorText(code);
+            return TFileFate::Failed;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(handle.Get(), &info)) {
+            why = SystemErrorText(::GetLastError());
+            return TFileFate::Failed;
+        }
+        why = Refusal(scope, path, handle.Get(), info);
+        if (!why.empty())
+            return TFileFate::Kept;
+        // Changed since it was installed: the clinic's own now.
+        if (FileStateOf(info).Size != file.Size || HashOpenFile(handle.Get(), path) != file.Hash) {
+            why = L"изменён после установки";
+            return TFileFate::Kept;
+        }
+        // The tree copy carries the medium's read-only attribute along, and a read-only file is not deleted.
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;
+            ::SetFileInformationByHandle(handle.Get(), FileBasicInfo, &basic, sizeof basic);
+        }
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        if (::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &dispose, sizeof dispose))
+            return TFileFate::Removed;
         const DWORD code = ::GetLastError();
+        handle.Reset();
         if (RetryInUse(host, path, code))
             continue;
-        host.Trace(L"Не удалён \"" + path + L"\": " + SystemErrorText(code));
-        return false;
+        why = SystemErrorText(code);
+        return TFileFate::Failed;
     }
 }
 
+// Removes an empty folder of the record's, unless it is a link or leads anywhere but where it is named.
+void RemoveEmptyFolder(const TRemovalScope& scope, const std::wstring& relative) {
+    const std::wstring path = scope.Target + relative;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    TUniqueFile folder(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!folder || !::GetFileInformationByHandle(folder.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    // Named as it is found: a folder whose end lies elsewhere is a link the system did not call one.
+    const std::wstring final = FinalPathOf(folder.Get());
+    if (final.empty() || !SameText(final, WithoutTrailingBackslash(scope.FinalTarget + L"\\" + relative)))
+        return;
+    // A folder that is not empty stays: the system refuses.
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    ::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+}
+
 // Every folder that holds a recorded file, down to the target's own, deepest first.
-std::vector<std::wstring> FoldersOf(const TInstallRecord& record) {
+std::vector<std::wstring> FoldersOf(const std::vector<TRecordedFile>& files) {
     std::set<std::wstring, TPathLess> folders;
-    for (const TRecordedFile& file : record.Files)
+    for (const TRecordedFile& file : files)
         for (std::size_t slash = file.Path.rfind(L'\\'); slash != std::wstring::npos && slash > 0;
              slash = file.Path.rfind(L'\\', slash - 1))
             folders.insert(file.Path.substr(0, slash));
@@ -59,8 +177,29 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
         host.Trace(L"Ярлык \"" + link + L"\" ведёт не в папку комплекса (\"" + target + L"\") и оставлен");
         return;
     }
-    if (DeleteRecordedFile(host, link))
-        host.AddLine(UninstallText::LinkRemoved);
+    for (;;) {
+        if (::DeleteFileW(link.c_str())) {
+            host.AddLine(UninstallText::LinkRemoved);
+            return;
+        }
+        const DWORD code = ::GetLastError();
+        if (RetryInUse(host, link, code))
+            continue;
+        host.Trace(L"Ярлык \"" + link + L"\" не удалён: " + SystemErrorText(code));
+        return;
+    }
+}
+
+// Whether anything says the suite is installed in the folder: an uninstaller, or an entry in "Programs and
+// Features".
+bool InstalledThere(const std::wstring& target) {
+    if (FileExists(target + UninstallerName))
+        return true;
+    for (bool machine : {true, false})
+        if (const auto registered = FindRegistration(machine))
+            if (SameText(WithTrailingBackslash(registered->InstallLocation), target))
+                return true;
+    return false;
 }
 
 } // namespace
@@ -71,10 +210,19 @@ std::wstring Question(const std::wstring& target) {
            L"\"?\r\n\r\nБаза данных (папка DTAfb) и настройки (папка Settings) будут сохранены.";
 }
 std::wstring NothingToRemove(const std::wstring& target) {
-    return L"В папке \"" + target + L"\" нет сведений об установке комплекса: удалять нечего.";
+    return L"В папке \"" + target + L"\" комплекс не установлен: удалять нечего.";
+}
+std::wstring NoRecord(const std::wstring& target) {
+    return L"В папке \"" + target +
+           L"\" нет сведений о том, какие файлы установлены: удалять их нельзя. Установите комплекс в эту папку "
+           L"снова, затем удалите его.";
 }
 std::wstring Removed(std::size_t files) {
     return L"Удалено файлов: " + std::to_wstring(files);
+}
+std::wstring NotRemoved(std::size_t files) {
+    return L"Не удалось удалить файлов: " + std::to_wstring(files) +
+           L"; они названы в журнале удаления. Комплекс остаётся в списке установленных программ.";
 }
 std::wstring Kept(const std::wstring& target) {
     return L"\"" + target + L"\"";
@@ -82,14 +230,13 @@ std::wstring Kept(const std::wstring& target) {
 } // namespace UninstallText
 
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
-    const std::wstring& target = Options.Target;
+    const std::wstring target = WithTrailingBackslash(Options.Target);
     Host.ShowProgressPage();
     Host.Pump();
     const std::optional<TInstallRecord> record = ReadInstallRecord(target);
     if (!record) {
-        // An entry left behind for a folder without a record leads nowhere: it goes too.
-        if (RemoveRegistration(target))
-            Host.Trace(L"Запись в списке установленных программ удалена");
+        if (InstalledThere(target))
+            throw TError(UninstallText::NoRecord(target));
         Host.AddLine(UninstallText::NothingToRemove(target));
         return TRemovalEnd::NothingToRemove;
     }
@@ -101,72 +248,64 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
 
     const std::size_t line = Host.AddStepLine(L"Удаление файлов комплекса....");
     Host.Pump();
+    const TRemovalScope scope = ScopeOf(target);
     std::size_t removed = 0, kept = 0;
+    std::vector<TRecordedFile> stayed;
     for (const TRecordedFile& file : record->Files) {
-        const std::wstring path = target + file.Path;
-        if (InDataFolder(*record, file.Path) || SameText(path, Options.Running))
+        if (InDataFolder(*record, file.Path) || SameText(target + file.Path, Options.Running))
             continue;
-        const std::optional<std::uint64_t> size = FileSizeOf(path);
-        if (!size)
-            continue;
-        // Changed since it was installed: the clinic's own now.
-        if (*size != file.Size || HashFile(path, TPumpNowAndThen(Host)) != file.Hash) {
-            Host.Trace(L"Изменён после установки, оставлен: \"" + path + L"\"");
-            ++kept;
-            continue;
-        }
-        if (DeleteRecordedFile(Host, path)) {
-            ++removed;
-            if (removed % 32 == 0)
+        std::wstring why;
+        switch (RemoveRecordedFile(Host, scope, file, why)) {
+        case TFileFate::Removed:
+            if (++removed % 32 == 0)
                 Host.Pump();
-        } else {
+            break;
+        case TFileFate::Gone:
+            break;
+        case TFileFate::Kept:
+            Host.Trace(L"Оставлен \"" + target + file.Path + L"\": " + why);
             ++kept;
+            break;
+        case TFileFate::Failed:
+            Host.Trace(L"Не удалён \"" + target + file.Path + L"\": " + why);
+            stayed.push_back(file);
+            break;
         }
     }
+    if (!stayed.empty()) {
+        // The files that stayed keep their lines, so that the next removal takes them; the entry and the
+        // uninstaller stay to make one.
+        TInstallRecord rest = *record;
+        rest.Files = stayed;
+        ReplaceFileContents(target + InstallRecordName, FormatInstallRecord(rest));
+        Host.CompleteLine(line, L"ОШИБКА!!!");
+        Host.AddLine(UninstallText::Removed(removed));
+        Host.AddLine(UninstallText::NotRemoved(stayed.size()));
+        return TRemovalEnd::Incomplete;
+    }
+
     const std::wstring uninstaller = target + UninstallerName;
     if (!SameText(uninstaller, Options.Running) && FileExists(uninstaller))
-        DeleteRecordedFile(Host, uninstaller);
+        ::DeleteFileW(uninstaller.c_str());
     ::DeleteFileW((target + InstallRecordName).c_str());
-    for (const std::wstring& folder : FoldersOf(*record))
+    for (const std::wstring& folder : FoldersOf(record->Files))
         if (!InDataFolder(*record, folder))
-            ::RemoveDirectoryW((target + folder).c_str());
-    ::RemoveDirectoryW((target + UninstallFolder).c_str());
+            RemoveEmptyFolder(scope, folder);
+    RemoveEmptyFolder(scope, UninstallFolder);
     Host.CompleteLine(line, L"Завершено");
 
     if (RemoveRegistration(target))
         Host.Trace(L"Запись в списке установленных программ удалена");
     Host.AddLine(UninstallText::Removed(removed));
     if (kept)
-        Host.Trace(L"Оставлено изменённых или занятых файлов: " + std::to_wstring(kept));
+        Host.Trace(L"Оставлено изменённых файлов: " + std::to_wstring(kept));
     // The folder goes too when nothing of the clinic's is left in it.
-    std::wstring folder = target;
-    while (folder.size() > 3 && folder.back() == L'\\')
-        folder.pop_back();
-    if (!::RemoveDirectoryW(folder.c_str()) && FolderExists(folder)) {
+    const std::wstring folder = WithoutTrailingBackslash(target);
+    if (!(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT))
+        ::RemoveDirectoryW(folder.c_str());
+    if (FolderExists(folder)) {
         Host.AddLine(UninstallText::KeptHeading);
         Host.AddLine(UninstallText::Kept(target));
     }
     return TRemovalEnd::Completed;
-}
-
-void FinishUninstall(const std::wstring& Target, unsigned long ProcessId) {
-    if (HANDLE raw = ::OpenProcess(SYNCHRONIZE, FALSE, ProcessId)) {
-        const TUniqueHandle process(raw);
-        ::WaitForSingleObject(process.Get(), 60000);
-    }
-    const std::wstring uninstaller = Target + UninstallerName;
-    // The ended program's file may stay locked for a moment after its process is gone.
-    for (int attempt = 0; attempt < 50 && FileExists(uninstaller) && !::DeleteFileW(uninstaller.c_str());
-         ++attempt)
-        ::Sleep(100);
-    ::RemoveDirectoryW((Target + UninstallFolder).c_str());
-    std::wstring folder = Target;
-    while (folder.size() > 3 && folder.back() == L'\\')
-        folder.pop_back();
-    ::RemoveDirectoryW(folder.c_str());
-    // This copy in the temporary folder cannot remove itself while it runs: the system does it at the next
-    // restart (where the user may have that done; otherwise it stays among the temporary files).
-    wchar_t self[MAX_PATH * 2] = L"";
-    if (::GetModuleFileNameW(nullptr, self, MAX_PATH * 2))
-        ::MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -2,6 +2,9 @@
 // clinic's data (the database with every copy of it, the settings) and every file changed or added since
 // stay, and so do the fonts and the USB driver, which other programs use. It talks to whoever shows it
 // through the same host as the installation run.
+// The folder is one any signed-in user may write: the record is read as hostile, each file is opened once,
+// never through a link anyone could have made, checked to lie in the folder and outside the clinic's data,
+// and hashed and deleted through that same handle.
 #pragma once
 
 #include <string>
@@ -17,19 +20,24 @@ struct TUninstallOptions {
 
 enum class TRemovalEnd {
     Completed,       // removed; the host was told which folder keeps the clinic's data
-    NothingToRemove, // the folder holds no record of an installation
+    NothingToRemove, // no record, no entry and no uninstaller: the suite is not installed there
     Declined,        // the user said No to the question
+    Incomplete,      // files the record vouches for could not be removed: they keep their lines in the
+                     // record, the entry and the uninstaller stay, and the run's record says why
 };
 
 // Asks first ("Удалить комплекс ...?"), then removes. A file held by another program is named to the host,
-// which retries or stops (TCancelled, TFileInUse); other errors escape as TError.
+// which retries or stops (TCancelled, TFileInUse). A folder with an uninstaller or an entry but no readable
+// record throws TError: what is installed there can no longer be told, and nothing is removed.
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options);
 
 // The texts of the removal.
 namespace UninstallText {
 std::wstring Question(const std::wstring& target);
 std::wstring NothingToRemove(const std::wstring& target);
+std::wstring NoRecord(const std::wstring& target);
 std::wstring Removed(std::size_t files);
+std::wstring NotRemoved(std::size_t files);
 // Two lines: the heading, then the folder that keeps the clinic's data.
 inline constexpr wchar_t KeptHeading[] =
     L"База данных, настройки и изменённые после установки файлы сохранены в папке:";
@@ -37,8 +45,3 @@ std::wstring Kept(const std::wstring& target);
 inline constexpr wchar_t LinkRemoved[] = L"Ярлык на рабочем столе удалён";
 inline constexpr wchar_t Done[] = L"Удаление комплекса \"Тессаро-Холтер\" завершено.";
 } // namespace UninstallText
-
-// After an uninstaller that ran from the suite's own "Uninstall\" folder has ended (process `ProcessId`):
-// removes "<Target>Uninstall\Setup.exe", then "Uninstall\" and the suite's folder where they are left empty,
-// and has the running copy itself removed at the next restart. Nothing else is ever removed.
-void FinishUninstall(const std::wstring& Target, unsigned long ProcessId);

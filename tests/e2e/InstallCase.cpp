@@ -341,6 +341,49 @@ std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder) {
     return files;
 }
 
+namespace {
+// e2e_holdfile.exe beside the running test.
+std::wstring HoldFileProgram() {
+    const std::wstring hold = HoldProgram();
+    return hold.substr(0, hold.find_last_of(L'\\') + 1) + L"e2e_holdfile.exe";
+}
+} // namespace
+
+THolder::THolder(const std::wstring& file) : FControl(TempPath(L"tessaro-e2e-holder")) {
+    RemoveTree(FControl);
+    ::CreateDirectoryW(FControl.c_str(), nullptr);
+    WriteFileBytes(JoinPath(FControl, L"hold"), "");
+    std::wstring line = Quoted(HoldFileProgram()) + L" " + Quoted(file) + L" " + Quoted(FControl);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        throw TDriverError(L"could not start " + line);
+    FProcess.Reset(info.hProcess);
+    ::CloseHandle(info.hThread);
+    for (int i = 0; i < 500 && !FileExists(JoinPath(FControl, L"opened")); ++i) {
+        if (::WaitForSingleObject(FProcess.Get(), 20) == WAIT_OBJECT_0)
+            throw TDriverError(L"the holder ended before it held " + file);
+    }
+    if (!FileExists(JoinPath(FControl, L"opened")))
+        throw TDriverError(L"the holder never held " + file);
+}
+
+THolder::~THolder() {
+    LetGo();
+    RemoveTree(FControl);
+}
+
+void THolder::LetGo() {
+    ::DeleteFileW(JoinPath(FControl, L"hold").c_str());
+    if (FProcess)
+        ::WaitForSingleObject(FProcess.Get(), 10000);
+}
+
+std::wstring RecordPath(const std::wstring& target) {
+    return JoinPath(target, L"Uninstall\\installed.txt");
+}
+
 void RemoveUninstallEntry() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
         ::RegDeleteKeyExW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter",

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "MediumBuilder.h"
+#include "common/HandlesWin.h"
 #include "WizardDriver.h"
 #include "WizardTexts.h"
 
@@ -97,6 +98,9 @@ std::string RemoveTreeWithin(const std::wstring& path, TDuration patience);
 // e2e_hold.exe beside the running test: a driver installer that waits while a file "hold" lies beside it.
 std::wstring HoldProgram();
 
+// The installation's record in the target.
+std::wstring RecordPath(const std::wstring& target);
+
 // The text in double quotes, as a switch's value with blanks needs it.
 inline std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
@@ -115,6 +119,20 @@ std::vector<std::wstring> ReadRunLog(const std::wstring& path);
 std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries);
 // Whether some entry contains `text`.
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& text);
+
+// A running program of the suite that holds one file of the target until it is let go (or the case ends).
+class THolder {
+public:
+    explicit THolder(const std::wstring& file);
+    THolder(const THolder&) = delete;
+    THolder& operator=(const THolder&) = delete;
+    ~THolder();
+    void LetGo();
+
+private:
+    std::wstring FControl;
+    TUniqueHandle FProcess;
+};
 
 class InstallCase : public ::testing::Test {
 protected:

@@ -141,10 +141,78 @@ void CopyTree(const std::wstring& source, const std::wstring& dest) {
     });
 }
 
+namespace {
+// The Unix path Wine maps a Windows path to (UTF-8); its last part need not exist yet.
+std::string UnixPath(const std::wstring& path) {
+    using TUnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<TUnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName)
+        Fail(L"wine_get_unix_file_name", path);
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    char* mapped = unixName(folder.c_str());
+    if (!mapped)
+        Fail(L"wine_get_unix_file_name", folder);
+    std::string result = mapped;
+    ::HeapFree(::GetProcessHeap(), 0, mapped);
+    const std::wstring name = path.substr(folder.size() + 1);
+    std::string utf8(name.size() * 3, '\0');
+    utf8.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                                               utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                                               nullptr)));
+    return result + "/" + utf8;
+}
+
+// Runs one of the system's own programs (Wine starts them as any other) and waits for it.
+void RunUnixProgram(const wchar_t* program, std::wstring line) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        Fail(L"CreateProcessW", line);
+    ::WaitForSingleObject(info.hProcess, 10000);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+}
+
+// Waits a while for a system program's work to show: Wine may report its end before it is done.
+bool Shows(const std::wstring& path, bool present) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if ((Attributes(path) != INVALID_FILE_ATTRIBUTES) == present)
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+std::wstring WideFromUtf8(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                               wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
+} // namespace
+
+void PlantLink(const std::wstring& link, const std::wstring& destination) {
+    const std::wstring bare =
+        destination.ends_with(L'\\') ? destination.substr(0, destination.size() - 1) : destination;
+    RunUnixProgram(L"Z:\\bin\\ln", L"/bin/ln -sfn \"" + WideFromUtf8(UnixPath(bare)) + L"\" \"" +
+                                         WideFromUtf8(UnixPath(link)) + L"\"");
+    if (!Shows(link, true))
+        Fail(L"ln -s", link);
+}
+
 void RemoveTree(const std::wstring& path) {
     DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RunUnixProgram(L"Z:\\bin\\rm", L"/bin/rm -f \"" + WideFromUtf8(UnixPath(path)) + L"\"");
+        if (!Shows(path, false))
+            Fail(L"rm", path);
+        return;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

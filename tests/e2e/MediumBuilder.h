@@ -35,8 +35,13 @@ std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, std::string_view bytes);
 // Copies a tree with every file's attributes (read-only, hidden) and the folders' own.
 void CopyTree(const std::wstring& source, const std::wstring& dest);
-// Removes a file or a tree, read-only entries included; a path that does not exist is no error.
+// Removes a file or a tree, read-only entries included; a path that does not exist is no error. A link is
+// removed itself, never what it leads to.
 void RemoveTree(const std::wstring& path);
+// Makes `link` a symbolic link to the folder or file `destination`, as any user can make one in a folder they
+// may write: Wine reports it as a reparse point whose owner is the one user, a link no administrator made.
+// Wine itself can neither make nor remove such a link; the system's ln and rm do it.
+void PlantLink(const std::wstring& link, const std::wstring& destination);
 // A path in the user's temporary folder.
 std::wstring TempPath(const std::wstring& name);
 

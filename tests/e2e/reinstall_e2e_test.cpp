@@ -13,52 +13,6 @@ using namespace e2e;
 
 namespace {
 
-// e2e_holdfile.exe beside the running test.
-std::wstring HoldFileProgram() {
-    const std::wstring hold = HoldProgram();
-    return hold.substr(0, hold.find_last_of(L'\\') + 1) + L"e2e_holdfile.exe";
-}
-
-// A running program of the suite that holds one file of the target until it is let go (or the case ends).
-class THolder {
-public:
-    explicit THolder(const std::wstring& file) : FControl(TempPath(L"tessaro-e2e-holder")) {
-        RemoveTree(FControl);
-        ::CreateDirectoryW(FControl.c_str(), nullptr);
-        WriteFileBytes(JoinPath(FControl, L"hold"), "");
-        std::wstring line = Quoted(HoldFileProgram()) + L" " + Quoted(file) + L" " + Quoted(FControl);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &info))
-            throw TDriverError(L"could not start " + line);
-        FProcess.Reset(info.hProcess);
-        ::CloseHandle(info.hThread);
-        for (int i = 0; i < 500 && !FileExists(JoinPath(FControl, L"opened")); ++i) {
-            if (::WaitForSingleObject(FProcess.Get(), 20) == WAIT_OBJECT_0)
-                throw TDriverError(L"the holder ended before it held " + file);
-        }
-        if (!FileExists(JoinPath(FControl, L"opened")))
-            throw TDriverError(L"the holder never held " + file);
-    }
-    THolder(const THolder&) = delete;
-    THolder& operator=(const THolder&) = delete;
-    ~THolder() {
-        LetGo();
-        RemoveTree(FControl);
-    }
-    void LetGo() {
-        ::DeleteFileW(JoinPath(FControl, L"hold").c_str());
-        if (FProcess)
-            ::WaitForSingleObject(FProcess.Get(), 10000);
-    }
-
-private:
-    std::wstring FControl;
-    TUniqueHandle FProcess;
-};
-
 class ReinstallTest : public InstallCase {
 protected:
     // A complete unattended installation, with the clinic's recordings in its database afterwards.
@@ -314,6 +268,82 @@ TEST_F(ReinstallTest, RunKilledDuringTheDatabaseCopyIsCompletedByTheNext) {
     for (const std::wstring& name : Backups(target))
         found = found || ReadFileBytes(JoinPath(target, L"DTAfb\\" + name)) == Recordings;
     EXPECT_TRUE(found) << "the clinic's database is kept after the second run";
+}
+
+} // namespace
+
+namespace {
+
+// Links any user may plant in the suite's folder are never followed. One to another folder is passed over by
+// the reinstall's walk (the log names it), so that the record never lists what lies behind it; "udf\" made a
+// link to that folder stops the next reinstall before anything is written through it, with the clinic's
+// database back in place; and the removal after both leaves the other folder whole.
+TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
+    const std::wstring target = Target(L"links");
+    Installed(FOptions.Medium, target);
+    const std::wstring other = JoinPath(FRoot, L"Чужая папка");
+    WriteFileBytes(JoinPath(other, L"Compare.Dll"), "another program's library");
+    WriteFileBytes(JoinPath(other, L"Отчёты\\отчёт.txt"), "another program's report");
+    const auto others = FilesBelow(other);
+    const std::wstring archive = JoinPath(target, L"Архив");
+    PlantLink(archive, other);
+
+    const std::wstring walked = LogPath(L"links-walk");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) +
+                                                 L" /LOG=" + Quoted(walked)),
+              0u);
+    EXPECT_TRUE(LogHas(ReadRunLog(walked), L"Ссылка пропущена (создана не администратором): \"" + archive + L"\""));
+    EXPECT_EQ(ReadFileBytes(RecordPath(target)).find(ToUtf8(L"Архив")), std::string::npos)
+        << "the record lists nothing behind the link";
+
+    WriteFileBytes(JoinPath(target, L"DTAfb\\T12.FDB"), Recordings);
+    const std::wstring udf = JoinPath(target, L"udf");
+    RemoveTree(udf);
+    PlantLink(udf, other);
+    const std::wstring stopped = LogPath(L"links-udf");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) +
+                                                 L" /LOG=" + Quoted(stopped)),
+              1603u);
+    const auto entries = ReadRunLog(stopped);
+    EXPECT_TRUE(LogHas(entries, L"Строка: Папка \"" + udf + L"\" — ссылка на \"" + other + L"\"")) << Joined(entries);
+    EXPECT_EQ(FilesBelow(other), others) << "nothing written through the link";
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), Recordings);
+
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target)), 0u);
+    EXPECT_EQ(FilesBelow(other), others) << "the removal took nothing behind a link";
+    EXPECT_FALSE(FileExists(JoinPath(target, L"Shell.exe")));
+}
+
+// A suite's folder that is itself a link to another program's folder (any user may make one before the first
+// installation) is refused: unattended with 1603 and a line naming where it leads, on the path page with the
+// same words; nothing is written through it.
+TEST_F(ReinstallTest, SuitesFolderThatIsALinkIsRefused) {
+    const std::wstring other = JoinPath(FRoot, L"Другая программа");
+    WriteFileBytes(JoinPath(other, L"program.exe"), "another program");
+    const std::wstring target = JoinPath(FRoot, L"Дедира");
+    PlantLink(target, other);
+    const std::wstring log = LogPath(L"linked-target");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target + L"\\") + L" /LOG=" + Quoted(log)),
+              1603u);
+    const std::wstring refusal = L"Папка \"" + target + L"\" — ссылка на \"" + other + L"\"";
+    EXPECT_TRUE(LogHas(ReadRunLog(log), L"Строка: " + refusal)) << Joined(ReadRunLog(log));
+    EXPECT_EQ(FilesBelow(other).size(), 1u) << "nothing written through the link";
+
+    TWizard& wizard = Launch(FOptions.Medium);
+    wizard.WaitMainWindow();
+    wizard.WaitPage(WelcomePage, StartTimeout);
+    wizard.Click(NextButton);
+    wizard.WaitPage(PathPage);
+    wizard.SetPath(target);
+    wizard.Click(NextButton);
+    const TMessageBox box = wizard.WaitMessageBox();
+    EXPECT_NE(box.Text.find(refusal), std::wstring::npos) << ToUtf8(box.Text);
+    wizard.Answer(box, IDOK);
+    wizard.WaitPage(PathPage);
+    EXPECT_EQ(FilesBelow(other).size(), 1u);
+    wizard.PostToMain(WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1602u);
 }
 
 } // namespace

@@ -221,3 +221,26 @@ TEST_F(UnattendedTest, TooLittleSpaceStopsBeforeTheFirstCopy) {
 }
 
 } // namespace
+
+namespace {
+
+// Every spelling of a drive's root is refused as the root, and a folder not given in full as such: 1, nothing
+// installed anywhere, the log says why.
+TEST_F(UnattendedTest, DriveRootInAnySpellingAndARelativeFolderAreRefused) {
+    for (const wchar_t* dir : {L"C:\\.", L"C:/", L"C:\\\\", L"\\\\?\\C:\\", L"C:", L"Prog", L"C:Prog"}) {
+        const std::wstring log = LogPath(L"refused-dir");
+        EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(dir) +
+                                                     L" /LOG=" + Quoted(log)),
+                  1u)
+            << ToUtf8(dir);
+        const auto entries = ReadRunLog(log);
+        EXPECT_FALSE(LogHas(entries, L"Установка: ")) << ToUtf8(dir);
+        EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 1"));
+        EXPECT_FALSE(FolderExists(L"C:\\Settings")) << ToUtf8(dir);
+        EXPECT_FALSE(FolderExists(JoinPath(FWorkingFolder, L"Prog")));
+        EXPECT_FALSE(FolderExists(JoinPath(FOptions.Medium, L"Prog")));
+        ::DeleteFileW(log.c_str());
+    }
+}
+
+} // namespace

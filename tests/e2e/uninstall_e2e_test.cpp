@@ -163,4 +163,95 @@ TEST_F(UninstallTest, NextInstallationStartsWithTheRegisteredFolder) {
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1602u);
 }
 
+// The record is read as hostile. Lines that name the database in spellings Windows reads as the same file,
+// a record without its data lines and a line that leads through a link planted in the folder remove nothing
+// of the clinic's and nothing of anyone else's: each of those files carries the bytes of a recorded file of
+// the suite, so only the record's reader and the removal's checks keep them.
+TEST_F(UninstallTest, EditedRecordRemovesNothingOfTheClinicsOrBehindALink) {
+    const std::wstring target = Target(L"edited-record");
+    InstallAndUse(target);
+    std::string record = ReadFileBytes(RecordPath(target));
+    const std::string shellLine = [&] {
+        for (std::size_t start = 0; start < record.size();) {
+            const std::size_t end = record.find("\r\n", start);
+            const std::string line = record.substr(start, end - start);
+            if (line.starts_with("file\t") && line.ends_with("\tShell.exe"))
+                return line;
+            start = end + 2;
+        }
+        return std::string();
+    }();
+    ASSERT_FALSE(shellLine.empty()) << record;
+    const std::string shell = ReadFileBytes(JoinPath(target, L"Shell.exe"));
+    const std::string sizeAndHash = shellLine.substr(0, shellLine.size() - std::string("Shell.exe").size());
+    WriteFileBytes(JoinPath(target, L"DTAfb\\T12.FDB"), shell);
+    const std::wstring other = JoinPath(FRoot, L"Чужая папка");
+    WriteFileBytes(JoinPath(other, L"f.txt"), shell);
+    PlantLink(JoinPath(target, L"Ссылка"), other);
+    std::string edited;
+    for (std::size_t start = 0; start < record.size();) {
+        const std::size_t end = record.find("\r\n", start);
+        const std::string line = record.substr(start, end - start);
+        if (!line.starts_with("data\t"))
+            edited += line + "\r\n";
+        start = end + 2;
+    }
+    for (const char* path : {"DTAfb/T12.FDB", "DTAfb.\\T12.FDB", "dtafb\\T12.FDB", "Ссылка\\f.txt"})
+        edited += sizeAndHash + path + "\r\n";
+    WriteFileBytes(RecordPath(target), edited);
+
+    const std::wstring log = LogPath(L"edited-record");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target) +
+                                                 L" /LOG=" + Quoted(log)),
+              0u);
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), shell) << Joined(ReadRunLog(log));
+    EXPECT_EQ(ReadFileBytes(JoinPath(other, L"f.txt")), shell);
+    EXPECT_FALSE(FileExists(JoinPath(target, L"Shell.exe"))) << "the suite's own file went";
+}
+
+// A removal that did not happen keeps everything the next one needs: stopped at a held file, the
+// uninstaller, the record and the entry stay (1603). Without its record the removal refuses to guess: 1603,
+// the entry stays, nothing is removed.
+TEST_F(UninstallTest, RemovalThatDidNotHappenKeepsItsUninstallerRecordAndEntry) {
+    const std::wstring target = Target(L"stopped");
+    InstallAndUse(target);
+    {
+        THolder holder(JoinPath(target, L"fbclient.Dll"));
+        TWizard& removal = Launch(JoinPath(target, L"Uninstall"), TLaunch{L"/UNINSTALL", {}});
+        removal.WaitMainWindow();
+        removal.Answer(removal.WaitMessageBox(RunTimeout), IDYES);
+        const TMessageBox held = removal.WaitMessageBox(RunTimeout);
+        EXPECT_NE(held.Text.find(L"fbclient.Dll"), std::wstring::npos) << ToUtf8(held.Text);
+        removal.Answer(held, IDCANCEL);
+        EXPECT_EQ(removal.WaitRunEnd(RunTimeout), TRunOutcome::ExitEnabled);
+        removal.Click(Exit);
+        EXPECT_EQ(removal.WaitExit(DefaultTimeout, true), 1603u);
+    }
+    ::Sleep(1500); // a hand-over, were there one, would have removed the uninstaller by now
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Uninstall\\Setup.exe")));
+    EXPECT_TRUE(FileExists(RecordPath(target)));
+    EXPECT_EQ(EntryText(L"InstallLocation"), target);
+
+    ::DeleteFileW(RecordPath(target).c_str());
+    const std::wstring log = LogPath(L"no-record");
+    EXPECT_EQ(RunUnattended(JoinPath(target, L"Uninstall"),
+                            L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /LOG=" + Quoted(log)),
+              1603u);
+    EXPECT_TRUE(LogHas(ReadRunLog(log), L"нет сведений о том, какие файлы установлены"));
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Shell.exe")));
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Uninstall\\Setup.exe")));
+    EXPECT_EQ(EntryText(L"InstallLocation"), target);
+}
+
+// /FINISHUNINSTALL is the business of the uninstaller's own temporary copy: given to the medium's program, with
+// /DIR or without, it is refused with 1, removes nothing and installs nothing.
+TEST_F(UninstallTest, FinishUninstallFromElsewhereIsRefusedAndChangesNothing) {
+    const std::wstring other = Target(L"Other");
+    WriteFileBytes(JoinPath(other, L"Uninstall\\Setup.exe"), "another program's uninstaller");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/FINISHUNINSTALL=4 /DIR=" + Quoted(other)), 1u);
+    EXPECT_EQ(ReadFileBytes(JoinPath(other, L"Uninstall\\Setup.exe")), "another program's uninstaller");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/FINISHUNINSTALL=4"), 1u);
+    EXPECT_EQ(EntryText(L"InstallLocation"), L"<none>") << "no installation instead";
+}
+
 } // namespace

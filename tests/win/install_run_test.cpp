@@ -549,3 +549,51 @@ TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
     EXPECT_EQ(RunUninstallation(retried, uninstall), TRemovalEnd::Completed);
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
 }
+
+#include "install/FolderAccess.h"
+
+namespace {
+
+// The uninstaller's folder and the hand-over's take lists of their own, inheriting nothing from the folder
+// above: the system and the administrators change what they hold; the users (or, without an administrator's
+// rights, the user alone) read and run; whoever made the folder first keeps no right to open it up again.
+// Wine keeps no access list, so the lists are checked as built and the call that applies them by its result.
+TEST(FolderAccess, OnlyTheSystemAndTheAdministratorsMayChangeWhatRunsElevated) {
+    constexpr BYTE Inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    constexpr DWORD ReadAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+    struct TCase {
+        const wchar_t* Readers;
+        const wchar_t* Owner;
+        std::vector<TAccessEntry> Entries;
+    };
+    const TCase cases[] = {
+        {UsersSid,
+         L"",
+         {{L"S-1-5-18", FILE_ALL_ACCESS, Inherit},
+          {L"S-1-5-32-544", FILE_ALL_ACCESS, Inherit},
+          {L"S-1-5-32-545", ReadAndRun, Inherit},
+          {L"S-1-3-4", ReadAndRun, Inherit}}},
+        {L"",
+         L"S-1-5-21-1-2-3-1001",
+         {{L"S-1-5-18", FILE_ALL_ACCESS, Inherit},
+          {L"S-1-5-32-544", FILE_ALL_ACCESS, Inherit},
+          {L"S-1-5-21-1-2-3-1001", FILE_ALL_ACCESS, Inherit},
+          {L"S-1-3-4", FILE_ALL_ACCESS, Inherit}}},
+    };
+    for (const TCase& c : cases) {
+        TProtectedAccess access(c.Readers, c.Owner);
+        EXPECT_TRUE(access.Protected());
+        EXPECT_TRUE(access.Entries() == c.Entries) << (c.Owner[0] ? "private" : "machine");
+        EXPECT_TRUE(::IsValidSecurityDescriptor(access.Descriptor()));
+    }
+
+    const fs::path folder = fs::temp_directory_path() / L"Тест доступа" / L"Uninstall";
+    fs::remove_all(folder.parent_path());
+    Put(folder / L"Setup.exe", "uninstaller");
+    TProtectedAccess access(UsersSid, L"");
+    EXPECT_NO_THROW(ProtectFolder(folder.wstring(), access));
+    EXPECT_THROW(ProtectFolder((folder / L"нет такой").wstring(), access), TError);
+    fs::remove_all(folder.parent_path());
+}
+
+} // namespace
