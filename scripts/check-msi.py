@@ -91,7 +91,8 @@ def check_release_choice():
         for i, (folders, expected) in enumerate(cases):
             medium = Path(scratch) / str(i)
             (medium / "Updater").mkdir(parents=True)
-            (medium / "Updater" / "ReleaseInfo").write_text("<ROOT><Version> 3 </Version></ROOT>", encoding="utf-8")
+            (medium / "Updater" / "ReleaseInfo").write_text("<ROOT><Version> 3 </Version></ROOT>",
+                                                            encoding="utf-8")
             for folder in folders:
                 (medium / "backup" / folder).mkdir(parents=True)
             try:
@@ -136,8 +137,8 @@ def check_package(package, machine):
               "ProductLanguage": "1049", "TH_QUOTE": '"'}
     problems = [f"{k}={properties.get(k)!r}, not {v!r}" for k, v in wanted.items() if properties.get(k) != v]
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
-    problems += [f"{p} is not a secure property" for p in ("INSTALLDIR", "NODRIVER", "WINDOWSXP", "SETUPLOG",
-                                                           "OLDERFOUND", "NEWERFOUND") if p not in secure]
+    public = ("INSTALLDIR", "NODRIVER", "WINDOWSXP", "SETUPLOG", "OLDERFOUND", "NEWERFOUND")
+    problems += [f"{p} is not a secure property" for p in public if p not in secure]
     summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, text=True).stdout
     for line in ("Template: Intel;1049", f"Author: {make_msi.MANUFACTURER}", f"Subject: {make_msi.PRODUCT_NAME}"):
         if line not in summary.splitlines():
@@ -171,15 +172,16 @@ def check_package(package, machine):
 
     sequence = {row[0]: (int(row[2]), row[1]) for row in table(package, "InstallExecuteSequence")}
     order = ["FindRelatedProducts", "AppSearch", "LaunchConditions", "TH_RefuseQuotedFolder", "ResolveSource",
-             "TH_PrepareInstall", "TH_AddFolderSwitch", "TH_PrepareRemove", "InstallInitialize", "TH_RemoveSuite",
-             "WriteRegistryValues", "PublishProduct", "TH_InstallSuite", "InstallFinalize", "RemoveExistingProducts"]
+             "TH_PrepareInstall", "TH_AddFolderSwitch", "TH_PrepareRemove", "InstallInitialize",
+             "TH_RemoveSuite", "WriteRegistryValues", "PublishProduct", "TH_InstallSuite", "InstallFinalize",
+             "RemoveExistingProducts"]
     problems = [f"{name} is not in the sequence" for name in order if name not in sequence]
     ranked = [name for name in order if name in sequence]
     problems += [f"{a} does not come before {b}" for a, b in zip(ranked, ranked[1:])
                  if sequence[a][0] >= sequence[b][0]]
     removal = sequence.get("TH_PrepareRemove", (0, ""))[1]
-    problems += [f"the removal's condition lacks {part!r}" for part in
-                 ('REMOVE~="ALL"', "NOT UPGRADINGPRODUCTCODE", "TH_SUITE_OWNER = ProductCode") if part not in removal]
+    needed = ('REMOVE~="ALL"', "NOT UPGRADINGPRODUCTCODE", "TH_SUITE_OWNER = ProductCode")
+    problems += [f"the removal's condition lacks {part!r}" for part in needed if part not in removal]
     if "NOT Installed" not in sequence.get("TH_PrepareInstall", (0, ""))[1]:
         problems.append("the installation is not limited to a first installation or a repair")
     report("the sequence: refusals first, the suite's programs in the script, the older package last", problems)

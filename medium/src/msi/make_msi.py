@@ -184,7 +184,8 @@ def verify(msi, codes, sequence):
         lines = table.read_text(encoding="utf-8").replace("\r\n", "\n").split("\n")
         width = len(lines[0].split("\t"))
         got = {tuple(row[:width]) for row in read_table(msi, table.stem)}
-        wrong += [f"{table.stem} lacks {line!r}" for line in lines[3:] if line and tuple(line.split("\t")) not in got]
+        wrong += [f"{table.stem} lacks {line!r}" for line in lines[3:]
+                  if line and tuple(line.split("\t")) not in got]
     got_sequence = {tuple(row) for row in read_table(msi, "InstallExecuteSequence")}
     wrong += [f"InstallExecuteSequence lacks {row}" for row in sequence if tuple(row) not in got_sequence]
     if wrong:
