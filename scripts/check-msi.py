@@ -157,18 +157,7 @@ def check_package(package, machine):
             problems.append(f"{name} is of type {kind}, not a deferred DLL action that runs as SYSTEM")
         if row[2:4] != ["SuiteProgramAction", entry]:
             problems.append(f"{name} calls {row[2:4]}")
-    install = actions.get("TH_PrepareInstall", ["", "", "", ""])
-    if install[2:4] != ["TH_InstallSuite", '"[SourceDir]Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES']:
-        problems.append(f"the installation starts {install[2:4]}")
-    remove = actions.get("TH_PrepareRemove", ["", "", "", ""])
-    if remove[2:4] != ["TH_RemoveSuite", '"[TH_SUITE_FOLDER]Uninstall\\Setup.exe" /UNINSTALL /VERYSILENT '
-                                         '/SUPPRESSMSGBOXES']:
-        problems.append(f"the removal starts {remove[2:4]}")
-    switches = {"TH_AddFolderSwitch": '/DIR="[INSTALLDIR]"', "TH_AddNoDriverSwitch": "/NODRIVER",
-                "TH_AddWindowsXPSwitch": "/WINDOWSXP", "TH_AddInstallLogSwitch": '/LOG="[SETUPLOG]"'}
-    problems += [f"{name} adds {actions.get(name)}" for name, switch in switches.items()
-                 if actions.get(name, [""] * 4)[3] != f"[TH_InstallSuite] {switch}"]
-    report("the custom actions start Setup.exe and the uninstaller as SYSTEM", problems)
+    report("the suite's programs are started by deferred actions that run as SYSTEM", problems)
 
     sequence = {row[0]: (int(row[2]), row[1]) for row in table(package, "InstallExecuteSequence")}
     order = ["FindRelatedProducts", "AppSearch", "LaunchConditions", "TH_RefuseQuotedFolder", "ResolveSource",
