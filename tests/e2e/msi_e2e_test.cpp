@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 #include <msi.h>
 #include <msiquery.h>
 
@@ -113,6 +114,30 @@ std::wstring InstallerLog(const std::wstring& path) {
     return text;
 }
 
+// The end of an installer's log, where a failure shows, without its list of properties.
+std::string LogTail(const std::wstring& log) {
+    std::wstring actions;
+    for (std::size_t at = 0; at < log.size();) {
+        const std::size_t end = std::min(log.find(L'\n', at), log.size());
+        if (log.compare(at, 12, L"Property(S):") != 0 && log.compare(at, 12, L"Property(C):") != 0)
+            actions += log.substr(at, end + 1 - at);
+        at = end + 1;
+    }
+    return ToUtf8(actions.substr(actions.size() > 4000 ? actions.size() - 4000 : 0));
+}
+
+// The names of the programs running, for a run that does not end.
+std::string RunningPrograms() {
+    std::string names;
+    const TUniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        names += ToUtf8(entry.szExeFile) + " ";
+    return names;
+}
+
 // A text as the ANSI code page renders it: a letter the page lacks comes out of msiexec's log as "?".
 std::wstring AsLogged(const std::wstring& text) {
     const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -218,8 +243,10 @@ protected:
         ::CloseHandle(info.hThread);
         const TUniqueHandle process(info.hProcess);
         if (::WaitForSingleObject(process.Get(), MsiexecTimeoutMs) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "msiexec did not end within " << MsiexecTimeoutMs << " ms: " << ToUtf8(line)
+                          << "\nrunning: " << RunningPrograms() << "\n"
+                          << LogTail(InstallerLog(log));
             ::TerminateProcess(process.Get(), 1);
-            ADD_FAILURE() << "msiexec did not end within " << MsiexecTimeoutMs << " ms: " << ToUtf8(line);
             return 0xFFFFFFFF;
         }
         DWORD code = 0xFFFFFFFF;
@@ -286,7 +313,7 @@ TEST_F(MsiTest, InstallsTheSuiteWithThePropertiesAsSwitchesAndShowsOnlyTheSuites
                           L" NODRIVER=1 WINDOWSXP=1 SETUPLOG=" + Quoted(setupLog),
                       log),
               0u)
-        << ToUtf8(InstallerLog(log).substr(0, 4000));
+        << LogTail(InstallerLog(log));
 
     EXPECT_EQ(ToUtf8(EntryText(L"InstallLocation")), ToUtf8(target));
     EXPECT_EQ(ToUtf8(EntryText(L"DisplayVersion")), "1.2021.03.01");
@@ -354,7 +381,7 @@ TEST_F(MsiTest, RefusedValuesFailThePackageAndInstallNothing) {
         if (!c.Refusal) {
             EXPECT_NE(installerLog.find(EndedLine(JoinPath(FOptions.Medium, L"Setup.exe"), 1)),
                       std::wstring::npos)
-                << ToUtf8(installerLog.substr(0, 4000));
+                << LogTail(installerLog);
             const auto entries = ReadRunLog(setupLog);
             EXPECT_TRUE(LogHas(entries, L"Ошибка: ")) << Joined(entries);
             ASSERT_FALSE(entries.empty());
@@ -362,7 +389,7 @@ TEST_F(MsiTest, RefusedValuesFailThePackageAndInstallNothing) {
         } else {
             EXPECT_NE(installerLog.find(L"Action start"), std::wstring::npos) << "no log";
             EXPECT_NE(installerLog.find(std::wstring(L": ") + c.Refusal + L"."), std::wstring::npos)
-                << ToUtf8(installerLog.substr(0, 4000));
+                << LogTail(installerLog);
             EXPECT_EQ(installerLog.find(L"TessaroHolter: starting"), std::wstring::npos);
             EXPECT_FALSE(FileExists(setupLog));
         }
@@ -406,8 +433,7 @@ TEST_F(MsiTest, RemovalThroughThePackage) {
         EXPECT_FALSE(Registered(FProductCode));
         const std::wstring installerLog = InstallerLog(log);
         if (c.Logged)
-            EXPECT_NE(installerLog.find(c.Logged), std::wstring::npos)
-                << ToUtf8(installerLog.substr(0, 4000));
+            EXPECT_NE(installerLog.find(c.Logged), std::wstring::npos) << LogTail(installerLog);
         else
             EXPECT_EQ(installerLog.find(L"TessaroHolter: starting"), std::wstring::npos);
         if (c.Before != TBefore::FolderDeletedByHand) {
