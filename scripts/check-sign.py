@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""Checks scripts/sign on copies of a built program, with throw-away self-signed certificates issued to the
-publisher the program names. Prints "check ok NAME" or "check FAILED NAME: reason" per check; exits 1 when any
-failed.
-    scripts/check-sign.py build/win/Setup.exe"""
+"""Checks scripts/sign on copies of a built program, and of the medium's Windows Installer package when one is
+given, with throw-away self-signed certificates issued to the publisher the program names. Prints "check ok
+NAME" or "check FAILED NAME: reason" per check; exits 1 when any failed.
+    scripts/check-sign.py build/win/Setup.exe [build/win/medium/Tessaro-Holter.msi]"""
 import os
 import re
 import shutil
@@ -60,8 +60,36 @@ def sign(pfx, *files, password=PASSWORD, **extra):
 
 def verify(exe, ca):
     status, output = run("osslsigncode", "verify", "-CAfile", ca, "-in", exe)
-    digest = {k: re.search(rf"{k} message digest\s*:\s*([0-9A-F]+)", output) for k in ("Current", "Calculated")}
+    # A program's digest is its "message digest", a package's its "DigitalSignature".
+    digest = {k: re.search(rf"{k} (?:message digest|DigitalSignature)\s*:\s*([0-9A-F]+)", output)
+              for k in ("Current", "Calculated")}
     return status, output, [m and m.group(1) for m in digest.values()]
+
+
+def check_package(folder, package, pem, pfx, other_pfx):
+    """The package signed like the programs: its signature verifies and names the publisher its summary names,
+    a change to its tables fails verification, and another publisher's certificate is refused."""
+    problems = []
+    signed, refused = folder / "signed.msi", folder / "refused.msi"
+    shutil.copy2(package, signed)
+    shutil.copy2(package, refused)
+    status, output = sign(pfx, signed)
+    if status:
+        problems.append(f"signing: exit {status}: {output.strip()[-300:]}")
+    status, output, (current, calculated) = verify(signed, pem)
+    if status or "Signature verification: ok" not in output or not current or current != calculated:
+        problems.append(f"verification: {output[-300:]}")
+    if company_name(signed) != company_name(package):
+        problems.append(f"the signed package names {company_name(signed)!r}")
+    run("msibuild", signed, "-q", "UPDATE `Property` SET `Value` = '2' WHERE `Property` = 'ALLUSERS'")
+    status, output, (current, calculated) = verify(signed, pem)
+    if status == 0 or "MISMATCH" not in output:
+        problems.append(f"a changed table still verifies: {output[-300:]}")
+    before = refused.read_bytes()
+    status, output = sign(other_pfx, refused)
+    if status == 0 or "names its publisher" not in output or refused.read_bytes() != before:
+        problems.append(f"another publisher's certificate: exit {status}: {output.strip()[-200:]}")
+    report("the package signed, verified, a change to it detected, another publisher refused", problems)
 
 
 def main():
@@ -131,6 +159,8 @@ def main():
         if copies[3].read_bytes() != before or list(folder.glob(".signing*")):
             problems.append("a refused file was changed or a temporary folder was left")
         report("refusals leave the files as they were", problems)
+        if len(sys.argv) > 2:
+            check_package(folder, Path(sys.argv[2]), pem, pfx, other_pfx)
     return 1 if failed else 0
 
 

@@ -1,8 +1,9 @@
 # Lays out an installation medium from scratch; run by the build as
-#   cmake -DSOURCE=<medium/> -DDEST=<build>/medium -DSETUP=<Setup.exe> -DDRIVER=<FTDIDriverInstall.exe>
-#         -DSHELL=<Shell.exe> -DFONTS=<folder of the demo fonts> -P LayOutMedium.cmake
+#   cmake -DSOURCE=<medium/> -DDEST=<build>/medium -DSETUP=<Setup.exe> -DPACKAGE=<Tessaro-Holter.msi>
+#         -DDRIVER=<FTDIDriverInstall.exe> -DSHELL=<Shell.exe> -DFONTS=<folder of the demo fonts>
+#         -P LayOutMedium.cmake
 # DEST may also be <build>/test-medium; SETUP is copied as Setup.exe whatever its own name (the test build).
-foreach(input SOURCE DEST SETUP DRIVER SHELL FONTS)
+foreach(input SOURCE DEST SETUP PACKAGE DRIVER SHELL FONTS)
     if(NOT ${input})
         message(FATAL_ERROR "LayOutMedium.cmake: ${input} is not given")
     endif()
@@ -15,6 +16,8 @@ endif()
 file(REMOVE_RECURSE ${DEST})
 file(COPY ${SOURCE}/ DESTINATION ${DEST} PATTERN src EXCLUDE)
 file(COPY_FILE ${SETUP} ${DEST}/Setup.exe)
+# Beside Setup.exe, which the package starts from its own folder.
+file(COPY_FILE ${PACKAGE} ${DEST}/Tessaro-Holter.msi)
 file(COPY ${DRIVER} DESTINATION ${DEST}/FTDIDriverInstall)
 file(COPY ${FONTS}/ DESTINATION ${DEST}/fonts)
 file(GLOB package_files LIST_DIRECTORIES true ${DEST}/backup/*/Files)

@@ -20,7 +20,7 @@ namespace {
 
 // Every file the run copies or starts by name, spelled as the run spells it.
 const std::vector<std::pair<std::wstring, std::vector<std::wstring>>> MediumFiles = {
-    {L"", {L"Setup.exe"}},
+    {L"", {L"Setup.exe", L"Tessaro-Holter.msi"}},
     {L"Settings", {L"holter.ini"}},
     {L"DTAfb", {L"T12.FDB"}},
     {L"Firebird",
