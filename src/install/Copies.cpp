@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "common/Error.h"
@@ -107,6 +108,39 @@ TFileState StateOf(HANDLE File) {
     return ::GetFileInformationByHandle(File, &info) ? FileStateOf(info) : TFileState{};
 }
 
+// Whether Dest holds what the open Source holds, compared piece by piece (a difference usually shows in the
+// first); Hash, when given, takes in Source's content, and State the state of Dest. Source is back at its
+// start when they differ.
+bool SameContent(HANDLE Source, const std::wstring& Dest, TContentHash* Hash, TFileState& State) {
+    TUniqueFile dest(::CreateFileW(Dest.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER sourceSize{}, destSize{};
+    if (!dest || !::GetFileSizeEx(Source, &sourceSize) || !::GetFileSizeEx(dest.Get(), &destSize) ||
+        sourceSize.QuadPart != destSize.QuadPart)
+        return false;
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<LONGLONG>(std::max<LONGLONG>(sourceSize.QuadPart, 1), CopyBufferSize));
+    const std::unique_ptr<char[]> ours(new char[chunk]), theirs(new char[chunk]);
+    bool same = true;
+    for (LONGLONG left = sourceSize.QuadPart; same && left > 0;) {
+        const DWORD wanted = static_cast<DWORD>(std::min<LONGLONG>(left, chunk));
+        DWORD got = 0, found = 0;
+        same = GetChunk(Source, ours.get(), wanted, got) == 0 &&
+               ::ReadFile(dest.Get(), theirs.get(), got, &found, nullptr) && found == got &&
+               std::memcmp(ours.get(), theirs.get(), got) == 0;
+        if (same && Hash)
+            Hash->Add(ours.get(), got);
+        left -= got;
+    }
+    if (same) {
+        State = StateOf(dest.Get());
+        return true;
+    }
+    LARGE_INTEGER start{};
+    ::SetFilePointerEx(Source, start, nullptr, FILE_BEGIN);
+    return false;
+}
+
 bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure, TRunCopies* Run,
               bool Remember) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -114,8 +148,20 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
 
-    if (Run)
+    if (Run) {
         Run->CheckFolder(ExtractFilePath(Dest));
+        // What is there already as the medium has it stays as it is: nothing to write, to flush or to keep
+        // for the run's undo, and no program that holds it needs closing.
+        TContentHash same;
+        TFileState state;
+        if (SameContent(source.Get(), Dest, Remember ? &same : nullptr, state)) {
+            if (Remember)
+                Run->RememberHash(Dest, {state, same.Hex()});
+            if (Failure)
+                *Failure = 0;
+            return true;
+        }
+    }
     TFileReplacement dest(Dest);
     std::unique_ptr<TContentHash> hash;
     if (Run && Remember)

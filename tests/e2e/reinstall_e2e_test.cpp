@@ -15,6 +15,17 @@ using namespace e2e;
 
 namespace {
 
+// The next release on a medium of its own: the server's library, the newest package's shell and the updater's
+// settings changed, a file added to the package.
+TMediumBuilder NextRelease(const std::wstring& medium, const std::wstring& folder) {
+    TMediumBuilder next(medium, folder);
+    next.WriteFile(L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Files\\Shell.exe", "next shell")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Новое\\added.dll", "added")
+        .WriteFile(medium::UpdaterSettings, "next settings");
+    return next;
+}
+
 class ReinstallTest : public InstallCase {
 protected:
     // A complete unattended installation, with the clinic's recordings in its database afterwards.
@@ -45,8 +56,11 @@ TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
     Installed(FOptions.Medium, target);
     const std::wstring library = JoinPath(target, L"fbclient.Dll");
     THolder holder(library);
+    // The next release: a file that is there as the medium has it is left alone, held or not.
+    TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
+    FCleanUp.push_back(next.Folder());
 
-    TWizard& wizard = WalkToComponents(FOptions.Medium, target, {}, L"/NODRIVER");
+    TWizard& wizard = WalkToComponents(next.Folder(), target, {}, L"/NODRIVER");
     const TMessageBox box = InstallUntilABox(wizard);
     EXPECT_NE(box.Text.find(L"Файл \"" + library + L"\" открыт другой программой"), std::wstring::npos)
         << ToUtf8(box.Text);
@@ -55,7 +69,7 @@ TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
     wizard.Answer(box, IDRETRY);
     EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage);
     LeaveFromFontPage(wizard);
-    ExpectDeployedFiles(FOptions.Medium, target, 0);
+    EXPECT_EQ(ReadFileBytes(library), "fbclient.Dll of the next release");
     const std::vector<std::wstring> backups = Backups(target);
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\" + backups[0])), Recordings);
@@ -69,8 +83,10 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     const auto before = FilesBelow(target);
     const std::wstring log = LogPath(L"held-cancel");
     THolder holder(JoinPath(target, L"fbclient.Dll"));
+    TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
+    FCleanUp.push_back(next.Folder());
 
-    TWizard& wizard = WalkToComponents(FOptions.Medium, target, {}, L"/NODRIVER /LOG=" + Quoted(log));
+    TWizard& wizard = WalkToComponents(next.Folder(), target, {}, L"/NODRIVER /LOG=" + Quoted(log));
     const TMessageBox box = InstallUntilABox(wizard);
     ASSERT_NE(box.Text.find(L"fbclient.Dll"), std::wstring::npos) << ToUtf8(box.Text);
     wizard.Answer(box, IDCANCEL);
@@ -96,17 +112,6 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     const auto entries = ReadRunLog(log);
     EXPECT_TRUE(LogHas(entries, L"Сведения: Отмена по выбору пользователя"));
     EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 1603"));
-}
-
-// The next release on a medium of its own: the server's library, the newest package's shell and the updater's
-// settings changed, a file added to the package.
-TMediumBuilder NextRelease(const std::wstring& medium, const std::wstring& folder) {
-    TMediumBuilder next(medium, folder);
-    next.WriteFile(L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release")
-        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Files\\Shell.exe", "next shell")
-        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Новое\\added.dll", "added")
-        .WriteFile(medium::UpdaterSettings, "next settings");
-    return next;
 }
 
 // An update that stops before its commit leaves the suite exactly as it was: nobody there to close a program
@@ -235,6 +240,9 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
     medium.WriteFile(package + L"\\Install.cmd",
                      "@echo off\r\n\"%~dp0e2e_hold.exe\"\r\ncopy /y \"%~dp0Files\\*.*\" "
                      "\"%~dp0..\\..\\\" >nul\r\nexit /b 0\r\n");
+    // Files of another release than the one installed: a held file the medium has as it is is left alone.
+    medium.WriteFile(L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release")
+        .WriteFile(medium::UpdaterSettings, "next settings");
     enum class TWhen { ScriptRuns, HeldUpdaterBox, HeldServerFileBox };
     enum class TAsk { Close, Esc };
     struct TCase {
@@ -286,9 +294,13 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
         } else {
             EXPECT_FALSE(wizard.FindMessageBox().has_value());
         }
-        ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
-        if (c.When == TWhen::HeldServerFileBox)
+        if (c.When == TWhen::HeldServerFileBox) {
             wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
+            wizard.WaitFor(L"the package's script", RunTimeout, [&]() -> HWND {
+                return FileExists(JoinPath(target, package + L"\\e2e_hold.ran")) ? wizard.MainWindow() : nullptr;
+            });
+        }
+        ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
         if (c.Closes) {
             EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u) << "no question after the close";
         } else {

@@ -325,7 +325,12 @@ TEST(CopyDirTree, CarriesAttributesAndAsksAboutAReadOnlyFileInTheWay) {
               DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
     EXPECT_THAT(asked, IsEmpty());
 
-    // Not to be tried again: the file is named among those that did not arrive.
+    // A file already there as the medium has it is left alone; one to be replaced by another content is
+    // asked about, and, not to be tried again, named among those that did not arrive.
+    EXPECT_THAT(CopyDirTree(source, dest, inUse, &run), IsEmpty());
+    EXPECT_THAT(asked, IsEmpty());
+    ::SetFileAttributesW((source + L"\\ReleaseInfo").c_str(), FILE_ATTRIBUTE_NORMAL);
+    PutFile(source + L"\\ReleaseInfo", "<ROOT><Level/></ROOT>");
     const std::vector<TCopyFailure> failed = CopyDirTree(source, dest, inUse, &run);
     for (const std::wstring& file : {source + L"\\ReleaseInfo", dest + L"\\ReleaseInfo"})
         ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
