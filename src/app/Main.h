@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -112,6 +113,7 @@ private:
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
 
     TRunEvents FRunEvents;
+    std::deque<TRunEvent> FPendingEvents; // taken from the queue, not applied yet
     TRunState FRunState;
     bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
     bool FRemoving = false;      // /UNINSTALL: the window removes the suite

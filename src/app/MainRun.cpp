@@ -24,9 +24,6 @@ void ScrollToLine(HWND list, LRESULT index) {
         ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
-void AddListLine(HWND list, const std::wstring& text) {
-    ScrollToLine(list, ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-}
 
 void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
     const WPARAM item = static_cast<WPARAM>(index);
@@ -60,14 +57,28 @@ void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
 
 void TFMain::ApplyRunEvents() {
     HWND list = FPages.LogList;
-    for (const TRunEvent& event : FRunEvents.Take()) {
+    for (TRunEvent& event : FRunEvents.Take())
+        FPendingEvents.push_back(std::move(event));
+    if (FPendingEvents.empty())
+        return;
+    // A batch of lines is drawn once, and the list scrolled once, to its newest line: drawn line by line,
+    // fifty of them held the window for a tenth of a second under Wine. A batch that takes its time leaves
+    // the rest for the next turn, so that the window answers in between.
+    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    bool lines = false;
+    const ULONGLONG started = ::GetTickCount64();
+    while (!FPendingEvents.empty() && ::GetTickCount64() - started < 8) {
+        const TRunEvent event = std::move(FPendingEvents.front());
+        FPendingEvents.pop_front();
+        lines = lines || event.Kind == TRunEvent::TKind::Line || event.Kind == TRunEvent::TKind::StepLine ||
+                event.Kind == TRunEvent::TKind::Complete;
         switch (event.Kind) {
         case TRunEvent::TKind::ProgressPage:
             ShowProgressPage();
             break;
         case TRunEvent::TKind::Line:
         case TRunEvent::TKind::StepLine:
-            AddListLine(list, event.Text);
+            ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(event.Text.c_str()));
             break;
         case TRunEvent::TKind::Complete:
             CompleteListLine(list, event.Index, event.Text);
@@ -89,11 +100,20 @@ void TFMain::ApplyRunEvents() {
             break;
         }
     }
+    if (lines)
+        ScrollToLine(list, ::SendMessageW(list, LB_GETCOUNT, 0, 0) - 1);
+    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (lines)
+        ::InvalidateRect(list, nullptr, TRUE);
+    if (!FPendingEvents.empty())
+        ::PostMessageW(Handle(), WM_RUN_EVENTS, 0, 0);
 }
 
 TRunAnswer TFMain::AnswerRun(const TRunQuestion& question) {
     // What the run showed before it asked is on the screen before the box.
-    ApplyRunEvents();
+    do
+        ApplyRunEvents();
+    while (!FPendingEvents.empty());
     ::UpdateWindow(FPages.LogList);
     TRunAnswer answer;
     switch (question.Kind) {
@@ -116,7 +136,9 @@ TRunAnswer TFMain::AnswerRun(const TRunQuestion& question) {
 }
 
 void TFMain::RunDone(int result) {
-    ApplyRunEvents();
+    do
+        ApplyRunEvents();
+    while (!FPendingEvents.empty());
     FWorker.Join();
     FExitCode = result;
     Application().SetBusyCursor(false);

@@ -36,6 +36,9 @@ void TRunWorker::Start(HWND window, std::function<int()> work, int failed) {
 
 DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {
     auto* worker = static_cast<TRunWorker*>(self);
+    // The window's thread comes first whenever both want the processor: it answers at once, and the run
+    // loses only what the window takes.
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     int result = worker->FFailed;
     try {
         TOleInit ole;
