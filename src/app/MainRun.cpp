@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/Main.h"
-#include "install/FilesInUse.h"
+#include "install/InUseText.h"
 #include "session/InstallSession.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"
@@ -124,11 +124,9 @@ TRunAnswer TFMain::AnswerRun(const TRunQuestion& question) {
         ShowMessageBox(Handle(), question.Text, TBoxIcon::Error);
         break;
     case TRunQuestion::TKind::FileInUse: {
-        const std::wstring text =
-            InUseText(question.Text, question.Programs) +
-            L"\r\n\r\nЗакройте эту программу и нажмите «Повтор», чтобы продолжить установку, "
-            L"или «Отмена», чтобы прервать её.";
-        answer.InUse = AskRetryCancel(Handle(), text) ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
+        answer.InUse = AskRetryCancel(Handle(), InUseQuestion(question.Text, question.Programs, FRemoving))
+                           ? TInUseAnswer::Retry
+                           : TInUseAnswer::Cancel;
         break;
     }
     }

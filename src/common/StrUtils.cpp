@@ -67,6 +67,12 @@ wchar_t FoldCase(wchar_t ch) noexcept {
     return ch;
 }
 
+std::wstring LowerFirst(std::wstring text) {
+    if (!text.empty())
+        text[0] = FoldCase(text[0]);
+    return text;
+}
+
 bool SameText(std::wstring_view a, std::wstring_view b) noexcept {
     if (a.size() != b.size())
         return false;

@@ -19,6 +19,8 @@ bool PathInFolder(std::wstring_view path, std::wstring_view folder) noexcept;
 // Case without a locale: the lower-case letter of the Latin (with Latin-1 and Latin Extended-A), Greek and
 // Cyrillic upper-case letters, every other character as it is. INI names and package folders compare so.
 wchar_t FoldCase(wchar_t ch) noexcept;
+// The text with its first letter in lower case, as it reads after a colon.
+std::wstring LowerFirst(std::wstring text);
 // Equal but for letter case.
 bool SameText(std::wstring_view a, std::wstring_view b) noexcept;
 // Ascending order without regard to letter case.

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "common/ErrorWin.h"
+#include "install/InUseText.h"
 #include "common/FileReplaceWin.h"
 #include "win/SystemLibrary.h"
 
@@ -76,16 +77,6 @@ std::vector<std::wstring> ProgramsHolding(const std::wstring& path) {
         return names;
     }
     return {};
-}
-
-std::wstring InUseText(const std::wstring& path, const std::vector<std::wstring>& programs) {
-    std::wstring text = L"Файл \"" + path + L"\" открыт другой программой";
-    if (!programs.empty()) {
-        text += programs.size() == 1 ? L": " : L"ми: ";
-        for (std::size_t i = 0; i < programs.size(); ++i)
-            text += (i ? L", «" : L"«") + programs[i] + L"»";
-    }
-    return text + L".";
 }
 
 bool RetryInUse(IInstallHost& host, const std::wstring& path, DWORD code) {

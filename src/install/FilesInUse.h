@@ -15,8 +15,6 @@
 // tell (no such service, as under Wine, or no holder at all).
 std::vector<std::wstring> ProgramsHolding(const std::wstring& path);
 
-// The text of a file held by programs (or by some program, when none is known), for boxes and the log.
-std::wstring InUseText(const std::wstring& path, const std::vector<std::wstring>& programs);
 
 // After a failure with `code` on `path`: false when the failure is no question of another program (the
 // caller goes on with its own failure); true when the host wants the same file tried again. Throws

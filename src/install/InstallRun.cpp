@@ -288,10 +288,18 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         return end;
     }
     const bool small = Options.SmallFonts && Options.SmallFonts();
-    if (small)
+    // A run that did not complete asks first, over its list, and the large-font advice follows only when the
+    // user stays: the advice page would hide the lines that say what went wrong.
+    if (end == TRunEnd::Incomplete) {
+        if (Host.AskYesNo(RunText::IncompleteQuestion))
+            Host.CloseWindow();
+        else if (small)
+            Host.ShowLargeFontPage();
+    } else if (small) {
         Host.ShowLargeFontPage();
-    else if (Host.AskYesNo(RunText::FinalQuestion))
+    } else if (Host.AskYesNo(RunText::FinalQuestion)) {
         Host.CloseWindow();
+    }
     return end;
 }
 

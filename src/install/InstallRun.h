@@ -51,6 +51,10 @@ inline constexpr wchar_t DriverStarted[] = L"Началась установка
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
 inline constexpr wchar_t DriverNotStarted[] = L"Не удалось запустить установку драйверов устройства: ";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
+// The end of a run that did not complete (a package that did not install, files that did not arrive, a
+// registration that failed): said as such, over the list that names what went wrong.
+inline constexpr wchar_t IncompleteQuestion[] =
+    L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?";
 inline constexpr wchar_t NoSpace[] = L"Недостаточно места на диске для установки.";
 inline constexpr wchar_t NotRecovered[] =
     L"Прежние файлы прерванной установки не удалось вернуть на место: они названы в списке. Закройте программы "

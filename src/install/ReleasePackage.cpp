@@ -145,7 +145,7 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 } // namespace
 
 std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
-    return L"Файл не скопирован: \"" + file + L"\": " + reason;
+    return L"Файл «" + file + L"» не скопирован: " + LowerFirst(reason);
 }
 
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {

@@ -142,8 +142,8 @@ void FinishRunCopies(TRunCopies& Run) {
     const std::vector<TFlushFailure> failures = Run.Finish();
     if (failures.empty())
         return;
-    std::wstring text = L"Файлы не записаны на диск:";
+    std::wstring text = L"Не удалось записать на диск:";
     for (const TFlushFailure& failure : failures)
-        text += L"\r\n\"" + failure.Path + L"\": " + SystemErrorText(failure.Code);
+        text += L"\r\n«" + failure.Path + L"» — " + LowerFirst(SystemErrorText(failure.Code));
     throw TError(text);
 }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "common/TextCodec.h"
+#include "install/InUseText.h"
 
 std::wstring FormatRunLogLine(const TLocalTime& t, std::wstring_view text) {
     wchar_t stamp[40];
@@ -77,11 +78,8 @@ void TLoggingHost::ShowLargeFontPage() {
 }
 
 TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) {
-    std::wstring holders;
-    for (const std::wstring& program : programs)
-        holders += (holders.empty() ? L"" : L", ") + program;
-    FLog.Write(std::wstring(RunLogTag::Detail) + L"Файл занят другой программой: \"" + file + L"\"" +
-               (holders.empty() ? L" (какой, система не сообщает)" : L"; его держит: " + holders));
+    // In the box's words; a program the system cannot name is no one's in particular.
+    FLog.Write(std::wstring(RunLogTag::Detail) + InUseText(file, programs));
     if (!FAnswerQuestions) {
         const TInUseAnswer answer = FInner.FileInUse(file, programs);
         FLog.Write(std::wstring(RunLogTag::Detail) + (answer == TInUseAnswer::Retry

@@ -96,7 +96,7 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
     } catch (const TCancelled&) {
         throw;
     } catch (const TError& error) {
-        Host.AddLine(NotRegisteredText + error.Message());
+        Host.AddLine(NotRegisteredText + LowerFirst(error.Message()));
         return false;
     }
 }

@@ -1,5 +1,5 @@
-// How a complete run ends depends on the screen: at 120 dots per inch there is no large-font advice to give,
-// so the wizard asks whether to leave. No keeps the progress page with "Выход" enabled.
+// How a run ends: a complete one at 120 dots per inch has no large-font advice to give, so the wizard asks
+// whether to leave, and No keeps the progress page with "Выход" enabled; one that did not complete says so.
 #include <gtest/gtest.h>
 
 #include "InstallCase.h"
@@ -36,6 +36,31 @@ TEST_F(FinalQuestionTest, AtLargeFontsTheRunEndsWithTheFinalQuestion) {
 
     wizard.Click(Exit);
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u) << "a complete run ends with 0";
+}
+
+// A run that did not complete says so in its last question, over the list that names what went wrong, even on
+// a screen with small fonts: the large-font advice follows only when the user stays. It ends with 1603.
+TEST_F(FinalQuestionTest, AnIncompleteRunAsksOverItsListBeforeTheLargeFontAdvice) {
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-failing-script"));
+    FCleanUp.push_back(medium.Folder());
+    medium.WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Install.cmd",
+                     "@echo off\r\nexit /b 5\r\n");
+    TWizard& wizard = WalkToComponents(medium.Folder(), Target(L"incomplete"));
+    wizard.Click(InstallButton);
+    wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
+    TMessageBox last;
+    ASSERT_EQ(wizard.WaitRunEnd(RunTimeout, &last), TRunOutcome::MessageBox) << "no advice page over the list";
+    EXPECT_EQ(ToUtf8(last.Text),
+              ToUtf8(L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?"));
+    const std::vector<std::wstring> lines = wizard.ProgressLines();
+    EXPECT_EQ(ToUtf8(lines.back()),
+              ToUtf8(L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
+    EXPECT_TRUE(wizard.LastProgressLineInView());
+    wizard.Screenshot(L"21-incomplete-question.png", last.Handle);
+    wizard.Answer(last, IDNO);
+    wizard.WaitPage(FontPage);
+    wizard.Click(Exit);
+    EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1603u);
 }
 
 } // namespace

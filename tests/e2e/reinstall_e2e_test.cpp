@@ -62,7 +62,7 @@ TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
 
     TWizard& wizard = WalkToComponents(next.Folder(), target, {}, L"/NODRIVER");
     const TMessageBox box = InstallUntilABox(wizard);
-    EXPECT_NE(box.Text.find(L"Файл \"" + library + L"\" открыт другой программой"), std::wstring::npos)
+    EXPECT_NE(box.Text.find(L"Файл «" + library + L"» открыт другой программой"), std::wstring::npos)
         << ToUtf8(box.Text);
     wizard.Screenshot(L"18-file-in-use.png", box.Handle);
     holder.LetGo();
@@ -135,8 +135,8 @@ TEST_F(ReinstallTest, UpdateThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
         EXPECT_EQ(RunUnattended(next.Folder(), switches + L" /LOG=" + Quoted(log)), 1603u);
         EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(28));
         const auto entries = ReadRunLog(log);
-        EXPECT_TRUE(LogHas(entries, L"Файл занят другой программой: \"" + held + L"\""));
-        EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл \"" + held + L"\" открыт другой программой"));
+        EXPECT_TRUE(LogHas(entries, L"Сведения: Файл «" + held + L"» открыт другой программой"));
+        EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл «" + held + L"» открыт другой программой"));
         EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack));
     }
     EXPECT_TRUE(FilesBelow(target) == before) << "the suite as it was, byte for byte, nothing added";

@@ -117,8 +117,8 @@ TEST(RunLog, HeldFilesAreAskedAboutOrWaitedForUnattended) {
         EXPECT_EQ(inner.InUseAsked, 1);
         EXPECT_EQ(f.Entries(),
                   (std::vector<std::wstring>{
-                      L"Сведения: Файл занят другой программой: \"C:\\Dedira\\fbclient.Dll\"; его "
-                      L"держит: Firebird Server, Тессаро",
+                      L"Сведения: Файл «C:\\Dedira\\fbclient.Dll» открыт другими программами: «Firebird "
+                      L"Server», «Тессаро».",
                       L"Сведения: Отмена по выбору пользователя"}));
     }
     {
@@ -135,7 +135,7 @@ TEST(RunLog, HeldFilesAreAskedAboutOrWaitedForUnattended) {
         EXPECT_EQ(inner.InUseAsked, 0);
         const auto entries = f.Entries();
         ASSERT_GE(entries.size(), 4u);
-        EXPECT_EQ(entries[0], L"Сведения: Файл занят другой программой: \"a\" (какой, система не сообщает)");
+        EXPECT_EQ(entries[0], L"Сведения: Файл «a» открыт другой программой.");
         EXPECT_EQ(entries[3], L"Сведения: Файл не освободился за 0 с");
     }
 }

@@ -186,15 +186,34 @@ TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndPutsTheDatabase
 }
 
 // The run goes on past a package whose script fails, but says so, records no level and ends incomplete.
+// It ends on a question that says so, and the large-font advice comes only after it, when the user stays.
 TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
     Put(medium / L"backup" / L"R010321" / L"Install.cmd", "@exit 5\r\n");
-    host.Answers = {false};
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
-    EXPECT_TRUE(
-        host.Saw(L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
-    EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
-    EXPECT_TRUE(fs::exists(Link()));
-    EXPECT_TRUE(host.Saw(L"exit: enabled"));
+    const std::wstring asked = L"ask: " + std::wstring(RunText::IncompleteQuestion);
+    struct TCase {
+        bool SmallFonts, Leave;
+        const wchar_t* Then;
+    };
+    const TCase cases[] = {{false, false, nullptr}, {true, false, L"page: large fonts"}, {true, true, L"close"}};
+    for (const TCase& c : cases) {
+        host = TRecordingHost();
+        host.Answers = {c.Leave};
+        options.SmallFonts = c.SmallFonts ? Yes : No;
+        EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
+        EXPECT_TRUE(
+            host.Saw(L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
+        EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
+        EXPECT_TRUE(fs::exists(Link()));
+        ASSERT_FALSE(host.Transcript.empty());
+        const auto question = std::find(host.Transcript.begin(), host.Transcript.end(),
+                                        asked + (c.Leave ? L" -> Yes" : L" -> No"));
+        ASSERT_NE(question, host.Transcript.end()) << c.SmallFonts;
+        EXPECT_EQ(host.Questions.size(), 1u) << "no other final question";
+        if (c.Then)
+            EXPECT_EQ(*std::next(question), c.Then);
+        else
+            EXPECT_EQ(std::next(question), host.Transcript.end());
+    }
 }
 
 // A close that came while the run went on is carried out at its end, without the final question.
@@ -435,7 +454,7 @@ TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete
     host.Answers = {false};
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
     const std::wstring copy = (Target() / L"backup" / L"R311220" / L"bin" / L"Shell.exe").wstring();
-    EXPECT_TRUE(host.SawPrefix(L"line: Файл не скопирован: \"" + copy + L"\": ")) << WideToUtf8(copy);
+    EXPECT_TRUE(host.SawPrefix(L"line: Файл «" + copy + L"» не скопирован: ")) << WideToUtf8(copy);
     EXPECT_FALSE(fs::exists(copy));
     // Everything else arrived: the newest package's script ran and the link is there.
     EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
