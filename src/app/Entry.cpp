@@ -167,7 +167,8 @@ int RunSetup() {
         log.Log->Write(std::wstring(RunLogTag::Error) + start.Refusal);
         if (!start.Quiet)
             ShowMessageBox(nullptr,
-                           start.RefusalShowsHelp ? start.Refusal + L"\r\n\r\n" + CommandLineHelp() : start.Refusal,
+                           start.RefusalShowsHelp ? start.Refusal + L"\r\n\r\n" + CommandLineHelp()
+                                                  : start.Refusal,
                            TBoxIcon::Error);
         exitCode = ecBadCommandLine;
         break;

@@ -160,9 +160,9 @@ void TMainPages::CreateRemaining(TScaledLayout& layout) {
     layout.CreateContainer(PnlPath, tsInputPath.Handle(), L"TPanel", L"",
                            {Margin, Margin + 60 + 4, textWidth, 32}, true);
     constexpr int SelectWidth = 91;
-    ePath = layout.CreateControl(
-        L"Edit", InitialPath.c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-        {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath, TFontRole::Tahoma);
+    ePath = layout.CreateControl(L"Edit", InitialPath.c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                                 {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath,
+                                 TFontRole::Tahoma);
     BtnSelectPath = layout.CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
                                         {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
     BtnCancel2 =

@@ -24,14 +24,14 @@ void ScrollToLine(HWND list, LRESULT index) {
         ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
-
 void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
     const WPARAM item = static_cast<WPARAM>(index);
     const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, item, 0);
     if (length < 0)
         return;
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(static_cast<std::size_t>(
+        ::SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
     text += suffix;
     // Taking the line out may scroll the list up; the view is put back where it was.
     const LRESULT top = ::SendMessageW(list, LB_GETTOPINDEX, 0, 0);

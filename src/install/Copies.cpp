@@ -112,8 +112,9 @@ TFileState StateOf(HANDLE File) {
 // first); Hash, when given, takes in Source's content, and State the state of Dest. Source is back at its
 // start when they differ.
 bool SameContent(HANDLE Source, const std::wstring& Dest, TContentHash* Hash, TFileState& State) {
-    TUniqueFile dest(::CreateFileW(Dest.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    TUniqueFile dest(::CreateFileW(Dest.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER sourceSize{}, destSize{};
     if (!dest || !::GetFileSizeEx(Source, &sourceSize) || !::GetFileSizeEx(dest.Get(), &destSize) ||
         sourceSize.QuadPart != destSize.QuadPart)
@@ -336,4 +337,3 @@ bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Own
         operation.fFlags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     return ShellFileOperation(&operation) == 0;
 }
-

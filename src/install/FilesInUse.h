@@ -15,7 +15,6 @@
 // tell (no such service, as under Wine, or no holder at all).
 std::vector<std::wstring> ProgramsHolding(const std::wstring& path);
 
-
 // After a failure with `code` on `path`: false when the failure is no question of another program (the
 // caller goes on with its own failure); true when the host wants the same file tried again. Throws
 // TCancelled when the user chose to stop, TFileInUse when the host gave up waiting; both name the file and

@@ -107,7 +107,8 @@ std::vector<TAccessEntry> TProtectedAccess::Entries() {
 bool TProtectedAccess::Protected() const {
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    return ::GetSecurityDescriptorControl(const_cast<SECURITY_DESCRIPTOR*>(&FDescriptor), &control, &revision) &&
+    return ::GetSecurityDescriptorControl(const_cast<SECURITY_DESCRIPTOR*>(&FDescriptor), &control,
+                                          &revision) &&
            (control & SE_DACL_PROTECTED);
 }
 
@@ -120,8 +121,8 @@ void ProtectFolder(const std::wstring& Folder, TProtectedAccess& Access) {
                             administrators.data(), nullptr, nullptr, nullptr);
     const DWORD status =
         ::SetNamedSecurityInfoW(const_cast<LPWSTR>(Folder.c_str()), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                Access.List(), nullptr);
+                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, Access.List(), nullptr);
     if (status != ERROR_SUCCESS) {
         ::SetLastError(status);
         ThrowLastError(L"Не удалось ограничить доступ к папке \"" + Folder + L"\"");
@@ -143,8 +144,8 @@ void ProtectFolder(const std::wstring& Folder, TProtectedAccess& Access) {
                                 administrators.data(), nullptr, nullptr, nullptr);
         const DWORD child =
             ::SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, &empty, nullptr);
+                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &empty, nullptr);
         if (child != ERROR_SUCCESS) {
             ::SetLastError(child);
             ThrowLastError(L"Не удалось ограничить доступ к файлу \"" + path + L"\"");

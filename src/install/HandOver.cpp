@@ -78,8 +78,8 @@ bool CopyOwnImage(const std::wstring& dest, std::wstring& why) {
         why = L"файл программы удаления не удержан";
         return false;
     }
-    TUniqueFile copy(::CreateFileW(dest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr));
+    TUniqueFile copy(
+        ::CreateFileW(dest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!copy) {
         why = SystemErrorText(::GetLastError());
         return false;
@@ -102,7 +102,8 @@ bool CopyOwnImage(const std::wstring& dest, std::wstring& why) {
 std::wstring ImageOf(HANDLE process) {
     wchar_t image[MAX_PATH * 2] = L"";
     DWORD length = MAX_PATH * 2;
-    return ::QueryFullProcessImageNameW(process, 0, image, &length) ? std::wstring(image, length) : std::wstring();
+    return ::QueryFullProcessImageNameW(process, 0, image, &length) ? std::wstring(image, length)
+                                                                    : std::wstring();
 }
 
 bool RunsFromHandOverFolder() {
@@ -135,8 +136,8 @@ bool IsHandOverFolderName(const std::wstring& Name) {
 void HoldOwnImage() {
     if (OwnImage())
         return;
-    OwnImage().Reset(::CreateFileW(ExecutablePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    OwnImage().Reset(::CreateFileW(ExecutablePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why) {
@@ -155,8 +156,8 @@ bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                          &info)) {
+    if (!::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &info)) {
         Why = SystemErrorText(::GetLastError());
         ::DeleteFileW(copy.c_str());
         ::RemoveDirectoryW(WithoutTrailingBackslash(folder).c_str());
@@ -180,8 +181,8 @@ bool FinishUninstall(const std::wstring& Target, unsigned long ProcessId) {
         ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(ProcessId)));
     if (!process || !SameText(ImageOf(process.Get()), uninstaller))
         return false;
-    if (const TUniqueHandle taken(
-            ::OpenEventW(EVENT_MODIFY_STATE, FALSE, HandOverEventName(static_cast<DWORD>(ProcessId)).c_str()));
+    if (const TUniqueHandle taken(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                                               HandOverEventName(static_cast<DWORD>(ProcessId)).c_str()));
         taken)
         ::SetEvent(taken.Get());
     ::WaitForSingleObject(process.Get(), 60000);

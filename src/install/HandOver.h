@@ -1,6 +1,6 @@
 // The uninstaller cannot remove its own file while it runs: a copy of it in a private temporary folder waits
-// for it to end and finishes the removal. The copy is made from the uninstaller's own file held open since its
-// start, never by name (a user could rename the running file and put another in its place), into a folder
+// for it to end and finishes the removal. The copy is made from the uninstaller's own file held open since
+// its start, never by name (a user could rename the running file and put another in its place), into a folder
 // only the system and the administrators (and, without an administrator's rights, the user) may write, with a
 // name no one can guess beforehand.
 #pragma once
@@ -18,10 +18,11 @@ void HoldOwnImage();
 // the uninstaller then stays in place.
 bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why);
 
-// The hand-over's other half, in the copy: accepted only from a folder the hand-over made, for a process whose
-// program is `Target`'s uninstaller; it waits for that process to end, then removes the uninstaller, its
-// folder and the suite's folder where they are left empty, and has its own copy removed at the next restart.
-// Nothing is removed while the installation's record is still there. False (nothing done) when refused.
+// The hand-over's other half, in the copy: accepted only from a folder the hand-over made, for a process
+// whose program is `Target`'s uninstaller; it waits for that process to end, then removes the uninstaller,
+// its folder and the suite's folder where they are left empty, and has its own copy removed at the next
+// restart. Nothing is removed while the installation's record is still there. False (nothing done) when
+// refused.
 bool FinishUninstall(const std::wstring& Target, unsigned long ProcessId);
 
 // Whether a folder's name is one the hand-over gives its folders ("TessaroUninstall-" and 16 hex digits).

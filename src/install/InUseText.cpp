@@ -8,7 +8,8 @@ std::wstring InUseText(const std::wstring& path, const std::vector<std::wstring>
     return text + L".";
 }
 
-std::wstring InUseQuestion(const std::wstring& path, const std::vector<std::wstring>& programs, bool removal) {
+std::wstring InUseQuestion(const std::wstring& path, const std::vector<std::wstring>& programs,
+                           bool removal) {
     return InUseText(path, programs) + L"\r\n\r\nЗакройте " + (programs.size() > 1 ? L"их" : L"её") +
            L" и нажмите «Повтор», чтобы продолжить " + (removal ? L"удаление" : L"установку") +
            L", или «Отмена», чтобы прервать " + (removal ? L"его." : L"её.");

@@ -74,10 +74,11 @@ void RewriteIni(const std::wstring& fileName, TRunTransaction& transaction,
 }
 
 void WriteSettingsKeys(const std::wstring& target, TRunTransaction& transaction) {
-    RewriteIni(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName), transaction, [](TIniFile& ini) {
-        ini.WriteInteger(L"options", L"FilterType", 0);
-        ini.WriteInteger(L"options", L"HardwareType", 1);
-    });
+    RewriteIni(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName), transaction,
+               [](TIniFile& ini) {
+                   ini.WriteInteger(L"options", L"FilterType", 0);
+                   ini.WriteInteger(L"options", L"HardwareType", 1);
+               });
 }
 
 // Written once; the suite counts on from what it finds, so an existing file is never touched.
@@ -99,7 +100,8 @@ void WriteLastNum(const std::wstring& target, IProgress& progress, TRunTransacti
 }
 
 void WriteBtooth(const std::wstring& target, TRunTransaction& transaction) {
-    RewriteIni(target + L"btooth.ini", transaction, [](TIniFile& ini) { ini.WriteString(L"Common", L"Disk", L"I"); });
+    RewriteIni(target + L"btooth.ini", transaction,
+               [](TIniFile& ini) { ini.WriteString(L"Common", L"Disk", L"I"); });
 }
 
 void InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
@@ -168,9 +170,7 @@ namespace {
 
 // A walk of the target passes over links anyone could have made; the run's record names each.
 std::function<void(const std::wstring&)> LinkTrace(IProgress& host) {
-    return [&host](const std::wstring& link) {
-        host.Trace(PassedOverLinkText(link));
-    };
+    return [&host](const std::wstring& link) { host.Trace(PassedOverLinkText(link)); };
 }
 
 TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
@@ -179,8 +179,8 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
 
     Host.ShowProgressPage();
 
-    // Any user may have made the folder, or a level above it, a link before the first installation: nothing is
-    // made, written or run through it.
+    // Any user may have made the folder, or a level above it, a link before the first installation: nothing
+    // is made, written or run through it.
     if (const std::wstring foreign = ForeignLevelOfTarget(target); !foreign.empty()) {
         const std::wstring text = ForeignTargetText(foreign);
         Host.ShowError(text);

@@ -56,9 +56,9 @@ inline constexpr wchar_t FinalQuestion[] = L"Установка завершен
 inline constexpr wchar_t IncompleteQuestion[] =
     L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?";
 inline constexpr wchar_t NoSpace[] = L"Недостаточно места на диске для установки.";
-inline constexpr wchar_t NotRecovered[] =
-    L"Прежние файлы прерванной установки не удалось вернуть на место: они названы в списке. Закройте программы "
-    L"комплекса и запустите установку снова.";
+inline constexpr wchar_t NotRecovered[] = L"Прежние файлы прерванной установки не удалось вернуть на место: "
+                                          L"они названы в списке. Закройте программы "
+                                          L"комплекса и запустите установку снова.";
 inline constexpr wchar_t FontsNotElevated[] =
     L"Шрифты не установлены: программа установки запущена без прав администратора";
 } // namespace RunText

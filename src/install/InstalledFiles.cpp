@@ -88,9 +88,9 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
         const std::wstring path = Target + relative;
         // A copy hashed as it was written, unchanged since (a package's script may have written it anew).
         const auto known = Known.find(path);
-        put.push_back({relative, state.Size,
-                       known != Known.end() && known->second.State == state ? known->second.Hash
-                                                                            : HashFile(path)});
+        put.push_back(
+            {relative, state.Size,
+             known != Known.end() && known->second.State == state ? known->second.Hash : HashFile(path)});
     }
     TInstallRecord record = ReadInstallRecord(Target).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());

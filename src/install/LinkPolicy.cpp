@@ -7,8 +7,8 @@
 namespace {
 
 constexpr std::array<std::wstring_view, 3> TrustedOwners{
-    L"S-1-5-18",     // the system
-    L"S-1-5-32-544", // the administrators
+    L"S-1-5-18",                                                       // the system
+    L"S-1-5-32-544",                                                   // the administrators
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", // the module installer
 };
 

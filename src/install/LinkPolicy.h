@@ -16,7 +16,8 @@ enum class TLinkKind {
     Foreign,  // a link anyone could have made: never followed, written through or removed through
 };
 
-// The string form of an owner's SID ("S-1-5-18") is one of the system, the administrators or TrustedInstaller.
+// The string form of an owner's SID ("S-1-5-18") is one of the system, the administrators or
+// TrustedInstaller.
 bool IsTrustedOwner(std::wstring_view sid) noexcept;
 
 // A reparse point is a link unless its tag says it is something else (a cloud or deduplicated file, whose

@@ -24,9 +24,9 @@ std::wstring WithoutFinalBackslash(std::wstring path) {
 } // namespace
 
 std::wstring OwnerOfEntry(const std::wstring& Path) {
-    TUniqueFile entry(::CreateFileW(Path.c_str(), READ_CONTROL,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    TUniqueFile entry(::CreateFileW(
+        Path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!entry)
         return {};
     PSID owner = nullptr;
@@ -82,8 +82,8 @@ std::wstring FinalPathOf(HANDLE File) {
 
 std::wstring FinalPathOfPath(const std::wstring& Path) {
     TUniqueFile entry(::CreateFileW(Path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return entry ? FinalPathOf(entry.Get()) : std::wstring();
 }
 

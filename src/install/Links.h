@@ -29,7 +29,8 @@ std::wstring FinalPathOfPath(const std::wstring& Path);
 // A folder the run was to write into, or the suite's folder itself, is a link that anyone could have made.
 class TForeignLink : public TError {
 public:
-    TForeignLink(std::wstring message, std::wstring link) : TError(std::move(message)), FLink(std::move(link)) {}
+    TForeignLink(std::wstring message, std::wstring link)
+        : TError(std::move(message)), FLink(std::move(link)) {}
     const std::wstring& Link() const noexcept { return FLink; }
 
 private:

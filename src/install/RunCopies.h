@@ -61,8 +61,8 @@ public:
     // The run's transaction: the copies keep the predecessors of what they replace and list what they add.
     void SetTransaction(TRunTransaction* transaction) noexcept { FTransaction = transaction; }
     TRunTransaction* Transaction() const noexcept { return FTransaction; }
-    // Makes a folder of the target with its missing parents, as the guard allows, listing what it made for the
-    // transaction. Throws TForeignLink or TError.
+    // Makes a folder of the target with its missing parents, as the guard allows, listing what it made for
+    // the transaction. Throws TForeignLink or TError.
     void MakeFolder(const std::wstring& folder);
 
     // A foreign link on the medium that a copy passed over; the run's record names it.

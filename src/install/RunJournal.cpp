@@ -22,7 +22,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> fields;
     for (std::size_t start = 0;;) {
         const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        fields.push_back(
+            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
         if (tab == std::string_view::npos)
             return fields;
         start = tab + 1;
@@ -38,10 +39,11 @@ std::wstring_view FolderOf(std::wstring_view path) {
 
 std::string FormatRunJournal(const TRunJournal& journal) {
     std::string text(Heading);
-    text += "\r\nrun\t" + WideToUtf8(journal.Run) + "\r\nstate\t" + (journal.Committed ? "committed" : "open") +
-            "\r\n";
+    text += "\r\nrun\t" + WideToUtf8(journal.Run) + "\r\nstate\t" +
+            (journal.Committed ? "committed" : "open") + "\r\n";
     if (!journal.Database.empty())
-        text += "database\t" + WideToUtf8(journal.Database) + "\t" + WideToUtf8(journal.DatabaseKept) + "\r\n";
+        text +=
+            "database\t" + WideToUtf8(journal.Database) + "\t" + WideToUtf8(journal.DatabaseKept) + "\r\n";
     return text;
 }
 
@@ -72,8 +74,9 @@ std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
             const std::wstring kept = Utf8ToWide(fields[2]);
             // Both in the target, in one folder, the kept one no data file of another name: a rename that
             // could only give the database its name back.
-            if (IsRecordablePath(database) && IsRecordablePath(kept) && SameText(FolderOf(database), FolderOf(kept)) &&
-                !SameText(database, kept) && kept.size() > database.size() &&
+            if (IsRecordablePath(database) && IsRecordablePath(kept) &&
+                SameText(FolderOf(database), FolderOf(kept)) && !SameText(database, kept) &&
+                kept.size() > database.size() &&
                 SameText(std::wstring_view(kept).substr(0, database.size()), database)) {
                 journal.Database = database;
                 journal.DatabaseKept = kept;
@@ -91,7 +94,8 @@ std::wstring KeptName(std::wstring_view file, std::wstring_view run) {
 
 std::wstring OriginalOfKept(std::wstring_view keptName, std::wstring_view run) {
     const std::wstring suffix = std::wstring(KeptMarker) + std::wstring(run) + std::wstring(KeptExtension);
-    if (run.empty() || keptName.size() <= suffix.size() || !SameText(keptName.substr(keptName.size() - suffix.size()), suffix))
+    if (run.empty() || keptName.size() <= suffix.size() ||
+        !SameText(keptName.substr(keptName.size() - suffix.size()), suffix))
         return {};
     return std::wstring(keptName.substr(0, keptName.size() - suffix.size()));
 }

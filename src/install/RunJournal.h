@@ -11,10 +11,10 @@
 #include <string_view>
 
 struct TRunJournal {
-    std::wstring Run;               // the run's id: digits and Latin letters
-    bool Committed = false;         // the run's copies were all on the disk: nothing is to be put back
-    std::wstring Database;          // the clinic's database, relative to the target; empty when not kept
-    std::wstring DatabaseKept;      // the name it was kept under, relative to the target
+    std::wstring Run;          // the run's id: digits and Latin letters
+    bool Committed = false;    // the run's copies were all on the disk: nothing is to be put back
+    std::wstring Database;     // the clinic's database, relative to the target; empty when not kept
+    std::wstring DatabaseKept; // the name it was kept under, relative to the target
     bool operator==(const TRunJournal&) const = default;
 };
 

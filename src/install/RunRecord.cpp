@@ -71,9 +71,8 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
             });
         }
         const std::uint64_t bytes =
-            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known, [&Host](const std::wstring& link) {
-                Host.Trace(PassedOverLinkText(link));
-            });
+            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known,
+                                 [&Host](const std::wstring& link) { Host.Trace(PassedOverLinkText(link)); });
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
         TRegistrationValues values;

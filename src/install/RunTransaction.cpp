@@ -144,7 +144,8 @@ bool TRunTransaction::RollBack() {
         switch (step->Kind) {
         case TKind::File:
             if (!RemoveFile(path))
-                FHost.Trace(L"Добавленный файл не удалён: \"" + path + L"\": " + SystemErrorText(::GetLastError()));
+                FHost.Trace(L"Добавленный файл не удалён: \"" + path + L"\": " +
+                            SystemErrorText(::GetLastError()));
             break;
         case TKind::Kept:
         case TKind::Database:
@@ -213,7 +214,8 @@ bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target) {
     if (!journal->Committed && !journal->Database.empty() && PathExists(target + journal->DatabaseKept)) {
         DWORD code = 0;
         if (PutBack(target + journal->DatabaseKept, target + journal->Database, code)) {
-            Host.Trace(L"Прежняя база данных прерванной установки возвращена на место: " + target + journal->Database);
+            Host.Trace(L"Прежняя база данных прерванной установки возвращена на место: " + target +
+                       journal->Database);
         } else {
             ++stayed;
             Host.AddLine(NotRestoredText(target + journal->Database, target + journal->DatabaseKept));
@@ -221,7 +223,8 @@ bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target) {
     }
     Host.Trace(journal->Committed
                    ? L"Прерванная установка: удалено прежних файлов: " + std::to_wstring(restored)
-                   : L"Прерванная установка: прежние файлы комплекса возвращены на место: " + std::to_wstring(restored));
+                   : L"Прерванная установка: прежние файлы комплекса возвращены на место: " +
+                         std::to_wstring(restored));
     if (stayed)
         return false;
     ::DeleteFileW(name.c_str());

@@ -41,10 +41,10 @@ public:
     // so does the journal. What cannot be removed is named in the run's record and left.
     void Commit();
 
-    // Undoes what the run did, in reverse order: the predecessors and the database back under their names, the
-    // files and folders the run added removed. One line says the previous files were restored; a predecessor
-    // that cannot be put back stays under its kept name, is named in a line and a box, and the journal stays
-    // for the next run. True when everything went back.
+    // Undoes what the run did, in reverse order: the predecessors and the database back under their names,
+    // the files and folders the run added removed. One line says the previous files were restored; a
+    // predecessor that cannot be put back stays under its kept name, is named in a line and a box, and the
+    // journal stays for the next run. True when everything went back.
     bool RollBack();
 
 private:

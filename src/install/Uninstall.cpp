@@ -66,7 +66,8 @@ std::wstring Refusal(const TRemovalScope& scope, const std::wstring& path, HANDL
     const std::wstring final = FinalPathOf(file);
     if (final.empty())
         return L"не удалось узнать, где он лежит";
-    if (!FinalPathWithin(final, scope.FinalTarget) && !ThroughTrustedLink(scope.Target, ExtractFilePath(path)))
+    if (!FinalPathWithin(final, scope.FinalTarget) &&
+        !ThroughTrustedLink(scope.Target, ExtractFilePath(path)))
         return L"ведёт за пределы папки комплекса, в \"" + final + L"\"";
     for (const std::wstring& untouched : scope.Untouched)
         if (FinalPathWithin(final, untouched))
@@ -80,8 +81,8 @@ std::wstring Refusal(const TRemovalScope& scope, const std::wstring& path, HANDL
 TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, const TRecordedFile& file,
                              std::wstring& why) {
     const std::wstring path = scope.Target + file.Path;
-    const std::wstring foreign = FirstForeignLevel(scope.Target, ExtractFilePath(path),
-                                                   [](const std::wstring& level) { return LinkKindOf(level); });
+    const std::wstring foreign = FirstForeignLevel(
+        scope.Target, ExtractFilePath(path), [](const std::wstring& level) { return LinkKindOf(level); });
     if (!foreign.empty()) {
         why = L"путь к нему ведёт через ссылку \"" + foreign + L"\"";
         return TFileFate::Kept;
@@ -115,7 +116,8 @@ TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, con
         // The tree copy carries the medium's read-only attribute along, and a read-only file is not deleted.
         if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
             FILE_BASIC_INFO basic{};
-            basic.FileAttributes = (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;
+            basic.FileAttributes =
+                (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;
             ::SetFileInformationByHandle(handle.Get(), FileBasicInfo, &basic, sizeof basic);
         }
         FILE_DISPOSITION_INFO dispose{TRUE};
@@ -137,9 +139,9 @@ void RemoveEmptyFolder(const TRemovalScope& scope, const std::wstring& relative)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
-    TUniqueFile folder(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    TUniqueFile folder(::CreateFileW(
+        path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!folder || !::GetFileInformationByHandle(folder.Get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -214,7 +216,8 @@ std::wstring NothingToRemove(const std::wstring& target) {
 }
 std::wstring NoRecord(const std::wstring& target) {
     return L"В папке \"" + target +
-           L"\" нет сведений о том, какие файлы установлены: удалять их нельзя. Установите комплекс в эту папку "
+           L"\" нет сведений о том, какие файлы установлены: удалять их нельзя. Установите комплекс в эту "
+           L"папку "
            L"снова, затем удалите его.";
 }
 std::wstring Removed(std::size_t files) {

@@ -71,6 +71,7 @@ void TMarshallingHost::CloseWindow() {
     Post({TRunEvent::TKind::Close});
 }
 
-TInUseAnswer TMarshallingHost::FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) {
+TInUseAnswer TMarshallingHost::FileInUse(const std::wstring& file,
+                                         const std::vector<std::wstring>& programs) {
     return FWindow.Ask({TRunQuestion::TKind::FileInUse, file, programs}).InUse;
 }

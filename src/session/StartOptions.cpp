@@ -20,7 +20,8 @@ std::wstring CheckedDir(const std::wstring& value, const TStartFacts& facts, std
 std::wstring UninstallFolderOf(const TStartFacts& facts) {
     const std::wstring& folder = facts.ProgramFolder;
     const std::wstring own = std::wstring(UninstallFolder) + L"\\";
-    if (folder.size() > own.size() && SameText(std::wstring_view(folder).substr(folder.size() - own.size()), own))
+    if (folder.size() > own.size() &&
+        SameText(std::wstring_view(folder).substr(folder.size() - own.size()), own))
         return folder.substr(0, folder.size() - own.size());
     return DefaultTargetFolder(facts);
 }
@@ -71,7 +72,8 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts) {
     }
     if (start.Line.Uninstall) {
         TUninstallOptions& options = start.Uninstall;
-        options.Target = start.Line.Dir ? CheckedDir(*start.Line.Dir, facts, refusal) : UninstallFolderOf(facts);
+        options.Target =
+            start.Line.Dir ? CheckedDir(*start.Line.Dir, facts, refusal) : UninstallFolderOf(facts);
         if (!refusal.empty())
             return Refuse(std::move(start), refusal, false);
         options.Target = WithTrailingBackslash(options.Target);

@@ -357,7 +357,8 @@ THolder::THolder(const std::wstring& file) : FControl(TempPath(L"tessaro-e2e-hol
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
         throw TDriverError(L"could not start " + line);
     FProcess.Reset(info.hProcess);
     ::CloseHandle(info.hThread);
@@ -383,12 +384,14 @@ void THolder::LetGo() {
 namespace {
 bool EntryValue(const wchar_t* name, DWORD type, void* data, DWORD size) {
     HKEY raw = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter", 0,
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaroHolter", 0,
                         KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw) != ERROR_SUCCESS)
         return false;
     TUniqueRegKey key(raw);
     DWORD found = 0;
-    return ::RegQueryValueExW(key.Get(), name, nullptr, &found, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+    return ::RegQueryValueExW(key.Get(), name, nullptr, &found, static_cast<BYTE*>(data), &size) ==
+               ERROR_SUCCESS &&
            found == type;
 }
 } // namespace

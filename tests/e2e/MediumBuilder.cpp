@@ -145,8 +145,8 @@ namespace {
 // The Unix path Wine maps a Windows path to (UTF-8); its last part need not exist yet.
 std::string UnixPath(const std::wstring& path) {
     using TUnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<TUnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName)
         Fail(L"wine_get_unix_file_name", path);
     const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
@@ -157,9 +157,9 @@ std::string UnixPath(const std::wstring& path) {
     ::HeapFree(::GetProcessHeap(), 0, mapped);
     const std::wstring name = path.substr(folder.size() + 1);
     std::string utf8(name.size() * 3, '\0');
-    utf8.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
-                                                               utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                                               nullptr)));
+    utf8.resize(static_cast<std::size_t>(
+        ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(),
+                              static_cast<int>(utf8.size()), nullptr, nullptr)));
     return result + "/" + utf8;
 }
 
@@ -168,7 +168,8 @@ void RunUnixProgram(const wchar_t* program, std::wstring line) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
         Fail(L"CreateProcessW", line);
     ::WaitForSingleObject(info.hProcess, 10000);
     ::CloseHandle(info.hThread);
@@ -187,8 +188,8 @@ bool Shows(const std::wstring& path, bool present) {
 
 std::wstring WideFromUtf8(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                               wide.data(), static_cast<int>(wide.size()))));
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
     return wide;
 }
 
@@ -198,7 +199,7 @@ void PlantLink(const std::wstring& link, const std::wstring& destination) {
     const std::wstring bare =
         destination.ends_with(L'\\') ? destination.substr(0, destination.size() - 1) : destination;
     RunUnixProgram(L"Z:\\bin\\ln", L"/bin/ln -sfn \"" + WideFromUtf8(UnixPath(bare)) + L"\" \"" +
-                                         WideFromUtf8(UnixPath(link)) + L"\"");
+                                       WideFromUtf8(UnixPath(link)) + L"\"");
     if (!Shows(link, true))
         Fail(L"ln -s", link);
 }

@@ -49,7 +49,8 @@ TEST_F(FinalQuestionTest, AnIncompleteRunAsksOverItsListBeforeTheLargeFontAdvice
     wizard.Click(InstallButton);
     wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
     TMessageBox last;
-    ASSERT_EQ(wizard.WaitRunEnd(RunTimeout, &last), TRunOutcome::MessageBox) << "no advice page over the list";
+    ASSERT_EQ(wizard.WaitRunEnd(RunTimeout, &last), TRunOutcome::MessageBox)
+        << "no advice page over the list";
     EXPECT_EQ(ToUtf8(last.Text),
               ToUtf8(L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?"));
     const std::vector<std::wstring> lines = wizard.ProgressLines();

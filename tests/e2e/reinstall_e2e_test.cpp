@@ -20,8 +20,10 @@ namespace {
 TMediumBuilder NextRelease(const std::wstring& medium, const std::wstring& folder) {
     TMediumBuilder next(medium, folder);
     next.WriteFile(L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release")
-        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Files\\Shell.exe", "next shell")
-        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Новое\\added.dll", "added")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Files\\Shell.exe",
+                   "next shell")
+        .WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\Новое\\added.dll",
+                   "added")
         .WriteFile(medium::UpdaterSettings, "next settings");
     return next;
 }
@@ -227,10 +229,10 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
     RemoveTree(filler);
 }
 
-// The run goes on a thread of its own: a close or Esc while it runs, and one while its box about a held file is
-// up, leave the window where it is until the run has ended, and then it closes without another question, with
-// the run's exit code. In the protected stretch (the database step) a close is refused and forgotten: the run
-// ends as it would have.
+// The run goes on a thread of its own: a close or Esc while it runs, and one while its box about a held file
+// is up, leave the window where it is until the run has ended, and then it closes without another question,
+// with the run's exit code. In the protected stretch (the database step) a close is refused and forgotten:
+// the run ends as it would have.
 TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-slow-script"));
     FCleanUp.push_back(medium.Folder());
@@ -297,14 +299,16 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
         if (c.When == TWhen::HeldServerFileBox) {
             wizard.Answer(wizard.WaitMessageBox(RunTimeout), IDNO);
             wizard.WaitFor(L"the package's script", RunTimeout, [&]() -> HWND {
-                return FileExists(JoinPath(target, package + L"\\e2e_hold.ran")) ? wizard.MainWindow() : nullptr;
+                return FileExists(JoinPath(target, package + L"\\e2e_hold.ran")) ? wizard.MainWindow()
+                                                                                 : nullptr;
             });
         }
         ::DeleteFileW(JoinPath(target, package + L"\\hold").c_str());
         if (c.Closes) {
             EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u) << "no question after the close";
         } else {
-            EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage) << "the refused close is forgotten";
+            EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage)
+                << "the refused close is forgotten";
             LeaveFromFontPage(wizard);
         }
         EXPECT_TRUE(FileExists(DesktopLink())) << "the run finished its steps";
@@ -314,9 +318,9 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
 }
 
 // A run killed before its commit (the task manager, a power cut) leaves what it kept and a journal; the next
-// run puts it all back first, says so in its log, and completes, leaving no half-made copy behind. Killed while
-// it copies the database, the clinic's database is on the disk under its name or kept; killed while it copies
-// the packages, the server's files it had replaced already are given their predecessors back.
+// run puts it all back first, says so in its log, and completes, leaving no half-made copy behind. Killed
+// while it copies the database, the clinic's database is on the disk under its name or kept; killed while it
+// copies the packages, the server's files it had replaced already are given their predecessors back.
 TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-large-database"));
     FCleanUp.push_back(medium.Folder());
@@ -336,8 +340,9 @@ TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
                 break;
             ::Sleep(2);
         }
-        ASSERT_TRUE(seen) << "the copy was never seen under way; the run " << (run.Running() ? "still runs" : "ended")
-                          << "; its log:\n" << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
+        ASSERT_TRUE(seen) << "the copy was never seen under way; the run "
+                          << (run.Running() ? "still runs" : "ended") << "; its log:\n"
+                          << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
         ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
         ::WaitForSingleObject(run.Process(), 10000);
         EXPECT_TRUE(FileExists(JoinPath(target, L"Uninstall\\journal.txt"))) << "the run's journal stays";
@@ -358,7 +363,8 @@ TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
 
     const std::wstring next = LogPath(L"after-database");
     EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(next)), 0u);
-    EXPECT_TRUE(LogHas(ReadRunLog(next), L"Прерванная установка: прежние файлы комплекса возвращены на место"));
+    EXPECT_TRUE(
+        LogHas(ReadRunLog(next), L"Прерванная установка: прежние файлы комплекса возвращены на место"));
     EXPECT_TRUE(StrayCopies(target).empty());
     bool found = false;
     for (const std::wstring& name : Backups(target))
@@ -401,10 +407,11 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
     PlantLink(archive, other);
 
     const std::wstring walked = LogPath(L"links-walk");
-    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) +
-                                                 L" /LOG=" + Quoted(walked)),
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(walked)),
               0u);
-    EXPECT_TRUE(LogHas(ReadRunLog(walked), L"Ссылка пропущена (создана не администратором): \"" + archive + L"\""));
+    EXPECT_TRUE(
+        LogHas(ReadRunLog(walked), L"Ссылка пропущена (создана не администратором): \"" + archive + L"\""));
     EXPECT_EQ(ReadFileBytes(RecordPath(target)).find(ToUtf8(L"Архив")), std::string::npos)
         << "the record lists nothing behind the link";
 
@@ -413,15 +420,18 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
     RemoveTree(udf);
     PlantLink(udf, other);
     const std::wstring stopped = LogPath(L"links-udf");
-    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) +
-                                                 L" /LOG=" + Quoted(stopped)),
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(stopped)),
               1603u);
     const auto entries = ReadRunLog(stopped);
-    EXPECT_TRUE(LogHas(entries, L"Строка: Папка \"" + udf + L"\" — ссылка на \"" + other + L"\"")) << Joined(entries);
+    EXPECT_TRUE(LogHas(entries, L"Строка: Папка \"" + udf + L"\" — ссылка на \"" + other + L"\""))
+        << Joined(entries);
     EXPECT_EQ(FilesBelow(other), others) << "nothing written through the link";
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), Recordings);
 
-    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target)), 0u);
+    EXPECT_EQ(
+        RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target)),
+        0u);
     EXPECT_EQ(FilesBelow(other), others) << "the removal took nothing behind a link";
     EXPECT_FALSE(FileExists(JoinPath(target, L"Shell.exe")));
 }

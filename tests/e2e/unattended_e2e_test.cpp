@@ -229,8 +229,8 @@ namespace {
 TEST_F(UnattendedTest, DriveRootInAnySpellingAndARelativeFolderAreRefused) {
     for (const wchar_t* dir : {L"C:\\.", L"C:/", L"C:\\\\", L"\\\\?\\C:\\", L"C:", L"Prog", L"C:Prog"}) {
         const std::wstring log = LogPath(L"refused-dir");
-        EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(dir) +
-                                                     L" /LOG=" + Quoted(log)),
+        EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
+                                                     Quoted(dir) + L" /LOG=" + Quoted(log)),
                   1u)
             << ToUtf8(dir);
         const auto entries = ReadRunLog(log);

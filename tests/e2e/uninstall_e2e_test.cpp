@@ -175,8 +175,8 @@ TEST_F(UninstallTest, EditedRecordRemovesNothingOfTheClinicsOrBehindALink) {
     WriteFileBytes(RecordPath(target), edited);
 
     const std::wstring log = LogPath(L"edited-record");
-    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target) +
-                                                 L" /LOG=" + Quoted(log)),
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" +
+                                                 Quoted(target) + L" /LOG=" + Quoted(log)),
               0u);
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), shell) << Joined(ReadRunLog(log));
     EXPECT_EQ(ReadFileBytes(JoinPath(other, L"f.txt")), shell);
@@ -217,8 +217,8 @@ TEST_F(UninstallTest, RemovalThatDidNotHappenKeepsItsUninstallerRecordAndEntry) 
     EXPECT_EQ(EntryText(L"InstallLocation"), target);
 }
 
-// /FINISHUNINSTALL is the business of the uninstaller's own temporary copy: given to the medium's program, with
-// /DIR or without, it is refused with 1, removes nothing and installs nothing.
+// /FINISHUNINSTALL is the business of the uninstaller's own temporary copy: given to the medium's program,
+// with /DIR or without, it is refused with 1, removes nothing and installs nothing.
 TEST_F(UninstallTest, FinishUninstallFromElsewhereIsRefusedAndChangesNothing) {
     const std::wstring other = Target(L"Other");
     WriteFileBytes(JoinPath(other, L"Uninstall\\Setup.exe"), "another program's uninstaller");

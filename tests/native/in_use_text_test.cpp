@@ -15,7 +15,8 @@ TEST(InUseText, AgreesWithTheProgramsNamedAndSaysWhatGoesOn) {
     const TCase cases[] = {
         {{},
          false,
-         L"Файл «C:\\Дедира\\fbclient.Dll» открыт другой программой.\r\n\r\nЗакройте её и нажмите «Повтор», чтобы "
+         L"Файл «C:\\Дедира\\fbclient.Dll» открыт другой программой.\r\n\r\nЗакройте её и нажмите «Повтор», "
+         L"чтобы "
          L"продолжить установку, или «Отмена», чтобы прервать её."},
         {{L"Firebird Server"},
          false,
@@ -27,11 +28,13 @@ TEST(InUseText, AgreesWithTheProgramsNamedAndSaysWhatGoesOn) {
          L"Закройте их и нажмите «Повтор», чтобы продолжить удаление, или «Отмена», чтобы прервать его."},
         {{},
          true,
-         L"Файл «C:\\Дедира\\fbclient.Dll» открыт другой программой.\r\n\r\nЗакройте её и нажмите «Повтор», чтобы "
+         L"Файл «C:\\Дедира\\fbclient.Dll» открыт другой программой.\r\n\r\nЗакройте её и нажмите «Повтор», "
+         L"чтобы "
          L"продолжить удаление, или «Отмена», чтобы прервать его."},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(InUseQuestion(L"C:\\Дедира\\fbclient.Dll", c.Programs, c.Removal), c.Question) << &c - cases;
+        EXPECT_EQ(InUseQuestion(L"C:\\Дедира\\fbclient.Dll", c.Programs, c.Removal), c.Question)
+            << &c - cases;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// Which links inside the suite's folder are followed: by their owner, and level by level from the folder down.
+// Which links inside the suite's folder are followed: by their owner, and level by level from the folder
+// down.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,20 +20,25 @@ TEST(LinkPolicy, OnlyLinksOfTheSystemTheAdministratorsOrTheModuleInstallerAreTru
     };
     const TCase cases[] = {
         {false, 0, L"S-1-5-21-1-2-3-1001", TLinkKind::NotALink},
-        {true, 0xA0000003, L"S-1-5-18", TLinkKind::Trusted},          // a junction of the system
-        {true, 0xA000000C, L"s-1-5-32-544", TLinkKind::Trusted},      // a symbolic link of the administrators
+        {true, 0xA0000003, L"S-1-5-18", TLinkKind::Trusted},     // a junction of the system
+        {true, 0xA000000C, L"s-1-5-32-544", TLinkKind::Trusted}, // a symbolic link of the administrators
         {true, 0xA000000C, TrustedInstaller, TLinkKind::Trusted},
-        {true, 0xA0000003, L"S-1-5-21-1-2-3-1001", TLinkKind::Foreign}, // a user's junction
-        {true, 0xA0000003, L"S-1-5-32-545", TLinkKind::Foreign},        // the users' group
-        {true, 0xA0000003, L"S-1-5-32-5440", TLinkKind::Foreign},       // no prefix match
-        {true, 0xA0000003, L"", TLinkKind::Foreign},                    // the owner could not be read
-        {true, 0, L"S-1-5-21-0-0-0-1000", TLinkKind::Foreign},          // no tag given: a link all the same
+        {true, 0xA0000003, L"S-1-5-21-1-2-3-1001", TLinkKind::Foreign},  // a user's junction
+        {true, 0xA0000003, L"S-1-5-32-545", TLinkKind::Foreign},         // the users' group
+        {true, 0xA0000003, L"S-1-5-32-5440", TLinkKind::Foreign},        // no prefix match
+        {true, 0xA0000003, L"", TLinkKind::Foreign},                     // the owner could not be read
+        {true, 0, L"S-1-5-21-0-0-0-1000", TLinkKind::Foreign},           // no tag given: a link all the same
         {true, 0x80000013, L"S-1-5-21-1-2-3-1001", TLinkKind::NotALink}, // a deduplicated file
         {true, 0x9000001A, L"S-1-5-21-1-2-3-1001", TLinkKind::NotALink}, // a cloud file
     };
     for (const TCase& c : cases) {
         int asked = 0;
-        EXPECT_EQ(LinkKindFrom(c.Reparse, c.Tag, [&] { ++asked; return std::wstring(c.Owner); }), c.Kind)
+        EXPECT_EQ(LinkKindFrom(c.Reparse, c.Tag,
+                               [&] {
+                                   ++asked;
+                                   return std::wstring(c.Owner);
+                               }),
+                  c.Kind)
             << c.Tag << " " << (c.Owner[0] ? "owned" : "no owner");
         EXPECT_EQ(asked, c.Kind == TLinkKind::NotALink ? 0 : 1) << "the owner is asked of links only";
     }
@@ -40,7 +46,7 @@ TEST(LinkPolicy, OnlyLinksOfTheSystemTheAdministratorsOrTheModuleInstallerAreTru
 
 TEST(LinkPolicy, FirstForeignLevelFromTheTargetDownToTheFolder) {
     const std::map<std::wstring, TLinkKind> links{
-        {L"C:\\Dedira\\DTAfb", TLinkKind::Trusted},     // moved to a larger disk by the administrator
+        {L"C:\\Dedira\\DTAfb", TLinkKind::Trusted}, // moved to a larger disk by the administrator
         {L"C:\\Dedira\\backup\\R010321", TLinkKind::Foreign},
         {L"C:\\Planted", TLinkKind::Foreign},
         {L"C:\\Other", TLinkKind::Foreign},
@@ -73,8 +79,9 @@ TEST(LinkPolicy, FirstForeignLevelFromTheTargetDownToTheFolder) {
 
     asked.clear();
     FirstForeignLevel(L"C:\\Dedira\\", L"C:\\Dedira\\backup\\R311220\\Files", kindOf);
-    EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:\\Dedira", L"C:\\Dedira\\backup", L"C:\\Dedira\\backup\\R311220",
-                                                L"C:\\Dedira\\backup\\R311220\\Files"}))
+    EXPECT_EQ(asked,
+              (std::vector<std::wstring>{L"C:\\Dedira", L"C:\\Dedira\\backup", L"C:\\Dedira\\backup\\R311220",
+                                         L"C:\\Dedira\\backup\\R311220\\Files"}))
         << "every level is looked at, and only those";
 }
 
@@ -107,7 +114,8 @@ TEST(LinkPolicy, FinalPathsInTheirPlainFormAndWhetherTheyLieInAFolder) {
 namespace {
 TEST(LinkPolicy, LevelsOfATargetBelowItsDriveOrShare) {
     using TLevels = std::vector<std::wstring>;
-    EXPECT_EQ(LevelsBelowRoot(L"C:\\Программы\\Дедира\\"), (TLevels{L"C:\\Программы", L"C:\\Программы\\Дедира"}));
+    EXPECT_EQ(LevelsBelowRoot(L"C:\\Программы\\Дедира\\"),
+              (TLevels{L"C:\\Программы", L"C:\\Программы\\Дедира"}));
     EXPECT_EQ(LevelsBelowRoot(L"C:\\Dedira"), (TLevels{L"C:\\Dedira"}));
     EXPECT_EQ(LevelsBelowRoot(L"\\\\?\\C:\\Dedira\\"), (TLevels{L"C:\\Dedira"}));
     EXPECT_EQ(LevelsBelowRoot(L"\\\\server\\share\\Dedira\\udf"),

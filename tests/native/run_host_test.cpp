@@ -97,8 +97,8 @@ TEST(RunHost, TheWindowSeesTheRunsLinesInOrderAndAnswersOnlyAfterThem) {
         << "a question comes after every line shown before it";
     EXPECT_EQ(window.ListAtQuestion[1].back(), L"Копирование файла T12.FDB....ОШИБКА!!!");
     EXPECT_EQ(window.Questions[1], L"C:\\Dedira\\fbclient.Dll");
-    EXPECT_EQ(window.Others, (std::vector<TRunEvent::TKind>{TRunEvent::TKind::ExitEnabled,
-                                                            TRunEvent::TKind::Close}));
+    EXPECT_EQ(window.Others,
+              (std::vector<TRunEvent::TKind>{TRunEvent::TKind::ExitEnabled, TRunEvent::TKind::Close}));
 }
 
 TEST(RunHost, ACloseIsRefusedInTheProtectedStretchAndRememberedOutsideIt) {

@@ -15,7 +15,8 @@ TStartFacts Facts(const std::wstring& folder, const std::wstring& registered = {
         facts.RegisteredFolder = registered;
     // Relative paths are taken against a current folder of "C:\Temp"; "." parts resolved.
     facts.FullPathOf = [](const std::wstring& path) {
-        std::wstring full = (path.size() >= 2 && path[1] == L':') || path.starts_with(L"\\\\") ? path : L"C:\\Temp\\" + path;
+        std::wstring full =
+            (path.size() >= 2 && path[1] == L':') || path.starts_with(L"\\\\") ? path : L"C:\\Temp\\" + path;
         for (std::size_t dot; (dot = full.find(L"\\.\\")) != std::wstring::npos;)
             full.erase(dot, 2);
         if (full.ends_with(L"\\."))
@@ -40,7 +41,8 @@ TEST(StartOptions, InstallationsTakeTheFolderFromDirTheRegistryOrTheDefault) {
     const TCase cases[] = {
         {L"", L"", L"C:\\Dedira", true, 0},
         {L"", L"D:\\Клиника\\Дедира\\", L"D:\\Клиника\\Дедира\\", true, 0},
-        {L"/VERYSILENT /DIR=\"C:\\Программы\\Дедира\" /NODRIVER", L"D:\\Другая\\", L"C:\\Программы\\Дедира\\", false, 0},
+        {L"/VERYSILENT /DIR=\"C:\\Программы\\Дедира\" /NODRIVER", L"D:\\Другая\\", L"C:\\Программы\\Дедира\\",
+         false, 0},
         {L"/SILENT /WINDOWSXP /dir=E:\\x", L"", L"E:\\x\\", true, 1},
     };
     for (const TCase& c : cases) {

@@ -12,7 +12,7 @@
 
 class TRecordingHost : public IInstallHost {
 public:
-    std::vector<std::wstring> Lines;   // the list as shown
+    std::vector<std::wstring> Lines;      // the list as shown
     std::vector<std::wstring> Journal;    // "line: ...", "step: ...", "complete: ..."
     std::vector<std::wstring> Transcript; // every call: the journal's entries and "ask: ... -> Yes" etc.
     std::vector<std::wstring> Questions, Errors, Traces;

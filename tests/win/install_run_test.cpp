@@ -194,14 +194,15 @@ TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
         bool SmallFonts, Leave;
         const wchar_t* Then;
     };
-    const TCase cases[] = {{false, false, nullptr}, {true, false, L"page: large fonts"}, {true, true, L"close"}};
+    const TCase cases[] = {
+        {false, false, nullptr}, {true, false, L"page: large fonts"}, {true, true, L"close"}};
     for (const TCase& c : cases) {
         host = TRecordingHost();
         host.Answers = {c.Leave};
         options.SmallFonts = c.SmallFonts ? Yes : No;
         EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
-        EXPECT_TRUE(
-            host.Saw(L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
+        EXPECT_TRUE(host.Saw(
+            L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
         EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
         EXPECT_TRUE(fs::exists(Link()));
         ASSERT_FALSE(host.Transcript.empty());
@@ -404,22 +405,25 @@ TEST_F(InstallRun, ReinstallThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
 
     struct TCase {
         const char* Name;
-        std::function<std::unique_ptr<void, void (*)(void*)>()> Arrange; // what stops the run, undone when let go
+        std::function<std::unique_ptr<void, void (*)(void*)>()>
+            Arrange; // what stops the run, undone when let go
     };
     const auto none = [](void*) {};
     const TCase cases[] = {
-        {"a flush that fails", [&] {
-             return std::unique_ptr<void, void (*)(void*)>(new TFailingFlushOf(L"новый.dll"), [](void* p) {
-                 delete static_cast<TFailingFlushOf*>(p);
-             });
+        {"a flush that fails",
+         [&] {
+             return std::unique_ptr<void, void (*)(void*)>(
+                 new TFailingFlushOf(L"новый.dll"), [](void* p) { delete static_cast<TFailingFlushOf*>(p); });
          }},
-        {"a held file that no one closes", [&] {
+        {"a held file that no one closes",
+         [&] {
              const std::wstring held = (Target() / L"Updater.exe.cfg").wstring();
-             HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                           nullptr);
+             HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
              return std::unique_ptr<void, void (*)(void*)>(holder, [](void* h) { ::CloseHandle(h); });
          }},
-        {"a package without a date", [&] {
+        {"a package without a date",
+         [&] {
              Put(medium / L"backup" / L"Новый" / L"Install.cmd", "@exit 0\r\n");
              return std::unique_ptr<void, void (*)(void*)>(nullptr, none);
          }},
