@@ -68,6 +68,8 @@ using TUniquePen = TUniqueAny<HandleTraits::TNullIsInvalid<HPEN, HandleTraits::D
 using TUniqueBitmap = TUniqueAny<HandleTraits::TNullIsInvalid<HBITMAP, HandleTraits::DeleteGdiObject>>;
 using TUniqueMemoryDC = TUniqueAny<HandleTraits::TNullIsInvalid<HDC, ::DeleteDC>>;
 using TUniqueIcon = TUniqueAny<HandleTraits::TNullIsInvalid<HICON, ::DestroyIcon>>;
+// Memory the system allocated for the caller with LocalAlloc (SIDs and descriptors in text, security info).
+using TUniqueLocal = TUniqueAny<HandleTraits::TNullIsInvalid<HLOCAL, ::LocalFree>>;
 
 // A device context borrowed from a window (GetDC / ReleaseDC).
 class TWindowDC {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Removes every leading and trailing character of code 32 or below.
 std::wstring TrimControl(std::wstring_view text);
@@ -19,6 +20,11 @@ bool PathInFolder(std::wstring_view path, std::wstring_view folder) noexcept;
 // Case without a locale: the lower-case letter of the Latin (with Latin-1 and Latin Extended-A), Greek and
 // Cyrillic upper-case letters, every other character as it is. INI names and package folders compare so.
 wchar_t FoldCase(wchar_t ch) noexcept;
+// The lines of a text, ended by LF or CR LF; a last line without its end counts.
+std::vector<std::string_view> TextLines(std::string_view text);
+// The fields of a line of the program's own text files, separated by tabs (one field when there is none).
+std::vector<std::string_view> TabFields(std::string_view line);
+
 // The text with its first letter in lower case, as it reads after a colon.
 std::wstring LowerFirst(std::wstring text);
 // Equal but for letter case.

@@ -300,10 +300,7 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
     if (!search)
         return;
     do {
-        const DWORD attributes = found.dwFileAttributes;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName) &&
-            !PassOver(Source + L"\\" + found.cFileName, found, Run))
+        if (IsVisibleFolder(found) && !PassOver(Source + L"\\" + found.cFileName, found, Run))
             CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
                          Failed);
     } while (::FindNextFileW(search.Get(), &found));

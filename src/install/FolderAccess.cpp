@@ -9,13 +9,6 @@
 
 namespace {
 
-struct TLocalMemoryTraits {
-    using TValue = HLOCAL;
-    static constexpr TValue Invalid() noexcept { return nullptr; }
-    static void Close(TValue value) noexcept { ::LocalFree(value); }
-};
-using TUniqueLocal = TUniqueAny<TLocalMemoryTraits>;
-
 constexpr wchar_t SystemSid[] = L"S-1-5-18";
 constexpr wchar_t AdministratorsSid[] = L"S-1-5-32-544";
 // Stands for whoever owns the object: an entry for it replaces the owner's implied right to change the list.

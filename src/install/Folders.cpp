@@ -46,6 +46,14 @@ std::wstring TempFolder() {
                                             : std::wstring();
 }
 
+void RemoveFolderUnlessLink(const std::wstring& Folder) {
+    const std::wstring bare = WithoutTrailingBackslash(Folder);
+    const DWORD attributes = ::GetFileAttributesW(bare.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        ::RemoveDirectoryW(bare.c_str());
+}
+
 void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly) {
     const DWORD attributes = ::GetFileAttributesW(FileName.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)

@@ -19,5 +19,9 @@ DWORD ForceDirectories(const std::wstring& Path, std::wstring* FailedLevel = nul
 // The user's temporary folder, with its final backslash; empty when the system names none that fits.
 std::wstring TempFolder();
 
+// Removes the folder when it is empty, unless it is a link: removing a link to a folder would remove the
+// link itself under Windows, and under Wine may reach what it leads to.
+void RemoveFolderUnlessLink(const std::wstring& Folder);
+
 // Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
 void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);

@@ -113,14 +113,6 @@ bool RunsFromHandOverFolder() {
            IsHandOverFolderName(folder.substr(ExtractFilePath(folder).size()));
 }
 
-void RemoveFolderUnlessLink(const std::wstring& folder) {
-    const std::wstring bare = WithoutTrailingBackslash(folder);
-    const DWORD attributes = ::GetFileAttributesW(bare.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        ::RemoveDirectoryW(bare.c_str());
-}
-
 } // namespace
 
 bool IsHandOverFolderName(const std::wstring& Name) {

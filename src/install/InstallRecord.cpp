@@ -13,18 +13,6 @@ constexpr std::string_view Heading = "Тессаро-Холтер: устано�
 constexpr std::string_view DataTag = "data";
 constexpr std::string_view FileTag = "file";
 
-std::vector<std::string_view> Fields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(
-            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-        if (tab == std::string_view::npos)
-            return fields;
-        start = tab + 1;
-    }
-}
-
 bool IsHex(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
         return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -185,15 +173,8 @@ std::string FormatInstallRecord(const TInstallRecord& record) {
 
 TInstallRecord ParseInstallRecord(std::string_view text) {
     TInstallRecord record;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        const std::vector<std::string_view> fields = Fields(line);
+    for (const std::string_view line : TextLines(text)) {
+        const std::vector<std::string_view> fields = TabFields(line);
         if (fields.size() == 2 && fields[0] == DataTag) {
             const std::wstring folder = Utf8ToWide(fields[1]);
             if (IsRecordablePath(folder))

@@ -8,13 +8,6 @@
 
 namespace {
 
-struct TLocalMemoryTraits {
-    using TValue = HLOCAL;
-    static constexpr TValue Invalid() noexcept { return nullptr; }
-    static void Close(TValue value) noexcept { ::LocalFree(value); }
-};
-using TUniqueLocal = TUniqueAny<TLocalMemoryTraits>;
-
 std::wstring WithoutFinalBackslash(std::wstring path) {
     while (path.size() > 1 && path.back() == L'\\')
         path.pop_back();

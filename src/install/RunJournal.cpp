@@ -18,18 +18,6 @@ bool IsRunId(std::wstring_view id) {
     });
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(
-            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-        if (tab == std::string_view::npos)
-            return fields;
-        start = tab + 1;
-    }
-}
-
 std::wstring_view FolderOf(std::wstring_view path) {
     const std::size_t slash = path.rfind(L'\\');
     return slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
@@ -50,21 +38,14 @@ std::string FormatRunJournal(const TRunJournal& journal) {
 std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
     TRunJournal journal;
     bool heading = false;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    for (const std::string_view line : TextLines(text)) {
         if (!heading) {
             if (line != Heading)
                 return std::nullopt;
             heading = true;
             continue;
         }
-        const std::vector<std::string_view> fields = Fields(line);
+        const std::vector<std::string_view> fields = TabFields(line);
         if (fields.size() == 2 && fields[0] == "run") {
             journal.Run = Utf8ToWide(fields[1]);
         } else if (fields.size() == 2 && fields[0] == "state") {

@@ -30,14 +30,6 @@ bool RemoveFile(const std::wstring& path) {
     return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-void RemoveFolderUnlessLink(const std::wstring& folder) {
-    const std::wstring bare = WithoutTrailingBackslash(folder);
-    const DWORD attributes = ::GetFileAttributesW(bare.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        ::RemoveDirectoryW(bare.c_str());
-}
-
 } // namespace
 
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept) {

@@ -301,8 +301,7 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         Host.Trace(L"Оставлено изменённых файлов: " + std::to_wstring(kept));
     // The folder goes too when nothing of the clinic's is left in it.
     const std::wstring folder = WithoutTrailingBackslash(target);
-    if (!(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT))
-        ::RemoveDirectoryW(folder.c_str());
+    RemoveFolderUnlessLink(folder);
     if (FolderExists(folder)) {
         Host.AddLine(UninstallText::KeptHeading);
         Host.AddLine(UninstallText::Kept(target));

@@ -9,6 +9,12 @@ bool IsDots(const wchar_t* Name) noexcept {
     return std::wcscmp(Name, L".") == 0 || std::wcscmp(Name, L"..") == 0;
 }
 
+bool IsVisibleFolder(const WIN32_FIND_DATAW& Found) noexcept {
+    const DWORD attributes = Found.dwFileAttributes;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(Found.cFileName);
+}
+
 namespace {
 void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, const TVisitFile& Visit,
                     const TLinkReport& OnForeignLink) {
@@ -44,10 +50,7 @@ void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List) 
     if (!search)
         return;
     do {
-        const DWORD attributes = found.dwFileAttributes;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(found.cFileName) &&
-            std::wcscmp(found.cFileName, L"WithOutAnswer") != 0 &&
+        if (IsVisibleFolder(found) && std::wcscmp(found.cFileName, L"WithOutAnswer") != 0 &&
             LinkKindOf(Folder + found.cFileName, found) != TLinkKind::Foreign)
             List.push_back(Folder + found.cFileName);
     } while (::FindNextFileW(search.Get(), &found));

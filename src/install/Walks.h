@@ -19,5 +19,8 @@ void WalkFiles(const std::wstring& Folder, const TVisitFile& Visit, const TLinkR
 // foreign links.
 void GetSubDirList(const std::wstring& Folder, std::vector<std::wstring>& List);
 
+// Whether a search's entry is a folder a copy or a walk goes into: visible, and neither "." nor "..".
+bool IsVisibleFolder(const WIN32_FIND_DATAW& Found) noexcept;
+
 // Whether a search's entry is "." or "..".
 bool IsDots(const wchar_t* Name) noexcept;
