@@ -115,6 +115,7 @@ private:
     TRunEvents FRunEvents;
     std::deque<TRunEvent> FPendingEvents; // taken from the queue, not applied yet
     TRunState FRunState;
+    bool FRunStarted = false;    // at most one run per start
     bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
     bool FRemoving = false;      // /UNINSTALL: the window removes the suite
     std::optional<TRemovalEnd> FRemovalEnd;

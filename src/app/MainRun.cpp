@@ -44,6 +44,10 @@ void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) 
 } // namespace
 
 void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
+    // One run per start: a second click that came before the run showed its page starts nothing.
+    if (FWorker.Running() || FRunStarted)
+        return;
+    FRunStarted = true;
     FExitCode = ecRunFailed;
     FWorker.Start(
         Handle(),

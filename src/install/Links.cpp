@@ -97,6 +97,11 @@ std::wstring ForeignTargetText(const std::wstring& Link) {
            L", созданная не администратором: устанавливать в неё нельзя. Выберите другую папку.";
 }
 
+std::wstring ForeignRemovalText(const std::wstring& Link) {
+    return L"Папка \"" + Link + L"\" — ссылка на " + Destination(Link) +
+           L", созданная не администратором: удалять через неё ничего нельзя.";
+}
+
 std::wstring PassedOverLinkText(const std::wstring& Link) {
     return L"Ссылка пропущена (создана не администратором): \"" + Link + L"\"";
 }

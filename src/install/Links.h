@@ -41,6 +41,8 @@ private:
 std::wstring ForeignLinkText(const std::wstring& Link);
 // The same for the suite's folder, which the user chose: another one is to be chosen.
 std::wstring ForeignTargetText(const std::wstring& Link);
+// The same for a removal, which removes nothing through it.
+std::wstring ForeignRemovalText(const std::wstring& Link);
 
 // The run's record of a link a walk or a copy passed over.
 std::wstring PassedOverLinkText(const std::wstring& Link);

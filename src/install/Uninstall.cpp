@@ -235,6 +235,13 @@ std::wstring Kept(const std::wstring& target) {
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
     const std::wstring target = WithTrailingBackslash(Options.Target);
     Host.ShowProgressPage();
+    // A folder that is, or lies in, a link anyone could have made leads the removal elsewhere; so does an
+    // uninstaller's folder that is one, where the record is read and rewritten.
+    std::wstring foreign = ForeignLevelOfTarget(target);
+    if (foreign.empty() && LinkKindOf(target + UninstallFolder) == TLinkKind::Foreign)
+        foreign = target + UninstallFolder;
+    if (!foreign.empty())
+        throw TError(ForeignRemovalText(foreign));
     const std::optional<TInstallRecord> record = ReadInstallRecord(target);
     if (!record) {
         if (InstalledThere(target))

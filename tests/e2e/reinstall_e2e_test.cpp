@@ -451,6 +451,14 @@ TEST_F(ReinstallTest, SuitesFolderThatIsALinkIsRefused) {
     const std::wstring refusal = L"Папка \"" + target + L"\" — ссылка на \"" + other + L"\"";
     EXPECT_TRUE(LogHas(ReadRunLog(log), L"Строка: " + refusal)) << Joined(ReadRunLog(log));
     EXPECT_EQ(FilesBelow(other).size(), 1u) << "nothing written through the link";
+    // Nor is anything removed through it, whatever record lies behind it.
+    WriteFileBytes(JoinPath(other, L"Uninstall\\installed.txt"), "Тессаро-Холтер: установленные файлы\r\n");
+    const std::wstring removal = LogPath(L"linked-target-removal");
+    EXPECT_EQ(RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" +
+                                                 Quoted(target + L"\\") + L" /LOG=" + Quoted(removal)),
+              1603u);
+    EXPECT_TRUE(LogHas(ReadRunLog(removal), L"Ошибка: " + refusal)) << Joined(ReadRunLog(removal));
+    EXPECT_EQ(FilesBelow(other).size(), 2u);
 
     TWizard& wizard = Launch(FOptions.Medium);
     wizard.WaitMainWindow();
@@ -463,7 +471,7 @@ TEST_F(ReinstallTest, SuitesFolderThatIsALinkIsRefused) {
     EXPECT_NE(box.Text.find(refusal), std::wstring::npos) << ToUtf8(box.Text);
     wizard.Answer(box, IDOK);
     wizard.WaitPage(PathPage);
-    EXPECT_EQ(FilesBelow(other).size(), 1u);
+    EXPECT_EQ(FilesBelow(other).size(), 2u);
     wizard.PostToMain(WM_CLOSE, 0, 0);
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1602u);
 }
