@@ -72,5 +72,5 @@ bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target);
 
 // The text of the line after a rollback.
 inline constexpr wchar_t RolledBackText[] =
-    L"Установка прервана: прежние файлы комплекса возвращены на место, добавленные удалены.";
+    L"Установка прервана: прежние файлы комплекса восстановлены.";
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept);

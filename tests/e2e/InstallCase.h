@@ -22,7 +22,7 @@ inline const std::wstring DriverStarted = L"Началась установка 
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";
 // The last line of a run that stopped before its commit and was undone.
 inline const std::wstring RolledBack =
-    L"Установка прервана: прежние файлы комплекса возвращены на место, добавленные удалены.";
+    L"Установка прервана: прежние файлы комплекса восстановлены.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
 // Where the wizard puts its link, and what the link says.
