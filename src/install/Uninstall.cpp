@@ -224,8 +224,7 @@ std::wstring Removed(std::size_t files) {
     return L"Удалено файлов: " + std::to_wstring(files);
 }
 std::wstring NotRemoved(std::size_t files) {
-    return L"Не удалось удалить файлов: " + std::to_wstring(files) +
-           L"; они названы в журнале удаления. Комплекс остаётся в списке установленных программ.";
+    return L"Не удалось удалить файлов: " + std::to_wstring(files) + L"; они названы в журнале удаления.";
 }
 std::wstring Kept(const std::wstring& target) {
     return L"\"" + target + L"\"";
@@ -288,6 +287,7 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         Host.CompleteLine(line, L"ОШИБКА!!!");
         Host.AddLine(UninstallText::Removed(removed));
         Host.AddLine(UninstallText::NotRemoved(stayed.size()));
+        Host.AddLine(UninstallText::StillRegistered);
         return TRemovalEnd::Incomplete;
     }
 

@@ -38,6 +38,7 @@ std::wstring NothingToRemove(const std::wstring& target);
 std::wstring NoRecord(const std::wstring& target);
 std::wstring Removed(std::size_t files);
 std::wstring NotRemoved(std::size_t files);
+inline constexpr wchar_t StillRegistered[] = L"Комплекс остаётся в списке установленных программ.";
 // Two lines: the heading, then the folder that keeps the clinic's data.
 inline constexpr wchar_t KeptHeading[] =
     L"База данных, настройки и изменённые после установки файлы сохранены в папке:";
