@@ -45,7 +45,7 @@ void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) 
 
 void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
     // One run per start: a second click that came before the run showed its page starts nothing.
-    if (FWorker.Running() || FRunStarted)
+    if (FRunStarted)
         return;
     FRunStarted = true;
     FExitCode = ecRunFailed;

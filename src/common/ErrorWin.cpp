@@ -1,15 +1,16 @@
 #include "common/ErrorWin.h"
 
+#include "common/HandlesWin.h"
+
 std::wstring SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                               FORMAT_MESSAGE_IGNORE_INSERTS,
                                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const TUniqueLocal memory(buffer);
     std::wstring text;
     if (length && buffer)
         text.assign(buffer, length);
-    if (buffer)
-        ::LocalFree(buffer);
     while (!text.empty() &&
            (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();

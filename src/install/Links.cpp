@@ -6,16 +6,6 @@
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
 
-namespace {
-
-std::wstring WithoutFinalBackslash(std::wstring path) {
-    while (path.size() > 1 && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
-} // namespace
-
 std::wstring OwnerOfEntry(const std::wstring& Path) {
     TUniqueFile entry(::CreateFileW(
         Path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -46,7 +36,7 @@ TLinkKind LinkKindOf(const std::wstring& Path, const WIN32_FIND_DATAW& Found) {
 }
 
 TLinkKind LinkKindOf(const std::wstring& Path) {
-    const std::wstring entry = WithoutFinalBackslash(Path);
+    const std::wstring entry = WithoutTrailingBackslash(Path);
     // A search for the entry itself reports its own attributes and reparse tag, not its destination's.
     WIN32_FIND_DATAW found;
     TUniqueFind search(::FindFirstFileW(entry.c_str(), &found));

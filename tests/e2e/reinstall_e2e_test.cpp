@@ -469,6 +469,7 @@ TEST_F(ReinstallTest, SuitesFolderThatIsALinkIsRefused) {
     wizard.Click(NextButton);
     const TMessageBox box = wizard.WaitMessageBox();
     EXPECT_NE(box.Text.find(refusal), std::wstring::npos) << ToUtf8(box.Text);
+    wizard.Screenshot(L"22-linked-folder-refused.png", box.Handle);
     wizard.Answer(box, IDOK);
     wizard.WaitPage(PathPage);
     EXPECT_EQ(FilesBelow(other).size(), 2u);
