@@ -226,9 +226,14 @@ protected:
     // msiexec with `arguments`, without a window and with a verbose log at `log` when one is given; its exit
     // code.
     DWORD Msiexec(const std::wstring& arguments, const std::wstring& log) {
-        wchar_t system[MAX_PATH] = L"";
-        ::GetSystemDirectoryW(system, MAX_PATH);
-        const std::wstring program = JoinPath(system, L"msiexec.exe");
+        // The system's own msiexec, as a policy starts it: on a 64-bit Windows the 64-bit one, which runs the
+        // package's 32-bit action in a 32-bit helper, even when this test is a 32-bit program.
+        wchar_t windows[MAX_PATH] = L"";
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        BOOL wow64 = FALSE;
+        ::IsWow64Process(::GetCurrentProcess(), &wow64);
+        const std::wstring program =
+            JoinPath(windows, wow64 ? L"Sysnative\\msiexec.exe" : L"System32\\msiexec.exe");
         std::wstring line = Quoted(program) + L" " + arguments + L" /qn";
         if (!log.empty())
             line += L" /l*v " + Quoted(log);
