@@ -87,7 +87,6 @@ int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
-    Application().SetTitle(L"Установка комплекса \"Тессаро-Холтер\"");
     PassStartupPoint(TStartupPhase::ControlsReady);
 
     int exitCode = ecNotInstalled;
@@ -144,6 +143,10 @@ int RunSetup() {
     const std::wstring commandLine = ::GetCommandLineW();
     const TStart start =
         ResolveStart(SkipProgramName(commandLine), SystemStartFacts(ProgramTexts(), IsSmallFonts));
+    // The caption of the general error report: a removal's says so.
+    Application().SetTitle(start.Action == TStartAction::Uninstall
+                               ? L"Удаление комплекса «Тессаро-Холтер»"
+                               : L"Установка комплекса \"Тессаро-Холтер\"");
     // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story. It does
     // anything only for the uninstaller that made it; any other start of it is refused and changes nothing.
     if (start.Action == TStartAction::FinishUninstall)

@@ -9,6 +9,7 @@
 #include "session/TargetPath.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "session/InstallSession.h"
 #include "session/StartOptionsWin.h"
 #include "install/Links.h"
@@ -202,8 +203,7 @@ void TFMain::BtnSelectPathClick() {
 
 void TFMain::BtnInputPathNextClick() {
     const TPathCheck check = CheckTargetPath(WindowText(FPages.ePath));
-    ::SendMessageW(FPages.LogList, LB_RESETCONTENT, 0, 0);
-    ::ShowWindow(FPages.LogList, SW_SHOW);
+    ClearRunList();
     if (check.Verdict != TPathVerdict::Empty)
         ::SetWindowTextW(FPages.ePath, check.Path.c_str());
     if (check.Verdict != TPathVerdict::Accepted) {
@@ -234,6 +234,7 @@ void TFMain::BtnInputComponentsBackClick() {
 void TFMain::StartUninstall() {
     const TUninstallOptions options = FStart.Uninstall;
     FRemoving = true;
+    FListFolder = options.Target;
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
     Show();
@@ -253,6 +254,8 @@ void TFMain::BtnInsatallClick() {
     FOptions.InstallDriver = ::SendMessageW(FPages.CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
     const TInstallOptions options = FOptions;
     Fcopyfrom = options.SourceFolder;
+    // The folder as the run takes it: full, whatever the path box holds.
+    FListFolder = WithTrailingBackslash(FullPathOf(TrimControl(options.TargetText)));
     TRunLog* log = FRunLog;
     const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
     StartRun([log, options, policy](IInstallHost& host) {
@@ -272,14 +275,13 @@ void TFMain::ShowRunLogPath() {
     HWND label = FPages.LblRunLog;
     if (FRunLogPath.empty() || !label || !::IsWindow(label))
         return;
-    ::SetWindowTextW(label,
-                     ((FRemoving ? L"Журнал удаления: " : L"Журнал установки: ") + FRunLogPath).c_str());
+    ::SetWindowTextW(
+        label, ((FRemoving ? L"Журнал удаления: " : L"Журнал установки: ") + Quoted(FRunLogPath)).c_str());
     ::ShowWindow(label, SW_SHOW);
 }
 
 void TFMain::ShowProgressPage() {
-    ::SendMessageW(FPages.LogList, LB_RESETCONTENT, 0, 0);
-    ::ShowWindow(FPages.LogList, SW_SHOW);
+    ClearRunList();
     Apply(NextStep(FPage, TWizardEvent::Install, FCanClose));
 }
 

@@ -101,6 +101,8 @@ private:
     // The run on its worker: started with the host it talks through, its events applied in order, its
     // questions answered with boxes, and its end.
     void StartRun(std::function<int(IInstallHost&)> run);
+    // Empties the progress list and lets it show again.
+    void ClearRunList();
     void ApplyRunEvents();
     TRunAnswer AnswerRun(const TRunQuestion& question);
     void RunDone(int result);
@@ -119,6 +121,8 @@ private:
     bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
     bool FRemoving = false;      // /UNINSTALL: the window removes the suite
     std::optional<TRemovalEnd> FRemovalEnd;
+    std::wstring FListFolder; // the run's folder: the list names what lies below it from there
+    int FListExtent = 0;      // how far the list scrolls sideways: its widest line
 
     bool FContextSet = false; // SetRunContext came before Create; otherwise the start is a plain one
     TStart FStart;

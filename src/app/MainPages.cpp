@@ -197,10 +197,10 @@ void TMainPages::CreateRemaining(TScaledLayout& layout) {
                             RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
 
     // Progress.
-    LogList =
-        layout.CreateControl(L"ListBox", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
-                             {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(),
-                             idLogList, TFontRole::Tahoma);
+    LogList = layout.CreateControl(L"ListBox", L"",
+                                   WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                                   {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(),
+                                   idLogList, TFontRole::Tahoma);
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, layout.Px(LogItemHeight));
     BtnExit =
         layout.CreateButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);

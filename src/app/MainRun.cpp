@@ -1,8 +1,11 @@
 // The main window's side of a run on the worker thread: starting it, applying what it shows in order,
 // answering what it asks with boxes over the window, and its end.
 #include <algorithm>
+#include <vector>
 
 #include "app/Main.h"
+#include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "install/InUseText.h"
 #include "session/InstallSession.h"
 #include "win/Application.h"
@@ -24,11 +27,12 @@ void ScrollToLine(HWND list, LRESULT index) {
         ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
-void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
+// The line completed in place; its new text.
+std::wstring CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
     const WPARAM item = static_cast<WPARAM>(index);
     const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, item, 0);
     if (length < 0)
-        return;
+        return {};
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         ::SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
@@ -39,9 +43,30 @@ void CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) 
     ::SendMessageW(list, LB_INSERTSTRING, item, reinterpret_cast<LPARAM>(text.c_str()));
     if (top >= 0)
         ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    return text;
+}
+
+// The widest of `lines` in the list's font, with the pixel the list leaves on either side.
+int WidestLine(HWND list, const std::vector<std::wstring>& lines) {
+    TWindowDC dc(list);
+    TSelectObject select(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const std::wstring& line : lines) {
+        SIZE extent{};
+        if (::GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &extent))
+            widest = std::max<int>(widest, extent.cx + 4);
+    }
+    return widest;
 }
 
 } // namespace
+
+void TFMain::ClearRunList() {
+    ::SendMessageW(FPages.LogList, LB_RESETCONTENT, 0, 0);
+    ::SendMessageW(FPages.LogList, LB_SETHORIZONTALEXTENT, 0, 0);
+    FListExtent = 0;
+    ::ShowWindow(FPages.LogList, SW_SHOW);
+}
 
 void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
     // One run per start: a second click that came before the run showed its page starts nothing.
@@ -56,7 +81,7 @@ void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
             TMarshallingHost host(port, FRunEvents, FRunState, false);
             return run(host);
         },
-        ecRunFailed);
+        ecRunFailed, FRemoving ? L"Не удалось начать удаление" : L"Не удалось начать установку");
 }
 
 void TFMain::ApplyRunEvents() {
@@ -70,6 +95,7 @@ void TFMain::ApplyRunEvents() {
     // the rest for the next turn, so that the window answers in between.
     ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     bool lines = false;
+    std::vector<std::wstring> shown; // the lines added or completed, to widen the list for
     const ULONGLONG started = ::GetTickCount64();
     while (!FPendingEvents.empty() && ::GetTickCount64() - started < 8) {
         const TRunEvent event = std::move(FPendingEvents.front());
@@ -82,10 +108,12 @@ void TFMain::ApplyRunEvents() {
             break;
         case TRunEvent::TKind::Line:
         case TRunEvent::TKind::StepLine:
-            ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(event.Text.c_str()));
+            // The run names the suite's files in full, for its log; the list names them from its folder.
+            shown.push_back(QuotedPathsBelow(event.Text, FListFolder));
+            ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.back().c_str()));
             break;
         case TRunEvent::TKind::Complete:
-            CompleteListLine(list, event.Index, event.Text);
+            shown.push_back(CompleteListLine(list, event.Index, event.Text));
             break;
         case TRunEvent::TKind::Protected:
             FCanClose = !event.On;
@@ -103,6 +131,12 @@ void TFMain::ApplyRunEvents() {
             FCloseAfterRun = true;
             break;
         }
+    }
+    // A line wider than the list (a long path of the clinic's, a long reason) is not cut off: the list
+    // scrolls sideways as far as its widest line.
+    if (const int widest = shown.empty() ? 0 : WidestLine(list, shown); widest > FListExtent) {
+        FListExtent = widest;
+        ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(FListExtent), 0);
     }
     if (lines)
         ScrollToLine(list, ::SendMessageW(list, LB_GETCOUNT, 0, 0) - 1);

@@ -25,13 +25,13 @@ TRunWorker::~TRunWorker() {
     }
 }
 
-void TRunWorker::Start(HWND window, std::function<int()> work, int failed) {
+void TRunWorker::Start(HWND window, std::function<int()> work, int failed, const std::wstring& cannotStart) {
     FWindow = window;
     FWork = std::move(work);
     FFailed = failed;
     FThread.Reset(::CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
     if (!FThread)
-        ThrowLastError(L"Не удалось начать установку");
+        ThrowLastError(cannotStart);
 }
 
 DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {

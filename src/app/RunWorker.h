@@ -44,8 +44,8 @@ public:
 
     // Starts `work` on a thread with OLE of its own (the shell's copy and links, MSXML); when it returns,
     // WM_RUN_DONE with its result goes to `window`. Whatever `work` throws ends it with `Failed`. Throws
-    // TError when the system gives no thread.
-    void Start(HWND window, std::function<int()> work, int failed);
+    // TError "<cannotStart>: <reason>" when the system gives no thread.
+    void Start(HWND window, std::function<int()> work, int failed, const std::wstring& cannotStart);
     bool Running() const noexcept { return FThread.Valid(); }
     // After WM_RUN_DONE: the thread's very end.
     void Join();

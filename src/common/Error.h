@@ -15,18 +15,27 @@ private:
     std::wstring FMessage;
 };
 
-// A file that could not be replaced, or a folder that could not be written into, because another program
-// holds it (or may hold it: the caller finds out who). `Code` is the system's error code.
-class TFileInUse : public TError {
+// A call of the system's that failed: the message says what failed and why, `Code` is the system's error
+// code, for a caller that names the reason alone (a line that names the file already).
+class TSystemError : public TError {
 public:
-    TFileInUse(std::wstring message, std::wstring path, unsigned long code)
-        : TError(std::move(message)), FPath(std::move(path)), FCode(code) {}
-    const std::wstring& Path() const noexcept { return FPath; }
+    TSystemError(std::wstring message, unsigned long code) : TError(std::move(message)), FCode(code) {}
     unsigned long Code() const noexcept { return FCode; }
 
 private:
-    std::wstring FPath;
     unsigned long FCode;
+};
+
+// A file that could not be replaced, or a folder that could not be written into, because another program
+// holds it (or may hold it: the caller finds out who).
+class TFileInUse : public TSystemError {
+public:
+    TFileInUse(std::wstring message, std::wstring path, unsigned long code)
+        : TSystemError(std::move(message), code), FPath(std::move(path)) {}
+    const std::wstring& Path() const noexcept { return FPath; }
+
+private:
+    std::wstring FPath;
 };
 
 // The user chose to stop after being told why: the stop is recorded, but no error box repeats it.

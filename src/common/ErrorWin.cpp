@@ -1,6 +1,7 @@
 #include "common/ErrorWin.h"
 
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 
 std::wstring SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
@@ -24,7 +25,8 @@ std::wstring SystemErrorText(DWORD code) {
     else
         ::wsprintfW(number, L"%lu", static_cast<unsigned long>(code));
     const std::wstring system = SystemMessage(code);
-    return system.empty() ? L"ошибка " + std::wstring(number) : system + L" (код " + number + L")";
+    return system.empty() ? L"ошибка " + std::wstring(number)
+                          : LowerFirst(system) + L" (код " + number + L")";
 }
 
 static std::wstring Compose(std::wstring_view what, DWORD code) {
@@ -32,9 +34,10 @@ static std::wstring Compose(std::wstring_view what, DWORD code) {
 }
 
 void ThrowLastError(std::wstring_view what) {
-    throw TError(Compose(what, ::GetLastError()));
+    const DWORD code = ::GetLastError();
+    throw TSystemError(Compose(what, code), code);
 }
 
 void ThrowHResult(HRESULT result, std::wstring_view what) {
-    throw TError(Compose(what, static_cast<DWORD>(result)));
+    throw TSystemError(Compose(what, static_cast<DWORD>(result)), static_cast<DWORD>(result));
 }

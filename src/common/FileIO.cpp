@@ -5,3 +5,7 @@ std::wstring ExtractFilePath(const std::wstring& fileName) {
     const auto cut = fileName.find_last_of(L"\\/:");
     return cut == std::wstring::npos ? std::wstring() : fileName.substr(0, cut + 1);
 }
+
+std::wstring ExtractFileName(const std::wstring& fileName) {
+    return fileName.substr(ExtractFilePath(fileName).size());
+}

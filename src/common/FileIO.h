@@ -41,3 +41,5 @@ std::wstring ExecutableFolder();
 
 // The folder part of a path, including its final "\" (empty when the path has none).
 std::wstring ExtractFilePath(const std::wstring& fileName);
+// The name part of a path, after its folder.
+std::wstring ExtractFileName(const std::wstring& fileName);

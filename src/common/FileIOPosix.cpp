@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "common/Error.h"
+#include "common/StrUtils.h"
 #include "common/TextCodec.h"
 
 namespace {
@@ -46,7 +47,7 @@ private:
 };
 
 [[noreturn]] void ThrowWriteError(const std::wstring& fileName, int code) {
-    throw TError(L"Не удалось записать файл \"" + fileName + L"\": " + ErrnoText(code));
+    throw TError(L"Не удалось записать файл " + Quoted(fileName) + L": " + ErrnoText(code));
 }
 
 } // namespace

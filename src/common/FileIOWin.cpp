@@ -10,11 +10,12 @@
 #include "common/HandlesWin.h"
 #include "common/ErrorWin.h"
 #include "common/FileReplaceWin.h"
+#include "common/StrUtils.h"
 
 namespace {
 
 [[noreturn]] void ThrowWriteError(const std::wstring& fileName, DWORD code) {
-    throw TError(L"Не удалось записать файл \"" + fileName + L"\": " + SystemErrorText(code));
+    throw TSystemError(L"Не удалось записать файл " + Quoted(fileName) + L": " + SystemErrorText(code), code);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 
 namespace {
 
@@ -13,10 +14,11 @@ constexpr wchar_t TempMarker[] = L".~tessaro-";
 constexpr wchar_t TempExtension[] = L".tmp";
 
 [[noreturn]] void ThrowFileError(const wchar_t* failure, const std::wstring& fileName, DWORD code) {
-    const std::wstring message = std::wstring(failure) + L" \"" + fileName + L"\": " + SystemErrorText(code);
+    const std::wstring message =
+        std::wstring(failure) + L" " + Quoted(fileName) + L": " + SystemErrorText(code);
     if (MayBeInUse(code))
         throw TFileInUse(message, fileName, code);
-    throw TError(message);
+    throw TSystemError(message, code);
 }
 
 // Windows refuses to replace a read-only file, or one that someone holds open without letting it be
@@ -28,7 +30,9 @@ bool CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
         return false;
     // Read-only is no question of who holds the file.
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        throw TError(std::wstring(failure) + L" \"" + dest + L"\": " + SystemErrorText(ERROR_ACCESS_DENIED));
+        throw TSystemError(std::wstring(failure) + L" " + Quoted(dest) + L": " +
+                               SystemErrorText(ERROR_ACCESS_DENIED),
+                           ERROR_ACCESS_DENIED);
     TUniqueFile probe(::CreateFileW(dest.c_str(), DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));

@@ -272,6 +272,6 @@ std::string TIniFile::ToBytes() const {
 
 void TIniFile::UpdateFile() const {
     if (FLoadFailed)
-        throw TError(L"Не удалось прочитать файл \"" + FFileName + L"\": " + FLoadError);
+        throw TError(L"Не удалось прочитать файл " + Quoted(FFileName) + L": " + FLoadError);
     ReplaceFileContents(FFileName, ToBytes());
 }

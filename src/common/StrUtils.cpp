@@ -94,10 +94,44 @@ std::vector<std::string_view> TabFields(std::string_view line) {
     }
 }
 
+namespace {
+bool CyrillicUpper(wchar_t c) noexcept {
+    return (c >= 0x400 && c <= 0x42F);
+}
+bool CyrillicLower(wchar_t c) noexcept {
+    return (c >= 0x430 && c <= 0x45F);
+}
+} // namespace
+
 std::wstring LowerFirst(std::wstring text) {
-    if (!text.empty())
+    // A word of ours or of the system's Russian messages; "Windows", "SID" and "ОШИБКА" keep their case.
+    if (text.size() >= 2 && CyrillicUpper(text[0]) && CyrillicLower(text[1]))
         text[0] = FoldCase(text[0]);
     return text;
+}
+
+std::wstring Quoted(std::wstring_view text) {
+    return L"«" + std::wstring(text) + L"»";
+}
+
+std::wstring QuotedPathsBelow(std::wstring_view text, std::wstring_view folder) {
+    const std::wstring below = WithTrailingBackslash(std::wstring(folder));
+    std::wstring result;
+    std::size_t from = 0;
+    for (std::size_t open = text.find(L'«'); open != std::wstring_view::npos && !folder.empty();
+         open = text.find(L'«', from)) {
+        const std::size_t start = open + 1;
+        result.append(text.substr(from, start - from));
+        from = start;
+        const std::size_t close = text.find(L'»', start);
+        if (close == std::wstring_view::npos)
+            break;
+        const std::wstring_view path = text.substr(start, close - start);
+        if (path.size() > below.size() && SameText(path.substr(0, below.size()), below))
+            from = start + below.size();
+    }
+    result.append(text.substr(from));
+    return result;
 }
 
 bool SameText(std::wstring_view a, std::wstring_view b) noexcept {

@@ -25,8 +25,14 @@ std::vector<std::string_view> TextLines(std::string_view text);
 // The fields of a line of the program's own text files, separated by tabs (one field when there is none).
 std::vector<std::string_view> TabFields(std::string_view line);
 
-// The text with its first letter in lower case, as it reads after a colon.
+// The text as it reads after a colon: a first Cyrillic capital followed by a small letter made small; any
+// other start (a Latin name, an abbreviation, a word in capitals) as it is.
 std::wstring LowerFirst(std::wstring text);
+// «text»: how the program's own texts quote a path or a name.
+std::wstring Quoted(std::wstring_view text);
+// The text with every quoted path below `folder` («<folder>X») written from that folder («X»); the folder
+// itself and paths elsewhere stay whole. The progress list names the suite's files so; the run log in full.
+std::wstring QuotedPathsBelow(std::wstring_view text, std::wstring_view folder);
 // Equal but for letter case.
 bool SameText(std::wstring_view a, std::wstring_view b) noexcept;
 // Ascending order without regard to letter case.

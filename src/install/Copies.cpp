@@ -11,6 +11,7 @@
 #include "common/FileIO.h"
 #include "common/FileReplaceWin.h"
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "install/ContentHash.h"
 #include "install/CopyFileApi.h"
 #include "install/Folders.h"
@@ -32,7 +33,7 @@ constexpr DWORD CopyBufferSize = 65536;
 
 [[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& fileName, DWORD code) {
     ::SetLastError(code);
-    ThrowLastError(std::wstring(what) + L" \"" + fileName + L"\"");
+    ThrowLastError(std::wstring(what) + L" " + Quoted(fileName));
 }
 
 // The source's last-write time, carried through a local DOS time stamp and so at its two-second grain;
@@ -227,10 +228,10 @@ constexpr DWORD CarriedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // One file of a tree: 0 when it arrived, otherwise the reason it did not (ERROR_ACCESS_DENIED for a
-// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it),
-// in the system's words in `reason`.
+// destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it):
+// in the system's words in `reason`, and the failed call with its file in `detail`.
 DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run,
-                   std::wstring& reason) {
+                   std::wstring& reason, std::wstring& detail) {
     DWORD failure = 0;
     try {
         const bool copied =
@@ -241,12 +242,16 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
             return failure;
         }
     } catch (const TFileInUse& inUse) {
-        reason = inUse.Message();
+        reason = SystemErrorText(static_cast<DWORD>(inUse.Code()));
+        detail = inUse.Message();
         return static_cast<DWORD>(inUse.Code());
     } catch (const TForeignLink&) {
         throw;
     } catch (const TError& error) {
-        reason = error.Message();
+        // The line names the file already: of a system's failure only its reason, the rest in the log.
+        const auto* system = dynamic_cast<const TSystemError*>(&error);
+        reason = system ? SystemErrorText(static_cast<DWORD>(system->Code())) : LowerFirst(error.Message());
+        detail = error.Message();
         const DWORD existing = ::GetFileAttributesW(to.c_str());
         return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)
                    ? ERROR_ACCESS_DENIED
@@ -284,12 +289,12 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
                 const std::wstring to = Dest + L"\\" + found.cFileName;
                 const std::wstring from = Source + L"\\" + found.cFileName;
                 for (;;) {
-                    std::wstring reason;
-                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason);
+                    std::wstring reason, detail;
+                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason, detail);
                     if (!code)
                         break;
                     if (!InUse || !MayBeInUse(code) || !InUse(to, code)) {
-                        Failed.push_back({to, reason});
+                        Failed.push_back({to, reason, detail});
                         break;
                     }
                 }

@@ -32,7 +32,9 @@ using TInUseRetry = std::function<bool(const std::wstring& File, DWORD Code)>;
 // A file a tree's copy could not bring over: the destination, and why in the system's words.
 struct TCopyFailure {
     std::wstring Path;
-    std::wstring Reason;
+    std::wstring Reason; // why, as it reads after the file's name and a colon
+    std::wstring
+        Detail; // the whole account of the failure (which call, which file) for the run log; may be empty
 };
 
 // Copies the tree Source into Dest (created with its parents), replacing files of the same name, each as

@@ -8,6 +8,7 @@
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 #include "install/Copies.h"
 #include "install/Folders.h"
 #include "install/FilesInUse.h"
@@ -86,7 +87,7 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
     }
     auto giveBack = [&] {
         if (!kept.empty() && !::MoveFileExW(kept.c_str(), dest.c_str(), MOVEFILE_WRITE_THROUGH))
-            Host.AddLine(L"Прежняя база данных сохранена: " + kept);
+            Host.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
     };
 
     bool copied = false;
@@ -101,7 +102,7 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::w
     if (!copied)
         giveBack();
     else if (!kept.empty())
-        Host.AddLine(L"Прежняя база данных сохранена: " + kept);
+        Host.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
     if (copied)
         Kept = kept;
     // A first database is the run's own: a run undone takes it away again.
@@ -120,7 +121,7 @@ TDeployClock& DeployClock() noexcept {
 void RestoreDatabase(IProgress& Host, const std::wstring& Target, const std::wstring& Kept) {
     const std::wstring dest = Target + DatabaseFile().Dest;
     if (::MoveFileExW(Kept.c_str(), dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Host.AddLine(L"Прежняя база данных возвращена на место: " + dest);
+        Host.AddLine(L"Прежняя база данных возвращена на место: " + Quoted(dest));
     else
         Host.Trace(L"Прежнюю базу данных не удалось вернуть на место: " + SystemErrorText(::GetLastError()));
 }

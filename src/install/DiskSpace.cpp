@@ -75,26 +75,20 @@ bool SystemFreeBytes(const std::wstring& folder, std::uint64_t& bytes) {
     return true;
 }
 
-// Megabytes to one decimal place, with the comma a Russian reader expects.
-std::wstring Megabytes(std::uint64_t bytes) {
-    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
-    return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10) + L" МБ";
-}
-
 bool DiskHasRoom(IInstallHost& host, const TInstallOptions& options, const std::wstring& folder,
                  std::uint64_t needed) {
     std::uint64_t free = 0;
     if (!(options.FreeBytes ? options.FreeBytes : SystemFreeBytes)(folder, free)) {
-        host.Trace(L"Свободное место на диске папки \"" + folder + L"\" не определено: " +
+        host.Trace(L"Свободное место на диске папки " + Quoted(folder) + L" не определено: " +
                    SystemErrorText(::GetLastError()));
         return true;
     }
-    host.Trace(L"Диск папки \"" + folder + L"\": будет занято до " + Megabytes(needed) + L", свободно " +
-               Megabytes(free));
+    host.Trace(L"На диске папки " + Quoted(folder) + L" будет занято до " + Megabytes(needed) +
+               L", свободно " + Megabytes(free));
     if (needed <= free)
         return true;
-    const std::wstring text = std::wstring(RunText::NoSpace) + L" Нужно: " + Megabytes(needed) +
-                              L", свободно: " + Megabytes(free) + L".";
+    const std::wstring volume = VolumeOf(folder);
+    const std::wstring text = NoSpaceText(volume.empty() ? folder : volume, needed, free);
     host.ShowError(text);
     host.AddLine(text);
     return false;

@@ -18,7 +18,7 @@ struct TSpaceNeed {
 };
 TSpaceNeed PlannedSpace(const TInstallOptions& Options, const std::wstring& Target, bool InstallsFonts);
 
-// True when both disks have room (or their free space cannot be read); otherwise the host gets the box
-// "Недостаточно места на диске для установки. Нужно: ..., свободно: ..." and the same line.
+// True when both disks have room (or their free space cannot be read); otherwise the host gets the box of
+// NoSpaceText for the disk that lacks it, and the same line.
 bool EnoughSpace(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
                  bool InstallsFonts);

@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr BYTE Inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 std::vector<BYTE> SidBytes(const std::wstring& text) {
     PSID sid = nullptr;
     if (!::ConvertStringSidToSidW(text.c_str(), &sid))
-        ThrowLastError(L"SID " + text);
+        ThrowLastError(L"Не удалось прочитать идентификатор учётной записи " + Quoted(text));
     const TUniqueLocal memory(sid);
     const BYTE* bytes = static_cast<const BYTE*>(sid);
     return std::vector<BYTE>(bytes, bytes + ::GetLengthSid(sid));
@@ -70,14 +71,14 @@ TProtectedAccess::TProtectedAccess(const std::wstring& Readers, const std::wstri
     }
     FList.assign((size + 3) & ~DWORD{3}, 0);
     if (!::InitializeAcl(List(), static_cast<DWORD>(FList.size()), ACL_REVISION))
-        ThrowLastError(L"InitializeAcl");
+        ThrowLastError(L"Не удалось составить список доступа");
     for (std::size_t i = 0; i < grants.size(); ++i)
         if (!::AddAccessAllowedAceEx(List(), ACL_REVISION, Inherited, grants[i].Mask, FSids[i].data()))
-            ThrowLastError(L"AddAccessAllowedAceEx " + grants[i].Sid);
+            ThrowLastError(L"Не удалось дать доступ учётной записи " + Quoted(grants[i].Sid));
     if (!::InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION) ||
         !::SetSecurityDescriptorDacl(&FDescriptor, TRUE, List(), FALSE) ||
         !::SetSecurityDescriptorControl(&FDescriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
-        ThrowLastError(L"SECURITY_DESCRIPTOR");
+        ThrowLastError(L"Не удалось составить описание доступа");
 }
 
 std::vector<TAccessEntry> TProtectedAccess::Entries() {
@@ -118,7 +119,7 @@ void ProtectFolder(const std::wstring& Folder, TProtectedAccess& Access) {
                                 nullptr, Access.List(), nullptr);
     if (status != ERROR_SUCCESS) {
         ::SetLastError(status);
-        ThrowLastError(L"Не удалось ограничить доступ к папке \"" + Folder + L"\"");
+        ThrowLastError(L"Не удалось ограничить доступ к папке " + Quoted(Folder));
     }
     // What the folder holds keeps no list of its own: one that a user gave a file before would let them
     // change it still.
@@ -141,7 +142,7 @@ void ProtectFolder(const std::wstring& Folder, TProtectedAccess& Access) {
                                     nullptr, nullptr, &empty, nullptr);
         if (child != ERROR_SUCCESS) {
             ::SetLastError(child);
-            ThrowLastError(L"Не удалось ограничить доступ к файлу \"" + path + L"\"");
+            ThrowLastError(L"Не удалось ограничить доступ к файлу " + Quoted(path));
         }
     } while (::FindNextFileW(search.Get(), &found));
 }

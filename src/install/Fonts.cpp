@@ -42,7 +42,7 @@ void CheckReadable(const std::wstring& path) {
     const TUniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        ThrowLastError(L"Не удалось открыть файл \"" + path + L"\"");
+        ThrowLastError(L"Не удалось открыть файл " + Quoted(path));
 }
 
 void RegisterFont(const std::wstring& valueName, const std::wstring& fileName) {
@@ -50,7 +50,8 @@ void RegisterFont(const std::wstring& valueName, const std::wstring& fileName) {
     LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, FontsKey, 0, KEY_ALL_ACCESS, &raw);
     if (status != ERROR_SUCCESS) {
         ::SetLastError(static_cast<DWORD>(status));
-        ThrowLastError(std::wstring(L"Не удалось открыть раздел реестра HKEY_LOCAL_MACHINE\\") + FontsKey);
+        ThrowLastError(L"Не удалось открыть раздел реестра " +
+                       Quoted(L"HKEY_LOCAL_MACHINE\\" + std::wstring(FontsKey)));
     }
     const TUniqueRegKey key(raw);
     status = ::RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ,
@@ -58,7 +59,7 @@ void RegisterFont(const std::wstring& valueName, const std::wstring& fileName) {
                               static_cast<DWORD>((fileName.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS) {
         ::SetLastError(static_cast<DWORD>(status));
-        ThrowLastError(L"Не удалось записать в реестр значение \"" + valueName + L"\"");
+        ThrowLastError(L"Не удалось записать в реестр значение " + Quoted(valueName));
     }
     // Written through at once: the next start of Windows must find the font even after a power cut.
     ::RegFlushKey(key.Get());
@@ -83,13 +84,15 @@ void InstallFont(IProgress& Progress, const TFontFolders& Folders, const std::ws
     // A font without a name would be listed as " (TrueType)", in place of any other such font.
     const std::wstring name = GetFontDisplayName(source);
     if (name.empty()) {
-        Progress.Trace(L"Шрифт " + FileName + L" пропущен: \"" + source + L"\" не читается как шрифт");
+        Progress.Trace(L"Шрифт " + Quoted(FileName) + L" пропущен: " + Quoted(source) +
+                       L" не читается как шрифт");
         return;
     }
     // A half-copied font listed in the registry would be skipped as present by every later run.
     if (!CopyFileStream(source, dest)) {
         ::DeleteFileW(dest.c_str());
-        Progress.Trace(L"Шрифт " + FileName + L" не установлен: копирование в \"" + dest + L"\" не удалось");
+        Progress.Trace(L"Шрифт " + Quoted(FileName) + L" не установлен: копирование в " + Quoted(dest) +
+                       L" не удалось");
         return;
     }
     RegisterFont(name + FontValueSuffix, FileName);

@@ -66,7 +66,7 @@ std::wstring MakePrivateFolder(std::wstring& why) {
         why = SystemErrorText(::GetLastError());
     }
     if (why.empty())
-        why = L"нет случайного имени";
+        why = L"не удалось получить случайное имя папки";
     return {};
 }
 

@@ -94,7 +94,7 @@ void WriteLastNum(const std::wstring& target, IProgress& progress, TRunTransacti
     if (!file ||
         !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
-        progress.Trace(L"\"" + fileName + L"\" не записан: " + SystemErrorText(::GetLastError()));
+        progress.Trace(L"Файл " + Quoted(fileName) + L" не записан: " + SystemErrorText(::GetLastError()));
     if (file)
         transaction.AddedFile(fileName);
 }
@@ -120,7 +120,7 @@ void InstallDriver(IInstallHost& host, const std::wstring& source, const std::ws
     const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";
     const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true);
     if (exitCode == -1) {
-        host.AddLine(RunText::DriverNotStarted + program);
+        host.AddLine(RunText::DriverNotStarted + Quoted(program));
         return;
     }
     // The installer's codes are its maker's to interpret: the run only records them.
@@ -182,9 +182,8 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     // Any user may have made the folder, or a level above it, a link before the first installation: nothing
     // is made, written or run through it.
     if (const std::wstring foreign = ForeignLevelOfTarget(target); !foreign.empty()) {
-        const std::wstring text = ForeignTargetText(foreign);
-        Host.ShowError(text);
-        Host.AddLine(text);
+        Host.ShowError(ForeignTargetText(foreign));
+        Host.AddLine(ForeignLinkLine(foreign));
         return TRunEnd::Stopped;
     }
     TRunTransaction transaction(Host, target);
@@ -194,7 +193,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         std::wstring level;
         std::vector<std::wstring> made;
         if (const DWORD code = ForceDirectories(target, &level, &made)) {
-            Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n\"" + level + L"\": " +
+            Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
                            SystemErrorText(code));
             Host.AddLine(RunText::DirCreateError);
             return TRunEnd::Stopped;
@@ -206,7 +205,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     // A run killed before its commit left its predecessors kept: they go back first.
     if (!RecoverInterruptedRun(Host, target)) {
         Host.ShowError(RunText::NotRecovered);
-        Host.AddLine(RunText::NotRecovered);
+        Host.AddLine(RunText::NotRecoveredLine);
         return TRunEnd::Stopped;
     }
     const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
@@ -265,7 +264,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     }
     TPackageOutcome package;
     {
-        TStepTimer timer(Host, L"Пакеты обновлений и сведения о выпуске");
+        TStepTimer timer(Host, L"Пакеты выпуска и сведения о выпуске");
         package = InstallReleasePackage(Host, source, target, target, &copies);
     }
     // The package step committed the run before its script: from here on nothing is undone, and the clinic's
@@ -275,7 +274,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
                    Options.ProductDescription + L" \"" + Options.ProductName + L"\"", Options.ProductName,
                    linkPath);
     Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
-                                : L"Ярлык: " + linkPath);
+                                : L"Ярлык на рабочем столе: " + Quoted(linkPath));
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
 
     const TRunEnd end = package.ExitCode == 0 && package.FilesNotCopied == 0 && registered
@@ -309,8 +308,8 @@ TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     try {
         return RunSteps(Host, Options);
     } catch (const TForeignLink& link) {
-        // The line says where the run stopped; the box the session shows says it again.
-        Host.AddLine(link.Message());
+        // The line says where the run stopped; the box the session shows says why.
+        Host.AddLine(ForeignLinkLine(link.Link()));
         throw;
     }
 }

@@ -46,19 +46,23 @@ inline constexpr wchar_t DirCreated[] = L"Каталог создан...";
 inline constexpr wchar_t SettingsStep[] = L"Создание настроечных файлов....";
 inline constexpr wchar_t Done[] = L"Завершено";
 inline constexpr wchar_t Failed[] = L"ОШИБКА!!!";
+// Word for word as the suite's installers have always asked it: "Yes", though the button reads "Да" on a
+// Russian Windows, and the question mark. Deliberate (docs/design.md#deliberate-texts): not to be corrected.
 inline constexpr wchar_t DriverQuestion[] = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 inline constexpr wchar_t DriverStarted[] = L"Началась установка драйверов устройства...";
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
-inline constexpr wchar_t DriverNotStarted[] = L"Не удалось запустить установку драйверов устройства: ";
+inline constexpr wchar_t DriverNotStarted[] = L"Установщик драйверов не запустился: ";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
 // The end of a run that did not complete (a package that did not install, files that did not arrive, a
 // registration that failed): said as such, over the list that names what went wrong.
 inline constexpr wchar_t IncompleteQuestion[] =
     L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?";
-inline constexpr wchar_t NoSpace[] = L"Недостаточно места на диске для установки.";
+// The box of a run that finds files of an interrupted one it cannot put back, and its line under theirs.
 inline constexpr wchar_t NotRecovered[] = L"Прежние файлы прерванной установки не удалось вернуть на место: "
                                           L"они названы в списке. Закройте программы "
                                           L"комплекса и запустите установку снова.";
+inline constexpr wchar_t NotRecoveredLine[] =
+    L"Установка остановлена: прежние файлы прерванной установки не возвращены.";
 inline constexpr wchar_t FontsNotElevated[] =
     L"Шрифты не установлены: программа установки запущена без прав администратора";
 } // namespace RunText

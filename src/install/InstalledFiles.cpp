@@ -8,6 +8,7 @@
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "install/ContentHash.h"
 #include "install/Copies.h"
 #include "install/Folders.h"
@@ -31,20 +32,20 @@ std::string HashFile(const std::wstring& Path) {
     TUniqueFile file(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
-        ThrowLastError(L"Не удалось открыть файл \"" + Path + L"\"");
+        ThrowLastError(L"Не удалось открыть файл " + Quoted(Path));
     return HashOpenFile(file.Get(), Path);
 }
 
 std::string HashOpenFile(HANDLE File, const std::wstring& Path) {
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN))
-        ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
+        ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
     TContentHash hash;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         DWORD got = 0;
         if (!::ReadFile(File, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-            ThrowLastError(L"Не удалось прочитать файл \"" + Path + L"\"");
+            ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
         if (got == 0)
             break;
         hash.Add(buffer.data(), got);
@@ -69,7 +70,7 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
     if (bytes.Status == TReadStatus::NotFound)
         return std::nullopt;
     if (bytes.Status != TReadStatus::Ok)
-        throw TError(L"Не удалось прочитать \"" + name + L"\": " + bytes.Error);
+        throw TError(L"Не удалось прочитать " + Quoted(name) + L": " + bytes.Error);
     return ParseInstallRecord(bytes.Bytes);
 }
 

@@ -71,29 +71,33 @@ std::wstring FinalPathOfPath(const std::wstring& Path) {
 }
 
 namespace {
-std::wstring Destination(const std::wstring& link) {
+// "Папка «X» — ссылка на «Y», созданная не администратором", without the destination when the system
+// cannot tell where the link leads.
+std::wstring ForeignLinkStart(const std::wstring& link) {
     const std::wstring leads = FinalPathOfPath(link);
-    return leads.empty() ? L"неизвестно куда" : L"\"" + leads + L"\"";
+    return L"Папка " + Quoted(link) + L" — ссылка" + (leads.empty() ? L"" : L" на " + Quoted(leads)) +
+           L", созданная не администратором";
 }
 } // namespace
 
 std::wstring ForeignLinkText(const std::wstring& Link) {
-    return L"Папка \"" + Link + L"\" — ссылка на " + Destination(Link) +
-           L", созданная не администратором: программа установки не пишет в такие папки.";
+    return ForeignLinkStart(Link) + L": программа установки не пишет в такие папки.";
 }
 
 std::wstring ForeignTargetText(const std::wstring& Link) {
-    return L"Папка \"" + Link + L"\" — ссылка на " + Destination(Link) +
-           L", созданная не администратором: устанавливать в неё нельзя. Выберите другую папку.";
+    return ForeignLinkStart(Link) + L": устанавливать в неё нельзя. Выберите другую папку.";
 }
 
 std::wstring ForeignRemovalText(const std::wstring& Link) {
-    return L"Папка \"" + Link + L"\" — ссылка на " + Destination(Link) +
-           L", созданная не администратором: удалять через неё ничего нельзя.";
+    return ForeignLinkStart(Link) + L": удалять через неё ничего нельзя.";
+}
+
+std::wstring ForeignLinkLine(const std::wstring& Link) {
+    return L"Папка " + Quoted(Link) + L" — ссылка, созданная не администратором.";
 }
 
 std::wstring PassedOverLinkText(const std::wstring& Link) {
-    return L"Ссылка пропущена (создана не администратором): \"" + Link + L"\"";
+    return L"Ссылка пропущена (создана не администратором): " + Quoted(Link);
 }
 
 std::wstring ForeignLevelOfTarget(const std::wstring& Target) {

@@ -37,12 +37,14 @@ private:
     std::wstring FLink;
 };
 
-// "Папка "<link>" — ссылка на "<where it leads>", ..." for the box and the run's list.
+// "Папка «<link>» — ссылка на «<where it leads>», ..." for the box that stops a run.
 std::wstring ForeignLinkText(const std::wstring& Link);
 // The same for the suite's folder, which the user chose: another one is to be chosen.
 std::wstring ForeignTargetText(const std::wstring& Link);
 // The same for a removal, which removes nothing through it.
 std::wstring ForeignRemovalText(const std::wstring& Link);
+// The run's line for such a link: short enough for the list, the box says the rest.
+std::wstring ForeignLinkLine(const std::wstring& Link);
 
 // The run's record of a link a walk or a copy passed over.
 std::wstring PassedOverLinkText(const std::wstring& Link);

@@ -25,8 +25,8 @@ std::int32_t PackageDateKey(std::wstring_view Path) {
         Path.size() >= DateLength &&
         std::all_of(Path.end() - DateLength, Path.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
     if (!digits)
-        throw TError(L"Имя пакета выпуска не оканчивается датой выпуска из шести цифр (ДДММГГ): \"" +
-                     std::wstring(Path) + L"\"");
+        throw TError(L"Имя пакета выпуска не оканчивается датой выпуска из шести цифр (ДДММГГ): " +
+                     Quoted(Path));
     const std::wstring_view date = Path.substr(Path.size() - DateLength);
     auto pair = [&](std::size_t at) { return (date[at] - L'0') * 10 + (date[at + 1] - L'0'); };
     return pair(4) * 10000 + pair(2) * 100 + pair(0);
@@ -34,8 +34,7 @@ std::int32_t PackageDateKey(std::wstring_view Path) {
 
 std::size_t NewestPackage(const std::vector<std::wstring>& Sorted, std::wstring_view StoreFolder) {
     if (Sorted.empty())
-        throw TError(L"В каталоге пакетов выпуска \"" + std::wstring(StoreFolder) +
-                     L"\" нет ни одного пакета");
+        throw TError(L"В каталоге пакетов выпуска " + Quoted(StoreFolder) + L" нет ни одного пакета");
     std::vector<std::int32_t> keys;
     keys.reserve(Sorted.size());
     for (const std::wstring& path : Sorted)

@@ -15,9 +15,10 @@ constexpr REGSAM View = KEY_WOW64_32KEY;
 
 [[noreturn]] void ThrowRegistry(LSTATUS status, HKEY root) {
     ::SetLastError(static_cast<DWORD>(status));
-    ThrowLastError(std::wstring(L"Не удалось записать в реестр раздел ") +
-                   (root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\") +
-                   UninstallKeyPath);
+    ThrowLastError(
+        L"Не удалось записать в реестр раздел " +
+        Quoted(std::wstring(root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\") +
+               UninstallKeyPath));
 }
 
 void SetText(HKEY key, HKEY root, const wchar_t* name, const std::wstring& value) {

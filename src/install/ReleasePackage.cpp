@@ -55,7 +55,7 @@ private:
 TComPtr<IXMLDOMNode> SelectNode(IXMLDOMNode* from, const wchar_t* path) {
     TComPtr<IXMLDOMNode> node;
     CheckHResult(from->selectSingleNode(TBstr(path).Get(), node.Put()),
-                 std::wstring(L"selectSingleNode ") + path);
+                 L"не удалось найти элемент " + Quoted(path));
     return node;
 }
 
@@ -97,7 +97,7 @@ std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
         text.pop_back();
     long line = 0;
     if (SUCCEEDED(error->get_line(&line)) && line > 0)
-        text = L"line " + std::to_wstring(line) + (text.empty() ? L"" : L": " + text);
+        text = L"строка " + std::to_wstring(line) + (text.empty() ? L"" : L": " + LowerFirst(text));
     return text;
 }
 
@@ -105,30 +105,30 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
     TComPtr<IXMLDOMDocument2> document;
     CheckHResult(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
                                     document.PutVoid()),
-                 L"MSXML DOMDocument");
-    CheckHResult(document->put_async(VARIANT_FALSE), L"put_async");
+                 L"не удалось создать документ XML (MSXML)");
+    CheckHResult(document->put_async(VARIANT_FALSE), L"не удалось настроить чтение XML");
     // Whitespace between the elements belongs to the file the updater keeps; it is written back as it was.
-    CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"put_preserveWhiteSpace");
+    CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"не удалось настроить чтение XML");
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    CheckHResult(document->load(TVariant(fileName).Get(), &loaded), L"load");
+    CheckHResult(document->load(TVariant(fileName).Get(), &loaded),
+                 L"не удалось прочитать " + Quoted(fileName));
     if (loaded != VARIANT_TRUE) {
         const std::wstring reason = ParseErrorReason(document.Get());
-        throw TError(L"\"" + fileName + L"\" is not an XML document" +
-                     (reason.empty() ? L"" : L": " + reason));
+        throw TError(Quoted(fileName) + L" — не документ XML" + (reason.empty() ? L"" : L", " + reason));
     }
 
     TComPtr<IXMLDOMElement> element;
-    CheckHResult(document->get_documentElement(element.Put()), L"get_documentElement");
+    CheckHResult(document->get_documentElement(element.Put()), L"не удалось прочитать " + Quoted(fileName));
     if (!element)
-        throw TError(L"\"" + fileName + L"\" has no document element");
+        throw TError(L"в " + Quoted(fileName) + L" нет ни одного элемента");
     const TComPtr<IXMLDOMNode> root = SelectNode(element.Get(), L"/ROOT");
     if (!root)
-        throw TError(L"element \"/ROOT\" not found");
+        throw TError(L"нет элемента «/ROOT»");
 
     long version = 0;
     if (const TComPtr<IXMLDOMNode> node = SelectNode(root.Get(), L"Version")) {
         TVariant value;
-        CheckHResult(node->get_nodeTypedValue(value.Put()), L"Version");
+        CheckHResult(node->get_nodeTypedValue(value.Put()), L"не удалось прочитать элемент «Version»");
         if (!ReadInteger(value.Get(), version))
             version = -1;
     }
@@ -137,19 +137,19 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 
     const TComPtr<IXMLDOMNode> level = SelectNode(root.Get(), L"Level");
     if (!level)
-        throw TError(L"element \"Level\" not found");
-    CheckHResult(level->put_nodeTypedValue(TVariant(Level).Get()), L"Level");
-    CheckHResult(document->save(TVariant(fileName).Get()), L"save \"" + fileName + L"\"");
+        throw TError(L"нет элемента «Level»");
+    CheckHResult(level->put_nodeTypedValue(TVariant(Level).Get()), L"не удалось записать элемент «Level»");
+    CheckHResult(document->save(TVariant(fileName).Get()), L"не удалось сохранить " + Quoted(fileName));
 }
 
 } // namespace
 
 std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
-    return L"Файл «" + file + L"» не скопирован: " + LowerFirst(reason);
+    return L"Файл " + Quoted(file) + L" не скопирован: " + LowerFirst(reason);
 }
 
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
-    return L"Пакет обновлений " + package + L" не установлен: сценарий установки завершился с кодом " +
+    return L"Пакет выпуска " + Quoted(package) + L" не установлен: сценарий установки завершился с кодом " +
            std::to_wstring(exitCode);
 }
 
@@ -177,8 +177,11 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         failed.push_back(std::move(file));
     // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
     // names it and does not count as complete.
-    for (const TCopyFailure& file : failed)
+    for (const TCopyFailure& file : failed) {
         Host.AddLine(FileNotCopiedText(file.Path, file.Reason));
+        if (!file.Detail.empty())
+            Host.Trace(file.Detail);
+    }
     Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
     if (Run) {
         FinishRunCopies(*Run);
@@ -205,7 +208,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());
         outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
     }
-    Host.Trace(L"Сценарий установки пакета " + outcome.Package + L" завершился с кодом " +
+    Host.Trace(L"Сценарий установки пакета " + Quoted(outcome.Package) + L" завершился с кодом " +
                std::to_wstring(outcome.ExitCode));
     // A level recorded for a package that did not install would keep the updater from ever offering it again.
     if (outcome.ExitCode != 0) {

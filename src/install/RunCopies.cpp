@@ -51,7 +51,7 @@ void TRunCopies::MakeFolder(const std::wstring& folder) {
     std::wstring level;
     if (const DWORD code = ForceDirectories(folder, &level, &made)) {
         ::SetLastError(code);
-        ThrowLastError(L"Не удалось создать папку \"" + level + L"\"");
+        ThrowLastError(L"Не удалось создать папку " + Quoted(level));
     }
     if (FTransaction)
         for (const std::wstring& each : made)
@@ -144,6 +144,6 @@ void FinishRunCopies(TRunCopies& Run) {
         return;
     std::wstring text = L"Не удалось записать на диск:";
     for (const TFlushFailure& failure : failures)
-        text += L"\r\n«" + failure.Path + L"» — " + LowerFirst(SystemErrorText(failure.Code));
+        text += L"\r\n" + Quoted(failure.Path) + L" — " + SystemErrorText(failure.Code);
     throw TError(text);
 }

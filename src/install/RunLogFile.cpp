@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include "common/ErrorWin.h"
+#include "common/StrUtils.h"
 #include "install/Folders.h"
 
 TRunLogFile::TRunLogFile(std::wstring fileName) : FFileName(std::move(fileName)) {
     FFile.Reset(::CreateFileW(FFileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!FFile)
-        ThrowLastError(L"Не удалось создать журнал установки \"" + FFileName + L"\"");
+        ThrowLastError(L"Не удалось создать журнал " + Quoted(FFileName));
     Write("\xEF\xBB\xBF");
 }
 

@@ -61,13 +61,15 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
         }
         // A reinstall from the same medium finds it in place already.
         if (SameContent(program, Target + UninstallerName)) {
-            Host.Trace(L"Программа удаления на месте: \"" + Target + UninstallerName + L"\"");
+            Host.Trace(L"Программа удаления на месте: " + Quoted(Target + UninstallerName));
         } else {
             RetryWhileInUse(Host, [&] {
                 DWORD failure = 0;
                 if (!CopyFileStream(program, Target + UninstallerName, &failure))
-                    throw TError(L"Не удалось скопировать программу удаления в \"" + Target +
-                                 UninstallerName + L"\": " + SystemErrorText(failure));
+                    throw TSystemError(L"Не удалось скопировать программу удаления в " +
+                                           Quoted(Target + UninstallerName) + L": " +
+                                           SystemErrorText(failure),
+                                       failure);
             });
         }
         const std::uint64_t bytes =
@@ -95,7 +97,9 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
     } catch (const TCancelled&) {
         throw;
     } catch (const TError& error) {
-        Host.AddLine(NotRegisteredText + LowerFirst(error.Message()));
+        // The reason may be long (a registry key, a path): a line of its own, which may be scrolled to.
+        Host.AddLine(NotRegisteredText);
+        Host.AddLine(error.Message());
         return false;
     }
 }

@@ -13,6 +13,6 @@
 bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
                        const TTreeState& Before, bool PerMachine, const TKnownHashes& Known = {});
 
-// The text of a run whose end could not be recorded.
+// The line of a run whose end could not be recorded; the reason follows on the next.
 inline constexpr wchar_t NotRegisteredText[] =
-    L"Комплекс не зарегистрирован в списке установленных программ: ";
+    L"Комплекс не зарегистрирован в списке установленных программ:";

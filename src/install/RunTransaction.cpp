@@ -33,7 +33,12 @@ bool RemoveFile(const std::wstring& path) {
 } // namespace
 
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept) {
-    return L"Прежний файл \"" + file + L"\" не удалось вернуть на место: он сохранён как \"" + kept + L"\".";
+    return L"Прежний файл " + Quoted(file) + L" не удалось вернуть на место: он сохранён рядом как " +
+           Quoted(ExtractFileName(kept)) + L".";
+}
+
+std::wstring NotRestoredLine(const std::wstring& file) {
+    return L"Прежний файл " + Quoted(file) + L" не возвращён на место.";
 }
 
 TRunTransaction::TRunTransaction(IInstallHost& Host, std::wstring Target)
@@ -54,7 +59,7 @@ void TRunTransaction::Begin(bool Protect) {
     if (!FolderExists(folder)) {
         if (const DWORD code = ForceDirectories(folder)) {
             ::SetLastError(code);
-            ThrowLastError(L"Не удалось создать папку \"" + folder + L"\"");
+            ThrowLastError(L"Не удалось создать папку " + Quoted(folder));
         }
         FSteps.push_back({TKind::Folder, UninstallFolder, {}});
     }
@@ -71,10 +76,11 @@ void TRunTransaction::KeepPredecessor(const std::wstring& Dest) {
     // Not written through: the new file's own rename, which is, brings this one to the disk before it.
     if (!::MoveFileExW(Dest.c_str(), kept.c_str(), 0)) {
         const DWORD code = ::GetLastError();
-        const std::wstring message = L"Не удалось создать файл \"" + Dest + L"\": " + SystemErrorText(code);
+        const std::wstring message =
+            L"Не удалось создать файл " + Quoted(Dest) + L": " + SystemErrorText(code);
         if (MayBeInUse(code))
             throw TFileInUse(message, Dest, code);
-        throw TError(message);
+        throw TSystemError(message, code);
     }
     FSteps.push_back({TKind::Kept, Relative(Dest), Relative(kept)});
 }
@@ -119,7 +125,7 @@ void TRunTransaction::Commit() {
     Save();
     for (const TStep& step : FSteps)
         if (step.Kind == TKind::Kept && !RemoveFile(FTarget + step.Kept))
-            FHost.Trace(L"Прежний файл не удалён: \"" + FTarget + step.Kept + L"\": " +
+            FHost.Trace(L"Прежний файл " + Quoted(FTarget + step.Kept) + L" не удалён: " +
                         SystemErrorText(::GetLastError()));
     ::DeleteFileW((FTarget + RunJournalName).c_str());
     FOpen = false;
@@ -136,7 +142,7 @@ bool TRunTransaction::RollBack() {
         switch (step->Kind) {
         case TKind::File:
             if (!RemoveFile(path))
-                FHost.Trace(L"Добавленный файл не удалён: \"" + path + L"\": " +
+                FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " +
                             SystemErrorText(::GetLastError()));
             break;
         case TKind::Kept:
@@ -145,10 +151,11 @@ bool TRunTransaction::RollBack() {
             if (!PathExists(FTarget + step->Kept))
                 break;
             if (!PutBack(FTarget + step->Kept, path, code)) {
-                FHost.Trace(L"Прежний файл не возвращён: \"" + path + L"\": " + SystemErrorText(code));
+                FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
+                            Quoted(FTarget + step->Kept) + L": " + SystemErrorText(code));
                 stayed.emplace_back(path, FTarget + step->Kept);
             } else if (step->Kind == TKind::Database) {
-                FHost.AddLine(L"Прежняя база данных возвращена на место: " + path);
+                FHost.AddLine(L"Прежняя база данных возвращена на место: " + Quoted(path));
             }
             break;
         case TKind::Folder:
@@ -167,7 +174,7 @@ bool TRunTransaction::RollBack() {
         return true;
     std::wstring text;
     for (const auto& [file, kept] : stayed) {
-        FHost.AddLine(NotRestoredText(file, kept));
+        FHost.AddLine(NotRestoredLine(file));
         text += (text.empty() ? L"" : L"\r\n") + NotRestoredText(file, kept);
     }
     FHost.ShowError(text);
@@ -183,7 +190,7 @@ bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target) {
     const std::optional<TRunJournal> journal =
         bytes.Status == TReadStatus::Ok ? ParseRunJournal(bytes.Bytes) : std::nullopt;
     if (!journal) {
-        Host.Trace(L"Журнал прерванной установки не прочитан и оставлен: \"" + name + L"\"");
+        Host.Trace(L"Журнал прерванной установки " + Quoted(name) + L" не прочитан и оставлен");
         return true;
     }
     // The predecessors of that run lie beside their files under names of that run; no link is followed.
@@ -201,21 +208,23 @@ bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target) {
             continue;
         }
         ++stayed;
-        Host.AddLine(NotRestoredText(file, keptName));
+        Host.Trace(NotRestoredText(file, keptName));
+        Host.AddLine(NotRestoredLine(file));
     }
     if (!journal->Committed && !journal->Database.empty() && PathExists(target + journal->DatabaseKept)) {
         DWORD code = 0;
         if (PutBack(target + journal->DatabaseKept, target + journal->Database, code)) {
-            Host.Trace(L"Прежняя база данных прерванной установки возвращена на место: " + target +
-                       journal->Database);
+            Host.Trace(L"Прежняя база данных прерванной установки возвращена на место: " +
+                       Quoted(target + journal->Database));
         } else {
             ++stayed;
-            Host.AddLine(NotRestoredText(target + journal->Database, target + journal->DatabaseKept));
+            Host.Trace(NotRestoredText(target + journal->Database, target + journal->DatabaseKept));
+            Host.AddLine(NotRestoredLine(target + journal->Database));
         }
     }
     Host.Trace(journal->Committed
-                   ? L"Прерванная установка: удалено прежних файлов: " + std::to_wstring(restored)
-                   : L"Прерванная установка: прежние файлы комплекса возвращены на место: " +
+                   ? L"Прежних файлов прерванной установки удалено: " + std::to_wstring(restored)
+                   : L"Прежних файлов прерванной установки возвращено на место: " +
                          std::to_wstring(restored));
     if (stayed)
         return false;

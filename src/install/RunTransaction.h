@@ -71,6 +71,8 @@ private:
 bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target);
 
 // The text of the line after a rollback.
-inline constexpr wchar_t RolledBackText[] =
-    L"Установка прервана: прежние файлы комплекса восстановлены.";
+inline constexpr wchar_t RolledBackText[] = L"Установка прервана: прежние файлы комплекса восстановлены.";
+// A predecessor that could not be put back: for the box (where it stayed, beside its file), and the
+// list's line.
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept);
+std::wstring NotRestoredLine(const std::wstring& file);

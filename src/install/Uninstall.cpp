@@ -68,10 +68,10 @@ std::wstring Refusal(const TRemovalScope& scope, const std::wstring& path, HANDL
         return L"не удалось узнать, где он лежит";
     if (!FinalPathWithin(final, scope.FinalTarget) &&
         !ThroughTrustedLink(scope.Target, ExtractFilePath(path)))
-        return L"ведёт за пределы папки комплекса, в \"" + final + L"\"";
+        return L"ведёт за пределы папки комплекса, в " + Quoted(final);
     for (const std::wstring& untouched : scope.Untouched)
         if (FinalPathWithin(final, untouched))
-            return L"ведёт в папку данных \"" + final + L"\"";
+            return L"ведёт в папку данных " + Quoted(final);
     return {};
 }
 
@@ -84,7 +84,7 @@ TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, con
     const std::wstring foreign = FirstForeignLevel(
         scope.Target, ExtractFilePath(path), [](const std::wstring& level) { return LinkKindOf(level); });
     if (!foreign.empty()) {
-        why = L"путь к нему ведёт через ссылку \"" + foreign + L"\"";
+        why = L"путь к нему ведёт через ссылку " + Quoted(foreign);
         return TFileFate::Kept;
     }
     for (;;) {
@@ -176,7 +176,8 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
     // Only the suite's own link: one the user pointed elsewhere under the same name stays.
     const std::wstring target = ShortcutTarget(link);
     if (!PathInFolder(target, WithTrailingBackslash(options.Target))) {
-        host.Trace(L"Ярлык \"" + link + L"\" ведёт не в папку комплекса (\"" + target + L"\") и оставлен");
+        host.Trace(L"Ярлык " + Quoted(link) + L" ведёт не в папку комплекса (" + Quoted(target) +
+                   L") и оставлен");
         return;
     }
     for (;;) {
@@ -187,7 +188,7 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
         const DWORD code = ::GetLastError();
         if (RetryInUse(host, link, code))
             continue;
-        host.Trace(L"Ярлык \"" + link + L"\" не удалён: " + SystemErrorText(code));
+        host.Trace(L"Ярлык " + Quoted(link) + L" не удалён: " + SystemErrorText(code));
         return;
     }
 }
@@ -208,15 +209,15 @@ bool InstalledThere(const std::wstring& target) {
 
 namespace UninstallText {
 std::wstring Question(const std::wstring& target) {
-    return L"Удалить комплекс \"Тессаро-Холтер\" из папки \"" + target +
-           L"\"?\r\n\r\nБаза данных (папка DTAfb) и настройки (папка Settings) будут сохранены.";
+    return L"Удалить комплекс «Тессаро-Холтер» из папки " + Quoted(target) +
+           L"?\r\n\r\nБаза данных (папка «DTAfb») и настройки (папка «Settings») будут сохранены.";
 }
 std::wstring NothingToRemove(const std::wstring& target) {
-    return L"В папке \"" + target + L"\" комплекс не установлен: удалять нечего.";
+    return L"В папке " + Quoted(target) + L" комплекс не установлен: удалять нечего.";
 }
 std::wstring NoRecord(const std::wstring& target) {
-    return L"В папке \"" + target +
-           L"\" нет сведений о том, какие файлы установлены: удалять их нельзя. Установите комплекс в эту "
+    return L"В папке " + Quoted(target) +
+           L" нет сведений о том, какие файлы установлены: удалять их нельзя. Установите комплекс в эту "
            L"папку "
            L"снова, затем удалите его.";
 }
@@ -227,7 +228,7 @@ std::wstring NotRemoved(std::size_t files) {
     return L"Не удалось удалить файлов: " + std::to_wstring(files) + L"; они названы в журнале удаления.";
 }
 std::wstring Kept(const std::wstring& target) {
-    return L"\"" + target + L"\"";
+    return Quoted(target);
 }
 } // namespace UninstallText
 
@@ -269,11 +270,11 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         case TFileFate::Gone:
             break;
         case TFileFate::Kept:
-            Host.Trace(L"Оставлен \"" + target + file.Path + L"\": " + why);
+            Host.Trace(L"Файл " + Quoted(target + file.Path) + L" оставлен: " + why);
             ++kept;
             break;
         case TFileFate::Failed:
-            Host.Trace(L"Не удалён \"" + target + file.Path + L"\": " + why);
+            Host.Trace(L"Файл " + Quoted(target + file.Path) + L" не удалён: " + why);
             stayed.push_back(file);
             break;
         }

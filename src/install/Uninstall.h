@@ -44,5 +44,5 @@ inline constexpr wchar_t KeptHeading[] =
     L"База данных, настройки и изменённые после установки файлы сохранены в папке:";
 std::wstring Kept(const std::wstring& target);
 inline constexpr wchar_t LinkRemoved[] = L"Ярлык на рабочем столе удалён";
-inline constexpr wchar_t Done[] = L"Удаление комплекса \"Тессаро-Холтер\" завершено.";
+inline constexpr wchar_t Done[] = L"Удаление комплекса «Тессаро-Холтер» завершено.";
 } // namespace UninstallText

@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr wchar_t UnknownSwitch[] = L"Неизвестный параметр командной строки: ";
+
 struct TSplitArguments {
     std::vector<std::wstring> Arguments;
     bool Unclosed = false; // the last argument opened a double quote that the text never closes
@@ -37,7 +39,7 @@ TSplitArguments Split(std::wstring_view arguments) {
 void ReadSwitches(const std::vector<std::wstring>& arguments, TCommandLine& result) {
     for (const std::wstring& argument : arguments) {
         if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) {
-            result.Error = L"Непонятный параметр командной строки: " + argument;
+            result.Error = UnknownSwitch + Quoted(argument);
             return;
         }
         const std::size_t equals = argument.find(L'=');
@@ -48,7 +50,7 @@ void ReadSwitches(const std::vector<std::wstring>& arguments, TCommandLine& resu
 
         const auto flag = [&](bool& target) {
             if (hasValue) {
-                result.Error = L"Параметр /" + name + L" не принимает значения: " + argument;
+                result.Error = L"Параметр /" + name + L" не принимает значения: " + Quoted(argument);
                 return false;
             }
             target = true;
@@ -88,7 +90,7 @@ void ReadSwitches(const std::vector<std::wstring>& arguments, TCommandLine& resu
                 unsigned long number = 0;
                 for (wchar_t c : *id) {
                     if (c < L'0' || c > L'9' || number > 0xFFFFFFFFul / 10) {
-                        result.Error = L"Параметру /" + name + L" нужен номер процесса: " + argument;
+                        result.Error = L"Параметру /" + name + L" нужен номер процесса: " + Quoted(argument);
                         return;
                     }
                     number = number * 10 + static_cast<unsigned long>(c - L'0');
@@ -98,7 +100,7 @@ void ReadSwitches(const std::vector<std::wstring>& arguments, TCommandLine& resu
         } else if (name == L"?" || SameText(name, L"HELP")) {
             ok = flag(result.Help);
         } else {
-            result.Error = L"Неизвестный параметр командной строки: " + argument;
+            result.Error = UnknownSwitch + Quoted(argument);
             return;
         }
         if (!ok)
@@ -138,7 +140,7 @@ TCommandLine ParseCommandLine(std::wstring_view arguments) {
     }
     ReadSwitches(split.Arguments, result);
     if (result.Error.empty() && split.Unclosed)
-        result.Error = L"Не закрыта кавычка в параметре командной строки: " + unclosed;
+        result.Error = L"Не закрыта кавычка в параметре командной строки: " + Quoted(unclosed);
     if (!result.Error.empty()) {
         // A refused line does nothing: of what was read before the refusal only the switches that say how to
         // report it are kept.
@@ -165,25 +167,52 @@ bool NamesQuietSwitch(std::wstring_view arguments) {
     return false;
 }
 
+namespace {
+
+// The help's lines: each switch an administrator may give (not /FINISHUNINSTALL, which only the uninstaller
+// gives its own copy), and what each exit code means.
+struct THelpLine {
+    const wchar_t* Item;
+    const wchar_t* Text;
+};
+constexpr THelpLine SwitchHelp[] = {
+    {L"/SILENT", L"показывать только ход установки или удаления, ни о чём не спрашивать"},
+    {L"/VERYSILENT", L"не показывать окон мастера; ошибку показывать в окне сообщения, если не задан "
+                     L"/SUPPRESSMSGBOXES"},
+    {L"/SUPPRESSMSGBOXES", L"отвечать на вопросы так, чтобы работа шла дальше; ошибки только в журнал"},
+    {L"/DIR=\"папка\"", L"папка комплекса, полным путём"},
+    {L"/NODRIVER", L"не устанавливать драйвер интерфейсного блока"},
+    {L"/WINDOWSXP", L"файлы сервера базы данных для Windows XP"},
+    {L"/LOG=\"файл\"", L"куда писать журнал"},
+    {L"/UNINSTALL", L"удалить комплекс (папки DTAfb с базой данных и Settings сохраняются)"},
+    {L"/? или /HELP", L"эта справка, в окне сообщения при любых других параметрах"},
+};
+
+// Every code of TExitCode needs its line: a switch without a default does not compile without one.
+const wchar_t* ExitCodeHelp(TExitCode code) {
+    switch (code) {
+    case ecInstalled:
+        return L"установка или удаление выполнены, или удалять было нечего";
+    case ecBadCommandLine:
+        return L"ошибка в командной строке или в папке /DIR: ничего не сделано";
+    case ecNotInstalled:
+        return L"установка отменена до её начала или удаление отклонено";
+    case ecRunFailed:
+        return L"установка или удаление прерваны ошибкой либо выполнены не полностью: причина в журнале";
+    }
+    return L"";
+}
+
+} // namespace
+
 std::wstring CommandLineHelp() {
-    return L"Установка комплекса \"Тессаро-Холтер\" без участия пользователя.\r\n"
-           L"\r\n"
-           L"Параметры:\r\n"
-           L"  /SILENT  показывать только ход установки, ни о чём не спрашивать\r\n"
-           L"  /VERYSILENT  не показывать окон\r\n"
-           L"  /SUPPRESSMSGBOXES  отвечать на вопросы так, чтобы установка шла дальше; ошибки только в "
-           L"журнал\r\n"
-           L"  /DIR=\"папка\"  папка установки\r\n"
-           L"  /NODRIVER  не устанавливать драйвер интерфейсного блока\r\n"
-           L"  /WINDOWSXP  файлы сервера базы данных для Windows XP\r\n"
-           L"  /LOG=\"файл\"  куда писать журнал установки\r\n"
-           L"  /UNINSTALL  удалить комплекс (папка DTAfb с базой данных и папка Settings сохраняются)\r\n"
-           L"  /? или /HELP  эта справка\r\n"
-           L"\r\n"
-           L"Коды завершения:\r\n"
-           L"  0  установка или удаление выполнены\r\n"
-           L"  1  ошибка в командной строке или в папке /DIR\r\n"
-           L"  1602  установка отменена до её начала или удаление отклонено\r\n"
-           L"  1603  установка или удаление прерваны ошибкой либо выполнены не полностью: причина в "
-           L"журнале\r\n";
+    std::wstring text = L"Установка и удаление комплекса «Тессаро-Холтер» без участия пользователя.\r\n"
+                        L"\r\n"
+                        L"Параметры:\r\n";
+    for (const THelpLine& line : SwitchHelp)
+        text += std::wstring(L"  ") + line.Item + L"  " + line.Text + L"\r\n";
+    text += L"\r\nКоды завершения:\r\n";
+    for (const TExitCode code : ExitCodes)
+        text += L"  " + std::to_wstring(static_cast<int>(code)) + L"  " + ExitCodeHelp(code) + L"\r\n";
+    return text;
 }

@@ -36,6 +36,8 @@ enum TExitCode : int {
     ecNotInstalled = 1602, // left before the run (the cancel page, or the window closed)
     ecRunFailed = 1603,    // the run stopped on an error
 };
+// Every code the program ends with, in the help's order.
+inline constexpr TExitCode ExitCodes[] = {ecInstalled, ecBadCommandLine, ecNotInstalled, ecRunFailed};
 
 // Splits the arguments after the program's name: blanks separate them outside double quotes, quotes are
 // removed and backslashes are plain characters (so "/DIR=\"C:\Dedira\"" keeps its last backslash).
@@ -55,5 +57,5 @@ TCommandLine ParseCommandLine(std::wstring_view arguments);
 // reached those switches.
 bool NamesQuietSwitch(std::wstring_view arguments);
 
-// The text of /? and /HELP.
+// The text of /? and /HELP: the switches an administrator may give, and every exit code.
 std::wstring CommandLineHelp();

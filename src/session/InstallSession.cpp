@@ -1,12 +1,13 @@
 #include "session/InstallSession.h"
 
 #include "common/Error.h"
+#include "common/StrUtils.h"
 #include "win/MessageBox.h"
 
 TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
                                     TSessionPolicy policy) {
-    log.Write(L"Установка: носитель \"" + options.SourceFolder + L"\", папка \"" + options.TargetText +
-              L"\"");
+    log.Write(L"Установка: носитель " + Quoted(options.SourceFolder) + L", папка " +
+              Quoted(options.TargetText));
     TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
     try {
         return RunInstallation(logging, options) == TRunEnd::Completed ? TSessionEnd::Completed
@@ -25,7 +26,7 @@ TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
 std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog& log,
                                                      const TUninstallOptions& options,
                                                      TSessionPolicy policy) {
-    log.Write(L"Удаление: папка \"" + options.Target + L"\"");
+    log.Write(L"Удаление: папка " + Quoted(options.Target));
     TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
     try {
         return RunUninstallation(logging, options);

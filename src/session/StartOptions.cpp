@@ -5,13 +5,15 @@
 
 namespace {
 
-// A folder given with /DIR: a full path, not a root in any spelling. Empty with the reason when refused.
-std::wstring CheckedDir(const std::wstring& value, const TStartFacts& facts, std::wstring& refusal) {
+// A folder given with /DIR: a full path, not a root in any spelling. Empty with the reason when refused, in
+// the words of an installation or of a removal.
+std::wstring CheckedDir(const std::wstring& value, const TStartFacts& facts, std::wstring& refusal,
+                        bool removal = false) {
     refusal = DirSwitchRefusal(value);
     if (!refusal.empty())
         return {};
     const TPathCheck check = CheckTargetPath(value, facts.FullPathOf);
-    refusal = RefusalText(check.Verdict);
+    refusal = removal ? RemovalRefusalText(check.Verdict) : RefusalText(check.Verdict);
     return refusal.empty() ? check.Path : std::wstring();
 }
 
@@ -63,7 +65,7 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts) {
     if (start.Line.FinishUninstall) {
         if (!start.Line.Dir)
             return Refuse(std::move(start), L"Параметру /FINISHUNINSTALL нужна папка: /DIR=\"...\"", false);
-        start.FinishTarget = CheckedDir(*start.Line.Dir, facts, refusal);
+        start.FinishTarget = CheckedDir(*start.Line.Dir, facts, refusal, true);
         if (!refusal.empty())
             return Refuse(std::move(start), refusal, false);
         start.Action = TStartAction::FinishUninstall;
@@ -73,7 +75,7 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts) {
     if (start.Line.Uninstall) {
         TUninstallOptions& options = start.Uninstall;
         options.Target =
-            start.Line.Dir ? CheckedDir(*start.Line.Dir, facts, refusal) : UninstallFolderOf(facts);
+            start.Line.Dir ? CheckedDir(*start.Line.Dir, facts, refusal, true) : UninstallFolderOf(facts);
         if (!refusal.empty())
             return Refuse(std::move(start), refusal, false);
         options.Target = WithTrailingBackslash(options.Target);

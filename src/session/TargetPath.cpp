@@ -129,8 +129,8 @@ std::wstring DirSwitchRefusal(std::wstring_view value) {
     const std::wstring trimmed = TrimControl(value);
     if (trimmed.empty() || IsFullPath(trimmed))
         return {};
-    return L"Папка установки в /DIR должна быть задана полным путём, например /DIR=\"C:\\Dedira\": " +
-           std::wstring(value);
+    return L"В /DIR нужен полный путь к папке, например /DIR=\"C:\\Dedira\", а задано " + Quoted(value) +
+           L".";
 }
 
 TPathCheck CheckTargetPath(std::wstring_view entry, const TFullPathOf& fullPathOf) {
@@ -150,7 +150,21 @@ std::wstring RefusalText(TPathVerdict verdict) {
     case TPathVerdict::Empty:
         return L"Не выбран путь для установки программы!";
     case TPathVerdict::Root:
+        // "нелзя" (without the soft sign) as the suite's installers have always shown it: deliberate, see
+        // docs/design.md#deliberate-texts.
         return L"Программу нелзя устанавливать в корневой каталог!";
+    case TPathVerdict::Accepted:
+        break;
+    }
+    return {};
+}
+
+std::wstring RemovalRefusalText(TPathVerdict verdict) {
+    switch (verdict) {
+    case TPathVerdict::Empty:
+        return L"В /DIR не указана папка комплекса.";
+    case TPathVerdict::Root:
+        return L"Корневой каталог не может быть папкой комплекса: удалять из него нечего.";
     case TPathVerdict::Accepted:
         break;
     }

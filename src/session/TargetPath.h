@@ -47,6 +47,8 @@ std::wstring DirSwitchRefusal(std::wstring_view value);
 
 // The box that tells the user why the entry was refused; empty for an accepted one.
 std::wstring RefusalText(TPathVerdict verdict);
+// The same for the /DIR of a removal, which names the suite's folder rather than one to install into.
+std::wstring RemovalRefusalText(TPathVerdict verdict);
 
 // The accepted folder and its "Settings\" sub-folder, one level each, as the path page leaves them; a level
 // that cannot be made is left to the run, which reports it.

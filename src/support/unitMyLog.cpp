@@ -6,6 +6,7 @@
 
 #include "common/Error.h"
 #include "common/FileIO.h"
+#include "common/StrUtils.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ TLogFileContent TMyLog::LoadLines(const std::wstring& fileName) {
     if (file.Status == TReadStatus::NotFound)
         return {};
     if (file.Status == TReadStatus::Failed)
-        throw TError(L"Не удалось прочитать файл журнала \"" + fileName + L"\": " + file.Error);
+        throw TError(L"Не удалось прочитать файл журнала " + Quoted(fileName) + L": " + file.Error);
     return ParseLogFile(file.Bytes);
 }
 
