@@ -4,6 +4,8 @@
 #include "win/MessageBox.h"
 #include "win/SystemLibrary.h"
 
+// "перзагрузить" (a letter short) as the suite's installers have always asked it: deliberate, not to be
+// corrected (docs/design.md#deliberate-texts).
 const wchar_t* const RestartQuestion =
     L"Изменения в настройки внесены, для того чтобы они\r\nвступили в силу, "
     L"требуется перзагрузить операционную систему.\r\nВыполнить "

@@ -191,6 +191,8 @@ void TFMain::BtnSelectPathClick() {
     BROWSEINFOW browse{};
     browse.hwndOwner = Handle();
     browse.pidlRoot = nullptr; // the desktop, the whole shell namespace
+    // "Выберете" for "Выберите" as the suite's installers have always titled it: deliberate, not to be
+    // corrected (docs/design.md#deliberate-texts).
     browse.lpszTitle = L"Выберете путь для установки программ";
     browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_NONEWFOLDERBUTTON;
     TUniqueIdList chosen(ShellBrowseForFolder(&browse));

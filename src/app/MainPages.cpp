@@ -50,6 +50,8 @@ const wchar_t* const InputPathLines[] = {
     L"Пожалуйста, задайте путь куда устанавливать программную часть ",
     L"комплекса \"Тессаро-Холтер\"",
 };
+// "компъютер" (with a hard sign) as the suite's installers have always shown it: deliberate, not to be
+// corrected (docs/design.md#deliberate-texts).
 const wchar_t* const InputComponentsLines[] = {
     L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
     L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",

@@ -82,7 +82,7 @@ inline constexpr std::array<std::wstring_view, 74> NamesByCode = {
     // 15-29
     L"Интервал RR", L"ЧСС", L"QT", L"QT нормы", L"QTc", L"Дисперсия QT", L"Альтернация T", L"QT должное", L"",
     L"", L"", L"", L"", L"", L"",
-    // 30-49
+    // 30-49; "Безответный " keeps its trailing blank, as the suite has always had it (deliberate).
     L"Норма", L"Помехи", L"Жел. экстрасистола", L"Наджел. экстрасистола", L"Аритмия", L"Жел. под вопросом",
     L"Пауза", L"", L"", L"Прех. наруш. проводимости", L"Парасистола", L"Навязанный A", L"Навязанный V",
     L"Навязанный D", L"Безответный ", L"Сливной", L"Преждевременный", L"Парасистола", L"", L"",
@@ -135,6 +135,8 @@ inline constexpr std::array<std::wstring_view, 22> BuiltInDiseaseNames = {
     L"Стеноз лег. арт, тетр. и триада Фало",
     L"Искусственный водитель ритма",
     L"Сахарный диабет"};
+// "Антогонисты Ca" (for "Антагонисты") as the suite has always named them: deliberate, not to be corrected
+// (docs/design.md#deliberate-texts).
 inline constexpr std::array<std::wstring_view, 9> BuiltInMedicationNames = {L"сердечные гликозиды",
                                                                             L"хинидин",
                                                                             L"кордарон",

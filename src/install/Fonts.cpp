@@ -22,7 +22,8 @@ const wchar_t* const FontList[] = {L"ARIAL.TTF",  L"ARIALN.TTF", L"COUR.TTF",   
 
 constexpr wchar_t FontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr wchar_t FontValueSuffix[] = L" (TrueType)";
-// "уcтановлен" is written with a Latin "c": the suite's installers have always shown it so.
+// "уcтановлен" is written with a Latin "c": the suite's installers have always shown it so. Deliberate, not
+// to be corrected (docs/design.md#deliberate-texts).
 constexpr wchar_t FontLineStart[] = L"Шрифт <";
 constexpr wchar_t FontLineEnd[] = L"> у"
                                   L"c"

@@ -53,6 +53,9 @@ std::int32_t ExecAndWait(const std::wstring& FileName, const std::wstring& Param
         folder.pop_back();
     TUniqueHandle process;
     if (!StartProcess(commandLine, folder.empty() ? nullptr : folder.c_str(), ShowCmd, process))
+        // Word for word, lower case and all, as the suite's installers have always reported it. Older records
+        // show it garbled ("ia niia nicaaou i?ioann: "), its Russian letters read in the wrong code page;
+        // this is what a Russian Windows shows. Decoded on purpose (docs/design.md#deliberate-texts).
         throw TError(L"не смог создать процесс: " + FileName);
     return WaitForExit(process.Get());
 }

@@ -35,6 +35,8 @@ constexpr IID DomDocument2Interface = {
     0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 constexpr wchar_t ReleaseInfoName[] = L"ReleaseInfo";
+// In English, as the suite's updater and its installers have always reported them
+// (docs/design.md#deliberate-texts); what follows the colon is ours, in Russian.
 constexpr wchar_t ReleaseInfoMissing[] = L"Release info file does not exist";
 constexpr wchar_t ReleaseInfoError[] = L"Cannot get release information, error: ";
 constexpr wchar_t UnknownVersion[] = L"unknown release file version";

@@ -52,7 +52,7 @@ void TLoggingHost::Trace(const std::wstring& text) {
 
 bool TLoggingHost::AskYesNo(const std::wstring& text) {
     if (FAnswerQuestions) {
-        FLog.Write(std::wstring(RunLogTag::Question) + text + L" Ответ: Да (без вопроса)");
+        FLog.Write(std::wstring(RunLogTag::Question) + text + L" " + std::wstring(RunLogTag::UnaskedYes));
         return true;
     }
     const bool answer = FInner.AskYesNo(text);

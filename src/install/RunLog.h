@@ -21,6 +21,9 @@ inline constexpr std::wstring_view Line = L"Строка: ";    // a plain line
 inline constexpr std::wstring_view Step = L"Шаг: ";       // a step line as it was added
 inline constexpr std::wstring_view Completed = L"Итог: "; // the last step line as it was completed
 inline constexpr std::wstring_view Question = L"Вопрос: ";
+// The answer of a question no one was shown: the start asked for no questions.
+inline constexpr std::wstring_view UnaskedYes =
+    L"Ответ: Да (вопрос не показывался: запуск без участия пользователя)";
 inline constexpr std::wstring_view Error = L"Ошибка: ";
 inline constexpr std::wstring_view Detail = L"Сведения: ";
 } // namespace RunLogTag
