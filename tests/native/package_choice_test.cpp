@@ -40,7 +40,7 @@ TEST(PackageChoice, NameWithoutSixDigitsAtItsEndIsRefusedByName) {
     for (const std::wstring name : {L"R01032a", L"R-10321", L"R+10321", L"R 10321", L"WithOutAnswer",
                                     L"12345", L"R０10321" /* full-width digit */}) {
         const std::wstring message = MessageOf([&] { PackageDateKey(Store + name); });
-        EXPECT_NE(message.find(L"\"" + Store + name + L"\""), std::wstring::npos) << message;
+        EXPECT_NE(message.find(L"«" + Store + name + L"»"), std::wstring::npos) << message;
         EXPECT_NE(message.find(L"ДДММГГ"), std::wstring::npos);
     }
 }
@@ -64,7 +64,7 @@ TEST(PackageChoice, EveryEntryIsCheckedNotOnlyTheChosenOne) {
 
 TEST(PackageChoice, EmptyStoreIsRefusedNamingTheFolder) {
     const std::wstring message = MessageOf([] { NewestPackage({}, Store); });
-    EXPECT_NE(message.find(L"\"" + Store + L"\""), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"«" + Store + L"»"), std::wstring::npos) << message;
     EXPECT_NE(message.find(L"нет ни одного пакета"), std::wstring::npos) << message;
 }
 

@@ -100,8 +100,10 @@ TEST(RunLog, QuestionsAndErrorsFollowTheMode) {
         host.ShowError(L"Ошибка при создании каталога!");
         EXPECT_TRUE(inner.Questions.empty());
         EXPECT_TRUE(inner.Errors.empty());
-        EXPECT_EQ(f.Entries(), (std::vector<std::wstring>{L"Вопрос: Выйти? Ответ: Да (без вопроса)",
-                                                          L"Ошибка: Ошибка при создании каталога!"}));
+        EXPECT_EQ(f.Entries(),
+                  (std::vector<std::wstring>{
+                      L"Вопрос: Выйти? Ответ: Да (вопрос не показывался: запуск без участия пользователя)",
+                      L"Ошибка: Ошибка при создании каталога!"}));
     }
 }
 

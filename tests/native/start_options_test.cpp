@@ -67,11 +67,16 @@ TEST(StartOptions, RefusedStartsSayWhyAndOnlyABadLineShowsTheHelp) {
         {L"/REBOOT=yes", L"Неизвестный параметр", true, false},
         {L"/DIR=\"C:\\Dedira /VERYSILENT", L"", true, true}, // the quote is never closed
         {L"/REBOOT /SUPPRESSMSGBOXES", L"Неизвестный параметр", true, true},
-        {L"/DIR=Prog", L"полным путём", false, false},
-        {L"/VERYSILENT /DIR=C:Prog", L"полным путём", false, true},
-        {L"/DIR=C:\\.", L"корневой каталог", false, false},
-        {L"/DIR=D:/", L"корневой каталог", false, false},
-        {L"/UNINSTALL /DIR=Prog", L"полным путём", false, false},
+        {L"/DIR=Prog", L"полный путь", false, false},
+        {L"/VERYSILENT /DIR=C:Prog", L"полный путь", false, true},
+        {L"/DIR=C:\\.", L"Программу нелзя устанавливать в корневой каталог", false, false},
+        {L"/DIR=D:/", L"Программу нелзя устанавливать в корневой каталог", false, false},
+        {L"/DIR=\" \"", L"Не выбран путь для установки", false, false},
+        {L"/UNINSTALL /DIR=Prog", L"полный путь", false, false},
+        // A removal's folder is the suite's: no word of installing into it.
+        {L"/UNINSTALL /DIR=D:/", L"Корневой каталог не может быть папкой комплекса", false, false},
+        {L"/UNINSTALL /DIR=\" \"", L"В /DIR не указана папка комплекса", false, false},
+        {L"/FINISHUNINSTALL=4 /DIR=C:\\.", L"Корневой каталог не может быть папкой комплекса", false, false},
         {L"/FINISHUNINSTALL=4", L"/DIR", false, false},
     };
     for (const TCase& c : cases) {
@@ -105,17 +110,6 @@ TEST(StartOptions, RemovalTakesDirTheUninstallersOwnFolderOrTheRegisteredOne) {
     ASSERT_EQ(finish.Action, TStartAction::FinishUninstall);
     EXPECT_EQ(finish.FinishProcess, 42u);
     EXPECT_EQ(finish.FinishTarget, L"C:\\Дедира\\");
-}
-
-TEST(StartOptions, ExitCodesOfEveryEnd) {
-    EXPECT_EQ(InstallExitCode(TSessionEnd::Completed), 0);
-    for (TSessionEnd end : {TSessionEnd::Incomplete, TSessionEnd::Stopped, TSessionEnd::Failed})
-        EXPECT_EQ(InstallExitCode(end), 1603);
-    EXPECT_EQ(RemovalExitCode(TRemovalEnd::Completed), 0);
-    EXPECT_EQ(RemovalExitCode(TRemovalEnd::NothingToRemove), 0);
-    EXPECT_EQ(RemovalExitCode(TRemovalEnd::Declined), 1602);
-    EXPECT_EQ(RemovalExitCode(TRemovalEnd::Incomplete), 1603);
-    EXPECT_EQ(RemovalExitCode(std::nullopt), 1603);
 }
 
 } // namespace

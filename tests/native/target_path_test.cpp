@@ -118,7 +118,7 @@ TEST(TargetPath, DirSwitchTakesOnlyAFullPath) {
                                     L"..\\Dedira", L"1:\\Dedira", L"Д:\\Dedira"}) {
         EXPECT_FALSE(IsFullPath(relative)) << relative;
         EXPECT_EQ(DirSwitchRefusal(relative),
-                  L"Папка установки в /DIR должна быть задана полным путём, например /DIR=\"C:\\Dedira\": " +
-                      std::wstring(relative));
+                  L"В /DIR нужен полный путь к папке, например /DIR=\"C:\\Dedira\", а задано «" +
+                      std::wstring(relative) + L"».");
     }
 }
