@@ -178,7 +178,7 @@ TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
     const std::wstring kept = FTarget + L"DTAfb\\T12.FDB.20240305-070809.bak";
     ASSERT_GE(FHost.Lines.size(), 2u);
     EXPECT_EQ(FHost.Lines[0], Step(L"T12.FDB"));
-    EXPECT_EQ(FHost.Lines[1], L"Прежняя база данных сохранена: " + kept);
+    EXPECT_EQ(FHost.Lines[1], L"Прежняя база данных сохранена: «" + kept + L"»");
     EXPECT_EQ(FHost.Lines.size(), 25u);
     EXPECT_EQ(FileBytes(kept), "recordings of the first clinic day");
     EXPECT_EQ(FileBytes(FDatabase), MediumBytes(L"T12.FDB"));
@@ -188,7 +188,7 @@ TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Completed);
     const std::wstring keptAgain = FTarget + L"DTAfb\\T12.FDB.20240305-070809-2.bak";
-    EXPECT_EQ(FHost.Lines.at(1), L"Прежняя база данных сохранена: " + keptAgain);
+    EXPECT_EQ(FHost.Lines.at(1), L"Прежняя база данных сохранена: «" + keptAgain + L"»");
     EXPECT_EQ(FileBytes(kept), "recordings of the first clinic day");
     EXPECT_EQ(FileBytes(keptAgain), "recordings of the second day");
 }

@@ -52,16 +52,31 @@ TEST(CopyFileStream, EmptySourceGivesEmptyDestination) {
     EXPECT_EQ(FileBytes(dir / L"копия пусто.dat"), "");
 }
 
+// The error names the file in «» and carries the system's code, which a line that names the file already
+// gives alone.
 TEST(CopyFileStream, RaisesNamingTheFileThatCannotBeOpenedOrCreated) {
     TScratchDir dir;
-    const std::wstring missing = dir / L"нет такого.dat";
-    EXPECT_THAT(ErrorOf([&] { CopyFileStream(missing, dir / L"копия.dat"); }),
-                HasSubstr(WideToUtf8(missing)));
-    EXPECT_FALSE(FileExists(dir / L"копия.dat"));
-
     PutFile(dir / L"есть.dat", "abc");
-    const std::wstring nowhere = dir / L"Нет папки\\копия.dat";
-    EXPECT_THAT(ErrorOf([&] { CopyFileStream(dir / L"есть.dat", nowhere); }), HasSubstr(WideToUtf8(nowhere)));
+    const struct {
+        std::wstring From, To, Named;
+        unsigned long Code;
+    } cases[] = {
+        {dir / L"нет такого.dat", dir / L"копия.dat", dir / L"нет такого.dat", ERROR_FILE_NOT_FOUND},
+        {dir / L"есть.dat", dir / L"Нет папки\\копия.dat", dir / L"Нет папки\\копия.dat",
+         ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        try {
+            CopyFileStream(c.From, c.To);
+            ADD_FAILURE() << "no error for " << WideToUtf8(c.To);
+        } catch (const TSystemError& error) {
+            EXPECT_EQ(error.Code(), c.Code) << WideToUtf8(error.Message());
+            EXPECT_THAT(WideToUtf8(error.Message()),
+                        AllOf(HasSubstr(WideToUtf8(L"«" + c.Named + L"»: ")),
+                              HasSubstr(WideToUtf8(L"(код " + std::to_wstring(c.Code) + L")"))));
+        }
+        EXPECT_FALSE(FileExists(c.To));
+    }
     EXPECT_THAT(FilesContaining(dir.Folder(), L"~tessaro"), IsEmpty());
 }
 

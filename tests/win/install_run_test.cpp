@@ -202,7 +202,7 @@ TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
         options.SmallFonts = c.SmallFonts ? Yes : No;
         EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
         EXPECT_TRUE(host.Saw(
-            L"line: Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"));
+            L"line: Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5"));
         EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
         EXPECT_TRUE(fs::exists(Link()));
         ASSERT_FALSE(host.Transcript.empty());
@@ -458,7 +458,15 @@ TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete
     host.Answers = {false};
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
     const std::wstring copy = (Target() / L"backup" / L"R311220" / L"bin" / L"Shell.exe").wstring();
-    EXPECT_TRUE(host.SawPrefix(L"line: Файл «" + copy + L"» не скопирован: ")) << WideToUtf8(copy);
+    // The line names the file once and then only the system's reason; the log has which call failed on which.
+    const std::wstring line = L"Файл «" + copy + L"» не скопирован: ";
+    const auto shown = std::find_if(host.Lines.begin(), host.Lines.end(),
+                                    [&](const std::wstring& each) { return each.starts_with(line); });
+    ASSERT_NE(shown, host.Lines.end()) << WideToUtf8(copy);
+    const std::wstring reason = shown->substr(line.size());
+    EXPECT_EQ(reason.find_first_of(L"«\":"), std::wstring::npos) << WideToUtf8(reason);
+    EXPECT_NE(reason.find(L"(код 32)"), std::wstring::npos) << WideToUtf8(reason);
+    EXPECT_TRUE(host.SawPrefix(L"trace: Не удалось открыть файл «" + held.wstring() + L"»: "));
     EXPECT_FALSE(fs::exists(copy));
     // Everything else arrived: the newest package's script ran and the link is there.
     EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
@@ -486,8 +494,7 @@ TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWrittenAndSaysW
     options.TargetText = (blocked / L"Тессаро" / L"Дедира").wstring();
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
     ASSERT_EQ(host.Errors.size(), 1u);
-    EXPECT_EQ(host.Errors[0].rfind(L"Ошибка при создании каталога!\r\n\"" + blocked.wstring() + L"\": ", 0),
-              0u)
+    EXPECT_EQ(host.Errors[0].rfind(L"Ошибка при создании каталога!\r\n«" + blocked.wstring() + L"»: ", 0), 0u)
         << WideToUtf8(host.Errors[0]);
     ASSERT_EQ(host.Lines.size(), 1u);
     EXPECT_EQ(host.Lines[0], L"Ошибка при создании каталога!");
@@ -511,7 +518,7 @@ TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
     EXPECT_TRUE(host.Saw(L"ask: Подключите интерфейсный блок и нажмите \"Yes\"? -> Yes"));
     const std::wstring program = Target().wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
     EXPECT_TRUE(host.Saw(L"line: Началась установка драйверов устройства..."));
-    EXPECT_TRUE(host.Saw(L"line: Не удалось запустить установку драйверов устройства: " + program));
+    EXPECT_TRUE(host.Saw(L"line: Установщик драйверов не запустился: «" + program + L"»"));
     EXPECT_FALSE(host.Saw(L"line: Установка драйверов устройства завершена"));
 }
 
@@ -550,9 +557,9 @@ TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
     ASSERT_FALSE(host.Lines.empty());
     const std::wstring& line = host.Lines.back();
-    EXPECT_EQ(line.rfind(L"Недостаточно места на диске для установки.", 0), 0u) << line;
-    EXPECT_NE(line.find(L"Нужно: 3,0 МБ"), std::wstring::npos) << line;
-    EXPECT_NE(line.find(L"свободно: 1,0 МБ"), std::wstring::npos) << line;
+    EXPECT_EQ(line, L"Недостаточно места на диске «" + Target().root_path().wstring() +
+                        L"» для установки: нужно 3,0 МБ, свободно 1,0 МБ.")
+        << WideToUtf8(line);
     EXPECT_TRUE(host.Saw(L"error: " + line));
     EXPECT_FALSE(fs::exists(Target() / L"DTAfb"));
     EXPECT_FALSE(host.SawPrefix(L"protect: "));

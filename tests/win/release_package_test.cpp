@@ -107,21 +107,27 @@ TEST_F(ReleaseInfo, UnknownVersionIsRefusedAndTheFileLeftAlone) {
     EXPECT_EQ(Between(FileBytes(File()), "<Level>", "</Level>"), "010321");
 }
 
+// The reason follows the updater's own English words in Russian, naming the file or the element, never a call
+// of MSXML's.
 TEST_F(ReleaseInfo, BrokenFilesAreRefusedWithTheReasonAndLeftAlone) {
     const std::wstring prefix = L"Cannot get release information, error: ";
-    const std::string broken[] = {
-        Replaced(ReleaseInfoText, "  <Level>R000000</Level>\r\n", ""),
-        Replaced(Replaced(ReleaseInfoText, "<ROOT", "<ROOTS"), "</ROOT>", "</ROOTS>"),
-        "this is not XML at all",
-        Replaced(ReleaseInfoText, "</ROOT>", ""),
-        "",
+    const std::wstring notXml = L"«" + File() + L"» — не документ XML";
+    const struct {
+        std::string Text;
+        std::wstring Reason; // how the reason begins
+    } broken[] = {
+        {Replaced(ReleaseInfoText, "  <Level>R000000</Level>\r\n", ""), L"нет элемента «Level»"},
+        {Replaced(Replaced(ReleaseInfoText, "<ROOT", "<ROOTS"), "</ROOT>", "</ROOTS>"),
+         L"нет элемента «/ROOT»"},
+        {"this is not XML at all", notXml},
+        {Replaced(ReleaseInfoText, "</ROOT>", ""), notXml},
+        {"", notXml},
     };
-    for (const std::string& text : broken) {
-        PutFile(File(), text);
+    for (const auto& each : broken) {
+        PutFile(File(), each.Text);
         const std::wstring message = MessageOf([&] { WriteReleaseLevel(folder.Folder(), L"010321"); });
-        EXPECT_EQ(message.rfind(prefix, 0), 0u) << WideToUtf8(message);
-        EXPECT_GT(message.size(), prefix.size()) << "no reason given for: " << text;
-        EXPECT_EQ(FileBytes(File()), text);
+        EXPECT_EQ(message.rfind(prefix + each.Reason, 0), 0u) << WideToUtf8(message);
+        EXPECT_EQ(FileBytes(File()), each.Text);
     }
 }
 
@@ -249,8 +255,8 @@ TEST_F(ReleasePackage, FailedScriptIsReportedAndItsLevelNotRecorded) {
     EXPECT_EQ(outcome.ExitCode, 5);
     EXPECT_EQ(host.Lines,
               (std::vector<std::wstring>{
-                  L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5"}));
-    EXPECT_TRUE(host.Saw(L"trace: Сценарий установки пакета R010321 завершился с кодом 5"));
+                  L"Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5"}));
+    EXPECT_TRUE(host.Saw(L"trace: Сценарий установки пакета «R010321» завершился с кодом 5"));
     EXPECT_EQ(FileBytes(target + L"ReleaseInfo"), ReleaseInfoText);
 }
 
@@ -279,7 +285,7 @@ TEST_F(ReleasePackage, EmptyStoreEndsTheStepNamingTheFolder) {
     AddPackage(L"WithOutAnswer");
     AddUpdater();
     const std::wstring message = Install();
-    EXPECT_NE(message.find(L"\"" + target + L"backup\\\""), std::wstring::npos) << WideToUtf8(message);
+    EXPECT_NE(message.find(L"«" + target + L"backup\\»"), std::wstring::npos) << WideToUtf8(message);
     EXPECT_FALSE(Ran(L"WithOutAnswer"));
     EXPECT_EQ(FileBytes(target + L"ReleaseInfo"), ReleaseInfoText);
 }
