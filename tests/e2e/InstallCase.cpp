@@ -106,7 +106,7 @@ std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFol
     for (const TDeployed& file : DeployedFiles(windowsIndex)) {
         lines.push_back(L"Копирование файла " + file.Name + L"....Завершено");
         if (file.Name == L"T12.FDB" && !keptDatabase.empty())
-            lines.push_back(L"Прежняя база данных сохранена: " + keptDatabase);
+            lines.push_back(L"Прежняя база данных сохранена: «" + keptDatabase + L"»");
     }
     return lines;
 }
@@ -430,17 +430,27 @@ std::vector<std::wstring> ReadRunLog(const std::wstring& path) {
     return entries;
 }
 
-std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries) {
+std::wstring FromFolder(std::wstring text, const std::wstring& folder) {
+    if (folder.empty())
+        return text;
+    const std::wstring quoted = L"«" + (folder.ends_with(L"\\") ? folder : folder + L"\\");
+    for (std::size_t at = text.find(quoted); at != std::wstring::npos; at = text.find(quoted, at + 1))
+        if (text.compare(at + quoted.size(), 1, L"»") != 0)
+            text.replace(at, quoted.size(), L"«");
+    return text;
+}
+
+std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries, const std::wstring& folder) {
     const std::wstring line = L"Строка: ", step = L"Шаг: ", completed = L"Итог: ";
     std::vector<std::wstring> list;
     for (const std::wstring& entry : entries) {
         if (entry.starts_with(line)) {
-            list.push_back(entry.substr(line.size()));
+            list.push_back(FromFolder(entry.substr(line.size()), folder));
         } else if (entry.starts_with(step)) {
-            list.push_back(entry.substr(step.size()));
+            list.push_back(FromFolder(entry.substr(step.size()), folder));
         } else if (entry.starts_with(completed)) {
             // The step line it completes: the latest one still open that the completed text begins with.
-            const std::wstring text = entry.substr(completed.size());
+            const std::wstring text = FromFolder(entry.substr(completed.size()), folder);
             auto open = std::find_if(list.rbegin(), list.rend(), [&](const std::wstring& item) {
                 return item.ends_with(L"....") && text.size() > item.size() && text.starts_with(item);
             });

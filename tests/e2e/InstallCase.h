@@ -21,8 +21,7 @@ inline const std::wstring DriverQuestion = L"Подключите интерфе
 inline const std::wstring DriverStarted = L"Началась установка драйверов устройства...";
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";
 // The last line of a run that stopped before its commit and was undone.
-inline const std::wstring RolledBack =
-    L"Установка прервана: прежние файлы комплекса восстановлены.";
+inline const std::wstring RolledBack = L"Установка прервана: прежние файлы комплекса восстановлены.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
 // Where the wizard puts its link, and what the link says.
@@ -54,6 +53,7 @@ std::size_t FirstLineOf(const std::vector<std::wstring>& lines, const std::wstri
 // The lines of a complete settings and database step: the settings line, the database folder's line when
 // it was made, the database, the kept database's line when there was one, the server set of the given
 // Windows choice, "intl\", "udf\" and the own libraries, each completed with "Завершено".
+// `keptDatabase` as the line names it: from the target in the list, in full in the run log.
 std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade,
                                               const std::wstring& keptDatabase);
 // The font step's lines when none of the demo fonts is in the prefix yet: one per font, in order.
@@ -123,8 +123,14 @@ void RemoveUninstallEntry();
 
 // The run log's entries without their time stamps, in order.
 std::vector<std::wstring> ReadRunLog(const std::wstring& path);
-// The progress list rebuilt from a run log's "Строка: ", "Шаг: " and "Итог: " entries.
-std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries);
+// The progress list rebuilt from a run log's "Строка: ", "Шаг: " and "Итог: " entries. The log names the
+// suite's files in full; with the run's `folder` they are named from it, as the window's list names them.
+std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries,
+                                      const std::wstring& folder = {});
+// A path or a name as the wizard's own texts quote it: «text».
+inline std::wstring Guillemets(const std::wstring& text) {
+    return L"«" + text + L"»";
+}
 // Whether some entry contains `text`.
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& text);
 

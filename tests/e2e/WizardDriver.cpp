@@ -646,6 +646,16 @@ std::vector<std::wstring> TWizard::ProgressLines() {
     return lines;
 }
 
+int TWizard::ProgressLinesOverhang() {
+    HWND list = ProgressList();
+    DWORD_PTR extent = 0;
+    if (!::SendMessageTimeoutW(list, LB_GETHORIZONTALEXTENT, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &extent))
+        throw TDriverError(L"LB_GETHORIZONTALEXTENT of the progress list failed");
+    RECT client{};
+    ::GetClientRect(list, &client);
+    return std::max<int>(0, static_cast<int>(extent) - (client.right - client.left));
+}
+
 TRunOutcome TWizard::WaitRunEnd(TDuration timeout, TMessageBox* box) {
     TRunOutcome outcome = TRunOutcome::MessageBox;
     // The run enables "Выход" a moment before it shows its last page: the progress page with "Выход" is its

@@ -130,6 +130,9 @@ public:
     std::vector<std::wstring> ProgressLines();
     // Whether the progress list is scrolled so that its last line is in view.
     bool LastProgressLineInView();
+    // How many pixels the progress list's widest line runs past its width (it scrolls sideways that far);
+    // 0 when every line fits.
+    int ProgressLinesOverhang();
     // Waits until the run has ended one of the ways TRunOutcome names; `box` receives the message box.
     TRunOutcome WaitRunEnd(TDuration timeout, TMessageBox* box = nullptr);
 

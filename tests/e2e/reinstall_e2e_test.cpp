@@ -172,7 +172,7 @@ TEST_F(ReinstallTest, FailingPackageScriptIsReportedAndNotRecorded) {
               1603u);
     const auto entries = ReadRunLog(log);
     const std::wstring line =
-        L"Пакет обновлений R010321 не установлен: сценарий установки завершился с кодом 5";
+        L"Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5";
     EXPECT_TRUE(LogHas(entries, L"Строка: " + line));
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"ReleaseInfo")),
               ReadFileBytes(medium.Path(medium::ReleaseInfo)))
@@ -411,7 +411,7 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
                                                  Quoted(target) + L" /LOG=" + Quoted(walked)),
               0u);
     EXPECT_TRUE(
-        LogHas(ReadRunLog(walked), L"Ссылка пропущена (создана не администратором): \"" + archive + L"\""));
+        LogHas(ReadRunLog(walked), L"Ссылка пропущена (создана не администратором): " + Guillemets(archive)));
     EXPECT_EQ(ReadFileBytes(RecordPath(target)).find(ToUtf8(L"Архив")), std::string::npos)
         << "the record lists nothing behind the link";
 
@@ -424,7 +424,13 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
                                                  Quoted(target) + L" /LOG=" + Quoted(stopped)),
               1603u);
     const auto entries = ReadRunLog(stopped);
-    EXPECT_TRUE(LogHas(entries, L"Строка: Папка \"" + udf + L"\" — ссылка на \"" + other + L"\""))
+    // The line names the link; the box (here the log's error) where it leads and why nothing goes there.
+    EXPECT_TRUE(
+        LogHas(entries, L"Строка: Папка " + Guillemets(udf) + L" — ссылка, созданная не администратором."))
+        << Joined(entries);
+    EXPECT_TRUE(
+        LogHas(entries, L"Ошибка: Папка " + Guillemets(udf) + L" — ссылка на " + Guillemets(other) +
+                            L", созданная не администратором: программа установки не пишет в такие папки."))
         << Joined(entries);
     EXPECT_EQ(FilesBelow(other), others) << "nothing written through the link";
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")), Recordings);
@@ -448,8 +454,12 @@ TEST_F(ReinstallTest, SuitesFolderThatIsALinkIsRefused) {
     EXPECT_EQ(RunUnattended(FOptions.Medium, L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" +
                                                  Quoted(target + L"\\") + L" /LOG=" + Quoted(log)),
               1603u);
-    const std::wstring refusal = L"Папка \"" + target + L"\" — ссылка на \"" + other + L"\"";
-    EXPECT_TRUE(LogHas(ReadRunLog(log), L"Строка: " + refusal)) << Joined(ReadRunLog(log));
+    const std::wstring refusal = L"Папка " + Guillemets(target) + L" — ссылка на " + Guillemets(other) +
+                                 L", созданная не администратором";
+    EXPECT_TRUE(LogHas(ReadRunLog(log),
+                       L"Строка: Папка " + Guillemets(target) + L" — ссылка, созданная не администратором."))
+        << Joined(ReadRunLog(log));
+    EXPECT_TRUE(LogHas(ReadRunLog(log), L"Ошибка: " + refusal)) << Joined(ReadRunLog(log));
     EXPECT_EQ(FilesBelow(other).size(), 1u) << "nothing written through the link";
     // Nor is anything removed through it, whatever record lies behind it.
     WriteFileBytes(JoinPath(other, L"Uninstall\\installed.txt"), "Тессаро-Холтер: установленные файлы\r\n");

@@ -181,7 +181,7 @@ TEST_F(ReleaseTest, NewestPackageReleaseLevelFontsAndDesktopLink) {
 
     LeaveFromFontPage(wizard);
     const std::vector<std::wstring> entries = ReadRunLog(log);
-    EXPECT_TRUE(LogHas(entries, L"Ярлык: " + linkPath)) << Joined(entries);
+    EXPECT_TRUE(LogHas(entries, L"Ярлык на рабочем столе: " + Guillemets(linkPath))) << Joined(entries);
 }
 
 // A medium without "Updater": the script still runs, but there is no release file to record the level in.
@@ -237,8 +237,7 @@ TEST_F(ReleaseTest, EmptyPackageStoreIsNamed) {
 
     TWizard& wizard = WalkToComponents(medium.Folder(), target);
     const std::wstring report = RunToErrorReport(wizard, true);
-    EXPECT_NE(report.find(L"\"" + JoinPath(target, L"backup\\") + L"\""), std::wstring::npos)
-        << ToUtf8(report);
+    EXPECT_NE(report.find(Guillemets(JoinPath(target, L"backup\\"))), std::wstring::npos) << ToUtf8(report);
     // The store was found empty before the run's commit: the run is undone, the updater's files with it.
     EXPECT_FALSE(FileExists(JoinPath(target, L"ReleaseInfo")));
     EXPECT_FALSE(FileExists(JoinPath(target, medium::Shell)));

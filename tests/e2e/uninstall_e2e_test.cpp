@@ -82,9 +82,10 @@ TEST_F(UninstallTest, EntryThenUnattendedRemovalThenNothingLeftToRemove) {
 }
 
 // The same removal as a user makes it from "Programs and Features": the question, the progress page, the
-// closing box, "Выход".
+// closing box, "Выход". The folder that keeps the clinic's data is named whole in the list's last line; a
+// name as long as a clinic may give its folder runs past the list's width, which then scrolls sideways to it.
 TEST_F(UninstallTest, RemovalThroughTheWindow) {
-    const std::wstring target = Target(L"interactive");
+    const std::wstring target = Target(L"Клиника на Садовой, кабинет функциональной диагностики");
     InstallAndUse(target);
     TWizard& removal = Launch(JoinPath(target, L"Uninstall"), TLaunch{L"/UNINSTALL", {}});
     removal.WaitMainWindow();
@@ -103,6 +104,11 @@ TEST_F(UninstallTest, RemovalThroughTheWindow) {
                            [](const std::wstring& line) { return line.starts_with(L"Удалено файлов: "); }),
               lines.end())
         << Joined(lines);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(ToUtf8(lines[lines.size() - 2]),
+              ToUtf8(L"База данных, настройки и изменённые после установки файлы сохранены в папке:"));
+    EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(Guillemets(target)));
+    EXPECT_GT(removal.ProgressLinesOverhang(), 0) << "the folder's line is reached by scrolling";
     removal.Screenshot(L"20-uninstall-done.png");
     removal.Click(Exit);
     EXPECT_EQ(removal.WaitExit(DefaultTimeout, true), 0u);
