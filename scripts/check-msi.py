@@ -5,7 +5,9 @@ places in the sequence, the upgrade, the searches in the 32-bit registry, the hi
 library, that it carries none of the medium's files, and that the same inputs build the same codes; and
 make_msi.py's version mapping and release choice, from tables.
 Prints "check ok NAME" or "check FAILED NAME: reason" per check; exits 1 when any failed.
-    scripts/check-msi.py build/win/medium/Tessaro-Holter.msi [--machine i386|amd64]"""
+    scripts/check-msi.py build/win/medium/Tessaro-Holter.msi [--machine i386|amd64] [--medium FOLDER]
+--medium names the folder the package's release is read from (default: the demo medium, medium/), the same
+folder its build was given (TESSARO_MEDIUM_SOURCE, docs/release.md)."""
 import argparse
 import subprocess
 import sys
@@ -128,9 +130,9 @@ def table(package, name):
     return make_msi.read_table(package, name)
 
 
-def check_package(package, machine):
+def check_package(package, machine, medium):
     properties = dict(row[:2] for row in table(package, "Property"))
-    version = make_msi.product_version(*make_msi.medium_release(ROOT / "medium"))
+    version = make_msi.product_version(*make_msi.medium_release(medium))
     wanted = {"ProductVersion": version, "ProductCode": make_msi.product_code(version),
               "UpgradeCode": "{" + str(make_msi.UPGRADE_CODE).upper() + "}", "ProductName": make_msi.PRODUCT_NAME,
               "Manufacturer": make_msi.MANUFACTURER, "ALLUSERS": "1", "ARPSYSTEMCOMPONENT": "1",
@@ -232,7 +234,7 @@ def check_package(package, machine):
         copy = Path(scratch) / "SuiteProgramAction.dll"
         copy.write_bytes(library.stdout)
         try:
-            codes = make_msi.build(*make_msi.medium_release(ROOT / "medium"), copy, Path(scratch) / "again.msi")
+            codes = make_msi.build(*make_msi.medium_release(medium), copy, Path(scratch) / "again.msi")
             again = dict(row[:2] for row in table(Path(scratch) / "again.msi", "Property"))
             if again.get("ProductCode") != properties.get("ProductCode"):
                 problems.append(f"ProductCode {again.get('ProductCode')} the second time")
@@ -248,11 +250,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("package")
     parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
+    parser.add_argument("--medium", type=Path, default=ROOT / "medium")
     args = parser.parse_args()
     check_version_mapping()
     check_release_choice()
     try:
-        check_package(args.package, args.machine)
+        check_package(args.package, args.machine, args.medium)
     except make_msi.PackageError as error:
         report("the package can be read", [str(error)])
     return 1 if failed else 0

@@ -3,7 +3,15 @@
 #         -DDRIVER=<FTDIDriverInstall.exe> -DSHELL=<Shell.exe> -DFONTS=<folder of the demo fonts>
 #         -P LayOutMedium.cmake
 # DEST may also be <build>/test-medium; SETUP is copied as Setup.exe whatever its own name (the test build).
-foreach(input SOURCE DEST SETUP PACKAGE DRIVER SHELL FONTS)
+# With -DDEMO=OFF the source is a clinic's medium: copied whole and as it is, only SETUP and PACKAGE added.
+if(NOT DEFINED DEMO)
+    set(DEMO ON)
+endif()
+set(inputs SOURCE DEST SETUP PACKAGE)
+if(DEMO)
+    list(APPEND inputs DRIVER SHELL FONTS)
+endif()
+foreach(input ${inputs})
     if(NOT ${input})
         message(FATAL_ERROR "LayOutMedium.cmake: ${input} is not given")
     endif()
@@ -14,20 +22,26 @@ if(NOT DEST MATCHES "/(test-)?medium$")
 endif()
 
 file(REMOVE_RECURSE ${DEST})
-file(COPY ${SOURCE}/ DESTINATION ${DEST} PATTERN src EXCLUDE)
+if(DEMO)
+    file(COPY ${SOURCE}/ DESTINATION ${DEST} PATTERN src EXCLUDE)
+    file(COPY ${DRIVER} DESTINATION ${DEST}/FTDIDriverInstall)
+    file(COPY ${FONTS}/ DESTINATION ${DEST}/fonts)
+    file(GLOB package_files LIST_DIRECTORIES true ${DEST}/backup/*/Files)
+    foreach(folder ${package_files})
+        file(COPY ${SHELL} DESTINATION ${folder})
+    endforeach()
+else()
+    file(COPY ${SOURCE}/ DESTINATION ${DEST})
+endif()
 file(COPY_FILE ${SETUP} ${DEST}/Setup.exe)
 # Beside Setup.exe, which the package starts from its own folder.
 file(COPY_FILE ${PACKAGE} ${DEST}/Tessaro-Holter.msi)
-file(COPY ${DRIVER} DESTINATION ${DEST}/FTDIDriverInstall)
-file(COPY ${FONTS}/ DESTINATION ${DEST}/fonts)
-file(GLOB package_files LIST_DIRECTORIES true ${DEST}/backup/*/Files)
-foreach(folder ${package_files})
-    file(COPY ${SHELL} DESTINATION ${folder})
-endforeach()
 
 # Copies keep their sources' times; the build judges the layout by the times of its files.
 file(GLOB_RECURSE laid_out ${DEST}/*)
 file(TOUCH_NOCREATE ${laid_out})
 
 # The updater's settings come read-only on a real medium, and the installer has to cope with that.
-file(CHMOD ${DEST}/Updater/Updater.exe.cfg PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+if(DEMO)
+    file(CHMOD ${DEST}/Updater/Updater.exe.cfg PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+endif()

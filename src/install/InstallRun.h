@@ -51,7 +51,7 @@ inline constexpr wchar_t Failed[] = L"ОШИБКА!!!";
 inline constexpr wchar_t DriverQuestion[] = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 inline constexpr wchar_t DriverStarted[] = L"Началась установка драйверов устройства...";
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
-inline constexpr wchar_t DriverNotStarted[] = L"Установщик драйверов не запустился: ";
+inline constexpr wchar_t DriverNotStarted[] = L"Установщик не запустился: ";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
 // The end of a run that did not complete (a package that did not install, files that did not arrive, a
 // registration that failed): said as such, over the list that names what went wrong.
@@ -63,6 +63,5 @@ inline constexpr wchar_t NotRecovered[] = L"Прежние файлы прерв
                                           L"комплекса и запустите установку снова.";
 inline constexpr wchar_t NotRecoveredLine[] =
     L"Установка остановлена: прежние файлы прерванной установки не возвращены.";
-inline constexpr wchar_t FontsNotElevated[] =
-    L"Шрифты не установлены: программа установки запущена без прав администратора";
+inline constexpr wchar_t FontsNotElevated[] = L"Шрифты не установлены: нет прав администратора";
 } // namespace RunText

@@ -151,7 +151,7 @@ std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& rea
 }
 
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
-    return L"Пакет выпуска " + Quoted(package) + L" не установлен: сценарий установки завершился с кодом " +
+    return L"Пакет выпуска " + Quoted(package) + L" не установлен: сценарий завершился с кодом " +
            std::to_wstring(exitCode);
 }
 

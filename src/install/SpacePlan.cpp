@@ -25,6 +25,6 @@ std::wstring Megabytes(std::uint64_t bytes) {
 }
 
 std::wstring NoSpaceText(const std::wstring& disk, std::uint64_t needed, std::uint64_t free) {
-    return L"Недостаточно места на диске " + Quoted(disk) + L" для установки: нужно " + Megabytes(needed) +
-           L", свободно " + Megabytes(free) + L".";
+    return L"Недостаточно места на диске " + Quoted(disk) + L": нужно " + Megabytes(needed) + L", свободно " +
+           Megabytes(free) + L".";
 }

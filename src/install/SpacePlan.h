@@ -21,6 +21,6 @@ std::uint64_t BytesNeeded(const std::vector<TPlannedFile>& files);
 
 // Megabytes to one decimal place, with the comma a Russian reader expects: "12,5 МБ".
 std::wstring Megabytes(std::uint64_t bytes);
-// The box and the line of a disk without room: "Недостаточно места на диске «C:\» для установки: нужно
+// The box and the line of a disk without room: "Недостаточно места на диске «C:\»: нужно
 // 12,5 МБ, свободно 3,1 МБ." The disk is named: the fonts may go to another than the suite's folder.
 std::wstring NoSpaceText(const std::wstring& disk, std::uint64_t needed, std::uint64_t free);

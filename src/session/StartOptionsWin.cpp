@@ -28,7 +28,8 @@ TLogSetup OpenRunLog(const std::optional<std::wstring>& Path, bool ShowErrors) {
         setup.File = std::make_unique<TRunLogFile>(setup.Path);
     } catch (const TError& error) {
         if (ShowErrors)
-            ShowMessageBox(nullptr, error.Message(), TBoxIcon::Warning);
+            ShowMessageBox(nullptr, error.Message() + L"\r\n\r\nПрограмма продолжит работу без журнала.",
+                           TBoxIcon::Warning);
         setup.Path.clear();
     }
     TRunLogFile* file = setup.File.get();

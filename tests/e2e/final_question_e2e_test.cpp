@@ -55,9 +55,9 @@ TEST_F(FinalQuestionTest, AnIncompleteRunAsksOverItsListBeforeTheLargeFontAdvice
               ToUtf8(L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?"));
     const std::vector<std::wstring> lines = wizard.ProgressLines();
     EXPECT_EQ(ToUtf8(lines.back()),
-              ToUtf8(L"Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5"));
+              ToUtf8(L"Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5"));
     EXPECT_TRUE(wizard.LastProgressLineInView());
-    EXPECT_EQ(wizard.ProgressLinesOverhang(), 0);
+    EXPECT_EQ(wizard.ProgressLinesOverhang(), 0) << Joined(lines);
     wizard.Screenshot(L"21-incomplete-question.png", last.Handle);
     wizard.Answer(last, IDNO);
     wizard.WaitPage(FontPage);

@@ -31,7 +31,7 @@ TEST_F(InstallTest, FirstRunThenSecondRunOverIt) {
         Install(first, TDriverAnswer::Yes, L"12-progress-driver-question.png");
     EXPECT_EQ(first.ShellQuestionsAnswered(), 0) << ToUtf8(first.LastShellQuestion());
     ExpectRunLines(firstLines, ExpectedDeployLines(0, true, L""), FontLines(), true);
-    EXPECT_EQ(first.ProgressLinesOverhang(), 0) << "every line fits the list";
+    EXPECT_EQ(first.ProgressLinesOverhang(), 0) << "every line fits the list: " << Joined(firstLines);
     ExpectDeployedFiles(medium.Folder(), target, 0);
     EXPECT_EQ(IniValue(target, L"options", L"FilterType"), "0");
     EXPECT_EQ(IniValue(target, L"options", L"HardwareType"), "1");
@@ -64,7 +64,7 @@ TEST_F(InstallTest, FirstRunThenSecondRunOverIt) {
     // The fonts are in place since the first run: the font step says nothing.
     // The kept database is named from the suite's folder (the log names it in full), and fits the list.
     ExpectRunLines(secondLines, ExpectedDeployLines(0, false, L"DTAfb\\" + backups[0]), {}, true);
-    EXPECT_EQ(second.ProgressLinesOverhang(), 0);
+    EXPECT_EQ(second.ProgressLinesOverhang(), 0) << Joined(secondLines);
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\" + backups[0])), recordings);
     ExpectDeployedFiles(medium.Folder(), target, 0);
     EXPECT_EQ(IniValue(target, L"options", L"FilterType"), "0");
@@ -213,7 +213,7 @@ TEST_F(InstallTest, ReadOnlyFileInTheWayIsNamedAndLeftAsItWas) {
     EXPECT_EQ(ToUtf8(lines[lines.size() - 2]),
               ToUtf8(L"Прежняя база данных возвращена на место: «DTAfb\\T12.FDB»"));
     EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(RolledBack));
-    EXPECT_EQ(wizard.ProgressLinesOverhang(), 0);
+    EXPECT_EQ(wizard.ProgressLinesOverhang(), 0) << Joined(lines);
     EXPECT_TRUE(Backups(target).empty());
     EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
     EXPECT_EQ(ReadFileBytes(blocked), own);

@@ -171,8 +171,7 @@ TEST_F(ReinstallTest, FailingPackageScriptIsReportedAndNotRecorded) {
                                                  Quoted(target) + L" /LOG=" + Quoted(log)),
               1603u);
     const auto entries = ReadRunLog(log);
-    const std::wstring line =
-        L"Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5";
+    const std::wstring line = L"Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5";
     EXPECT_TRUE(LogHas(entries, L"Строка: " + line));
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"ReleaseInfo")),
               ReadFileBytes(medium.Path(medium::ReleaseInfo)))
@@ -363,8 +362,7 @@ TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
 
     const std::wstring next = LogPath(L"after-database");
     EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(next)), 0u);
-    EXPECT_TRUE(
-        LogHas(ReadRunLog(next), L"Прерванная установка: прежние файлы комплекса возвращены на место"));
+    EXPECT_TRUE(LogHas(ReadRunLog(next), L"Прежних файлов прерванной установки возвращено на место: "));
     EXPECT_TRUE(StrayCopies(target).empty());
     bool found = false;
     for (const std::wstring& name : Backups(target))
@@ -381,8 +379,8 @@ TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
     const std::wstring last = LogPath(L"after-package");
     EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(last)), 0u);
     const auto entries = ReadRunLog(last);
-    EXPECT_TRUE(LogHas(entries, L"Прерванная установка: прежние файлы комплекса возвращены на место"));
-    EXPECT_FALSE(LogHas(entries, L"возвращены на место: 0")) << Joined(entries);
+    EXPECT_TRUE(LogHas(entries, L"Прежних файлов прерванной установки возвращено на место: "));
+    EXPECT_FALSE(LogHas(entries, L"возвращено на место: 0")) << Joined(entries);
     EXPECT_TRUE(StrayCopies(target).empty());
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), before);
     EXPECT_FALSE(FileExists(JoinPath(target, L"Uninstall\\journal.txt")));

@@ -202,7 +202,7 @@ TEST_F(UnattendedTest, TooLittleSpaceStopsBeforeTheFirstCopy) {
     wizard.Click(InstallButton);
     TMessageBox box = wizard.WaitMessageBox(RunTimeout);
     // The disk that lacks the room is named: the fonts may go to another.
-    const std::wstring prefix = L"Недостаточно места на диске «" + drive + L"» для установки: нужно ";
+    const std::wstring prefix = L"Недостаточно места на диске «" + drive + L"»: нужно ";
     EXPECT_TRUE(box.Text.starts_with(prefix)) << ToUtf8(box.Text);
     const double needed = Figure(box.Text, L"нужно ");
     const double left = Figure(box.Text, L"свободно ");

@@ -85,7 +85,8 @@ TEST_F(UninstallTest, EntryThenUnattendedRemovalThenNothingLeftToRemove) {
 // closing box, "Выход". The folder that keeps the clinic's data is named whole in the list's last line; a
 // name as long as a clinic may give its folder runs past the list's width, which then scrolls sideways to it.
 TEST_F(UninstallTest, RemovalThroughTheWindow) {
-    const std::wstring target = Target(L"Клиника на Садовой, кабинет функциональной диагностики");
+    const std::wstring target =
+        Target(L"Клиника на Садовой, кабинет функциональной диагностики и суточного мониторирования ЭКГ");
     InstallAndUse(target);
     TWizard& removal = Launch(JoinPath(target, L"Uninstall"), TLaunch{L"/UNINSTALL", {}});
     removal.WaitMainWindow();

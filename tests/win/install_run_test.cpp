@@ -201,8 +201,7 @@ TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
         host.Answers = {c.Leave};
         options.SmallFonts = c.SmallFonts ? Yes : No;
         EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
-        EXPECT_TRUE(host.Saw(
-            L"line: Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5"));
+        EXPECT_TRUE(host.Saw(L"line: Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5"));
         EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
         EXPECT_TRUE(fs::exists(Link()));
         ASSERT_FALSE(host.Transcript.empty());
@@ -518,7 +517,7 @@ TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
     EXPECT_TRUE(host.Saw(L"ask: Подключите интерфейсный блок и нажмите \"Yes\"? -> Yes"));
     const std::wstring program = Target().wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
     EXPECT_TRUE(host.Saw(L"line: Началась установка драйверов устройства..."));
-    EXPECT_TRUE(host.Saw(L"line: Установщик драйверов не запустился: «" + program + L"»"));
+    EXPECT_TRUE(host.Saw(L"line: Установщик не запустился: «" + program + L"»"));
     EXPECT_FALSE(host.Saw(L"line: Установка драйверов устройства завершена"));
 }
 
@@ -532,8 +531,7 @@ TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
     host.Answers = {false, false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     EXPECT_FALSE(host.SawPrefix(L"line: Началась"));
-    EXPECT_TRUE(
-        host.Saw(L"line: Шрифты не установлены: программа установки запущена без прав администратора"));
+    EXPECT_TRUE(host.Saw(L"line: Шрифты не установлены: нет прав администратора"));
     // Not a font is tried: no line, no file in the Windows fonts folder, no value in the system's list.
     EXPECT_FALSE(host.SawPrefix(L"line: Шрифт <"));
     for (const TTestFont& font : TestFonts) {
@@ -558,7 +556,7 @@ TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
     ASSERT_FALSE(host.Lines.empty());
     const std::wstring& line = host.Lines.back();
     EXPECT_EQ(line, L"Недостаточно места на диске «" + Target().root_path().wstring() +
-                        L"» для установки: нужно 3,0 МБ, свободно 1,0 МБ.")
+                        L"»: нужно 3,0 МБ, свободно 1,0 МБ.")
         << WideToUtf8(line);
     EXPECT_TRUE(host.Saw(L"error: " + line));
     EXPECT_FALSE(fs::exists(Target() / L"DTAfb"));

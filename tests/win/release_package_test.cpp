@@ -253,9 +253,8 @@ TEST_F(ReleasePackage, FailedScriptIsReportedAndItsLevelNotRecorded) {
     EXPECT_TRUE(Ran(L"R010321"));
     EXPECT_EQ(outcome.Package, L"R010321");
     EXPECT_EQ(outcome.ExitCode, 5);
-    EXPECT_EQ(host.Lines,
-              (std::vector<std::wstring>{
-                  L"Пакет выпуска «R010321» не установлен: сценарий установки завершился с кодом 5"}));
+    EXPECT_EQ(host.Lines, (std::vector<std::wstring>{
+                              L"Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5"}));
     EXPECT_TRUE(host.Saw(L"trace: Сценарий установки пакета «R010321» завершился с кодом 5"));
     EXPECT_EQ(FileBytes(target + L"ReleaseInfo"), ReleaseInfoText);
 }
