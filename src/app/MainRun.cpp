@@ -46,7 +46,7 @@ std::wstring CompleteListLine(HWND list, std::size_t index, const std::wstring& 
     return text;
 }
 
-// The widest of `lines` in the list's font, with the pixel the list leaves on either side.
+// The widest of `lines` in the list's font, with the margins the list leaves on either side.
 int WidestLine(HWND list, const std::vector<std::wstring>& lines) {
     TWindowDC dc(list);
     TSelectObject select(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)));

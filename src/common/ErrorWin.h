@@ -14,7 +14,7 @@ std::wstring SystemMessage(DWORD code);
 // reads so: "отказано в доступе (код 5)" (LowerFirst; the English of a system in English keeps its case).
 std::wstring SystemErrorText(DWORD code);
 
-// Throws TError "<what>: <system text>" for GetLastError().
+// Throws TSystemError "<what>: <system text>" with the code of GetLastError().
 [[noreturn]] void ThrowLastError(std::wstring_view what);
 [[noreturn]] void ThrowHResult(HRESULT result, std::wstring_view what);
 

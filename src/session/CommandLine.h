@@ -34,7 +34,7 @@ enum TExitCode : int {
     ecInstalled = 0,
     ecBadCommandLine = 1,
     ecNotInstalled = 1602, // left before the run (the cancel page, or the window closed)
-    ecRunFailed = 1603,    // the run stopped on an error
+    ecRunFailed = 1603,    // the run stopped on an error, or went to its end without completing
 };
 // Every code the program ends with, in the help's order.
 inline constexpr TExitCode ExitCodes[] = {ecInstalled, ecBadCommandLine, ecNotInstalled, ecRunFailed};
