@@ -320,7 +320,7 @@ TEST_F(MsiTest, InstallsTheSuiteWithThePropertiesAsSwitchesAndShowsOnlyTheSuites
     EXPECT_TRUE(Registered(FProductCode));
     EXPECT_EQ(VisibleEntries(), std::set<std::wstring>{SuiteKey});
     ExpectDeployedFiles(FOptions.Medium, target, 1);
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{});
 
     const auto entries = ReadRunLog(setupLog);
     ASSERT_FALSE(entries.empty());
