@@ -43,6 +43,12 @@ TAccessList SuiteFolderAccess() {
             true};
 }
 
+TAccessList ClosedSuiteFolderAccess() {
+    TAccessList list = SuiteFolderAccess();
+    std::erase_if(list.Entries, [](const TAccessEntry& entry) { return entry.Sid == AccountSid::Users; });
+    return list;
+}
+
 TAccessList DataFolderAccess() {
     constexpr std::uint32_t ReadAndAdd =
         AccessRight::ReadAndRun | AccessRight::AddFileOrWrite | AccessRight::AddFolderOrAppend;
@@ -186,6 +192,17 @@ std::wstring NoAccessListsText(const std::wstring& target) {
     return L"Диск папки \"" + target +
            L"\" не хранит прав доступа (FAT, exFAT): защитить на нём программы комплекса от изменения "
            L"обычными пользователями нельзя. Выберите папку на диске NTFS.";
+}
+
+bool TakeOverNeeded(const TSecurityFacts& facts, std::wstring_view systemOwner) {
+    if (AdminFolderFault(facts, systemOwner) != TTrustFault::None)
+        return true;
+    if (!IsTrustedOwner(systemOwner))
+        return false;
+    for (const TAccessEntry& entry : facts.Entries)
+        if (entry.Allows && SameText(entry.Sid, AccountSid::Users) && !(entry.Flags & InheritOnly))
+            return false;
+    return true;
 }
 
 TTrustFault AdminFolderFault(const TSecurityFacts& facts, std::wstring_view systemOwner) {

@@ -75,6 +75,9 @@ struct TAccessList {
 // uninstaller's, the run logs' of the system account): owned by the administrators, the system and the
 // administrators with full control, the users (and the owner, whoever that is) reading and running.
 TAccessList SuiteFolderAccess();
+// The same while a take-over of an existing folder goes on: the users are let in last, once every entry below
+// inherits the list, so that a take-over cut short (a power cut, an error) is done again by the next run.
+TAccessList ClosedSuiteFolderAccess();
 // "DTAfb\" and "Settings\", which the suite's programs write: as the suite's folder, but the users may add
 // files and folders there and change and delete what is below, not the folder itself.
 TAccessList DataFolderAccess();
@@ -138,6 +141,12 @@ std::optional<TLevelRefusal> RefusedLevel(const std::vector<TSecurityFacts>& cha
 std::wstring LevelRefusalText(const std::wstring& level, TTrustFault fault);
 // The refusal of a folder on a volume that keeps no access lists (FAT, exFAT).
 std::wstring NoAccessListsText(const std::wstring& target);
+
+// Whether an existing suite's folder is to be taken over: it is not the machine's alone, or its take-over was
+// cut short (the machine's list without the users' reading). Where the system gives every file one owner
+// (`systemOwner` not one of the machine's own by name: Wine) no list could tell, and the first rule alone
+// decides.
+bool TakeOverNeeded(const TSecurityFacts& facts, std::wstring_view systemOwner);
 
 // A folder that an elevated run trusts for what it reads and runs (the uninstaller's, the run logs'): the
 // machine's, no link, and no one else may change it.

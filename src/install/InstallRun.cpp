@@ -20,6 +20,7 @@
 #include "install/Processes.h"
 #include "install/Fonts.h"
 #include "install/InstallRecord.h"
+#include "install/InstalledFiles.h"
 #include "install/Links.h"
 #include "install/ReleasePackage.h"
 #include "install/RunCopies.h"
@@ -28,6 +29,7 @@
 #include "install/RunTransaction.h"
 #include "install/RunLogFile.h"
 #include "install/TargetAccess.h"
+#include "install/Walks.h"
 #include "support/Shortcut.h"
 
 namespace {
@@ -118,10 +120,17 @@ std::size_t InstallDriver(IInstallHost& host, const std::wstring& source, const 
     // folder inside it, and merges into it on a second run. Its question before replacing the installer of a
     // first run would wait forever in an unattended run.
     std::size_t notCopied = 0;
-    if (FolderExists(driverSource) &&
-        !ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended())) {
-        host.AddLine(FileNotCopiedText(target + L"FTDIDriverInstall", RunText::DriverNotCopied));
-        notCopied = 1;
+    if (FolderExists(driverSource)) {
+        // What counts is what the folder holds afterwards: Wine's shell reports success where a file that a
+        // program holds stayed as it was.
+        ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended());
+        WalkFiles(driverSource, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
+            const std::wstring copied = target + L"FTDIDriverInstall\\" + relative;
+            if (!SameContent(driverSource + L"\\" + relative, copied)) {
+                host.AddLine(FileNotCopiedText(copied, RunText::DriverNotCopied));
+                ++notCopied;
+            }
+        });
     }
     host.AddLine(RunText::DriverStarted);
     // What runs is never the target's copy, which a program may hold or a library planted beside: a copy of
@@ -211,13 +220,16 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     // With an administrator's rights the folder becomes the administrators', as Program Files is: a folder
     // where that cannot hold (an ordinary user could rename a level above it, or its disk keeps no rights) is
     // refused before anything is made there.
-    if (elevated) {
-        if (const std::wstring refusal = TargetRefusal(target); !refusal.empty()) {
+    const auto refused = [&] {
+        const std::wstring refusal = elevated ? TargetRefusal(target) : std::wstring();
+        if (!refusal.empty()) {
             Host.ShowError(refusal);
             Host.AddLine(refusal);
-            return TRunEnd::Stopped;
         }
-    }
+        return !refusal.empty();
+    };
+    if (refused())
+        return TRunEnd::Stopped;
     if (!FolderExists(target)) {
         // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
         // without "Программы и данные"); the box and the log say which level failed and why. With an
@@ -235,6 +247,9 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(RunText::DirCreated);
         for (const std::wstring& folder : made)
             transaction.AddedFolder(folder);
+        // A level someone made meanwhile was not checked before: every level is there now.
+        if (refused())
+            return TRunEnd::Stopped;
     } else if (elevated) {
         TakeOverTarget(Host, target);
     }

@@ -206,10 +206,12 @@ void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
     const TSecurityFacts before = AccessFacts().Security(folder.Get(), target);
     if (before.ReparsePoint)
         throw TError(FolderNotTrustedText(target, TTrustFault::Link));
-    if (AdminFolderFault(before, AccessFacts().SystemOwner()) == TTrustFault::None)
+    if (!TakeOverNeeded(before, AccessFacts().SystemOwner()))
         return;
+    // Closed first, so that no one else adds anything while the entries below are reset; the users' reading
+    // comes last and marks the take-over done.
     const TAccessList list = SuiteFolderAccess();
-    if (const DWORD failed = ApplyAccess(folder.Get(), list))
+    if (const DWORD failed = ApplyAccess(folder.Get(), ClosedSuiteFolderAccess()))
         throw TError(L"Не удалось закрыть папку комплекса \"" + target +
                      L"\" от изменения обычными пользователями: " + SystemErrorText(failed));
     TAccessReset reset(Host);
@@ -221,6 +223,9 @@ void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
     if (reset.Failed)
         throw TError(L"Не удалось заменить права доступа у файлов и папок в папке комплекса (" +
                      std::to_wstring(reset.Failed) + L"), например у " + reset.FirstFailure);
+    if (const DWORD failed = ApplyAccess(folder.Get(), list))
+        throw TError(L"Не удалось открыть папку комплекса \"" + target + L"\" для чтения пользователям: " +
+                     SystemErrorText(failed));
 }
 
 void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {

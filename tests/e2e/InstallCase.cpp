@@ -495,9 +495,8 @@ void InstallCase::SetUp() {
     RemoveDemoFonts(FOptions.Medium);
     RemoveTreeWithin(DesktopLink(), TDuration{2000});
     RemoveUninstallEntry();
-    // The demo driver installer runs from a copy the run removes: its starts are recorded for the case here.
-    RemoveTreeWithin(DriverRecord(), TDuration{2000});
-    ::SetEnvironmentVariableW(L"TESSARO_DEMO_DRIVER_RECORD", DriverRecord().c_str());
+    // The demo driver installer runs from a copy the run removes: its starts are recorded for the case apart.
+    ::DeleteFileW(DriverRecord().c_str());
 }
 
 void InstallCase::TearDown() {
@@ -526,8 +525,10 @@ std::wstring InstallCase::Target(const std::wstring& name) const {
 }
 
 TWizard& InstallCase::Launch(const std::wstring& medium, const TLaunch& launch) {
+    TLaunch recorded = launch;
+    recorded.Environment.emplace_back(L"TESSARO_DEMO_DRIVER_RECORD", DriverRecord());
     FWizards.push_back(
-        std::make_unique<TWizard>(JoinPath(medium, L"Setup.exe"), FWorkingFolder, FOptions.Shots, launch));
+        std::make_unique<TWizard>(JoinPath(medium, L"Setup.exe"), FWorkingFolder, FOptions.Shots, recorded));
     return *FWizards.back();
 }
 

@@ -160,9 +160,8 @@ TEST_F(InstallTest, DriverInstallerRunsFromAPrivateCopyEvenWhenTheTargetsIsHeld)
     EXPECT_EQ(PrivateDriverCopies(), std::vector<std::wstring>{});
     const std::vector<std::wstring> entries = ReadRunLog(log);
     EXPECT_TRUE(LogHas(entries, L"Строка: " + DriverDone)) << Joined(entries);
-    EXPECT_TRUE(LogHas(entries, L"Строка: Файл «" + JoinPath(target, L"FTDIDriverInstall") +
-                                    L"» не скопирован: оболочка Windows не смогла скопировать папку в папку "
-                                    L"комплекса"))
+    EXPECT_TRUE(LogHas(entries, L"Строка: Файл «" + held +
+                                    L"» не скопирован: в папке комплекса он не совпадает с файлом носителя"))
         << Joined(entries);
     EXPECT_EQ(ReadFileBytes(held), "not the driver's installer");
 }

@@ -102,12 +102,16 @@ TEST_F(UnattendedTest, SilentRunShowsTheProgressPageOnly) {
     };
     notePage();
     EXPECT_EQ(Joined({pages.begin(), pages.end()}), Joined({ProgressPage})) << "the first page shown";
-    const std::wstring hold = JoinPath(target, L"FTDIDriverInstall\\hold");
-    const std::wstring started = JoinPath(target, L"FTDIDriverInstall\\FTDIDriverInstall.ran");
+    // The run starts the installer from a private copy of the medium's folder, where it records its start.
+    std::wstring copy;
     wizard.WaitFor(L"the run to start the driver installer", RunTimeout, [&]() -> HWND {
         notePage();
-        return FileExists(started) ? wizard.MainWindow() : nullptr;
+        for (const std::wstring& folder : PrivateDriverCopies())
+            if (FileExists(TempPath(folder + L"\\FTDIDriverInstall.ran")))
+                copy = TempPath(folder);
+        return copy.empty() ? nullptr : wizard.MainWindow();
     });
+    const std::wstring hold = JoinPath(copy, L"hold");
     notePage();
     wizard.Screenshot(L"15-progress-silent.png");
     ::DeleteFileW(hold.c_str());

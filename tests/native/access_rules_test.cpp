@@ -310,6 +310,25 @@ TEST(AccessRules, FoldersAndPackagesAnElevatedRunTrusts) {
               TTrustFault::None);
     EXPECT_EQ(ForeignPackageFault(UnderWine(Right::ReadAndRun), UnderWine(Right::Modify), WineUser),
               TTrustFault::OthersChange);
+    // A take-over is done again until it has let the users in, its last act; not where no list could tell.
+    const TAccessList closed = ClosedSuiteFolderAccess();
+    struct TTakeOver {
+        const char* Name;
+        TSecurityFacts Folder;
+        const wchar_t* SystemOwner;
+        bool Needed;
+    };
+    const TTakeOver takeOvers[] = {
+        {"taken over", SuiteFolder(), TrustedInstaller, false},
+        {"cut short", Facts(closed.Owner.c_str(), closed.Entries, true), TrustedInstaller, true},
+        {"a user's", MadeInTheDriveRoot(Bob), TrustedInstaller, true},
+        {"an administrator's, open to the users", MadeInTheDriveRoot(AccountSid::Administrators),
+         TrustedInstaller, true},
+        {"Wine's", UnderWine(Right::ReadAndRun), WineUser, false},
+        {"Wine's world-writable", UnderWine(Right::Modify), WineUser, true},
+    };
+    for (const TTakeOver& c : takeOvers)
+        EXPECT_EQ(TakeOverNeeded(c.Folder, c.SystemOwner), c.Needed) << c.Name;
     EXPECT_EQ(PackagePassedOverText(L"R311299", TTrustFault::ForeignOwner),
               L"Пакет обновлений R311299 пропущен: его нет на носителе, а его владелец — не администратор.");
 }
