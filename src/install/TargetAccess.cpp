@@ -19,6 +19,13 @@ namespace {
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+template <std::size_t N> bool Named(const std::wstring& name, const wchar_t* const (&names)[N]) {
+    for (const wchar_t* one : names)
+        if (SameText(name, one))
+            return true;
+    return false;
+}
+
 bool IsMissing(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
@@ -47,8 +54,9 @@ class TAccessReset {
 public:
     explicit TAccessReset(IProgress& host) : FHost(host) {}
 
+    // `usersData`: below "DTAfb" or "Settings", which the users may write anyway.
     void Below(HANDLE folder, const std::wstring& path, const std::vector<TAccessEntry>& entries,
-               bool suiteFolder) {
+               bool suiteFolder, bool usersData = false) {
         std::vector<TFolderEntry> found;
         DWORD code = 0;
         if (!ListFolder(folder, found, &code)) {
@@ -67,11 +75,15 @@ public:
             }
             const bool isFolder = entry.Attributes & FILE_ATTRIBUTE_DIRECTORY;
             const TAccessList list = ListFor(entry.Name, isFolder, entries, suiteFolder);
+            const bool users = usersData || UsersWrite(entry.Name, suiteFolder);
+            // Opened for reading and sharing nothing else, what someone holds open for writing (a handle a
+            // user opened before the take-over keeps its rights) is refused rather than let be; what the
+            // users may write anyway is not asked about.
             TUniqueFile handle =
                 OpenInFolder(folder, entry.Name,
                              READ_CONTROL | WRITE_DAC | (list.Owner.empty() ? 0 : WRITE_OWNER) |
-                                 (isFolder ? FILE_LIST_DIRECTORY : 0),
-                             ShareAll, isFolder, &code);
+                                 (users ? (isFolder ? FILE_LIST_DIRECTORY : 0) : FILE_READ_DATA),
+                             users ? ShareAll : FILE_SHARE_READ, isFolder, &code);
             if (!handle) {
                 Fail(child, code);
                 continue;
@@ -85,20 +97,21 @@ public:
             }
             ++Reset;
             if (isFolder)
-                Below(handle.Get(), child, list.Entries, false);
+                Below(handle.Get(), child, list.Entries, false, users);
         }
+    }
+
+    // Whether the users may write the entry `name` of the suite's folder (and what it holds) by design.
+    static bool UsersWrite(const std::wstring& name, bool suiteFolder) {
+        return suiteFolder && (Named(name, DataFolderNames) || Named(name, UsersFileNames));
     }
 
     static TAccessList ListFor(const std::wstring& name, bool isFolder,
                                const std::vector<TAccessEntry>& entries, bool suiteFolder) {
-        if (suiteFolder && isFolder)
-            for (const wchar_t* data : DataFolderNames)
-                if (SameText(name, data))
-                    return DataFolderAccess();
-        if (suiteFolder && !isFolder)
-            for (const wchar_t* file : UsersFileNames)
-                if (SameText(name, file))
-                    return UsersFileAccess(entries);
+        if (suiteFolder && isFolder && Named(name, DataFolderNames))
+            return DataFolderAccess();
+        if (suiteFolder && !isFolder && Named(name, UsersFileNames))
+            return UsersFileAccess(entries);
         return {L"", InheritedEntries(entries, isFolder), false};
     }
 
@@ -258,7 +271,7 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
             continue;
         }
         if (isFolder)
-            reset.Below(entry.Get(), target + L"\\" + name, list.Entries, false);
+            reset.Below(entry.Get(), target + L"\\" + name, list.Entries, false, true);
     }
 }
 

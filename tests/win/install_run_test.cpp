@@ -850,6 +850,20 @@ TEST_F(AdminFolders, TakeOverResetsEveryEntryBelowAndSaysSo) {
                                 L"Settings\\holter.ini", L"ReleaseInfo"})
         Put(fs::path(target) / file, "content");
     facts.UsersOwn(target);
+    // A handle someone opened for writing before keeps its rights: the take-over stops rather than let it be,
+    // but the database server's hold on the clinic's database does not matter.
+    const auto holdForWriting = [&](const wchar_t* file) {
+        return TUniqueFile(::CreateFileW((fs::path(target) / file).c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                         nullptr));
+    };
+    const TUniqueFile database = holdForWriting(L"DTAfb\\T12.FDB");
+    {
+        const TUniqueFile held = holdForWriting(L"Shell.exe");
+        ASSERT_TRUE(held.Valid() && database.Valid());
+        EXPECT_NE(MessageOf([&] { TakeOverTarget(host, target); }).find(L"\\Shell.exe"), std::wstring::npos);
+    }
+    host = TRecordingHost();
     TakeOverTarget(host, target);
     const std::wstring said = L"trace: Папка комплекса передана администраторам: \"" + target +
                               L"\" (владелец был " + TAccessFactsKit::Bob +
