@@ -207,8 +207,9 @@ bool OnMedium(const std::wstring& source, const std::wstring& package) {
     return FolderExists(source + L"backup\\" + package);
 }
 
-// Why a package the medium did not bring may not run elevated; None when it may.
-TTrustFault ForeignFault(const std::wstring& package) {
+// Why a package the medium did not bring may not run elevated; None when it may. `script`: its script, held
+// open already, or null to open it here.
+TTrustFault ForeignFault(const std::wstring& package, HANDLE script = nullptr) {
     IAccessFacts& facts = AccessFacts();
     const TUniqueFile folder(
         ::CreateFileW(package.c_str(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
@@ -216,15 +217,17 @@ TTrustFault ForeignFault(const std::wstring& package) {
                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!folder)
         return TTrustFault::Unknown;
-    DWORD code = 0;
-    const TUniqueFile script =
-        OpenInFolder(folder.Get(), ScriptName, READ_CONTROL,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &code);
-    if (!script)
-        return code == ERROR_FILE_NOT_FOUND ? TTrustFault::Missing : TTrustFault::Unknown;
+    TUniqueFile opened;
+    if (!script) {
+        DWORD code = 0;
+        opened = OpenInFolder(folder.Get(), ScriptName, READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &code);
+        if (!opened)
+            return code == ERROR_FILE_NOT_FOUND ? TTrustFault::Missing : TTrustFault::Unknown;
+        script = opened.Get();
+    }
     return ForeignPackageFault(facts.Security(folder.Get(), package),
-                               facts.Security(script.Get(), package + L"\\" + ScriptName),
-                               facts.SystemOwner());
+                               facts.Security(script, package + L"\\" + ScriptName), facts.SystemOwner());
 }
 
 // The chosen package's script, opened without following a link and held, shared for reading only, so that
@@ -251,16 +254,7 @@ TUniqueFile VerifiedScript(const std::wstring& source, const std::wstring& packa
         if (!ReadOpenFile(script.Get(), bytes) || medium.Status != TReadStatus::Ok || medium.Bytes != bytes)
             throw TError(ScriptNotTheMediumsText(name));
     } else if (elevated) {
-        IAccessFacts& facts = AccessFacts();
-        const TUniqueFile folder(
-            ::CreateFileW(package.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        const TTrustFault fault =
-            folder ? ForeignPackageFault(facts.Security(folder.Get(), package),
-                                         facts.Security(script.Get(), path), facts.SystemOwner())
-                   : TTrustFault::Unknown;
-        if (fault != TTrustFault::None)
+        if (const TTrustFault fault = ForeignFault(package, script.Get()); fault != TTrustFault::None)
             throw TError(PackagePassedOverText(name, fault));
     }
     return script;
