@@ -53,7 +53,8 @@ struct TLogFixture {
 
 } // namespace
 
-// A log is never written over: a taken name is numbered before its extension, and only in the file's own name.
+// A log is never written over: a taken name is numbered before its extension, and only in the file's own
+// name.
 TEST(RunLog, TakenNamesAreNumberedBeforeTheExtension) {
     struct TCase {
         const wchar_t* Path;
