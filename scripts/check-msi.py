@@ -9,6 +9,7 @@ Prints "check ok NAME" or "check FAILED NAME: reason" per check; exits 1 when an
 --medium names the folder the package's release is read from (default: the demo medium, medium/), the same
 folder its build was given (TESSARO_MEDIUM_SOURCE, docs/release.md)."""
 import argparse
+import re
 import subprocess
 import sys
 import tempfile
@@ -126,6 +127,75 @@ def check_release_choice():
     report("codes are stable per release and differ between releases", problems)
 
 
+def evaluate(condition, values):
+    """A Windows Installer condition for the given property values (an unset property is empty), with the
+    operators the package's sequence uses: OR, AND, NOT, parentheses, = <> ~= (letter case aside) and ><
+    (contains), properties and quoted texts."""
+    tokens = re.findall(r'"[^"]*"|~=|<>|><|=|\(|\)|[A-Za-z_][A-Za-z0-9_.]*', condition)
+    at = 0
+
+    def peek():
+        return tokens[at] if at < len(tokens) else None
+
+    def take():
+        nonlocal at
+        at += 1
+        return tokens[at - 1]
+
+    def value(token):
+        return token[1:-1] if token.startswith('"') else values.get(token, "")
+
+    def factor():
+        if peek() == "NOT":
+            take()
+            return not factor()
+        if peek() == "(":
+            take()
+            result = either()
+            take()
+            return result
+        left = value(take())
+        if peek() not in ("=", "<>", "~=", "><"):
+            return bool(left)
+        operator, right = take(), value(take())
+        return {"=": left == right, "<>": left != right, "~=": left.lower() == right.lower(),
+                "><": right in left}[operator]
+
+    def both():
+        result = factor()
+        while peek() == "AND":
+            take()
+            result = factor() and result
+        return result
+
+    def either():
+        result = both()
+        while peek() == "OR":
+            take()
+            result = both() or result
+        return result
+
+    return either()
+
+
+def check_reinstall_conditions(conditions):
+    """Problems with the actions that start the wizard: a repair by a standard user must start none, and the
+    conditions must still start it on a first installation and an administrator's repair."""
+    problems = []
+    for name, condition in conditions.items():
+        if not condition:
+            problems.append(f"{name} is not in the sequence")
+            continue
+        cases = [({"REINSTALL": "ALL", "Installed": "1"}, False, "a standard user's repair"),
+                 ({"REINSTALL": "ALL", "Installed": "1", "AdminUser": "1"}, True, "an administrator's repair"),
+                 ({}, True, "a first installation"),
+                 ({"AdminUser": "1"}, True, "an administrator's first installation")]
+        for values, wanted, what in cases:
+            if evaluate(condition, values) != wanted:
+                problems.append(f"{name} ({condition}) {'does not start' if wanted else 'starts'} on {what}")
+    return problems
+
+
 def table(package, name):
     return make_msi.read_table(package, name)
 
@@ -139,13 +209,23 @@ def check_package(package, machine, medium):
               "ProductLanguage": "1049", "TH_QUOTE": '"'}
     problems = [f"{k}={properties.get(k)!r}, not {v!r}" for k, v in wanted.items() if properties.get(k) != v]
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
-    public = ("INSTALLDIR", "NODRIVER", "WINDOWSXP", "SETUPLOG", "OLDERFOUND", "NEWERFOUND")
-    problems += [f"{p} is not a secure property" for p in public if p not in secure]
+    problems += [f"{p} is not a secure property" for p in ("OLDERFOUND", "NEWERFOUND") if p not in secure]
     summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, text=True).stdout
     for line in ("Template: Intel;1049", f"Author: {make_msi.MANUFACTURER}", f"Subject: {make_msi.PRODUCT_NAME}"):
         if line not in summary.splitlines():
             problems.append(f"the summary lacks {line!r}")
     report("the release's version, codes and names; its own entry hidden", problems)
+
+    # A standard user may start a repair of a package Group Policy installed: nothing of theirs may reach the
+    # part that runs as SYSTEM, and a repair starts the wizard only for an administrator.
+    problems = [f"{p} is a secure property: a standard user's repair hands it to SYSTEM" for p in
+                make_msi.UNSECURED_PROPERTIES if p in secure]
+    conditions = {row[0]: row[1] for row in table(package, "InstallExecuteSequence")}
+    # ResolveSource, and the action that begins the command line the deferred action starts.
+    starters = ["ResolveSource"] + [row[0] for row in table(package, "CustomAction")
+                                    if row[2] == "TH_InstallSuite" and not row[3].startswith("[TH_InstallSuite]")]
+    problems += check_reinstall_conditions({name: conditions.get(name, "") for name in starters})
+    report("a repair starts the wizard only for an administrator; no user's property reaches SYSTEM", problems)
 
     actions = {row[0]: row for row in table(package, "CustomAction")}
     problems = []
@@ -222,7 +302,7 @@ def check_package(package, machine, medium):
         if not {"InstallSuite", "RemoveSuite"} <= exports:
             problems.append(f"the library exports {sorted(exports)}")
         imports = {i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT}
-        if not imports <= {"kernel32.dll", "msi.dll", "msvcrt.dll"}:
+        if not imports <= {"kernel32.dll", "msi.dll", "msvcrt.dll", "wintrust.dll", "crypt32.dll"}:
             problems.append(f"the library imports {sorted(imports)}")
     except (pefile.PEFormatError, AttributeError) as error:
         problems.append(f"no custom action library: {error}")

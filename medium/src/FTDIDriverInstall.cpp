@@ -1,7 +1,8 @@
 // Stand-in for the FTDI driver installer of the demo medium. It installs nothing: each start appends one
-// line to "FTDIDriverInstall.ran" beside the program, so that tests can tell whether, how often and how it
-// was started. The line, in UTF-8: the command line, a tab, the show command the starter asked for (-1 when
-// it asked for none), a tab, the current folder.
+// line to "FTDIDriverInstall.ran" beside the program (or to the file that the environment variable
+// TESSARO_DEMO_DRIVER_RECORD names: the wizard starts a copy of it that it removes afterwards), so that tests
+// can tell whether, how often and how it was started. The line, in UTF-8: the command line, a tab, the show
+// command the starter asked for (-1 when it asked for none), a tab, the current folder.
 #include <windows.h>
 
 #include <string>
@@ -49,6 +50,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (slash == std::wstring::npos)
         return 1;
     record.replace(slash + 1, std::wstring::npos, L"FTDIDriverInstall.ran");
+    wchar_t named[MAX_PATH] = L"";
+    const DWORD length = ::GetEnvironmentVariableW(L"TESSARO_DEMO_DRIVER_RECORD", named, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        record = named;
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

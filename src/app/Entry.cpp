@@ -19,7 +19,9 @@
 #include "common/TextCodec.h"
 #include "install/HandOver.h"
 #include "install/InstallRecord.h"
+#include "install/InstallRun.h"
 #include "install/Links.h"
+#include "install/TargetAccess.h"
 #include "resources/ResourceIds.h"
 #include "session/InstallSession.h"
 #include "session/StartOptions.h"
@@ -182,9 +184,11 @@ int RunSetup() {
     case TStartAction::Install:
     case TStartAction::Uninstall:
         // An unattended installation has no path page: its folder is made as that page makes it, so that the
-        // run's list is the wizard's; never through a link anyone could have made, which the run refuses.
+        // run's list is the wizard's; never through a link anyone could have made, nor where an elevated run
+        // could not keep it the administrators', which the run refuses.
         if (start.Action == TStartAction::Install && start.Line.Mode != TUiMode::Interactive &&
-            ForeignLevelOfTarget(start.Install.TargetText).empty())
+            ForeignLevelOfTarget(start.Install.TargetText).empty() &&
+            (!ProcessIsElevated() || TargetRefusal(start.Install.TargetText).empty()))
             CreateTargetFolders(start.Install.TargetText);
         exitCode = start.Line.Mode == TUiMode::VerySilent ? RunWindowless(start, *log.Log)
                                                           : RunWizard(start, *log.Log, log.Path);

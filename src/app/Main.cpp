@@ -12,7 +12,9 @@
 #include "common/StrUtils.h"
 #include "session/InstallSession.h"
 #include "session/StartOptionsWin.h"
+#include "install/InstallRun.h"
 #include "install/Links.h"
+#include "install/TargetAccess.h"
 #include "install/Uninstall.h"
 #include "resources/ResourceIds.h"
 #include "support/MessageForm.h"
@@ -220,6 +222,13 @@ void TFMain::BtnInputPathNextClick() {
         Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
         return;
     }
+    // Nor one that an elevated run could not keep the administrators': the run would refuse it.
+    if (ProcessIsElevated())
+        if (const std::wstring refusal = TargetRefusal(check.Path); !refusal.empty()) {
+            ShowMessageBox(Handle(), refusal, TBoxIcon::Error);
+            Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
+            return;
+        }
     CreateTargetFolders(check.Path);
     FOptions.TargetText = check.Path;
     Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));

@@ -10,6 +10,8 @@
 #include "app/Main.h"
 #include "app/StartupTrace.h"
 #include "install/CopyFileApi.h"
+#include "install/FolderAccess.h"
+#include "install/ReleasePackage.h"
 
 namespace {
 std::wstring Environment(const wchar_t* name) {
@@ -124,6 +126,60 @@ BOOL WINAPI FailingRead(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD got, L
     return FALSE;
 }
 
+// Whether the open file or folder was there before this process started: what the run makes itself is the
+// administrators'.
+bool MadeBeforeThisProcess(HANDLE object) {
+    FILETIME created{}, exited, kernel, user;
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user) &&
+           ::GetFileInformationByHandle(object, &info) &&
+           ::CompareFileTime(&info.ftCreationTime, &created) < 0;
+}
+
+// Owners and lists as Windows would report them for what a standard user made, for the names asked for.
+class TUserOwnedFacts : public IAccessFacts {
+public:
+    TUserOwnedFacts(std::wstring name, bool keepsLists) : FName(std::move(name)), FKeepsLists(keepsLists) {}
+
+    TSecurityFacts Security(HANDLE Object, const std::wstring& Path) override {
+        TSecurityFacts facts = SystemAccessFacts().Security(Object, Path);
+        const std::size_t slash = Path.find_last_of(L'\\');
+        const std::wstring name = slash == std::wstring::npos ? Path : Path.substr(slash + 1);
+        if (!FName.empty() &&
+            ::CompareStringOrdinal(name.c_str(), -1, FName.c_str(), -1, TRUE) == CSTR_EQUAL &&
+            MadeBeforeThisProcess(Object)) {
+            facts.Owner = L"S-1-5-21-1-2-3-1001";
+            facts.NullList = false;
+            facts.Protected = false;
+            facts.Entries = {{AccountSid::Users, AccessRight::Modify, AccessFlag::Inheritable, true}};
+        }
+        return facts;
+    }
+    bool KeepsAccessLists(HANDLE Object, const std::wstring& Path) override {
+        return FKeepsLists && SystemAccessFacts().KeepsAccessLists(Object, Path);
+    }
+    std::wstring SystemOwner() override { return SystemAccessFacts().SystemOwner(); }
+
+private:
+    std::wstring FName;
+    bool FKeepsLists;
+};
+
+std::wstring GAfterPackageCopies;
+
+void RunAfterPackageCopies(const std::wstring&) {
+    std::wstring line = GAfterPackageCopies;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &info))
+        return;
+    ::WaitForSingleObject(info.hProcess, 60000);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+}
+
 // The start-up trace: stamps kept in memory while the start runs (a file written at each point would be
 // part of what is measured) and written out once the first page has painted.
 struct TStamp {
@@ -220,6 +276,15 @@ void ApplyTestSeams() {
     GFailingFlush = Environment(L"TESSARO_E2E_FAIL_FLUSH");
     if (!GFailingFlush.empty())
         CopyFileApi().Flush = &FailingFlush;
+    const std::wstring userOwned = Environment(L"TESSARO_E2E_USER_OWNED");
+    const bool noLists = Environment(L"TESSARO_E2E_NO_ACCESS_LISTS") == L"1";
+    if (!userOwned.empty() || noLists) {
+        static TUserOwnedFacts facts(userOwned, !noLists);
+        SetAccessFacts(&facts);
+    }
+    GAfterPackageCopies = Environment(L"TESSARO_E2E_AFTER_PACKAGE_COPIES");
+    if (!GAfterPackageCopies.empty())
+        AfterPackageCopies() = &RunAfterPackageCopies;
 }
 
 void ApplyWindowTestSeams(TFMain& main) {

@@ -12,6 +12,13 @@
 //   TESSARO_E2E_FAIL_READ=<file name>    every copy of a file of that name (in any folder, any letter case)
 //                                        reads half of its first chunk and then fails to read on
 //   TESSARO_E2E_FAIL_FLUSH=<file name>   every flush of a copy of that name fails as on a full disk
+//   TESSARO_E2E_USER_OWNED=<name>        every file or folder of that name (any folder, any letter case) that
+//                                        was there before the process started is reported owned by an
+//                                        ordinary user who may change it, as on Windows what a standard user
+//                                        made; Wine gives every file the one owner
+//   TESSARO_E2E_NO_ACCESS_LISTS=1        every volume is reported to keep no access lists (FAT, exFAT)
+//   TESSARO_E2E_AFTER_PACKAGE_COPIES=<command line>   started, and waited for, when the package step's copies
+//                                        are on the disk, before the package to run is chosen and checked
 //   TESSARO_E2E_STARTUP_TRACE=<file>     when the first page has painted, the start-up's phases are appended
 //                                        there, one a line: name, QueryPerformanceCounter stamp, ms since
 //                                        the process was created and since the entry

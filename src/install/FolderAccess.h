@@ -1,6 +1,7 @@
-// The access lists of the folders whose programs run with an administrator's rights: the uninstaller's in the
-// suite's folder, which any signed-in user may otherwise write, and the temporary folder its clean-up runs
-// from. Only the system and the administrators may change what such a folder holds.
+// The system's side of the access rules (AccessRules.h): security descriptors made from the lists, the lists
+// given to open objects and to folders as they are made, and what the system reports of who owns an object,
+// who may change it and whether its volume keeps lists at all. What it reports goes through one seam,
+// IAccessFacts, that tests stand in for: Wine keeps no lists and gives every file one owner.
 #pragma once
 
 #include <windows.h>
@@ -8,45 +9,54 @@
 #include <string>
 #include <vector>
 
-// One entry of an access list as the system holds it.
-struct TAccessEntry {
-    std::wstring Sid; // string form, "S-1-5-18"
-    DWORD Mask = 0;
-    BYTE Flags = 0; // inheritance
-    bool operator==(const TAccessEntry&) const = default;
-};
+#include "install/AccessRules.h"
 
-// A security descriptor whose list is explicit and protected: nothing is inherited from the folder above.
-class TProtectedAccess {
+// A security descriptor built from a list: the owner where the list names one, the entries, the protected
+// bit (or, for a list of inherited entries, the mark that it was inherited).
+class TSecurityDescriptor {
 public:
-    // The system and the administrators with full control; `Readers` (a SID string, e.g. the users' group
-    // "S-1-5-32-545") with reading and running; `Owner` (the user's own SID, for a run without an
-    // administrator's rights) with full control. Either may be empty. The owner's implied right to change
-    // the list is taken away: a user who made the folder first cannot open it up again. Throws TError when
-    // the system refuses a part.
-    TProtectedAccess(const std::wstring& Readers, const std::wstring& Owner);
-    TProtectedAccess(const TProtectedAccess&) = delete;
-    TProtectedAccess& operator=(const TProtectedAccess&) = delete;
+    // Throws TError when the system refuses a part (a SID it cannot read).
+    explicit TSecurityDescriptor(const TAccessList& List);
+    TSecurityDescriptor(const TSecurityDescriptor&) = delete;
+    TSecurityDescriptor& operator=(const TSecurityDescriptor&) = delete;
 
-    PSECURITY_DESCRIPTOR Descriptor() noexcept { return &FDescriptor; }
-    PACL List() noexcept { return reinterpret_cast<PACL>(FList.data()); }
-    // The entries, read back from the list itself.
-    std::vector<TAccessEntry> Entries();
-    bool Protected() const;
+    PSECURITY_DESCRIPTOR Get() noexcept { return &FDescriptor; }
+    bool NamesOwner() const noexcept { return !FOwner.empty(); }
+    // The same descriptor without its owner, for a system that will not let this process give it.
+    void DropOwner();
 
 private:
-    std::vector<BYTE> FList;
+    std::vector<BYTE> FOwner;
     std::vector<std::vector<BYTE>> FSids;
+    std::vector<BYTE> FList;
     SECURITY_DESCRIPTOR FDescriptor{};
 };
 
-// The uninstaller's folder's list: the system and the administrators change it, every user reads and runs.
-inline constexpr wchar_t UsersSid[] = L"S-1-5-32-545";
+// What the system reports; tests stand in for it.
+class IAccessFacts {
+public:
+    virtual ~IAccessFacts() = default;
+    // The owner and list of `Object` (open with READ_CONTROL), and whether it is a link; `Path` names it.
+    virtual TSecurityFacts Security(HANDLE Object, const std::wstring& Path) = 0;
+    // Whether the volume that holds `Object` keeps access lists (NTFS does; FAT and exFAT do not).
+    virtual bool KeepsAccessLists(HANDLE Object, const std::wstring& Path) = 0;
+    // The owner of the system's own folder (System32).
+    virtual std::wstring SystemOwner() = 0;
+};
+IAccessFacts& AccessFacts() noexcept;
+// The system's own answers, for a stand-in that changes only some.
+IAccessFacts& SystemAccessFacts() noexcept;
+// Puts a stand-in in place of the system's answers; null puts the system's back.
+void SetAccessFacts(IAccessFacts* Facts) noexcept;
 
-// Gives `Folder` the list, the administrators as its owner where the system lets us, and makes what the
-// folder holds take the list over in place of lists of its own. Throws TError naming the folder when the list
-// cannot be set.
-void ProtectFolder(const std::wstring& Folder, TProtectedAccess& Access);
+// Gives the open object (open with WRITE_DAC, and WRITE_OWNER where the list names an owner) the list as it
+// stands: no entry is passed on by the system to what the object holds. 0 or the system's code.
+DWORD ApplyAccess(HANDLE Object, const TAccessList& List);
+// Makes one folder with the list from its first moment. 0 or the system's code.
+DWORD CreateFolderWithAccess(const std::wstring& Path, const TAccessList& List);
 
 // The SID of the user this process runs as; empty when it cannot be read.
 std::wstring CurrentUserSid();
+// Lets this process take ownership and restore lists where its token allows: an administrator may then
+// change an object another user made first. Nothing changes for a token without the privileges.
+void EnableOwnershipPrivileges();

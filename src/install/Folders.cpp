@@ -1,4 +1,8 @@
+#define _CRT_RAND_S // rand_s: random numbers from the system, for names no one can guess
 #include "install/Folders.h"
+
+#include <cstdlib>
+#include <cwchar>
 
 #include "common/FileIO.h"
 #include "common/StrUtils.h"
@@ -63,4 +67,17 @@ void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly) {
     // "Normal" is valid only alone.
     changed &= ~DWORD{FILE_ATTRIBUTE_NORMAL};
     ::SetFileAttributesW(FileName.c_str(), changed ? changed : FILE_ATTRIBUTE_NORMAL);
+}
+
+std::wstring RandomHex(std::size_t Digits) {
+    std::wstring digits;
+    while (digits.size() < Digits) {
+        unsigned int value = 0;
+        if (rand_s(&value) != 0)
+            return {};
+        wchar_t part[9];
+        std::swprintf(part, 9, L"%08x", value);
+        digits += part;
+    }
+    return digits.substr(0, Digits);
 }

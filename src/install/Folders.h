@@ -23,5 +23,8 @@ std::wstring TempFolder();
 // link itself under Windows, and under Wine may reach what it leads to.
 void RemoveFolderUnlessLink(const std::wstring& Folder);
 
+// `Digits` random hex digits from the system's generator, for names no one can guess; empty when it fails.
+std::wstring RandomHex(std::size_t Digits);
+
 // Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
 void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);

@@ -1,25 +1,22 @@
-#define _CRT_RAND_S // rand_s: random numbers from the system, for names no one can guess
 #include "install/HandOver.h"
 
 #include <windows.h>
-
-#include <cstdlib>
-#include <memory>
 
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
 #include "install/Folders.h"
-#include "install/FolderAccess.h"
+#include "install/HeldFolders.h"
 #include "install/InstallRecord.h"
 #include "install/InstallRun.h"
-#include "install/Links.h"
+#include "install/TargetAccess.h"
 
 namespace {
 
 constexpr wchar_t FolderPrefix[] = L"TessaroUninstall-";
 constexpr std::size_t RandomDigits = 16;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 TUniqueFile& OwnImage() {
     static TUniqueFile image;
@@ -30,73 +27,6 @@ TUniqueFile& OwnImage() {
 // could make sure whose clean-up it does.
 std::wstring HandOverEventName(DWORD processId) {
     return L"Local\\TessaroUninstallHandOver-" + std::to_wstring(processId);
-}
-
-std::wstring RandomHex() {
-    std::wstring digits;
-    while (digits.size() < RandomDigits) {
-        unsigned int value = 0;
-        if (rand_s(&value) != 0)
-            return {};
-        wchar_t part[9];
-        swprintf(part, 9, L"%08x", value);
-        digits += part;
-    }
-    return digits.substr(0, RandomDigits);
-}
-
-// A new folder in the temporary folder that only the system, the administrators and (without an
-// administrator's rights) this user may write; refused where the name exists, so that no one can have
-// prepared it.
-std::wstring MakePrivateFolder(std::wstring& why) {
-    const std::wstring temp = TempFolder();
-    if (temp.empty()) {
-        why = L"временная папка не найдена";
-        return {};
-    }
-    TProtectedAccess access(L"", ProcessIsElevated() ? std::wstring() : CurrentUserSid());
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, access.Descriptor(), FALSE};
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::wstring random = RandomHex();
-        if (random.empty())
-            break;
-        const std::wstring folder = temp + FolderPrefix + random;
-        if (::CreateDirectoryW(folder.c_str(), &attributes))
-            return folder + L"\\";
-        why = SystemErrorText(::GetLastError());
-    }
-    if (why.empty())
-        why = L"не удалось получить случайное имя папки";
-    return {};
-}
-
-// Copies the held image into `dest`, created anew.
-bool CopyOwnImage(const std::wstring& dest, std::wstring& why) {
-    HANDLE source = OwnImage().Get();
-    LARGE_INTEGER start{};
-    if (!OwnImage() || !::SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
-        why = L"файл программы удаления не удержан";
-        return false;
-    }
-    TUniqueFile copy(
-        ::CreateFileW(dest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!copy) {
-        why = SystemErrorText(::GetLastError());
-        return false;
-    }
-    const std::unique_ptr<char[]> buffer(new char[65536]);
-    for (;;) {
-        DWORD got = 0, put = 0;
-        if (!::ReadFile(source, buffer.get(), 65536, &got, nullptr) ||
-            (got && (!::WriteFile(copy.Get(), buffer.get(), got, &put, nullptr) || put != got))) {
-            why = SystemErrorText(::GetLastError());
-            copy.Reset();
-            ::DeleteFileW(dest.c_str());
-            return false;
-        }
-        if (got == 0)
-            return true;
-    }
 }
 
 std::wstring ImageOf(HANDLE process) {
@@ -133,16 +63,28 @@ void HoldOwnImage() {
 }
 
 bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why) {
-    const std::wstring folder = MakePrivateFolder(Why);
+    if (!OwnImage()) {
+        Why = L"файл программы удаления не удержан";
+        return false;
+    }
+    const std::wstring folder = MakePrivateFolder(FolderPrefix, ProcessIsElevated(), Why);
     if (folder.empty())
         return false;
     const std::wstring copy = folder + L"Setup.exe";
-    if (!CopyOwnImage(copy, Why)) {
+    const auto giveUp = [&] {
+        ::DeleteFileW(copy.c_str());
         ::RemoveDirectoryW(WithoutTrailingBackslash(folder).c_str());
         return false;
-    }
+    };
+    if (!CopyIntoNewFile(OwnImage().Get(), copy, Why))
+        return giveUp();
     const DWORD self = ::GetCurrentProcessId();
+    // An event of that name made before ours is someone else's, who could end the wait or keep it waiting.
     const TUniqueHandle taken(::CreateEventW(nullptr, TRUE, FALSE, HandOverEventName(self).c_str()));
+    if (taken && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        Why = L"событие передачи уже создано другой программой";
+        return giveUp();
+    }
     std::wstring line = L"\"" + copy + L"\" /FINISHUNINSTALL=" + std::to_wstring(self) + L" /DIR=\"" +
                         WithTrailingBackslash(Target) + L"\" /VERYSILENT";
     STARTUPINFOW startup{};
@@ -151,9 +93,7 @@ bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why) {
     if (!::CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                           &startup, &info)) {
         Why = SystemErrorText(::GetLastError());
-        ::DeleteFileW(copy.c_str());
-        ::RemoveDirectoryW(WithoutTrailingBackslash(folder).c_str());
-        return false;
+        return giveUp();
     }
     const TUniqueHandle thread(info.hThread);
     const TUniqueHandle process(info.hProcess);
@@ -164,6 +104,32 @@ bool HandOverCleanUp(const std::wstring& Target, std::wstring& Why) {
     return true;
 }
 
+namespace {
+// Whether two handles are open on one file or folder.
+bool SameObject(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// Removes the folder held as `held` where it is empty: reopened by its name for deleting, and removed only
+// when that is still the folder held.
+void RemoveHeldFolderIfEmpty(HANDLE held, HANDLE parent, const std::wstring& name, const std::wstring& path) {
+    TUniqueFile again =
+        parent
+            ? OpenInFolder(parent, name, DELETE, ShareAll, true)
+            : TUniqueFile(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                                        OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!again || IsLinkObject(again.Get()) || !SameObject(again.Get(), held))
+        return;
+    // A folder that is not empty stays: the system refuses.
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    ::SetFileInformationByHandle(again.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+}
+} // namespace
+
 bool FinishUninstall(const std::wstring& Target, unsigned long ProcessId) {
     if (!RunsFromHandOverFolder())
         return false;
@@ -173,6 +139,18 @@ bool FinishUninstall(const std::wstring& Target, unsigned long ProcessId) {
         ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(ProcessId)));
     if (!process || !SameText(ImageOf(process.Get()), uninstaller))
         return false;
+    // The folders are held from before the wait: what is removed afterwards is removed from them, whatever
+    // is renamed or put in their place meanwhile. Neither may be a link.
+    const std::wstring suitePath = WithoutTrailingBackslash(target);
+    const TUniqueFile suite(
+        ::CreateFileW(suitePath.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!suite || IsLinkObject(suite.Get()))
+        return false;
+    const TUniqueFile folder = OpenInFolder(suite.Get(), UninstallFolder,
+                                            FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, ShareAll, true);
+    if (!folder || IsLinkObject(folder.Get()))
+        return false;
     if (const TUniqueHandle taken(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
                                                HandOverEventName(static_cast<DWORD>(ProcessId)).c_str()));
         taken)
@@ -180,14 +158,17 @@ bool FinishUninstall(const std::wstring& Target, unsigned long ProcessId) {
     ::WaitForSingleObject(process.Get(), 60000);
 
     // A record still there means the removal did not complete: the uninstaller stays for the next one.
-    if (PathExists(target + InstallRecordName) || !ForeignLevelOfTarget(target + UninstallFolder).empty())
+    if (OpenInFolder(folder.Get(), InstallRecordFile, FILE_READ_ATTRIBUTES, ShareAll, false))
         return false;
     // The ended program's file may stay locked for a moment after its process is gone.
-    for (int attempt = 0; attempt < 50 && FileExists(uninstaller) && !::DeleteFileW(uninstaller.c_str());
-         ++attempt)
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const DWORD code = DeleteInFolder(folder.Get(), UninstallerFile, false);
+        if (code == 0 || code == ERROR_FILE_NOT_FOUND)
+            break;
         ::Sleep(100);
-    RemoveFolderUnlessLink(target + UninstallFolder);
-    RemoveFolderUnlessLink(target);
+    }
+    RemoveHeldFolderIfEmpty(folder.Get(), suite.Get(), UninstallFolder, {});
+    RemoveHeldFolderIfEmpty(suite.Get(), nullptr, {}, suitePath);
     // This copy cannot remove itself while it runs: the system does it at the next restart, the file first,
     // then its folder (where the user may have that done; otherwise both stay among the temporary files).
     const std::wstring self = ExecutablePath();

@@ -19,13 +19,16 @@ struct TInstallRecord {
     std::vector<TRecordedFile> Files;
 };
 
-// Where the record lies in the target, with the uninstaller beside it.
+// Where the record lies in the target, with the uninstaller beside it: the folder, and each file's own name.
 inline constexpr wchar_t UninstallFolder[] = L"Uninstall";
+inline constexpr wchar_t InstallRecordFile[] = L"installed.txt";
+inline constexpr wchar_t UninstallerFile[] = L"Setup.exe";
 inline constexpr wchar_t InstallRecordName[] = L"Uninstall\\installed.txt";
 inline constexpr wchar_t UninstallerName[] = L"Uninstall\\Setup.exe";
 
 // The clinic's folders: the database with every copy of it, and the settings. The uninstaller keeps them
-// whatever a record says: the record lies in a folder every user may write.
+// whatever a record says: a record is read as hostile (a run without an administrator's rights leaves it in a
+// folder its user may write).
 std::vector<std::wstring> ClinicDataFolders();
 
 // UTF-8 text: a heading line, then "data<TAB>folder" and "file<TAB>size<TAB>hash<TAB>path" lines.

@@ -19,6 +19,8 @@
 #include "install/Folders.h"
 #include "install/Processes.h"
 #include "install/Fonts.h"
+#include "install/InstallRecord.h"
+#include "install/InstalledFiles.h"
 #include "install/Links.h"
 #include "install/ReleasePackage.h"
 #include "install/RunCopies.h"
@@ -26,6 +28,8 @@
 #include "install/RunRecord.h"
 #include "install/RunTransaction.h"
 #include "install/RunLogFile.h"
+#include "install/TargetAccess.h"
+#include "install/Walks.h"
 #include "support/Shortcut.h"
 
 namespace {
@@ -104,28 +108,55 @@ void WriteBtooth(const std::wstring& target, TRunTransaction& transaction) {
                [](TIniFile& ini) { ini.WriteString(L"Common", L"Disk", L"I"); });
 }
 
-void InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
-                   const TRunCopies& copies) {
+// Returns how many copies into the target did not arrive (its own copy of the installer's folder).
+std::size_t InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
+                          const TRunCopies& copies, bool elevated) {
     if (!host.AskYesNo(RunText::DriverQuestion))
-        return;
+        return 0;
     const std::wstring driverSource = source + L"FTDIDriverInstall";
-    // The shell's copy knows nothing of links: the folder it writes into, and the installer it leaves there
-    // to be run, must be the suite's own.
+    // The shell's copy knows nothing of links: the folder it writes into must be the suite's own.
     copies.CheckFolder(target + L"FTDIDriverInstall");
-    // Onto the target itself: the shell then puts the folder inside it, and merges into it on a second run.
-    // Its question before replacing the installer of a first run would wait forever in an unattended run.
-    if (FolderExists(driverSource))
+    // The suite's folder keeps a copy of the installer, onto the target itself: the shell then puts the
+    // folder inside it, and merges into it on a second run. Its question before replacing the installer of a
+    // first run would wait forever in an unattended run.
+    std::size_t notCopied = 0;
+    if (FolderExists(driverSource)) {
+        // What counts is what the folder holds afterwards: Wine's shell reports success where a file that a
+        // program holds stayed as it was.
         ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended());
+        WalkFiles(driverSource, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
+            const std::wstring copied = target + L"FTDIDriverInstall\\" + relative;
+            if (!SameContent(driverSource + L"\\" + relative, copied)) {
+                host.AddLine(FileNotCopiedText(copied, RunText::DriverNotCopied));
+                ++notCopied;
+            }
+        });
+    }
     host.AddLine(RunText::DriverStarted);
-    const std::wstring program = target + L"FTDIDriverInstall\\FTDIDriverInstall.exe";
-    const std::int32_t exitCode = ExecProgram(L"\"" + program + L"\"", SW_HIDE, true);
+    // What runs is never the target's copy, which a program may hold or a library planted beside: a copy of
+    // the medium's folder made for this start alone, in a private folder no one else may write.
+    std::wstring why;
+    const std::wstring copy = FolderExists(driverSource)
+                                  ? PrivateCopyOf(driverSource, L"TessaroDriver-", elevated, why)
+                                  : std::wstring();
+    const std::wstring program = (copy.empty() ? driverSource + L"\\" : copy) + L"FTDIDriverInstall.exe";
+    const std::int32_t exitCode =
+        copy.empty() ? -1 : ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, copy);
+    if (!copy.empty())
+        RemovePrivateFolder(copy);
     if (exitCode == -1) {
-        host.AddLine(RunText::DriverNotStarted + Quoted(program));
-        return;
+        // The list names the medium's installer; the log where it was to start from, and why not.
+        host.AddLine(RunText::DriverNotStarted + Quoted(L"FTDIDriverInstall\\FTDIDriverInstall.exe"));
+        host.Trace(L"Установщик драйвера " + Quoted(program) + L" не запустился");
+        if (!why.empty())
+            host.Trace(L"Копия установщика драйвера не сделана: " + why);
+        return notCopied;
     }
     // The installer's codes are its maker's to interpret: the run only records them.
-    host.Trace(L"Установщик драйвера завершился с кодом " + std::to_wstring(exitCode));
+    host.Trace(L"Установщик драйвера " + Quoted(program) + L" завершился с кодом " +
+               std::to_wstring(exitCode));
     host.AddLine(RunText::DriverDone);
+    return notCopied;
 }
 
 // Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
@@ -187,12 +218,29 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         return TRunEnd::Stopped;
     }
     TRunTransaction transaction(Host, target);
+    const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
+    // With an administrator's rights the folder becomes the administrators', as Program Files is: a folder
+    // where that cannot hold (an ordinary user could rename a level above it, or its disk keeps no rights) is
+    // refused before anything is made there.
+    const auto refused = [&] {
+        const std::wstring refusal = elevated ? TargetRefusal(target) : std::wstring();
+        if (!refusal.empty()) {
+            Host.ShowError(refusal);
+            Host.AddLine(refusal);
+        }
+        return !refusal.empty();
+    };
+    if (refused())
+        return TRunEnd::Stopped;
     if (!FolderExists(target)) {
         // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
-        // without "Программы и данные"); the box and the log say which level failed and why.
+        // without "Программы и данные"); the box and the log say which level failed and why. With an
+        // administrator's rights each is made with the administrators' list, never made first and closed
+        // after.
         std::wstring level;
         std::vector<std::wstring> made;
-        if (const DWORD code = ForceDirectories(target, &level, &made)) {
+        if (const DWORD code = elevated ? MakeAdminFolders(target, &level, &made)
+                                        : ForceDirectories(target, &level, &made)) {
             Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
                            SystemErrorText(code));
             Host.AddLine(RunText::DirCreateError);
@@ -201,14 +249,29 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(RunText::DirCreated);
         for (const std::wstring& folder : made)
             transaction.AddedFolder(folder);
+        // A level someone made meanwhile was not checked before: every level is there now.
+        if (refused())
+            return TRunEnd::Stopped;
+    } else if (elevated) {
+        TakeOverTarget(Host, target);
+    }
+    if (elevated) {
+        // The journal and the record are read only from an uninstaller's folder of the administrators'; one
+        // that is not is moved aside, with what it holds, and made anew.
+        TTargetGuard(target).CheckFolder(target + UninstallFolder);
+        const TAdminFolder uninstall = EnsureAdminFolder(target + UninstallFolder);
+        if (uninstall.Made && uninstall.MovedAside.empty())
+            transaction.AddedFolder(target + UninstallFolder);
+        if (!uninstall.MovedAside.empty())
+            Host.AddLine(
+                FolderMovedAsideText(target + UninstallFolder, uninstall.Fault, uninstall.MovedAside));
     }
     // A run killed before its commit left its predecessors kept: they go back first.
-    if (!RecoverInterruptedRun(Host, target)) {
+    if (!RecoverInterruptedRun(Host, target, elevated)) {
         Host.ShowError(RunText::NotRecovered);
         Host.AddLine(RunText::NotRecoveredLine);
         return TRunEnd::Stopped;
     }
-    const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
     // What the folder holds before the run: what differs afterwards is what the run put there.
@@ -258,14 +321,15 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         }
     }
 
+    std::size_t driverNotCopied = 0;
     if (Options.InstallDriver) {
         TStepTimer timer(Host, L"Драйвер интерфейсного блока");
-        InstallDriver(Host, source, target, copies);
+        driverNotCopied = InstallDriver(Host, source, target, copies, elevated);
     }
     TPackageOutcome package;
     {
         TStepTimer timer(Host, L"Пакеты выпуска и сведения о выпуске");
-        package = InstallReleasePackage(Host, source, target, target, &copies);
+        package = InstallReleasePackage(Host, source, target, target, &copies, elevated);
     }
     // The package step committed the run before its script: from here on nothing is undone, and the clinic's
     // database stays kept beside the medium's.
@@ -277,9 +341,10 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
                                 : L"Ярлык на рабочем столе: " + Quoted(linkPath));
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
 
-    const TRunEnd end = package.ExitCode == 0 && package.FilesNotCopied == 0 && registered
-                            ? TRunEnd::Completed
-                            : TRunEnd::Incomplete;
+    const TRunEnd end =
+        package.ExitCode == 0 && package.FilesNotCopied == 0 && driverNotCopied == 0 && registered
+            ? TRunEnd::Completed
+            : TRunEnd::Incomplete;
     // A close asked for during the run is carried out now, and nothing more asked.
     Host.EnableExit();
     if (Host.CloseRequested()) {

@@ -52,6 +52,7 @@ inline constexpr wchar_t DriverQuestion[] = L"Подключите интерф�
 inline constexpr wchar_t DriverStarted[] = L"Началась установка драйверов устройства...";
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
 inline constexpr wchar_t DriverNotStarted[] = L"Установщик не запустился: ";
+inline constexpr wchar_t DriverNotCopied[] = L"в папке комплекса он не совпадает с файлом носителя";
 inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
 // The end of a run that did not complete (a package that did not install, files that did not arrive, a
 // registration that failed): said as such, over the list that names what went wrong.

@@ -12,6 +12,7 @@
 #include "install/ContentHash.h"
 #include "install/Copies.h"
 #include "install/Folders.h"
+#include "install/TargetAccess.h"
 #include "install/Walks.h"
 
 TTreeState ReadTreeState(const std::wstring& Target,
@@ -64,9 +65,10 @@ bool SameContent(const std::wstring& A, const std::wstring& B) {
     }
 }
 
-std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
+std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target, bool Verified) {
     const std::wstring name = Target + InstallRecordName;
-    const TFileBytes bytes = ReadWholeFile(name);
+    const TFileBytes bytes =
+        Verified ? ReadFromAdminFolder(Target + UninstallFolder, InstallRecordFile) : ReadWholeFile(name);
     if (bytes.Status == TReadStatus::NotFound)
         return std::nullopt;
     if (bytes.Status != TReadStatus::Ok)
@@ -76,7 +78,8 @@ std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target) {
 
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known,
-                                   const std::function<void(const std::wstring&)>& OnForeignLink) {
+                                   const std::function<void(const std::wstring&)>& OnForeignLink,
+                                   bool Verified) {
     const TTreeState after = ReadTreeState(Target, OnForeignLink);
     std::vector<TRecordedFile> put;
     for (const auto& [relative, state] : after) {
@@ -93,9 +96,10 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
             {relative, state.Size,
              known != Known.end() && known->second.State == state ? known->second.Hash : HashFile(path)});
     }
-    TInstallRecord record = ReadInstallRecord(Target).value_or(TInstallRecord{});
+    TInstallRecord record = ReadInstallRecord(Target, Verified).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());
-    EnsureDir(Target + UninstallFolder);
+    if (!Verified)
+        EnsureDir(Target + UninstallFolder);
     ReplaceFileContents(Target + InstallRecordName, FormatInstallRecord(record));
     std::uint64_t bytes = 0;
     for (const TRecordedFile& file : record.Files)

@@ -44,8 +44,10 @@ std::string HashOpenFile(HANDLE File, const std::wstring& Path);
 // Whether both files exist with the same content (size and hash).
 bool SameContent(const std::wstring& A, const std::wstring& B);
 
-// The record kept in the target; nothing when there is none. Throws TError when it cannot be read.
-std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target);
+// The record kept in the target; nothing when there is none. Throws TError when it cannot be read. With
+// `Verified` (an elevated run) it is read only from an uninstaller's folder of the administrators', through a
+// handle relative to that folder (TError naming why the folder is not).
+std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target, bool Verified = false);
 
 // The hashes the run's own copies took of what they wrote, by full path, with the state each file had then:
 // a file found in that state afterwards is not read again.
@@ -57,7 +59,8 @@ using TKnownHashes = std::map<std::wstring, TKnownHash, TPathLess>;
 
 // Records every file of the target that differs from `Before` (new or changed) or that the run copied
 // itself (`OwnCopies`, relative paths), merged into the earlier runs' record, and writes the record
-// atomically. Returns the bytes the record's files take.
+// atomically. Returns the bytes the record's files take. `Verified` as for ReadInstallRecord.
 std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
                                    const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known = {},
-                                   const std::function<void(const std::wstring&)>& OnForeignLink = {});
+                                   const std::function<void(const std::wstring&)>& OnForeignLink = {},
+                                   bool Verified = false);

@@ -6,6 +6,7 @@
 #include <msxml2.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <string>
@@ -17,12 +18,15 @@
 #include "common/ErrorWin.h"
 #include "common/StrUtils.h"
 #include "install/Copies.h"
+#include "install/FolderAccess.h"
 #include "install/Folders.h"
+#include "install/HeldFolders.h"
 #include "install/Processes.h"
 #include "install/Walks.h"
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
 #include "install/RunCopies.h"
+#include "install/TargetAccess.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -103,21 +107,72 @@ std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
     return text;
 }
 
-void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
+// A DOM document that takes no document type and fetches nothing from outside what it is given: every user
+// may write "ReleaseInfo", and an entity of theirs must not make an elevated process read a file or reach a
+// share of their choosing with its credentials.
+TComPtr<IXMLDOMDocument2> GuardedDocument() {
     TComPtr<IXMLDOMDocument2> document;
     CheckHResult(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
                                     document.PutVoid()),
                  L"не удалось создать документ XML (MSXML)");
     CheckHResult(document->put_async(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    VARIANT prohibit;
+    ::VariantInit(&prohibit);
+    prohibit.vt = VT_BOOL;
+    prohibit.boolVal = VARIANT_TRUE;
+    CheckHResult(document->setProperty(TBstr(L"ProhibitDTD").Get(), prohibit),
+                 L"не удалось настроить чтение XML");
+    CheckHResult(document->put_resolveExternals(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    CheckHResult(document->put_validateOnParse(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    return document;
+}
+
+// Loads the document from the bytes of `fileName`, read through a handle that follows no link (the parser
+// would open the name itself, following anything); false where it is no XML document, with the parser's
+// reason in `why`. Raises TError when the file cannot be read.
+bool LoadFileBytes(IXMLDOMDocument2* document, const std::wstring& fileName, std::wstring& why) {
+    const TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        ThrowLastError(L"не удалось открыть " + Quoted(fileName));
+    if (IsLinkObject(file.Get()))
+        throw TError(Quoted(fileName) + L" — ссылка");
+    std::string bytes;
+    DWORD code = 0;
+    if (!ReadOpenFile(file.Get(), bytes, &code)) {
+        ::SetLastError(code);
+        ThrowLastError(L"не удалось прочитать " + Quoted(fileName));
+    }
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array)
+        throw TError(L"не хватило памяти, чтобы прочитать " + Quoted(fileName));
+    void* data = nullptr;
+    if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array);
+    }
+    VARIANT content;
+    ::VariantInit(&content);
+    content.vt = VT_ARRAY | VT_UI1;
+    content.parray = array;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT result = document->load(content, &loaded);
+    ::VariantClear(&content);
+    CheckHResult(result == S_FALSE ? S_OK : result, L"не удалось прочитать " + Quoted(fileName));
+    if (loaded == VARIANT_TRUE)
+        return true;
+    why = ParseErrorReason(document);
+    return false;
+}
+
+void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
+    const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
     // Whitespace between the elements belongs to the file the updater keeps; it is written back as it was.
     CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"не удалось настроить чтение XML");
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    CheckHResult(document->load(TVariant(fileName).Get(), &loaded),
-                 L"не удалось прочитать " + Quoted(fileName));
-    if (loaded != VARIANT_TRUE) {
-        const std::wstring reason = ParseErrorReason(document.Get());
+    std::wstring reason;
+    if (!LoadFileBytes(document.Get(), fileName, reason))
         throw TError(Quoted(fileName) + L" — не документ XML" + (reason.empty() ? L"" : L", " + reason));
-    }
 
     TComPtr<IXMLDOMElement> element;
     CheckHResult(document->get_documentElement(element.Put()), L"не удалось прочитать " + Quoted(fileName));
@@ -146,6 +201,74 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 
 } // namespace
 
+namespace {
+
+constexpr wchar_t ScriptName[] = L"Install.cmd";
+
+bool OnMedium(const std::wstring& source, const std::wstring& package) {
+    return FolderExists(source + L"backup\\" + package);
+}
+
+// Why a package the medium did not bring may not run elevated; None when it may. `script`: its script, held
+// open already, or null to open it here.
+TTrustFault ForeignFault(const std::wstring& package, HANDLE script = nullptr) {
+    IAccessFacts& facts = AccessFacts();
+    const TUniqueFile folder(
+        ::CreateFileW(package.c_str(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder)
+        return TTrustFault::Unknown;
+    TUniqueFile opened;
+    if (!script) {
+        DWORD code = 0;
+        opened = OpenInFolder(folder.Get(), ScriptName, READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &code);
+        if (!opened)
+            return code == ERROR_FILE_NOT_FOUND ? TTrustFault::Missing : TTrustFault::Unknown;
+        script = opened.Get();
+    }
+    return ForeignPackageFault(facts.Security(folder.Get(), package),
+                               facts.Security(script, package + L"\\" + ScriptName), facts.SystemOwner());
+}
+
+// The chosen package's script, opened without following a link and held, shared for reading only, so that
+// what runs is what was checked: the medium's own script, byte for byte, for a package of the medium's; for
+// another (an elevated run's updater's package) one of the machine's that no one else may change. Invalid
+// where there is no script; TError where there is one that must not run.
+TUniqueFile VerifiedScript(const std::wstring& source, const std::wstring& package, const std::wstring& name,
+                           bool elevated) {
+    const std::wstring path = package + L"\\" + ScriptName;
+    TUniqueFile script(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!script) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return script;
+        ::SetLastError(code);
+        ThrowLastError(L"Сценарий установки пакета " + Quoted(name) + L" не открыт");
+    }
+    if (IsLinkObject(script.Get()) || IsFolderObject(script.Get()))
+        throw TError(ScriptNotTheMediumsText(name));
+    if (OnMedium(source, name)) {
+        std::string bytes;
+        const TFileBytes medium = ReadWholeFile(source + L"backup\\" + name + L"\\" + ScriptName);
+        if (!ReadOpenFile(script.Get(), bytes) || medium.Status != TReadStatus::Ok || medium.Bytes != bytes)
+            throw TError(ScriptNotTheMediumsText(name));
+    } else if (elevated) {
+        if (const TTrustFault fault = ForeignFault(package, script.Get()); fault != TTrustFault::None)
+            throw TError(PackagePassedOverText(name, fault));
+    }
+    return script;
+}
+
+} // namespace
+
+TAfterPackageCopies& AfterPackageCopies() noexcept {
+    static TAfterPackageCopies hook = nullptr;
+    return hook;
+}
+
 std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
     return L"Файл " + Quoted(file) + L" не скопирован: " + LowerFirst(reason);
 }
@@ -157,7 +280,7 @@ std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCod
 
 TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
                                       const std::wstring& Target, const std::wstring& TrimmedPath,
-                                      TRunCopies* Run) {
+                                      TRunCopies* Run, bool Elevated) {
     // A file of the suite's that a running program holds (the updater, the shell) is not passed over
     // silently: the user closes the program, or the run stops.
     const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
@@ -189,26 +312,47 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         FinishRunCopies(*Run);
         Host.Trace(L"Скопированные файлы записаны на диск: " + took());
     }
+    if (AfterPackageCopies())
+        AfterPackageCopies()(Target);
     SetReadOnlyAttr(Target + ReleaseInfoName, false);
     SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
+    // The suite's programs write these, whoever runs them.
+    if (Elevated)
+        GrantUsersTheirFiles(Host, Target);
 
     const std::wstring store = Target + L"backup\\";
     std::vector<std::wstring> packages;
     GetSubDirList(store, packages);
-    SortPackageList(packages);
-    const std::wstring chosen = packages[NewestPackage(packages, store)];
+    std::vector<std::wstring> eligible;
+    for (const std::wstring& package : packages) {
+        const std::wstring name = package.substr(store.size());
+        const TTrustFault fault =
+            Elevated && !OnMedium(Source, name) ? ForeignFault(package) : TTrustFault::None;
+        if (fault == TTrustFault::None)
+            eligible.push_back(package);
+        else
+            Host.AddLine(PackagePassedOverText(name, fault));
+    }
+    SortPackageList(eligible);
+    const std::wstring chosen = eligible[NewestPackage(eligible, store)];
 
     TPackageOutcome outcome;
     outcome.Package = chosen.substr(store.size());
     outcome.FilesNotCopied = failed.size();
+    // The script that runs is the one checked: held from here to its end, shared for reading only.
+    const std::wstring scriptPath = chosen + L"\\" + ScriptName;
+    const TUniqueFile script = VerifiedScript(Source, chosen, outcome.Package, Elevated);
     // The run's commit: its copies are on the disk and the package to install is known. What the script does,
     // and everything after it, is not undone.
     if (Run && Run->Transaction())
         Run->Transaction()->Commit();
     {
         TCurrentFolderAfter restore(Target);
+        // The program-start text, deliberate as in Processes.cpp.
+        if (!script)
+            throw TError(L"не смог создать процесс: " + scriptPath);
         ::SetCurrentDirectoryW((chosen + L"\\").c_str());
-        outcome.ExitCode = ExecAndWait(chosen + L"\\Install.cmd", L"", SW_HIDE);
+        outcome.ExitCode = RunCommandScript(scriptPath, chosen, SW_HIDE);
     }
     Host.Trace(L"Сценарий установки пакета " + Quoted(outcome.Package) + L" завершился с кодом " +
                std::to_wstring(outcome.ExitCode));
@@ -238,19 +382,19 @@ std::wstring NodeText(IXMLDOMNode* root, const wchar_t* name) {
 TReleaseInfo ReadReleaseInfo(const std::wstring& Folder) {
     TComInit com;
     TReleaseInfo info;
-    TComPtr<IXMLDOMDocument2> document;
-    if (FAILED(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
-                                  document.PutVoid())))
-        return info;
-    document->put_async(VARIANT_FALSE);
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(document->load(TVariant(Folder + ReleaseInfoName).Get(), &loaded)) || loaded != VARIANT_TRUE)
-        return info;
-    TComPtr<IXMLDOMElement> element;
-    if (FAILED(document->get_documentElement(element.Put())) || !element)
-        return info;
-    info.Version = TrimControl(NodeText(element.Get(), L"/ROOT/Version"));
-    info.Level = TrimControl(NodeText(element.Get(), L"/ROOT/Level"));
+    try {
+        const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
+        std::wstring reason;
+        if (!LoadFileBytes(document.Get(), Folder + ReleaseInfoName, reason))
+            return info;
+        TComPtr<IXMLDOMElement> element;
+        if (FAILED(document->get_documentElement(element.Put())) || !element)
+            return info;
+        info.Version = TrimControl(NodeText(element.Get(), L"/ROOT/Version"));
+        info.Level = TrimControl(NodeText(element.Get(), L"/ROOT/Level"));
+    } catch (const TError&) {
+        // A file that cannot be read records no release.
+    }
     return info;
 }
 

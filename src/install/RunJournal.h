@@ -20,6 +20,7 @@ struct TRunJournal {
 
 // Where the journal lies in the target.
 inline constexpr wchar_t RunJournalName[] = L"Uninstall\\journal.txt";
+inline constexpr wchar_t RunJournalFile[] = L"journal.txt";
 
 // UTF-8 text: a heading line, then "run", "state" and "database" lines.
 std::string FormatRunJournal(const TRunJournal& journal);

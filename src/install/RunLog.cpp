@@ -100,3 +100,16 @@ TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector
     FInUseWaited += FPatience.Interval;
     return TInUseAnswer::Retry;
 }
+
+std::wstring NumberedLogPath(std::wstring_view path, unsigned number) {
+    if (number <= 1)
+        return std::wstring(path);
+    const std::size_t name =
+        path.find_last_of(L"\\/") == std::wstring_view::npos ? 0 : path.find_last_of(L"\\/") + 1;
+    std::size_t dot = path.rfind(L'.');
+    // A dot that begins the name, or lies in a folder's name, starts no extension.
+    if (dot == std::wstring_view::npos || dot <= name)
+        dot = path.size();
+    return std::wstring(path.substr(0, dot)) + L"-" + std::to_wstring(number) +
+           std::wstring(path.substr(dot));
+}

@@ -15,6 +15,10 @@
 // "YYYY-MM-DD HH:MM:SS.mmm " followed by the text.
 std::wstring FormatRunLogLine(const TLocalTime& time, std::wstring_view text);
 
+// The name a run log takes when `path` is taken: "-2", "-3", ... before the extension of its file name
+// ("setup.log" -> "setup-2.log"; "setup" -> "setup-2"). `number` 1 is the path itself.
+std::wstring NumberedLogPath(std::wstring_view path, unsigned number);
+
 // What the run log's progress entries start with; a reader rebuilds the list from them.
 namespace RunLogTag {
 inline constexpr std::wstring_view Line = L"Строка: ";    // a plain line

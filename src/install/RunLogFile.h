@@ -10,7 +10,9 @@
 
 class TRunLogFile {
 public:
-    // Creates (or empties) the file; throws TError naming it when that is not possible.
+    // Creates the file anew, never following a link in its place and never writing over a file that is there:
+    // a taken name is given "-2", "-3", ... before its extension (FileName says which). Throws TError naming
+    // it when that is not possible.
     explicit TRunLogFile(std::wstring fileName);
     const std::wstring& FileName() const noexcept { return FFileName; }
     // Appends; a failure to write is not worth stopping an installation for.
@@ -21,5 +23,7 @@ private:
     TUniqueFile FFile;
 };
 
-// The user's temporary folder, then "TessaroSetup-YYYYMMDD-HHMMSS.log".
+// The user's temporary folder, then "TessaroSetup-YYYYMMDD-HHMMSS.log". The system account's temporary folder
+// is one every user may write into: its logs go to "%ProgramData%\Tessaro-Holter\Logs\", a folder of the
+// administrators' (made so, or moved aside and made anew; the temporary folder where that cannot be done).
 std::wstring DefaultRunLogPath(const TLocalTime& now);

@@ -14,7 +14,7 @@
 #include "install/Folders.h"
 #include "install/Walks.h"
 #include "install/FilesInUse.h"
-#include "install/FolderAccess.h"
+#include "install/TargetAccess.h"
 #include "install/Links.h"
 #include "install/PackageChoice.h"
 #include "install/Registration.h"
@@ -54,11 +54,10 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
         // deployment tool) and the record it trusts lie where only administrators write; without those rights
         // the folder stays the user's own, as the entry is.
         TTargetGuard(Target).CheckFolder(Target + UninstallFolder);
-        EnsureDir(Target + UninstallFolder);
-        if (PerMachine) {
-            TProtectedAccess access(UsersSid, L"");
-            ProtectFolder(Target + UninstallFolder, access);
-        }
+        if (PerMachine)
+            EnsureAdminFolder(Target + UninstallFolder);
+        else
+            EnsureDir(Target + UninstallFolder);
         // A reinstall from the same medium finds it in place already.
         if (SameContent(program, Target + UninstallerName)) {
             Host.Trace(L"Программа удаления на месте: " + Quoted(Target + UninstallerName));
@@ -72,9 +71,9 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
                                        failure);
             });
         }
-        const std::uint64_t bytes =
-            RecordInstalledFiles(Target, Before, OwnCopies(Options), Known,
-                                 [&Host](const std::wstring& link) { Host.Trace(PassedOverLinkText(link)); });
+        const std::uint64_t bytes = RecordInstalledFiles(
+            Target, Before, OwnCopies(Options), Known,
+            [&Host](const std::wstring& link) { Host.Trace(PassedOverLinkText(link)); }, PerMachine);
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
         TRegistrationValues values;

@@ -9,9 +9,9 @@
 #include "common/FileIO.h"
 #include "common/FileReplaceWin.h"
 #include "common/StrUtils.h"
-#include "install/FolderAccess.h"
 #include "install/Folders.h"
 #include "install/InstallRecord.h"
+#include "install/TargetAccess.h"
 #include "install/Walks.h"
 
 namespace {
@@ -54,18 +54,17 @@ void TRunTransaction::Save() {
     ReplaceFileContents(FTarget + RunJournalName, FormatRunJournal(FJournal));
 }
 
-void TRunTransaction::Begin(bool Protect) {
+void TRunTransaction::Begin(bool Elevated) {
     const std::wstring folder = FTarget + UninstallFolder;
-    if (!FolderExists(folder)) {
+    if (Elevated) {
+        if (EnsureAdminFolder(folder).Made)
+            FSteps.push_back({TKind::Folder, UninstallFolder, {}});
+    } else if (!FolderExists(folder)) {
         if (const DWORD code = ForceDirectories(folder)) {
             ::SetLastError(code);
             ThrowLastError(L"Не удалось создать папку " + Quoted(folder));
         }
         FSteps.push_back({TKind::Folder, UninstallFolder, {}});
-    }
-    if (Protect) {
-        TProtectedAccess access(UsersSid, L"");
-        ProtectFolder(folder, access);
     }
     FOpen = true;
     Save();
@@ -181,10 +180,11 @@ bool TRunTransaction::RollBack() {
     return false;
 }
 
-bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target) {
+bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target, bool Verified) {
     const std::wstring target = WithTrailingBackslash(Target);
     const std::wstring name = target + RunJournalName;
-    const TFileBytes bytes = ReadWholeFile(name);
+    const TFileBytes bytes =
+        Verified ? ReadFromAdminFolder(target + UninstallFolder, RunJournalFile) : ReadWholeFile(name);
     if (bytes.Status == TReadStatus::NotFound)
         return true;
     const std::optional<TRunJournal> journal =

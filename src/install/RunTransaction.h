@@ -19,9 +19,9 @@ public:
     TRunTransaction(const TRunTransaction&) = delete;
     TRunTransaction& operator=(const TRunTransaction&) = delete;
 
-    // The journal in the target before the run writes there (the uninstaller's folder is made for it, and
-    // protected like the uninstaller where the run has an administrator's rights). Throws TError.
-    void Begin(bool Protect);
+    // The journal in the target before the run writes there (the uninstaller's folder is made for it: with an
+    // administrator's rights one of the administrators', see TargetAccess.h). Throws TError.
+    void Begin(bool Elevated);
     bool Open() const noexcept { return FOpen; }
 
     // `Dest` is about to be replaced: it is renamed beside itself, and the new file may take its name. Throws
@@ -67,8 +67,9 @@ private:
 // Before anything else of a run: a journal left by a run that never reached its commit has its predecessors
 // (and the clinic's database) put back; one that committed has its predecessors removed. Said in the run's
 // record. False, with the files that stayed named, when something could not be put back: the journal then
-// stays.
-bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target);
+// stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's folder of the
+// administrators' (TError otherwise).
+bool RecoverInterruptedRun(IProgress& Host, const std::wstring& Target, bool Verified = false);
 
 // The text of the line after a rollback.
 inline constexpr wchar_t RolledBackText[] = L"Установка прервана: прежние файлы комплекса восстановлены.";

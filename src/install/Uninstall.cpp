@@ -13,6 +13,7 @@
 #include "install/Folders.h"
 #include "install/FilesInUse.h"
 #include "install/InstallRecord.h"
+#include "install/InstallRun.h"
 #include "install/InstalledFiles.h"
 #include "install/Links.h"
 #include "install/Registration.h"
@@ -242,7 +243,8 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         foreign = target + UninstallFolder;
     if (!foreign.empty())
         throw TError(ForeignRemovalText(foreign));
-    const std::optional<TInstallRecord> record = ReadInstallRecord(target);
+    // With an administrator's rights the record is read only from a folder of the administrators'.
+    const std::optional<TInstallRecord> record = ReadInstallRecord(target, ProcessIsElevated());
     if (!record) {
         if (InstalledThere(target))
             throw TError(UninstallText::NoRecord(target));

@@ -26,6 +26,7 @@ TLogSetup OpenRunLog(const std::optional<std::wstring>& Path, bool ShowErrors) {
     setup.Path = Path ? *Path : DefaultRunLogPath(LocalNow());
     try {
         setup.File = std::make_unique<TRunLogFile>(setup.Path);
+        setup.Path = setup.File->FileName();
     } catch (const TError& error) {
         if (ShowErrors)
             ShowMessageBox(nullptr, error.Message() + L"\r\n\r\nПрограмма продолжит работу без журнала.",

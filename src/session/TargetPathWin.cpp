@@ -4,13 +4,21 @@
 
 #include "common/FileIO.h"
 #include "common/TH_Common_Const.h"
+#include "install/AccessRules.h"
+#include "install/FolderAccess.h"
 #include "install/Folders.h"
+#include "install/InstallRun.h"
 
 TPathCheck CheckTargetPath(std::wstring_view entry) {
     return CheckTargetPath(entry, FullPathOf);
 }
 
 void CreateTargetFolders(const std::wstring& path) {
-    EnsureDir(path);
+    // With an administrator's rights the suite's folder is the administrators' from its first moment: never
+    // made first and closed after (the run takes over one that is there already).
+    if (ProcessIsElevated() && !FolderExists(path))
+        CreateFolderWithAccess(path, SuiteFolderAccess());
+    else
+        EnsureDir(path);
     EnsureDir(path + std::wstring(SettingsDir));
 }

@@ -23,3 +23,9 @@ bool ShellPathFromIdList(PCIDLIST_ABSOLUTE List, wchar_t* Path) {
         ShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, wchar_t*)>("SHGetPathFromIDListW");
     return function && function(List, Path);
 }
+
+bool ShellFolderPath(int Folder, wchar_t* Path) {
+    static const auto function =
+        ShellFunction<HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, wchar_t*)>("SHGetFolderPathW");
+    return function && SUCCEEDED(function(nullptr, Folder, nullptr, SHGFP_TYPE_CURRENT, Path));
+}

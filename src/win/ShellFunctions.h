@@ -13,3 +13,5 @@ int ShellFileOperation(SHFILEOPSTRUCTW* Operation);
 PIDLIST_ABSOLUTE ShellBrowseForFolder(BROWSEINFOW* Info);
 // SHGetPathFromIDListW; false when the shell cannot be loaded.
 bool ShellPathFromIdList(PCIDLIST_ABSOLUTE List, wchar_t* Path);
+// SHGetFolderPathW (`Path` holds MAX_PATH characters); false when the shell cannot be loaded or has none.
+bool ShellFolderPath(int Folder, wchar_t* Path);

@@ -62,10 +62,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-std::wstring DriverInstallerOf(const std::wstring& target) {
-    return JoinPath(target, medium::DriverInstaller);
-}
-
 void CollectStrayCopies(const std::wstring& folder, std::vector<std::wstring>& found) {
     WIN32_FIND_DATAW entry{};
     TUniqueFind search(::FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry));
@@ -165,25 +161,46 @@ std::string IniValue(const std::wstring& target, const wchar_t* section, const w
     return ToUtf8(value);
 }
 
-std::vector<std::string> DriverStarts(const std::wstring& target) {
-    const std::wstring record = JoinPath(JoinPath(target, L"FTDIDriverInstall"), medium::DriverRecord);
+namespace {
+constexpr wchar_t PrivateDriverPrefix[] = L"TessaroDriver-";
+
+// Where the demo driver installer records its starts during a case.
+std::wstring DriverRecord() {
+    return TempPath(L"tessaro-e2e-driver-starts.ran");
+}
+} // namespace
+
+std::vector<std::string> DriverStarts() {
     std::vector<std::string> starts;
-    if (!FileExists(record))
+    if (!FileExists(DriverRecord()))
         return starts;
-    for (const std::string& line : SplitLines(ReadFileBytes(record))) {
+    const std::string folder = ToUtf8(TempPath(PrivateDriverPrefix));
+    for (std::string line : SplitLines(ReadFileBytes(DriverRecord()))) {
         // The command line and the show command; the folder it ran in is the wizard's business.
         const size_t first = line.find('\t');
         const size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
-        starts.push_back(line.substr(0, second));
+        line = line.substr(0, second);
+        const size_t at = line.find(folder);
+        if (at != std::string::npos && line.size() >= at + folder.size() + 16)
+            line.replace(at, folder.size() + 16, "<private>");
+        starts.push_back(line);
     }
     return starts;
 }
 
-std::string DriverStart(const std::wstring& target) {
-    // Appended piece by piece: GCC 12 warns falsely about "\"" + std::string.
-    std::string start(1, '"');
-    start.append(ToUtf8(DriverInstallerOf(target))).append("\"\t").append(std::to_string(SW_HIDE));
-    return start;
+std::string DriverStart() {
+    return "\"<private>\\FTDIDriverInstall.exe\"\t" + std::to_string(SW_HIDE);
+}
+
+std::vector<std::wstring> PrivateDriverCopies() {
+    std::vector<std::wstring> copies;
+    WIN32_FIND_DATAW entry{};
+    TUniqueFind search(::FindFirstFileW(TempPath(std::wstring(PrivateDriverPrefix) + L"*").c_str(), &entry));
+    if (search)
+        do
+            copies.push_back(entry.cFileName);
+        while (::FindNextFileW(search.Get(), &entry));
+    return copies;
 }
 
 std::vector<std::wstring> Backups(const std::wstring& target) {
@@ -488,6 +505,8 @@ void InstallCase::SetUp() {
     RemoveDemoFonts(FOptions.Medium);
     RemoveTreeWithin(DesktopLink(), TDuration{2000});
     RemoveUninstallEntry();
+    // The demo driver installer runs from a copy the run removes: its starts are recorded for the case apart.
+    ::DeleteFileW(DriverRecord().c_str());
 }
 
 void InstallCase::TearDown() {
@@ -516,8 +535,10 @@ std::wstring InstallCase::Target(const std::wstring& name) const {
 }
 
 TWizard& InstallCase::Launch(const std::wstring& medium, const TLaunch& launch) {
+    TLaunch recorded = launch;
+    recorded.Environment.emplace_back(L"TESSARO_DEMO_DRIVER_RECORD", DriverRecord());
     FWizards.push_back(
-        std::make_unique<TWizard>(JoinPath(medium, L"Setup.exe"), FWorkingFolder, FOptions.Shots, launch));
+        std::make_unique<TWizard>(JoinPath(medium, L"Setup.exe"), FWorkingFolder, FOptions.Shots, recorded));
     return *FWizards.back();
 }
 

@@ -69,10 +69,14 @@ void ExpectFreshCounter(const std::string& bytes);
 
 // A value of the target's "Settings\holter.ini"; "<none>" when absent.
 std::string IniValue(const std::wstring& target, const wchar_t* section, const wchar_t* key);
-// The demo driver installer's starts in the target (command line and show command of each).
-std::vector<std::string> DriverStarts(const std::wstring& target);
-// One start of the target's driver installer as the run must make it: the quoted path, hidden.
-std::string DriverStart(const std::wstring& target);
+// The demo driver installer's starts during the case (command line and show command of each), the private
+// folder a run copied it into written "<private>".
+std::vector<std::string> DriverStarts();
+// One start of the driver installer as the run must make it: from a private copy of the medium's in the
+// temporary folder, never the target's, by its quoted path, hidden.
+std::string DriverStart();
+// The private copies of the driver's installer left in the temporary folder.
+std::vector<std::wstring> PrivateDriverCopies();
 // The names of the kept databases in the target's "DTAfb\".
 std::vector<std::wstring> Backups(const std::wstring& target);
 // "T12.FDB.YYYYMMDD-HHMMSS.bak".

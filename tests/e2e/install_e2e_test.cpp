@@ -37,7 +37,7 @@ TEST_F(InstallTest, FirstRunThenSecondRunOverIt) {
     EXPECT_EQ(IniValue(target, L"options", L"HardwareType"), "1");
     const std::string counter = ReadFileBytes(JoinPath(target, L"Settings\\lastnum.dta"));
     ExpectFreshCounter(counter);
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{DriverStart(target)});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
     EXPECT_EQ(ReadFileBytes(JoinPath(target, medium::DriverInstaller)),
               ReadFileBytes(medium.Path(medium::DriverInstaller)));
     EXPECT_EQ(Backups(target).size(), 0u);
@@ -75,7 +75,7 @@ TEST_F(InstallTest, FirstRunThenSecondRunOverIt) {
         << "written once, never again";
     EXPECT_EQ(ReadFileBytes(JoinPath(target, medium::DriverInstaller)), newerDriver)
         << "the second run must put the medium's newer driver installer in place of the first one's";
-    EXPECT_EQ(DriverStarts(target), (std::vector<std::string>{DriverStart(target), DriverStart(target)}));
+    EXPECT_EQ(DriverStarts(), (std::vector<std::string>{DriverStart(), DriverStart()}));
     // Under Wine the shell asks before it replaces the installer of the first run; a user answers it.
     RecordProperty("ShellQuestionsOnSecondRun", second.ShellQuestionsAnswered());
     if (second.ShellQuestionsAnswered() > 0)
@@ -113,7 +113,7 @@ TEST_F(InstallTest, TargetWithCyrillicLettersAndBlanks) {
                    FontLines(), true);
     ExpectDeployedFiles(FOptions.Medium, target, 0);
     EXPECT_EQ(IniValue(target, L"options", L"HardwareType"), "1");
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{DriverStart(target)});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
     LeaveFromFontPage(wizard);
 }
 
@@ -136,8 +136,36 @@ TEST_F(InstallTest, DriverInstallerStartsFromItsQuotedPathNotFromADecoy) {
     ExpectRunLines(Install(wizard, TDriverAnswer::Yes, nullptr), ExpectedDeployLines(0, true, L""),
                    FontLines(), true);
     EXPECT_FALSE(FileExists(decoyRecord)) << "C:\\My.exe ran: " << ReadFileBytes(decoyRecord);
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{DriverStart(target)});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
     LeaveFromFontPage(wizard);
+}
+
+// The driver's installer never runs from the target, where a program could hold it or a library lie planted
+// beside it: from a copy of the medium's folder in a private folder of the temporary folder, removed again
+// afterwards. A reinstall whose target copy is held by a running program still starts it from there; the
+// copy into the target that failed is named and the run does not count as complete.
+TEST_F(InstallTest, DriverInstallerRunsFromAPrivateCopyEvenWhenTheTargetsIsHeld) {
+    const std::wstring target = Target(L"Драйвер");
+    const std::wstring options = L"/VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target);
+    ASSERT_EQ(RunUnattended(FOptions.Medium, options), 0u);
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
+
+    const std::wstring held = JoinPath(target, medium::DriverInstaller);
+    // A program of the target's own, where the installer was, as a user might leave it there.
+    WriteFileBytes(held, "not the driver's installer");
+    const std::wstring log = LogPath(L"held-driver");
+    {
+        THolder holder(held);
+        EXPECT_EQ(RunUnattended(FOptions.Medium, options + L" /LOG=" + Quoted(log)), 1603u);
+    }
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>(2, DriverStart()));
+    EXPECT_EQ(PrivateDriverCopies(), std::vector<std::wstring>{});
+    const std::vector<std::wstring> entries = ReadRunLog(log);
+    EXPECT_TRUE(LogHas(entries, L"Строка: " + DriverDone)) << Joined(entries);
+    EXPECT_TRUE(LogHas(entries, L"Строка: Файл «" + held +
+                                    L"» не скопирован: в папке комплекса он не совпадает с файлом носителя"))
+        << Joined(entries);
+    EXPECT_EQ(ReadFileBytes(held), "not the driver's installer");
 }
 
 // A relative entry is taken against the medium's folder (the wizard's own), not the folder it was started in.
@@ -154,7 +182,7 @@ TEST_F(InstallTest, RelativeTargetLandsBesideTheWizard) {
                    FontLines(), true);
     ExpectDeployedFiles(medium.Folder(), target, 0);
     EXPECT_EQ(IniValue(target, L"options", L"FilterType"), "0");
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{DriverStart(target)});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
     EXPECT_FALSE(FolderExists(stray)) << "installed into the folder the wizard was started in";
     LeaveFromFontPage(wizard);
 }

@@ -1,7 +1,8 @@
 // Group Policy's way in: msiexec with the medium's Tessaro-Holter.msi, without a window, as a policy runs it.
 // The installation with the public properties, values the package or Setup.exe refuses, the removal through
 // the package, and a newer package over an older one. The older package comes from the build
-// (--older-package=<Windows path>, the release before the medium's).
+// (--older-package=<Windows path>, the release before the medium's), and so do signed copies of the package
+// and of the test build (--signed=<Windows path of their folder>).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -157,10 +158,9 @@ std::wstring EndedLine(const std::wstring& program, DWORD code) {
     return AsLogged(L"TessaroHolter: \"" + program + L"\" ended with exit code " + std::to_wstring(code));
 }
 
-std::wstring OlderPackageOption() {
+std::wstring Option(const std::wstring& prefix) {
     int count = 0;
     LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    const std::wstring prefix = L"--older-package=";
     std::wstring value;
     for (int i = 1; args && i < count; ++i)
         if (std::wstring arg = args[i]; arg.starts_with(prefix))
@@ -183,7 +183,7 @@ protected:
         ASSERT_TRUE(FileExists(FPackage));
         FProductCode = PackageProperty(FPackage, L"ProductCode");
         ASSERT_FALSE(FProductCode.empty());
-        FOlderPackage = OlderPackageOption();
+        FOlderPackage = Option(L"--older-package=");
         if (!FOlderPackage.empty())
             FOlderCode = PackageProperty(FOlderPackage, L"ProductCode");
         ForgetPackages();
@@ -325,7 +325,7 @@ TEST_F(MsiTest, InstallsTheSuiteWithThePropertiesAsSwitchesAndShowsOnlyTheSuites
     EXPECT_TRUE(Registered(FProductCode));
     EXPECT_EQ(VisibleEntries(), std::set<std::wstring>{SuiteKey});
     ExpectDeployedFiles(FOptions.Medium, target, 1);
-    EXPECT_EQ(DriverStarts(target), std::vector<std::string>{});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>{});
 
     const auto entries = ReadRunLog(setupLog);
     ASSERT_FALSE(entries.empty());
@@ -507,6 +507,38 @@ TEST_F(MsiTest, OlderPackageRefusesToGoOverTheNewer) {
     EXPECT_TRUE(Registered(FProductCode));
     EXPECT_EQ(ToUtf8(EntryText(L"DisplayVersion")), "1.2021.03.01");
     EXPECT_TRUE(FilesBelow(target) == before) << "the suite's files changed";
+}
+
+// A signed package vouches for the Setup.exe it starts as SYSTEM from a share others may write to: beside an
+// unsigned one it fails (1603), the installer's log says why, and nothing runs; beside one signed by the same
+// certificate it installs the suite.
+TEST_F(MsiTest, ASignedPackageStartsOnlyASetupSignedByItsCertificate) {
+    const std::wstring signedCopies = Option(L"--signed=");
+    if (signedCopies.empty() || !FileExists(JoinPath(signedCopies, PackageName)))
+        GTEST_SKIP() << "no signed copies (--signed=<folder>): the build had no openssl or osslsigncode";
+    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-signed-medium"));
+    FCleanUp.push_back(medium.Folder());
+    medium.WriteFile(PackageName, ReadFileBytes(JoinPath(signedCopies, PackageName)));
+    const std::wstring target = Target(L"Подписанный пакет");
+    const std::wstring properties = L"INSTALLDIR=" + Quoted(target) + L" NODRIVER=1";
+
+    const std::wstring install = L"/i " + Quoted(medium.Path(PackageName)) + L" " + properties;
+    const std::wstring refusedLog = LogPath(L"msi-signed-unsigned-setup");
+    EXPECT_EQ(Msiexec(install, refusedLog), 1603u);
+    const std::wstring refused = InstallerLog(refusedLog);
+    EXPECT_NE(refused.find(L"Setup.exe\" does not carry a valid signature by the package's certificate"),
+              std::wstring::npos)
+        << LogTail(refused);
+    EXPECT_EQ(refused.find(L"TessaroHolter: starting"), std::wstring::npos);
+    EXPECT_FALSE(FileExists(JoinPath(target, L"Shell.exe")));
+
+    medium.WriteFile(L"Setup.exe", ReadFileBytes(JoinPath(signedCopies, L"Setup.exe")));
+    const std::wstring installedLog = LogPath(L"msi-signed");
+    EXPECT_EQ(Msiexec(install, installedLog), 0u);
+    const std::wstring installed = InstallerLog(installedLog);
+    EXPECT_NE(installed.find(L"Setup.exe\" carries the package's signature"), std::wstring::npos)
+        << LogTail(installed);
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Shell.exe")));
 }
 
 } // namespace

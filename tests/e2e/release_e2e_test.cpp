@@ -264,4 +264,53 @@ TEST_F(ReleaseTest, NewestPackageWhoseScriptCannotStart) {
     CloseAfterReport(wizard);
 }
 
+// With an administrator's rights only a verified script runs. A package someone planted in "backup\" before
+// the first installation, with a later date than the medium's newest and owned by that user (as the test
+// build reports it: Wine gives every file one owner), never runs: the log names it passed over, and the
+// medium's newest runs and is recorded. The medium's script rewritten in the target after the run copied it
+// is refused before the run's commit, which undoes the run, and the rewritten script never runs.
+TEST_F(ReleaseTest, OnlyVerifiedPackagesRunElevated) {
+    const std::wstring target = Target(L"Пакеты");
+    const std::wstring planted = JoinPath(target, L"backup\\R311299");
+    const std::wstring marker = JoinPath(target, L"planted.txt");
+    WriteFileBytes(JoinPath(planted, L"Install.cmd"), "@echo planted> ..\\..\\planted.txt\r\n");
+    const std::wstring log = LogPath(L"planted");
+    EXPECT_EQ(RunUnattended(FOptions.Medium,
+                            L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) + L" /LOG=" +
+                                Quoted(log),
+                            {{L"TESSARO_E2E_USER_OWNED", L"R311299"}}),
+              0u);
+    const std::vector<std::wstring> entries = ReadRunLog(log);
+    EXPECT_FALSE(FileExists(marker)) << "the planted script ran";
+    EXPECT_TRUE(LogHas(entries, L"Строка: Пакет выпуска «R311299» пропущен: его нет на носителе, а его "
+                                L"владелец — не администратор."))
+        << Joined(entries);
+    EXPECT_EQ(WithLineFeeds(ReadFileBytes(JoinPath(target, medium::PackageVersion))), "R010321\n");
+    EXPECT_NE(ReadFileBytes(JoinPath(target, L"ReleaseInfo")).find("<Level>010321</Level>"),
+              std::string::npos);
+    EXPECT_EQ(ToUtf8(EntryText(L"DisplayVersion")), "1.2021.03.01");
+
+    // The script a run has just copied, rewritten before it is chosen.
+    const std::wstring other = Target(L"Подменённый сценарий");
+    const std::wstring script = JoinPath(other, L"backup\\R010321\\Install.cmd");
+    const std::wstring replacement = TempPath(L"tessaro-e2e-replacement.cmd");
+    FCleanUp.push_back(replacement);
+    WriteFileBytes(replacement, "@echo replaced> ..\\..\\replaced.txt\r\n");
+    const std::wstring changed = LogPath(L"changed-script");
+    EXPECT_EQ(RunUnattended(FOptions.Medium,
+                            L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(other) + L" /LOG=" +
+                                Quoted(changed),
+                            {{L"TESSARO_E2E_AFTER_PACKAGE_COPIES",
+                              L"cmd.exe /c copy /y " + Quoted(replacement) + L" " + Quoted(script)}}),
+              1603u);
+    const std::vector<std::wstring> refused = ReadRunLog(changed);
+    EXPECT_TRUE(LogHas(refused,
+                       L"Ошибка: Сценарий установки пакета «R010321» в папке комплекса отличается от "
+                       L"сценария на носителе: он не запущен."))
+        << Joined(refused);
+    EXPECT_TRUE(LogHas(refused, L"Строка: " + RolledBack)) << Joined(refused);
+    EXPECT_FALSE(FileExists(JoinPath(other, L"replaced.txt"))) << "the rewritten script ran";
+    EXPECT_FALSE(FileExists(JoinPath(other, medium::Shell)));
+}
+
 } // namespace

@@ -81,7 +81,7 @@ protected:
             EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 0u);
         }
         ExpectDeployedFiles(FOptions.Medium, target, 0);
-        EXPECT_EQ(DriverStarts(target), std::vector<std::string>{DriverStart(target)});
+        EXPECT_EQ(DriverStarts(), std::vector<std::string>{DriverStart()});
 
         // A 32-bit installer's entry lies in the 32-bit view, which a 64-bit Windows keeps under
         // "WOW6432Node"; nothing of it in the 64-bit view's own place.

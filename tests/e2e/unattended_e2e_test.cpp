@@ -59,7 +59,8 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
         LogHas(silentEntries, L"Вопрос: " + DriverQuestion +
                                   L" Ответ: Да (вопрос не показывался: запуск без участия пользователя)"));
     ExpectDeployedFiles(FOptions.Medium, silentTarget, 0);
-    EXPECT_EQ(DriverStarts(silentTarget), std::vector<std::string>{DriverStart(silentTarget)});
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>(2, DriverStart()))
+        << "the wizard's start, then this one";
     EXPECT_TRUE(FileExists(DesktopLink()));
     EXPECT_TRUE(LogHas(silentEntries, L"Ярлык на рабочем столе: " + Guillemets(DesktopLink())))
         << Joined(silentEntries);
@@ -72,8 +73,8 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
     ASSERT_EQ(backups.size(), 1u);
     ExpectRunLines(ListFromLog(ReadRunLog(againLog)),
                    ExpectedDeployLines(0, false, JoinPath(silentTarget, L"DTAfb\\" + backups[0])), {}, true);
-    EXPECT_EQ(DriverStarts(silentTarget),
-              (std::vector<std::string>{DriverStart(silentTarget), DriverStart(silentTarget)}));
+    EXPECT_EQ(DriverStarts(), std::vector<std::string>(3, DriverStart()));
+    EXPECT_EQ(PrivateDriverCopies(), std::vector<std::wstring>{}) << "each run removes its copy";
 }
 
 // /SILENT: the main window shows the progress page from its first appearance to its end, asks nothing and
@@ -104,12 +105,16 @@ TEST_F(UnattendedTest, SilentRunShowsTheProgressPageOnly) {
     };
     notePage();
     EXPECT_EQ(Joined({pages.begin(), pages.end()}), Joined({ProgressPage})) << "the first page shown";
-    const std::wstring hold = JoinPath(target, L"FTDIDriverInstall\\hold");
-    const std::wstring started = JoinPath(target, L"FTDIDriverInstall\\FTDIDriverInstall.ran");
+    // The run starts the installer from a private copy of the medium's folder, where it records its start.
+    std::wstring copy;
     wizard.WaitFor(L"the run to start the driver installer", RunTimeout, [&]() -> HWND {
         notePage();
-        return FileExists(started) ? wizard.MainWindow() : nullptr;
+        for (const std::wstring& folder : PrivateDriverCopies())
+            if (FileExists(TempPath(folder + L"\\FTDIDriverInstall.ran")))
+                copy = TempPath(folder);
+        return copy.empty() ? nullptr : wizard.MainWindow();
     });
+    const std::wstring hold = JoinPath(copy, L"hold");
     notePage();
     wizard.Screenshot(L"15-progress-silent.png");
     ::DeleteFileW(hold.c_str());
@@ -244,6 +249,50 @@ TEST_F(UnattendedTest, DriveRootInAnySpellingAndARelativeFolderAreRefused) {
         EXPECT_FALSE(FolderExists(JoinPath(FWorkingFolder, L"Prog")));
         EXPECT_FALSE(FolderExists(JoinPath(FOptions.Medium, L"Prog")));
         ::DeleteFileW(log.c_str());
+    }
+}
+
+// With an administrator's rights the suite's folder becomes the administrators'. Where that cannot hold it is
+// refused before anything is made in it, with 1603 and a line naming why: a level above it that an ordinary
+// user owns (so reported by the test build: Wine gives every file one owner), or a disk that keeps no rights.
+TEST_F(UnattendedTest, FolderAnElevatedRunCannotProtectIsRefused) {
+    const std::wstring shared = JoinPath(FRoot, L"Общая папка");
+    ASSERT_TRUE(::CreateDirectoryW(shared.c_str(), nullptr));
+    struct TCase {
+        const wchar_t* Name;
+        std::wstring Target;
+        std::pair<std::wstring, std::wstring> Seam;
+        std::wstring Line;
+    };
+    const std::wstring below = JoinPath(shared, L"Дедира");
+    const std::wstring plain = JoinPath(FRoot, L"Дедира на FAT");
+    const TCase cases[] = {
+        {L"a user's level",
+         below,
+         {L"TESSARO_E2E_USER_OWNED", L"Общая папка"},
+         L"Папку «" + shared +
+             L"» может подменить обычный пользователь: её владелец — не администратор. "
+             L"Программа установки с правами администратора в такую папку не устанавливает: выберите другую "
+             L"папку "
+             L"(например, «C:\\Dedira» или папку в «C:\\Program Files»)."},
+        {L"a disk without rights",
+         plain,
+         {L"TESSARO_E2E_NO_ACCESS_LISTS", L"1"},
+         L"Диск папки «" + plain +
+             L"» не хранит прав доступа (FAT, exFAT): защитить на нём программы комплекса "
+             L"от изменения обычными пользователями нельзя. Выберите папку на диске NTFS."},
+    };
+    for (const TCase& c : cases) {
+        const std::wstring log = LogPath(c.Name);
+        EXPECT_EQ(
+            RunUnattended(FOptions.Medium,
+                          L"/VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(c.Target) + L" /LOG=" + Quoted(log),
+                          {c.Seam}),
+            1603u)
+            << ToUtf8(c.Name);
+        const std::vector<std::wstring> entries = ReadRunLog(log);
+        EXPECT_TRUE(LogHas(entries, L"Строка: " + c.Line)) << Joined(entries);
+        EXPECT_FALSE(FolderExists(c.Target)) << ToUtf8(c.Name) << ": nothing is made there";
     }
 }
 

@@ -224,6 +224,45 @@ TEST_F(UninstallTest, RemovalThatDidNotHappenKeepsItsUninstallerRecordAndEntry) 
     EXPECT_EQ(EntryText(L"InstallLocation"), target);
 }
 
+// The record and the journal are read with an administrator's rights only from an uninstaller's folder of the
+// administrators'. One an ordinary user owns (so reported by the test build) is not trusted: the removal
+// refuses it with 1603 and removes nothing; the next installation moves it aside with what it holds, names
+// it, and makes the folder, the uninstaller and the record anew, after which the removal goes through.
+TEST_F(UninstallTest, AnUninstallersFolderOfAnOrdinaryUserIsNeverTrusted) {
+    const std::wstring target = Target(L"foreign-uninstaller");
+    InstallAndUse(target);
+    const std::wstring folder = JoinPath(target, L"Uninstall");
+    const std::pair<std::wstring, std::wstring> usersOwn{L"TESSARO_E2E_USER_OWNED", L"Uninstall"};
+    const std::wstring refused = LogPath(L"foreign-uninstaller-removal");
+    EXPECT_EQ(RunUnattended(folder, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /LOG=" + Quoted(refused),
+                            {usersOwn}),
+              1603u);
+    EXPECT_TRUE(LogHas(ReadRunLog(refused),
+                       L"Ошибка: Папке «" + folder + L"» нельзя доверять: её владелец — не администратор."))
+        << Joined(ReadRunLog(refused));
+    EXPECT_TRUE(FileExists(JoinPath(target, L"Shell.exe")));
+    EXPECT_EQ(EntryText(L"InstallLocation"), target);
+
+    const std::wstring reinstall = LogPath(L"foreign-uninstaller-reinstall");
+    EXPECT_EQ(RunUnattended(FOptions.Medium,
+                            L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target) + L" /LOG=" +
+                                Quoted(reinstall),
+                            {usersOwn}),
+              0u);
+    const std::vector<std::wstring> entries = ReadRunLog(reinstall);
+    EXPECT_TRUE(
+        LogHas(entries, L"Строка: Папке «" + folder +
+                            L"» нельзя было доверять (её владелец — не администратор): она отложена как «" +
+                            folder + L".~tessaro-"))
+        << Joined(entries);
+    EXPECT_TRUE(FileExists(RecordPath(target)));
+    EXPECT_EQ(
+        RunUnattended(FOptions.Medium, L"/UNINSTALL /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + Quoted(target)),
+        0u);
+    // What the run copied itself is in the new record; what only the set-aside record named stays.
+    EXPECT_FALSE(FileExists(JoinPath(target, L"fbclient.Dll")));
+}
+
 // /FINISHUNINSTALL is the business of the uninstaller's own temporary copy: given to the medium's program,
 // with /DIR or without, it is refused with 1, removes nothing and installs nothing.
 TEST_F(UninstallTest, FinishUninstallFromElsewhereIsRefusedAndChangesNothing) {

@@ -53,6 +53,27 @@ struct TLogFixture {
 
 } // namespace
 
+// A log is never written over: a taken name is numbered before its extension, and only in the file's own
+// name.
+TEST(RunLog, TakenNamesAreNumberedBeforeTheExtension) {
+    struct TCase {
+        const wchar_t* Path;
+        unsigned Number;
+        const wchar_t* Numbered;
+    };
+    const TCase cases[] = {
+        {L"C:\\Windows\\Logs\\setup.log", 1, L"C:\\Windows\\Logs\\setup.log"},
+        {L"C:\\Windows\\Logs\\setup.log", 2, L"C:\\Windows\\Logs\\setup-2.log"},
+        {L"C:\\Логи\\установка.2024.log", 13, L"C:\\Логи\\установка.2024-13.log"},
+        {L"C:\\Логи.d\\setup", 3, L"C:\\Логи.d\\setup-3"},
+        {L"C:\\Логи\\.log", 2, L"C:\\Логи\\.log-2"},
+        {L"setup.log", 2, L"setup-2.log"},
+        {L"\\\\server\\share\\a b.txt", 4, L"\\\\server\\share\\a b-4.txt"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(NumberedLogPath(c.Path, c.Number), c.Numbered) << c.Number;
+}
+
 TEST(RunLog, LinesCarryTheTimeToTheMillisecondAndStayOneLine) {
     EXPECT_EQ(FormatRunLogLine({2026, 1, 2, 3, 4, 5, 6}, L"Копирование"),
               L"2026-01-02 03:04:05.006 Копирование");

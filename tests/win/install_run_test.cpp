@@ -515,9 +515,12 @@ TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
     host.Answers = {true, false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     EXPECT_TRUE(host.Saw(L"ask: Подключите интерфейсный блок и нажмите \"Yes\"? -> Yes"));
-    const std::wstring program = Target().wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
+    // The installer is never started from the target: from a private copy of the medium's, which has none.
+    const std::wstring program = medium.wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
     EXPECT_TRUE(host.Saw(L"line: Началась установка драйверов устройства..."));
-    EXPECT_TRUE(host.Saw(L"line: Установщик не запустился: «" + program + L"»"));
+    // The list names the medium's installer as it lies there, the log where it was to start from.
+    EXPECT_TRUE(host.Saw(L"line: Установщик не запустился: «FTDIDriverInstall\\FTDIDriverInstall.exe»"));
+    EXPECT_TRUE(host.Saw(L"trace: Установщик драйвера «" + program + L"» не запустился"));
     EXPECT_FALSE(host.Saw(L"line: Установка драйверов устройства завершена"));
 }
 
@@ -685,50 +688,218 @@ TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
 }
 
+#include <sddl.h>
+
+#include "AccessFactsKit.h"
 #include "install/FolderAccess.h"
+#include "install/HandOver.h"
+#include "install/TargetAccess.h"
 
 namespace {
 
-// The uninstaller's folder and the hand-over's take lists of their own, inheriting nothing from the folder
-// above: the system and the administrators change what they hold; the users (or, without an administrator's
-// rights, the user alone) read and run; whoever made the folder first keeps no right to open it up again.
-// Wine keeps no access list, so the lists are checked as built and the call that applies them by its result.
-TEST(FolderAccess, OnlyTheSystemAndTheAdministratorsMayChangeWhatRunsElevated) {
-    constexpr BYTE Inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    constexpr DWORD ReadAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
-    struct TCase {
-        const wchar_t* Readers;
-        const wchar_t* Owner;
-        std::vector<TAccessEntry> Entries;
-    };
-    const TCase cases[] = {
-        {UsersSid,
-         L"",
-         {{L"S-1-5-18", FILE_ALL_ACCESS, Inherit},
-          {L"S-1-5-32-544", FILE_ALL_ACCESS, Inherit},
-          {L"S-1-5-32-545", ReadAndRun, Inherit},
-          {L"S-1-3-4", ReadAndRun, Inherit}}},
-        {L"",
-         L"S-1-5-21-1-2-3-1001",
-         {{L"S-1-5-18", FILE_ALL_ACCESS, Inherit},
-          {L"S-1-5-32-544", FILE_ALL_ACCESS, Inherit},
-          {L"S-1-5-21-1-2-3-1001", FILE_ALL_ACCESS, Inherit},
-          {L"S-1-3-4", FILE_ALL_ACCESS, Inherit}}},
-    };
-    for (const TCase& c : cases) {
-        TProtectedAccess access(c.Readers, c.Owner);
-        EXPECT_TRUE(access.Protected());
-        EXPECT_TRUE(access.Entries() == c.Entries) << (c.Owner[0] ? "private" : "machine");
-        EXPECT_TRUE(::IsValidSecurityDescriptor(access.Descriptor()));
+std::wstring MessageOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const TError& error) {
+        return error.Message();
+    }
+    return L"(no error)";
+}
+
+std::vector<std::wstring> HandOverFolders() {
+    std::vector<std::wstring> found;
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+        if (IsHandOverFolderName(entry.path().filename().wstring()))
+            found.push_back(entry.path().wstring());
+    return found;
+}
+
+// The list a descriptor holds, read back as the system reads it.
+TAccessList ListOf(PSECURITY_DESCRIPTOR descriptor) {
+    TAccessList list;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    if (::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner) {
+        LPWSTR text = nullptr;
+        ::ConvertSidToStringSidW(owner, &text);
+        list.Owner = text;
+        ::LocalFree(text);
+    }
+    PACL acl = nullptr;
+    ::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void* raw = nullptr;
+        ::GetAce(acl, i, &raw);
+        const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+        LPWSTR sid = nullptr;
+        ::ConvertSidToStringSidW(const_cast<DWORD*>(&ace->SidStart), &sid);
+        list.Entries.push_back(
+            {sid, ace->Mask, ace->Header.AceFlags, ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE});
+        ::LocalFree(sid);
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    list.Protected = control & SE_DACL_PROTECTED;
+    return list;
+}
+
+// The lists the elevated run gives its folders reach the system as they were built: owner, entries with
+// their flags, the protected bit. Wine keeps no list on the disk, so they are read back from the descriptors.
+TEST(FolderAccess, DescriptorsHoldTheListsAsBuilt) {
+    const TAccessList lists[] = {SuiteFolderAccess(),
+                                 DataFolderAccess(),
+                                 PrivateFolderAccess(L""),
+                                 PrivateFolderAccess(L"S-1-5-21-1-2-3-1001"),
+                                 UsersFileAccess(SuiteFolderAccess().Entries),
+                                 {L"", {{L"S-1-5-32-545", FILE_GENERIC_WRITE, 0, false}}, false}};
+    for (const TAccessList& list : lists) {
+        TSecurityDescriptor descriptor(list);
+        EXPECT_TRUE(::IsValidSecurityDescriptor(descriptor.Get()));
+        EXPECT_TRUE(ListOf(descriptor.Get()) == list) << WideToUtf8(list.Owner) << " " << list.Entries.size();
+    }
+    EXPECT_THROW(TSecurityDescriptor({L"", {{L"no SID", 1, 0, true}}, true}), TError);
+}
+
+class AdminFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+    std::wstring Path(const wchar_t* name) const { return (root / name).wstring(); }
+    std::vector<std::wstring> Asides(const wchar_t* name) const {
+        std::vector<std::wstring> found;
+        for (const auto& entry : fs::directory_iterator(root))
+            if (entry.path().filename().wstring().starts_with(std::wstring(name) + L".~tessaro-"))
+                found.push_back(entry.path().wstring());
+        return found;
     }
 
-    const fs::path folder = fs::temp_directory_path() / L"Тест доступа" / L"Uninstall";
-    fs::remove_all(folder.parent_path());
-    Put(folder / L"Setup.exe", "uninstaller");
-    TProtectedAccess access(UsersSid, L"");
-    EXPECT_NO_THROW(ProtectFolder(folder.wstring(), access));
-    EXPECT_THROW(ProtectFolder((folder / L"нет такой").wstring(), access), TError);
-    fs::remove_all(folder.parent_path());
+    fs::path root = fs::temp_directory_path() / L"Тест доступа";
+    TAccessFactsKit facts;
+    TRecordingHost host;
+};
+
+// The uninstaller's folder (and every folder an elevated run reads from) is made with its list, or, where a
+// folder is there that is not the administrators' alone, moved aside with what it holds and made anew: never
+// trusted, never given the list in place. Its files are read only once it is found the administrators'.
+TEST_F(AdminFolders, MadeOrMovedAsideAndMadeAnewNeverTrustedInPlace) {
+    const std::wstring folder = Path(L"Uninstall");
+    TAdminFolder made = EnsureAdminFolder(folder);
+    EXPECT_TRUE(made.Made);
+    EXPECT_TRUE(made.MovedAside.empty());
+    Put(fs::path(folder) / L"installed.txt", "record");
+    TFileBytes read = ReadFromAdminFolder(folder, L"installed.txt");
+    EXPECT_EQ(read.Status, TReadStatus::Ok);
+    EXPECT_EQ(read.Bytes, "record");
+    EXPECT_EQ(ReadFromAdminFolder(folder, L"journal.txt").Status, TReadStatus::NotFound);
+    EXPECT_EQ(ReadFromAdminFolder(Path(L"нет такой"), L"installed.txt").Status, TReadStatus::NotFound);
+    EXPECT_FALSE(EnsureAdminFolder(folder).Made) << "the administrators' own stays as it is";
+
+    struct TCase {
+        const char* Name;
+        std::function<void()> Prepare;
+        TTrustFault Fault;
+    };
+    const TCase cases[] = {
+        {"a user's folder", [&] { facts.UsersOwn(folder); }, TTrustFault::ForeignOwner},
+        {"a file in its place",
+         [&] {
+             fs::remove_all(folder);
+             Put(folder, "not a folder");
+         },
+         TTrustFault::Unknown},
+    };
+    for (const TCase& c : cases) {
+        c.Prepare();
+        if (fs::is_directory(folder)) {
+            EXPECT_EQ(WideToUtf8(MessageOf([&] { ReadFromAdminFolder(folder, L"installed.txt"); })),
+                      WideToUtf8(FolderNotTrustedText(folder, c.Fault)))
+                << c.Name;
+        }
+        made = EnsureAdminFolder(folder);
+        EXPECT_TRUE(made.Made) << c.Name;
+        EXPECT_EQ(made.Fault, c.Fault) << c.Name;
+        ASSERT_EQ(Asides(L"Uninstall").size(), 1u) << c.Name;
+        EXPECT_EQ(made.MovedAside, Asides(L"Uninstall").front()) << c.Name;
+        EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder)) << c.Name;
+        facts.AdministratorsOwn(folder);
+        fs::remove_all(made.MovedAside);
+    }
+}
+
+// A suite's folder whose level an ordinary user could rename, or whose volume keeps no rights, is refused by
+// an elevated run, naming the level; Wine's own drive passes, as C:\Dedira does on Windows.
+TEST_F(AdminFolders, LevelsAnOrdinaryUserCouldRenameRefuseTheSuitesFolder) {
+    const std::wstring level = Path(L"Данные");
+    const std::wstring target = level + L"\\Тессаро\\Дедира\\";
+    fs::create_directories(level);
+    EXPECT_EQ(WideToUtf8(TargetRefusal(target)), "");
+    facts.UsersOwn(level);
+    EXPECT_EQ(WideToUtf8(TargetRefusal(target)),
+              WideToUtf8(LevelRefusalText(level, TTrustFault::ForeignOwner)));
+    facts.AdministratorsOwn(level);
+    facts.KeepsLists = false;
+    EXPECT_EQ(WideToUtf8(TargetRefusal(target)),
+              WideToUtf8(NoAccessListsText(WithoutTrailingBackslash(target))));
+    facts.KeepsLists = true;
+    EXPECT_EQ(WideToUtf8(TargetRefusal(target)), "");
+}
+
+// An existing suite's folder that is not the administrators' alone is taken over: its list replaced and every
+// entry below made to inherit it, each through a handle opened relative to its folder, and the record says
+// so; one that is theirs already is left as it is.
+TEST_F(AdminFolders, TakeOverResetsEveryEntryBelowAndSaysSo) {
+    const std::wstring target = Path(L"Дедира");
+    for (const wchar_t* file : {L"Shell.exe", L"backup\\R010321\\Install.cmd", L"DTAfb\\T12.FDB",
+                                L"Settings\\holter.ini", L"ReleaseInfo"})
+        Put(fs::path(target) / file, "content");
+    facts.UsersOwn(target);
+    // A handle someone opened for writing before keeps its rights: the take-over stops rather than let it be,
+    // but the database server's hold on the clinic's database does not matter.
+    const auto holdForWriting = [&](const wchar_t* file) {
+        return TUniqueFile(::CreateFileW((fs::path(target) / file).c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                         nullptr));
+    };
+    const TUniqueFile database = holdForWriting(L"DTAfb\\T12.FDB");
+    {
+        const TUniqueFile held = holdForWriting(L"Shell.exe");
+        ASSERT_TRUE(held.Valid() && database.Valid());
+        EXPECT_NE(MessageOf([&] { TakeOverTarget(host, target); }).find(L"\\Shell.exe"), std::wstring::npos);
+    }
+    host = TRecordingHost();
+    TakeOverTarget(host, target);
+    const std::wstring said = L"trace: Папка комплекса передана администраторам: «" + target +
+                              L"» (владелец был " + TAccessFactsKit::Bob +
+                              L"); права доступа заменены у вложенных файлов и папок: 9, "
+                              L"оставлено ссылок: 0";
+    EXPECT_TRUE(host.Saw(said)) << WideToUtf8(said);
+    EXPECT_FALSE(host.SawPrefix(L"trace: Права доступа не заменены")) << "every list was replaced";
+
+    host = TRecordingHost();
+    facts.AdministratorsOwn(target);
+    TakeOverTarget(host, target);
+    GrantUsersTheirFiles(host, target);
+    EXPECT_FALSE(host.SawPrefix(L"trace: Папка комплекса передана")) << "taken over once";
+    EXPECT_FALSE(host.SawPrefix(L"trace: Права доступа не заменены"));
+    EXPECT_EQ(Read(fs::path(target) / L"DTAfb" / L"T12.FDB"), "content");
+}
+
+// The hand-over's event is made by the uninstaller alone: one of that name made first by someone else refuses
+// the hand-over, and no private folder stays.
+TEST(HandOver, AnEventMadeFirstBySomeoneElseRefusesTheHandOver) {
+    HoldOwnImage();
+    const std::wstring name = L"Local\\TessaroUninstallHandOver-" + std::to_wstring(::GetCurrentProcessId());
+    const TUniqueHandle squatted(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    ASSERT_TRUE(squatted.Valid());
+    const std::vector<std::wstring> before = HandOverFolders();
+    std::wstring why;
+    EXPECT_FALSE(HandOverCleanUp(fs::temp_directory_path().wstring(), why));
+    EXPECT_EQ(WideToUtf8(why), WideToUtf8(L"событие передачи уже создано другой программой"));
+    EXPECT_EQ(HandOverFolders(), before);
 }
 
 } // namespace

@@ -152,3 +152,28 @@ TEST_F(WinLogTest, LockedLogBesideTheExecutableDoesNotStopStartUp) {
 }
 
 } // namespace
+
+#include "WinScratch.h"
+#include "install/RunLogFile.h"
+
+namespace {
+
+// The run log is always made new: a file at its name (someone else's, or an earlier run's) is never written
+// over; the log takes the next free number and says which file it is.
+TEST(RunLogFile, ATakenNameIsNeverWrittenOver) {
+    TScratchDir folder;
+    const std::wstring name = folder.Folder() + L"журнал установки.log";
+    PutFile(name, "someone else's");
+    {
+        TRunLogFile first(name);
+        EXPECT_EQ(first.FileName(), folder.Folder() + L"журнал установки-2.log");
+        first.Write("run");
+    }
+    const TRunLogFile second(name);
+    EXPECT_EQ(second.FileName(), folder.Folder() + L"журнал установки-3.log");
+    EXPECT_EQ(FileBytes(name), "someone else's");
+    EXPECT_EQ(FileBytes(folder.Folder() + L"журнал установки-2.log"), "\xEF\xBB\xBFrun");
+    EXPECT_THROW(TRunLogFile(folder.Folder() + L"нет такой папки\\setup.log"), TError);
+}
+
+} // namespace

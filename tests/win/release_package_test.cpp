@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "AccessFactsKit.h"
 #include "RecordingHost.h"
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/HandlesWin.h"
+#include "install/AccessRules.h"
 #include "install/ReleasePackage.h"
 
 namespace {
@@ -187,8 +189,6 @@ protected:
         ::CreateDirectoryW(target.c_str(), nullptr);
         ::CreateDirectoryW((source + L"backup").c_str(), nullptr);
     }
-    void TearDown() override { ::SetCurrentDirectoryW(savedFolder); }
-
     void AddPackage(const std::wstring& name, bool withScript = true, int exitCode = 0) {
         const std::wstring folder = source + L"backup\\" + name;
         ::CreateDirectoryW(folder.c_str(), nullptr);
@@ -209,8 +209,21 @@ protected:
     bool Ran(const std::wstring& package) const {
         return FileExists(target + L"backup\\" + package + L"\\ran.txt");
     }
-    std::wstring Install() {
-        return MessageOf([&] { outcome = InstallReleasePackage(host, source, target, target); });
+    std::wstring Install(bool elevated = false) {
+        return MessageOf(
+            [&] { outcome = InstallReleasePackage(host, source, target, target, nullptr, elevated); });
+    }
+    // A package in the suite's folder that the medium does not have (the updater's, or one planted there).
+    void PutPackageInTarget(const std::wstring& name) {
+        const std::wstring folder = target + L"backup\\" + name;
+        ::CreateDirectoryW((target + L"backup").c_str(), nullptr);
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        PutFile(folder + L"\\Install.cmd", "@echo ran> ran.txt\r\n");
+    }
+    std::string Level() const { return Between(FileBytes(target + L"ReleaseInfo"), "<Level>", "</Level>"); }
+    void TearDown() override {
+        AfterPackageCopies() = nullptr;
+        ::SetCurrentDirectoryW(savedFolder);
     }
 
     TScratchDir medium;
@@ -310,6 +323,77 @@ TEST_F(ReleasePackage, MediumWithoutUpdaterEndsWithoutReleaseInfo) {
     AddPackage(L"R010321");
     EXPECT_EQ(Install(), L"Release info file does not exist");
     EXPECT_TRUE(Ran(L"R010321"));
+}
+
+// With an administrator's rights a package the medium did not bring runs only when its folder and its script
+// are the machine's and no one else may change them; any other is passed over with a line naming it, and the
+// newest of the rest runs and gives its level. A run without those rights takes the user's updater's package
+// as before.
+TEST_F(ReleasePackage, AnElevatedRunPassesOverPackagesAnOrdinaryUserCouldHaveMade) {
+    AddPackage(L"R010321");
+    AddUpdater();
+    PutPackageInTarget(L"R311299");
+    const std::wstring planted = target + L"backup\\R311299";
+    struct TCase {
+        const char* Name;
+        bool UsersFolder, UsersScript, NoScript, Elevated;
+        const wchar_t* Runs;
+        TTrustFault Fault;
+    };
+    const TCase cases[] = {
+        {"a user's package", true, false, false, true, L"R010321", TTrustFault::ForeignOwner},
+        {"a user's script in the administrators' folder", false, true, false, true, L"R010321",
+         TTrustFault::ForeignOwner},
+        {"no script", false, false, true, true, L"R010321", TTrustFault::Missing},
+        {"the administrators' package", false, false, false, true, L"R311299", TTrustFault::None},
+        {"a user's package in the user's own run", true, true, false, false, L"R311299", TTrustFault::None},
+    };
+    for (const TCase& c : cases) {
+        TAccessFactsKit facts;
+        c.UsersFolder ? facts.UsersOwn(planted) : facts.AdministratorsOwn(planted);
+        c.UsersScript ? facts.UsersOwn(planted + L"\\Install.cmd")
+                      : facts.AdministratorsOwn(planted + L"\\Install.cmd");
+        if (c.NoScript)
+            ::DeleteFileW((planted + L"\\Install.cmd").c_str());
+        for (const wchar_t* package : {L"R010321", L"R311299"})
+            ::DeleteFileW((target + L"backup\\" + package + L"\\ran.txt").c_str());
+        host = TRecordingHost();
+        ASSERT_EQ(Install(c.Elevated), L"(no error)") << c.Name;
+        EXPECT_TRUE(Ran(c.Runs)) << c.Name;
+        EXPECT_EQ(Ran(L"R010321") + Ran(L"R311299"), 1) << c.Name << ": one package ran";
+        EXPECT_EQ(Level(), WideToUtf8(std::wstring(c.Runs).substr(1))) << c.Name;
+        const std::vector<std::wstring> passedOver =
+            c.Fault == TTrustFault::None
+                ? std::vector<std::wstring>{}
+                : std::vector<std::wstring>{PackagePassedOverText(L"R311299", c.Fault)};
+        EXPECT_EQ(host.Lines, passedOver) << c.Name;
+        PutFile(planted + L"\\Install.cmd", "@echo ran> ran.txt\r\n");
+    }
+}
+
+// The medium's script changed in the suite's folder after the step copied it (a user who could still write
+// there, or anything else) never runs: the step stops before the run's commit, naming the package, and the
+// next run brings the medium's script back and runs it. The script runs through the system's interpreter,
+// which takes no program from the package's folder.
+TEST_F(ReleasePackage, AMediumsScriptChangedAfterItsCopyIsRefused) {
+    AddPackage(L"R010321");
+    AddUpdater();
+    AfterPackageCopies() = [](const std::wstring& folder) {
+        const std::wstring script = folder + L"backup\\R010321\\Install.cmd";
+        PutFile(script, FileBytes(script) + "@echo changed> changed.txt\r\n");
+    };
+    EXPECT_EQ(WideToUtf8(Install(true)), WideToUtf8(ScriptNotTheMediumsText(L"R010321")));
+    EXPECT_FALSE(Ran(L"R010321"));
+    EXPECT_FALSE(FileExists(target + L"backup\\R010321\\changed.txt"));
+    EXPECT_EQ(Level(), "R000000");
+
+    AfterPackageCopies() = nullptr;
+    PutFile(source + L"backup\\R010321\\Install.cmd",
+            "@echo ran> ran.txt\r\n@echo value=%NoDefaultCurrentDirectoryInExePath%> path.txt\r\n");
+    ASSERT_EQ(Install(true), L"(no error)");
+    EXPECT_TRUE(Ran(L"R010321"));
+    EXPECT_EQ(FileBytes(target + L"backup\\R010321\\path.txt"), "value=1\r\n");
+    EXPECT_EQ(Level(), "010321");
 }
 
 } // namespace

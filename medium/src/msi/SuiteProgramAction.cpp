@@ -4,12 +4,20 @@
 // only that it failed, not its code; an administrator reading a /l*v log of a computer that failed needs the
 // code, so this action writes it there itself.
 //
+// Setup.exe runs as SYSTEM from wherever the package lies, a share others may write to. When the package is
+// signed, Setup.exe is started only when it carries a signature by the same certificate, checked on a handle
+// that shares neither writing nor deleting and held until it ends, so that what runs is what was checked; an
+// unsigned package vouches for nothing, and starts Setup.exe as it is.
+//
 // The installer's log is written in the system's ANSI code page: the lines are in Latin letters and digits,
 // which survive any code page. The package carries this library: it uses no C++ library strings, which alone
 // would make it fifteen times larger.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
 
 namespace {
 
@@ -113,12 +121,97 @@ void ProgramOf(const TText& commandLine, TText& program) {
 
 enum class TMissing { Fails, Succeeds };
 
-UINT RunAndReport(MSIHANDLE install, TMissing missing) {
-    TText commandLine;
-    if (!ReadProperty(install, L"CustomActionData", commandLine) || commandLine.Length() == 0) {
+// The leaf certificate of a file's Authenticode signature, as the system verifies it (the file open as
+// `file`); null when it carries none. `intact` tells whether the signature matches the file: its digest and
+// signature hold, whatever the trust in its chain (the same for two files signed with one certificate).
+PCCERT_CONTEXT SignerOf(const wchar_t* path, HANDLE file, bool& intact) {
+    WINTRUST_FILE_INFO info{};
+    info.cbStruct = sizeof info;
+    info.pcwszFilePath = path;
+    info.hFile = file;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &info;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+    const LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    intact = result == ERROR_SUCCESS || result == CERT_E_UNTRUSTEDROOT ||
+             result == CERT_E_UNTRUSTEDTESTROOT || result == CERT_E_CHAINING || result == CERT_E_EXPIRED;
+    PCCERT_CONTEXT signer = nullptr;
+    if (result != TRUST_E_NOSIGNATURE && data.hWVTStateData)
+        if (CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(data.hWVTStateData))
+            if (CRYPT_PROVIDER_SGNR* first = ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0))
+                if (first->csCertChain > 0 && first->pasCertChain && first->pasCertChain[0].pCert)
+                    signer = ::CertDuplicateCertificateContext(first->pasCertChain[0].pCert);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return signer;
+}
+
+bool SameCertificate(PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
+    if (!a || !b || a->cbCertEncoded != b->cbCertEncoded)
+        return false;
+    for (DWORD i = 0; i < a->cbCertEncoded; ++i)
+        if (a->pbCertEncoded[i] != b->pbCertEncoded[i])
+            return false;
+    return true;
+}
+
+// A file opened for reading that no one may change, rename or delete while it is held.
+HANDLE HoldForReading(const wchar_t* path) {
+    return ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Whether `program` may be started for the package `package`: always when the package is unsigned; when it
+// is signed, only with a signature of the same certificate that matches the file held as `held`.
+bool SignedAsThePackage(MSIHANDLE install, const TText& package, const TText& program, HANDLE held) {
+    const HANDLE packageFile = HoldForReading(package.Get());
+    bool intact = false;
+    const PCCERT_CONTEXT packageSigner =
+        packageFile == INVALID_HANDLE_VALUE ? nullptr : SignerOf(package.Get(), packageFile, intact);
+    if (packageFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(packageFile);
+    if (!packageSigner) {
+        TText line;
+        Log(install, line.Add(L"the package is not signed: \"").Add(program).Add(L"\" is started unchecked"));
+        return true;
+    }
+    const PCCERT_CONTEXT programSigner =
+        held == INVALID_HANDLE_VALUE ? nullptr : SignerOf(program.Get(), held, intact);
+    const bool same = programSigner && intact && SameCertificate(packageSigner, programSigner);
+    ::CertFreeCertificateContext(packageSigner);
+    if (programSigner)
+        ::CertFreeCertificateContext(programSigner);
+    TText line;
+    line.Add(L"\"").Add(program);
+    Log(install,
+        line.Add(same ? L"\" carries the package's signature"
+                      : L"\" does not carry a valid signature by the package's certificate: not started"));
+    return same;
+}
+
+UINT RunAndReport(MSIHANDLE install, TMissing missing, bool checkSignature) {
+    TText data;
+    if (!ReadProperty(install, L"CustomActionData", data) || data.Length() == 0) {
         TText line;
         Log(install, line.Add(L"no command line was prepared for this action"));
         return ERROR_INSTALL_FAILURE;
+    }
+    // "<the package>|<command line>": no path holds a "|".
+    TText package, commandLine;
+    const wchar_t* text = data.Get();
+    DWORD bar = 0;
+    while (checkSignature && text[bar] && text[bar] != L'|')
+        ++bar;
+    if (checkSignature && text[bar] == L'|') {
+        package.Add(text, bar);
+        commandLine.Add(text + bar + 1);
+    } else {
+        commandLine.Add(data);
     }
     TText program;
     ProgramOf(commandLine, program);
@@ -136,6 +229,13 @@ UINT RunAndReport(MSIHANDLE install, TMissing missing) {
         return ERROR_INSTALL_FAILURE;
     }
 
+    // Held from its check to its end: what runs is what was checked.
+    const HANDLE held = checkSignature ? HoldForReading(program.Get()) : INVALID_HANDLE_VALUE;
+    if (checkSignature && package.Length() && !SignedAsThePackage(install, package, program, held)) {
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+        return ERROR_INSTALL_FAILURE;
+    }
     {
         TText line;
         Log(install, line.Add(L"starting ").Add(commandLine));
@@ -150,16 +250,18 @@ UINT RunAndReport(MSIHANDLE install, TMissing missing) {
     if (!::CreateProcessW(nullptr, commandLine.Data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folderLength > 0 && folderLength < MAX_PATH ? folder : nullptr, &startup,
                           &process)) {
+        const DWORD error = ::GetLastError();
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
         TText line;
-        Log(install, line.Add(L"\"")
-                         .Add(program)
-                         .Add(L"\" could not be started (error ")
-                         .AddNumber(::GetLastError())
-                         .Add(L")"));
+        Log(install,
+            line.Add(L"\"").Add(program).Add(L"\" could not be started (error ").AddNumber(error).Add(L")"));
         return ERROR_INSTALL_FAILURE;
     }
     ::CloseHandle(process.hThread);
     ::WaitForSingleObject(process.hProcess, INFINITE);
+    if (held != INVALID_HANDLE_VALUE)
+        ::CloseHandle(held);
     DWORD exitCode = 0;
     const BOOL known = ::GetExitCodeProcess(process.hProcess, &exitCode);
     const DWORD error = ::GetLastError();
@@ -176,13 +278,14 @@ UINT RunAndReport(MSIHANDLE install, TMissing missing) {
 
 } // namespace
 
-// Setup.exe from the package's folder: a file that cannot be read there fails the installation.
+// Setup.exe from the package's folder: a file that cannot be read there fails the installation, and so does
+// one without the signature a signed package asks for.
 extern "C" __declspec(dllexport) UINT __stdcall InstallSuite(MSIHANDLE install) {
-    return RunAndReport(install, TMissing::Fails);
+    return RunAndReport(install, TMissing::Fails, true);
 }
 
 // The registered uninstaller: when its file went with the suite's folder, there is nothing left to remove,
 // and the package goes on to remove itself rather than stay behind for good.
 extern "C" __declspec(dllexport) UINT __stdcall RemoveSuite(MSIHANDLE install) {
-    return RunAndReport(install, TMissing::Succeeds);
+    return RunAndReport(install, TMissing::Succeeds, false);
 }

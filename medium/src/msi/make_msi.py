@@ -39,9 +39,14 @@ PRODUCT_NAME = "Тессаро-Холтер"
 MANUFACTURER = "ООО «Тессаро Медикал»"
 # The database's code page: the one Windows uses for Russian, which holds every character of the texts.
 CODEPAGE = 1251
-# The public properties an administrator gives, and those the upgrade finds: Windows Installer hands to the
-# part of an installation that runs as SYSTEM only the properties listed here.
-SECURE_PROPERTIES = ["OLDERFOUND", "NEWERFOUND", "INSTALLDIR", "NODRIVER", "WINDOWSXP", "SETUPLOG"]
+# The properties the upgrade finds. Windows Installer hands a public property to the part of an installation
+# that runs as SYSTEM when an administrator starts it, when a transform of the package sets it, or when it is
+# listed here: listed, it would come from anyone who may start a repair of the installed package, which Group
+# Policy lets a standard user do. The folder, the log and the switches are therefore not listed: a standard
+# user's repair must never start Setup.exe as SYSTEM into a folder, or with a log, of that user's choosing.
+SECURE_PROPERTIES = ["OLDERFOUND", "NEWERFOUND"]
+# The properties that must never be listed there.
+UNSECURED_PROPERTIES = ["INSTALLDIR", "SETUPLOG", "NODRIVER", "WINDOWSXP"]
 # Package folders the installer never runs.
 IGNORED_PACKAGES = {"WithOutAnswer"}
 
