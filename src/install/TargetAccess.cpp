@@ -40,6 +40,18 @@ TUniqueFile OpenToAsk(const std::wstring& path, DWORD* error) {
     return entry;
 }
 
+// Whether the open file has another name besides the one it was opened by (a hard link, which any user may
+// make of a file they may read, in a folder they may write): its list is that other file's too, wherever that
+// lies. A count the system does not give counts as another name.
+bool HasOtherNames(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !::GetFileInformationByHandle(file, &info) || info.nNumberOfLinks > 1;
+}
+
+std::wstring NotReplacedText(const std::wstring& path, const std::wstring& why) {
+    return L"Права доступа не заменены: \"" + path + L"\": " + why;
+}
+
 // The root a path's levels hang from: "C:\" or "\\server\share\".
 std::wstring RootOf(const std::wstring& path) {
     if (path.size() >= 3 && path[1] == L':')
@@ -60,7 +72,7 @@ public:
         std::vector<TFolderEntry> found;
         DWORD code = 0;
         if (!ListFolder(folder, found, &code)) {
-            Fail(path, code);
+            Fail(path, SystemErrorText(code));
             return;
         }
         for (const TFolderEntry& entry : found) {
@@ -85,14 +97,24 @@ public:
                                  (users ? (isFolder ? FILE_LIST_DIRECTORY : 0) : FILE_READ_DATA),
                              users ? ShareAll : FILE_SHARE_READ, isFolder, &code);
             if (!handle) {
-                Fail(child, code);
+                Fail(child, SystemErrorText(code));
                 continue;
             }
             // Swapped for a link since it was listed: left alone.
             if (IsLinkObject(handle.Get()))
                 continue;
+            // A list given to a file with another name is given to that other file: below "DTAfb" and
+            // "Settings", where any user may make such a name, it keeps what it has; elsewhere only a user
+            // could have made it before the take-over, which stops there.
+            if (!isFolder && HasOtherNames(handle.Get())) {
+                if (usersData)
+                    FHost.Trace(NotReplacedText(child, HardLinkedText));
+                else
+                    Fail(child, HardLinkedText);
+                continue;
+            }
             if (const DWORD failed = ApplyAccess(handle.Get(), list)) {
-                Fail(child, failed);
+                Fail(child, SystemErrorText(failed));
                 continue;
             }
             ++Reset;
@@ -121,11 +143,10 @@ public:
     std::wstring FirstFailure;
 
 private:
-    void Fail(const std::wstring& path, DWORD code) {
-        const std::wstring text = L"\"" + path + L"\": " + SystemErrorText(code);
-        FHost.Trace(L"Права доступа не заменены: " + text);
+    void Fail(const std::wstring& path, const std::wstring& why) {
+        FHost.Trace(NotReplacedText(path, why));
         if (Failed++ == 0)
-            FirstFailure = text;
+            FirstFailure = L"\"" + path + L"\": " + why;
     }
 
     IProgress& FHost;
@@ -264,10 +285,13 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
         // An administrator's link (the database moved to a larger disk) keeps the lists it has.
         if (!entry || IsLinkObject(entry.Get()))
             continue;
+        if (!isFolder && HasOtherNames(entry.Get())) {
+            Host.Trace(NotReplacedText(target + L"\\" + name, HardLinkedText));
+            continue;
+        }
         const TAccessList list = TAccessReset::ListFor(name, isFolder, suite, true);
         if (const DWORD failed = ApplyAccess(entry.Get(), list)) {
-            Host.Trace(L"Права доступа не заменены: \"" + target + L"\\" + name + L"\": " +
-                       SystemErrorText(failed));
+            Host.Trace(NotReplacedText(target + L"\\" + name, SystemErrorText(failed)));
             continue;
         }
         if (isFolder)

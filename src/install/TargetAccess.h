@@ -33,6 +33,10 @@ std::wstring TargetRefusal(const std::wstring& Target);
 // replaced.
 void TakeOverTarget(IProgress& Host, const std::wstring& Target);
 
+// Why a file below the suite's folder keeps the list it has: it has another name too (a hard link), which may
+// lie anywhere on the disk, and a list given to one name is the file's.
+inline constexpr wchar_t HardLinkedText[] = L"у файла есть и другие имена (жёсткие ссылки)";
+
 // Gives "DTAfb", "Settings" (and what they hold) and the files the suite's programs write their lists, so
 // that the suite keeps working for every user. What fails is named in the record.
 void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target);
