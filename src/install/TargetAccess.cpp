@@ -64,7 +64,8 @@ std::wstring RootOf(const std::wstring& path) {
 // opened relative to its folder, no link followed or changed.
 class TAccessReset {
 public:
-    explicit TAccessReset(IProgress& host) : FHost(host) {}
+    // `depth`: how deep below the suite's folder the walk starts.
+    explicit TAccessReset(IProgress& host, std::size_t depth = 0) : FHost(host), FDepth(depth) {}
 
     // `usersData`: below "DTAfb" or "Settings", which the users may write anyway.
     void Below(HANDLE folder, const std::wstring& path, const std::vector<TAccessEntry>& entries,
@@ -118,8 +119,18 @@ public:
                 continue;
             }
             ++Reset;
-            if (isFolder)
-                Below(handle.Get(), child, list.Entries, false, users);
+            if (!isFolder)
+                continue;
+            if (FDepth == MaxFolderDepth) {
+                if (users)
+                    FHost.Trace(NotReplacedText(child, TooDeepText));
+                else
+                    Fail(child, TooDeepText);
+                continue;
+            }
+            ++FDepth;
+            Below(handle.Get(), child, list.Entries, false, users);
+            --FDepth;
         }
     }
 
@@ -150,6 +161,7 @@ private:
     }
 
     IProgress& FHost;
+    std::size_t FDepth;
 };
 
 // Moves a folder found where an admin folder must be aside, beside itself; a link is moved as the link.
@@ -271,7 +283,7 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
         return;
     EnableOwnershipPrivileges();
     const std::vector<TAccessEntry> suite = SuiteFolderAccess().Entries;
-    TAccessReset reset(Host);
+    TAccessReset reset(Host, 1);
     std::vector<std::pair<std::wstring, bool>> entries;
     for (const wchar_t* name : DataFolderNames)
         entries.emplace_back(name, true);

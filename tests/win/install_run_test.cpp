@@ -940,6 +940,34 @@ TEST_F(AdminFolders, AFileWithAnotherNameKeepsItsList) {
     }
 }
 
+// Any user may nest folders in "DTAfb" and "Settings" deeper than the run's stack could follow (a path of
+// 32767 characters holds sixteen thousand levels), and in a folder of their own before it is taken over: the
+// lists go down a bounded number of levels and the folder where they stop is named; outside the users' own
+// folders the take-over stops there.
+TEST_F(AdminFolders, FoldersNestedWithoutEndAreWalkedToALimit) {
+    const std::wstring target = Path(L"Дедира");
+    fs::create_directories(fs::path(target) / L"DTAfb");
+    const auto nest = [&](const wchar_t* folder) {
+        std::vector<fs::path> levels{fs::path(target) / folder};
+        for (std::size_t level = 0; level < MaxFolderDepth + 3; ++level)
+            levels.push_back(levels.back() / L"v");
+        fs::create_directories(levels.back());
+        return levels;
+    };
+    const std::wstring data = nest(L"Settings")[MaxFolderDepth].wstring();
+    const std::wstring other = nest(L"Временные")[MaxFolderDepth].wstring();
+    GrantUsersTheirFiles(host, target);
+    const std::wstring said = L"trace: Права доступа не заменены: \"" + data + L"\": " + TooDeepText;
+    EXPECT_TRUE(host.Saw(said));
+    EXPECT_EQ(host.Traces.size(), 1u);
+
+    host = TRecordingHost();
+    facts.UsersOwn(target);
+    EXPECT_NE(MessageOf([&] { TakeOverTarget(host, target); }).find(L"\"" + other + L"\": " + TooDeepText),
+              std::wstring::npos);
+    EXPECT_TRUE(host.Saw(said));
+}
+
 // The hand-over's event is made by the uninstaller alone: one of that name made first by someone else refuses
 // the hand-over, and no private folder stays.
 TEST(HandOver, AnEventMadeFirstBySomeoneElseRefusesTheHandOver) {
