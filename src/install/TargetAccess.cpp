@@ -91,8 +91,9 @@ public:
             const bool users = usersData || UsersWrite(entry.Name, suiteFolder);
             // Opened for reading and sharing nothing else, what someone holds open for writing or deleting (a
             // handle a user opened before the take-over keeps its rights) is refused rather than let be; what
-            // the users may write anyway is not asked about. A handle with only the right to change the list or
-            // the owner goes unseen: the system weighs reading, writing and deleting against sharing, no more.
+            // the users may write anyway is not asked about. A handle with only the right to change the list
+            // or the owner goes unseen: the system weighs reading, writing and deleting against sharing, no
+            // more.
             TUniqueFile handle =
                 OpenInFolder(folder, entry.Name,
                              READ_CONTROL | WRITE_DAC | (list.Owner.empty() ? 0 : WRITE_OWNER) |
