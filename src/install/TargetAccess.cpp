@@ -40,6 +40,18 @@ TUniqueFile OpenToAsk(const std::wstring& path, DWORD* error) {
     return entry;
 }
 
+// Whether the open file has another name besides the one it was opened by (a hard link, which any user may
+// make of a file they may read, in a folder they may write): its list is that other file's too, wherever that
+// lies. A count the system does not give counts as another name.
+bool HasOtherNames(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !::GetFileInformationByHandle(file, &info) || info.nNumberOfLinks > 1;
+}
+
+std::wstring NotReplacedText(const std::wstring& path, const std::wstring& why) {
+    return L"Права доступа не заменены: " + Quoted(path) + L": " + why;
+}
+
 // The root a path's levels hang from: "C:\" or "\\server\share\".
 std::wstring RootOf(const std::wstring& path) {
     if (path.size() >= 3 && path[1] == L':')
@@ -52,7 +64,8 @@ std::wstring RootOf(const std::wstring& path) {
 // opened relative to its folder, no link followed or changed.
 class TAccessReset {
 public:
-    explicit TAccessReset(IProgress& host) : FHost(host) {}
+    // `depth`: how deep below the suite's folder the walk starts.
+    explicit TAccessReset(IProgress& host, std::size_t depth = 0) : FHost(host), FDepth(depth) {}
 
     // `usersData`: below "DTAfb" or "Settings", which the users may write anyway.
     void Below(HANDLE folder, const std::wstring& path, const std::vector<TAccessEntry>& entries,
@@ -60,7 +73,7 @@ public:
         std::vector<TFolderEntry> found;
         DWORD code = 0;
         if (!ListFolder(folder, found, &code)) {
-            Fail(path, code);
+            Fail(path, SystemErrorText(code));
             return;
         }
         for (const TFolderEntry& entry : found) {
@@ -76,28 +89,50 @@ public:
             const bool isFolder = entry.Attributes & FILE_ATTRIBUTE_DIRECTORY;
             const TAccessList list = ListFor(entry.Name, isFolder, entries, suiteFolder);
             const bool users = usersData || UsersWrite(entry.Name, suiteFolder);
-            // Opened for reading and sharing nothing else, what someone holds open for writing (a handle a
-            // user opened before the take-over keeps its rights) is refused rather than let be; what the
-            // users may write anyway is not asked about.
+            // Opened for reading and sharing nothing else, what someone holds open for writing or deleting (a
+            // handle a user opened before the take-over keeps its rights) is refused rather than let be; what
+            // the users may write anyway is not asked about. A handle with only the right to change the list
+            // or the owner goes unseen: the system weighs reading, writing and deleting against sharing, no
+            // more.
             TUniqueFile handle =
                 OpenInFolder(folder, entry.Name,
                              READ_CONTROL | WRITE_DAC | (list.Owner.empty() ? 0 : WRITE_OWNER) |
                                  (users ? (isFolder ? FILE_LIST_DIRECTORY : 0) : FILE_READ_DATA),
                              users ? ShareAll : FILE_SHARE_READ, isFolder, &code);
             if (!handle) {
-                Fail(child, code);
+                Fail(child, SystemErrorText(code));
                 continue;
             }
             // Swapped for a link since it was listed: left alone.
             if (IsLinkObject(handle.Get()))
                 continue;
+            // A list given to a file with another name is given to that other file: below "DTAfb" and
+            // "Settings", where any user may make such a name, it keeps what it has; elsewhere only a user
+            // could have made it before the take-over, which stops there.
+            if (!isFolder && HasOtherNames(handle.Get())) {
+                if (usersData)
+                    FHost.Trace(NotReplacedText(child, HardLinkedText));
+                else
+                    Fail(child, HardLinkedText);
+                continue;
+            }
             if (const DWORD failed = ApplyAccess(handle.Get(), list)) {
-                Fail(child, failed);
+                Fail(child, SystemErrorText(failed));
                 continue;
             }
             ++Reset;
-            if (isFolder)
-                Below(handle.Get(), child, list.Entries, false, users);
+            if (!isFolder)
+                continue;
+            if (FDepth == MaxFolderDepth) {
+                if (users)
+                    FHost.Trace(NotReplacedText(child, TooDeepText));
+                else
+                    Fail(child, TooDeepText);
+                continue;
+            }
+            ++FDepth;
+            Below(handle.Get(), child, list.Entries, false, users);
+            --FDepth;
         }
     }
 
@@ -121,14 +156,14 @@ public:
     std::wstring FirstFailure;
 
 private:
-    void Fail(const std::wstring& path, DWORD code) {
-        const std::wstring text = Quoted(path) + L": " + SystemErrorText(code);
-        FHost.Trace(L"Права доступа не заменены: " + text);
+    void Fail(const std::wstring& path, const std::wstring& why) {
+        FHost.Trace(NotReplacedText(path, why));
         if (Failed++ == 0)
-            FirstFailure = text;
+            FirstFailure = Quoted(path) + L": " + why;
     }
 
     IProgress& FHost;
+    std::size_t FDepth;
 };
 
 // Moves a folder found where an admin folder must be aside, beside itself; a link is moved as the link.
@@ -250,7 +285,7 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
         return;
     EnableOwnershipPrivileges();
     const std::vector<TAccessEntry> suite = SuiteFolderAccess().Entries;
-    TAccessReset reset(Host);
+    TAccessReset reset(Host, 1);
     std::vector<std::pair<std::wstring, bool>> entries;
     for (const wchar_t* name : DataFolderNames)
         entries.emplace_back(name, true);
@@ -264,10 +299,13 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
         // An administrator's link (the database moved to a larger disk) keeps the lists it has.
         if (!entry || IsLinkObject(entry.Get()))
             continue;
+        if (!isFolder && HasOtherNames(entry.Get())) {
+            Host.Trace(NotReplacedText(target + L"\\" + name, HardLinkedText));
+            continue;
+        }
         const TAccessList list = TAccessReset::ListFor(name, isFolder, suite, true);
         if (const DWORD failed = ApplyAccess(entry.Get(), list)) {
-            Host.Trace(L"Права доступа не заменены: " + Quoted(target + L"\\" + name) + L": " +
-                       SystemErrorText(failed));
+            Host.Trace(NotReplacedText(target + L"\\" + name, SystemErrorText(failed)));
             continue;
         }
         if (isFolder)

@@ -33,6 +33,17 @@ std::wstring TargetRefusal(const std::wstring& Target);
 // replaced.
 void TakeOverTarget(IProgress& Host, const std::wstring& Target);
 
+// Why a file below the suite's folder keeps the list it has: it has another name too (a hard link), which may
+// lie anywhere on the disk, and a list given to one name is the file's.
+inline constexpr wchar_t HardLinkedText[] = L"у файла есть и другие имена (жёсткие ссылки)";
+
+// How deep below the suite's folder a take-over and the users' folders' lists go: deeper than the suite's own
+// folders ever are, while any user may nest folders without end in "DTAfb" and "Settings", and a walk that
+// followed them all would run out of stack. What lies deeper keeps its lists; the folder at the limit is
+// named.
+inline constexpr std::size_t MaxFolderDepth = 64;
+inline constexpr wchar_t TooDeepText[] = L"папка вложена слишком глубоко: то, что в ней, не обойдено";
+
 // Gives "DTAfb", "Settings" (and what they hold) and the files the suite's programs write their lists, so
 // that the suite keeps working for every user. What fails is named in the record.
 void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target);

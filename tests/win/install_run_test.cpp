@@ -688,6 +688,7 @@ TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
 }
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include "AccessFactsKit.h"
@@ -886,6 +887,92 @@ TEST_F(AdminFolders, TakeOverResetsEveryEntryBelowAndSaysSo) {
     EXPECT_FALSE(host.SawPrefix(L"trace: Папка комплекса передана")) << "taken over once";
     EXPECT_FALSE(host.SawPrefix(L"trace: Права доступа не заменены"));
     EXPECT_EQ(Read(fs::path(target) / L"DTAfb" / L"T12.FDB"), "content");
+}
+
+// The list a file holds, as the system reports it.
+TAccessList FileListOf(const fs::path& file) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return {L"(unknown)", {}, false};
+    TAccessList list = ListOf(descriptor);
+    ::LocalFree(descriptor);
+    return list;
+}
+
+// A file of the suite's folder that has another name elsewhere (a hard link, which any user may make in
+// "DTAfb" and "Settings", or in a folder of their own before it is taken over) is that other file: its list
+// is never replaced through the suite's name of it, and the record names it. Outside the folders the users
+// write anyway, the take-over stops at it.
+TEST_F(AdminFolders, AFileWithAnotherNameKeepsItsList) {
+    const std::wstring target = Path(L"Дедира");
+    const fs::path outside = root / L"Системный файл.dll";
+    struct TCase {
+        const wchar_t* Name;
+        bool TakeOverStops;
+        bool Granted; // among what the users are given on every run
+    };
+    const TCase cases[] = {{L"Settings\\holter.ini", false, true},
+                           {L"DTAfb\\Копии\\T12.FDB", false, true},
+                           {L"btooth.ini", true, true},
+                           {L"Shell.exe", true, false}};
+    for (const TCase& c : cases) {
+        const std::string name = WideToUtf8(c.Name);
+        fs::remove_all(target);
+        Put(fs::path(target) / L"Settings" / L"lastnum.dta", "counter");
+        Put(fs::path(target) / L"DTAfb" / L"Копии" / L"T11.FDB", "copy");
+        Put(outside, "not the suite's");
+        const fs::path planted = fs::path(target) / c.Name;
+        ASSERT_TRUE(::CreateHardLinkW(planted.c_str(), outside.c_str(), nullptr)) << name;
+        const TAccessList before = FileListOf(outside);
+        const std::wstring said =
+            L"trace: Права доступа не заменены: «" + planted.wstring() + L"»: " + HardLinkedText;
+
+        host = TRecordingHost();
+        facts.UsersOwn(target);
+        const std::wstring stopped = MessageOf([&] { TakeOverTarget(host, target); });
+        EXPECT_EQ(stopped.find(planted.wstring()) != std::wstring::npos, c.TakeOverStops)
+            << name << ": " << WideToUtf8(stopped);
+        EXPECT_TRUE(host.Saw(said)) << name;
+        EXPECT_TRUE(FileListOf(outside) == before) << name << ": taken over through its other name";
+
+        host = TRecordingHost();
+        facts.AdministratorsOwn(target);
+        GrantUsersTheirFiles(host, target);
+        EXPECT_EQ(host.Saw(said), c.Granted) << name;
+        EXPECT_TRUE(FileListOf(outside) == before) << name << ": given to the users through its other name";
+        fs::remove(planted);
+        fs::remove(outside);
+    }
+}
+
+// Any user may nest folders in "DTAfb" and "Settings" deeper than the run's stack could follow (a path of
+// 32767 characters holds sixteen thousand levels), and in a folder of their own before it is taken over: the
+// lists go down a bounded number of levels and the folder where they stop is named; outside the users' own
+// folders the take-over stops there.
+TEST_F(AdminFolders, FoldersNestedWithoutEndAreWalkedToALimit) {
+    const std::wstring target = Path(L"Дедира");
+    fs::create_directories(fs::path(target) / L"DTAfb");
+    const auto nest = [&](const wchar_t* folder) {
+        std::vector<fs::path> levels{fs::path(target) / folder};
+        for (std::size_t level = 0; level < MaxFolderDepth + 3; ++level)
+            levels.push_back(levels.back() / L"v");
+        fs::create_directories(levels.back());
+        return levels;
+    };
+    const std::wstring data = nest(L"Settings")[MaxFolderDepth].wstring();
+    const std::wstring other = nest(L"Временные")[MaxFolderDepth].wstring();
+    GrantUsersTheirFiles(host, target);
+    const std::wstring said = L"trace: Права доступа не заменены: «" + data + L"»: " + TooDeepText;
+    EXPECT_TRUE(host.Saw(said));
+    EXPECT_EQ(host.Traces.size(), 1u);
+
+    host = TRecordingHost();
+    facts.UsersOwn(target);
+    EXPECT_NE(MessageOf([&] { TakeOverTarget(host, target); }).find(L"«" + other + L"»: " + TooDeepText),
+              std::wstring::npos);
+    EXPECT_TRUE(host.Saw(said));
 }
 
 // The hand-over's event is made by the uninstaller alone: one of that name made first by someone else refuses
