@@ -252,9 +252,11 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         // A level someone made meanwhile was not checked before: every level is there now.
         if (refused())
             return TRunEnd::Stopped;
-    } else if (elevated) {
-        TakeOverTarget(Host, target);
     }
+    // Also after the folder was made: one that someone else made first, between the look and the making, is
+    // found here. A folder that is the machine's already is left as it is.
+    if (elevated)
+        TakeOverTarget(Host, target);
     if (elevated) {
         // The journal and the record are read only from an uninstaller's folder of the administrators'; one
         // that is not is moved aside, with what it holds, and made anew.

@@ -48,6 +48,11 @@ bool HasOtherNames(HANDLE file) {
     return !::GetFileInformationByHandle(file, &info) || info.nNumberOfLinks > 1;
 }
 
+std::wstring UsersFileKeptText(const std::wstring& path, const std::wstring& owner) {
+    return L"Файл обычного пользователя оставлен в папке комплекса: " + Quoted(path) + L" (владелец " +
+           (owner.empty() ? std::wstring(L"неизвестен") : owner) + L")";
+}
+
 std::wstring NotReplacedText(const std::wstring& path, const std::wstring& why) {
     return L"Права доступа не заменены: " + Quoted(path) + L": " + why;
 }
@@ -121,6 +126,17 @@ public:
                 continue;
             }
             ++Reset;
+            // A file an ordinary user put where the suite's programs lie (a library beside a program that
+            // loads it from its own folder, say) stays what it is: the take-over cannot tell it from a file
+            // of an earlier installation that user's updater wrote. It is named, for the administrator to
+            // judge.
+            if (!isFolder && !users) {
+                const TSecurityFacts facts = AccessFacts().Security(handle.Get(), child);
+                if (!facts.Known || !MachineOwner(facts.Owner, AccessFacts().SystemOwner())) {
+                    FHost.Trace(UsersFileKeptText(child, facts.Owner));
+                    ++UsersFiles;
+                }
+            }
             if (!isFolder)
                 continue;
             if (FDepth == MaxFolderDepth) {
@@ -152,6 +168,7 @@ public:
 
     std::size_t Reset = 0;
     std::size_t Links = 0;
+    std::size_t UsersFiles = 0;
     std::size_t Failed = 0;
     std::wstring FirstFailure;
 
@@ -267,7 +284,8 @@ void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
     Host.Trace(L"Папка комплекса передана администраторам: " + Quoted(target) + L" (владелец был " +
                (before.Owner.empty() ? L"неизвестен" : before.Owner) +
                L"); права доступа заменены у вложенных файлов и папок: " + std::to_wstring(reset.Reset) +
-               L", оставлено ссылок: " + std::to_wstring(reset.Links));
+               L", оставлено ссылок: " + std::to_wstring(reset.Links) + L", файлов обычных пользователей: " +
+               std::to_wstring(reset.UsersFiles));
     if (reset.Failed)
         throw TError(L"Не удалось заменить права доступа у файлов и папок в папке комплекса (" +
                      std::to_wstring(reset.Failed) + L"), например у " + reset.FirstFailure);

@@ -858,6 +858,9 @@ TEST_F(AdminFolders, TakeOverResetsEveryEntryBelowAndSaysSo) {
                                 L"Settings\\holter.ini", L"ReleaseInfo"})
         Put(fs::path(target) / file, "content");
     facts.UsersOwn(target);
+    for (const wchar_t* file :
+         {L"Shell.exe", L"backup\\R010321\\Install.cmd", L"DTAfb\\T12.FDB", L"ReleaseInfo"})
+        facts.UsersOwn((fs::path(target) / file).wstring());
     // A handle someone opened for writing before keeps its rights: the take-over stops rather than let it be,
     // but the database server's hold on the clinic's database does not matter.
     const auto holdForWriting = [&](const wchar_t* file) {
@@ -876,8 +879,13 @@ TEST_F(AdminFolders, TakeOverResetsEveryEntryBelowAndSaysSo) {
     const std::wstring said = L"trace: Папка комплекса передана администраторам: «" + target +
                               L"» (владелец был " + TAccessFactsKit::Bob +
                               L"); права доступа заменены у вложенных файлов и папок: 9, "
-                              L"оставлено ссылок: 0";
+                              L"оставлено ссылок: 0, файлов обычных пользователей: 2";
     EXPECT_TRUE(host.Saw(said)) << WideToUtf8(said);
+    // What an ordinary user put among the programs stays, named; the clinic's data is the users' anyway.
+    for (const wchar_t* file : {L"Shell.exe", L"backup\\R010321\\Install.cmd"})
+        EXPECT_TRUE(host.Saw(L"trace: Файл обычного пользователя оставлен в папке комплекса: «" + target +
+                             L"\\" + file + L"» (владелец " + TAccessFactsKit::Bob + L")"))
+            << WideToUtf8(file);
     EXPECT_FALSE(host.SawPrefix(L"trace: Права доступа не заменены")) << "every list was replaced";
 
     host = TRecordingHost();
