@@ -35,6 +35,7 @@ enum TExitCode : int {
     ecBadCommandLine = 1,
     ecNotInstalled = 1602, // left before the run (the cancel page, or the window closed)
     ecRunFailed = 1603,    // the run stopped on an error
+    ecAnotherRun = 1618,   // another installation or removal works in the folder: nothing done
 };
 
 // Splits the arguments after the program's name: blanks separate them outside double quotes, quotes are
