@@ -191,7 +191,7 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
         if (Run->Transaction())
             Run->Transaction()->AddedFile(Dest);
         Run->FlushLater(std::move(placed), Dest);
-        if (hash)
+        if (Remember)
             Run->RememberHash(Dest, {state, hash->Hex()});
         return true;
     }
@@ -208,7 +208,7 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
     }
     if (transaction && !keep)
         transaction->AddedFile(Dest);
-    if (hash)
+    if (Run && Remember)
         Run->RememberHash(Dest, {state, hash->Hex()});
     return true;
 }
