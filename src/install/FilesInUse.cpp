@@ -90,9 +90,11 @@ bool RetryInUse(IInstallHost& host, const std::wstring& path, DWORD code) {
     // file is one we may not write, which is the caller's own failure.
     if (code == ERROR_ACCESS_DENIED && programs.empty())
         return false;
-    switch (host.FileInUse(path, programs)) {
+    const TInUseAnswer answer = host.FileInUse(path, programs);
+    // A session that ended while the box was up: the box's answer is no one's.
+    RunStop().Check();
+    switch (answer) {
     case TInUseAnswer::Retry:
-        RunStop().Check();
         return true;
     case TInUseAnswer::Cancel:
         throw TCancelled(InUseText(path, programs));

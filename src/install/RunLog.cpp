@@ -83,7 +83,8 @@ TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector
     FLog.Write(std::wstring(RunLogTag::Detail) + InUseText(file, programs));
     if (!FAnswerQuestions) {
         const TInUseAnswer answer = FInner.FileInUse(file, programs);
-        FLog.Write(std::wstring(RunLogTag::Detail) + (answer == TInUseAnswer::Retry
+        FLog.Write(std::wstring(RunLogTag::Detail) + (RunStop().Requested() ? L"Без ответа: сеанс завершается"
+                                                      : answer == TInUseAnswer::Retry
                                                           ? L"Повтор по выбору пользователя"
                                                           : L"Отмена по выбору пользователя"));
         return answer;
