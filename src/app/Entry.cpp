@@ -170,8 +170,10 @@ int RunSetup() {
     log.Log->Write(L"Командная строка: " + commandLine);
     PassStartupPoint(TStartupPhase::RunLogOpened);
     // A session that ends during the run ends the process from the window that heard of it.
-    SetSessionEndFinish([&log](int code) {
-        log.Log->Write(std::wstring(RunLogTag::Error) + RunStoppedText);
+    SetSessionEndFinish([&log](int code, bool runEnded) {
+        // A run that ended wrote why itself.
+        if (!runEnded)
+            log.Log->Write(std::wstring(RunLogTag::Error) + RunStoppedText);
         log.Log->Write(L"Код завершения: " + std::to_wstring(code));
     });
 

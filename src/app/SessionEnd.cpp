@@ -11,8 +11,8 @@ namespace {
 using TBlockReasonCreate = BOOL(WINAPI*)(HWND, LPCWSTR);
 using TBlockReasonDestroy = BOOL(WINAPI*)(HWND);
 
-std::function<void(int)>& Finish() {
-    static std::function<void(int)> finish;
+std::function<void(int, bool)>& Finish() {
+    static std::function<void(int, bool)> finish;
     return finish;
 }
 
@@ -100,13 +100,13 @@ void TSessionEndGuard::EndWithRun(TRunWorker& Worker, DWORD Patience) {
     }
     const int exitCode = ended ? Worker.Result() : ecRunFailed;
     if (Finish())
-        Finish()(exitCode);
+        Finish()(exitCode, ended);
     // Windows ends the process once this message has been answered, whatever it returns: ended here, with
     // the run's own code rather than the one the system gives a process it ends.
     ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
-void SetSessionEndFinish(std::function<void(int ExitCode)> Action) {
+void SetSessionEndFinish(std::function<void(int ExitCode, bool RunEnded)> Action) {
     Finish() = std::move(Action);
 }
 

@@ -36,8 +36,9 @@ private:
     bool FRefused = false;
 };
 
-// What the program does last when the session ends during a run: the run log's last line; set by the entry.
-void SetSessionEndFinish(std::function<void(int ExitCode)> Finish);
+// What the program does last when the session ends during a run: the run log's last lines (why the run went
+// unfinished, where it did not end in time, and the exit code); set by the entry.
+void SetSessionEndFinish(std::function<void(int ExitCode, bool RunEnded)> Finish);
 
 // The line of the list and the log when the session's end is refused, and the reason Windows shows.
 std::wstring SessionEndRefusedText(bool Removing);

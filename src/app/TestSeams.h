@@ -20,7 +20,7 @@
 //   TESSARO_E2E_AFTER_PACKAGE_COPIES=<command line>   started, and waited for, when the package step's copies
 //                                        are on the disk, before the package to run is chosen and checked
 //   TESSARO_E2E_PAUSE_AT=<point>[,<point>...]   with TESSARO_E2E_PAUSE_FILE=<file>: at each named point of a
-//                                        run (RunStop.h's PassRunPoint: locked, settings, settings-written,
+//                                        run (RunStop.h's PassRunPoint: locked, settings-written,
 //                                        database-copied, server-files, fonts, package-copies, commit,
 //                                        database-swapped, committed) the point's name is written to the file
 //                                        and the run waits while the file is there (or a stop is asked for)

@@ -81,8 +81,6 @@ void WriteSettings(const std::wstring& target, const wchar_t* file, TRunTransact
     for (const TJournalSetting& key : keys)
         ini.WriteString(key.Section, key.Key, key.Written);
     ini.UpdateFile();
-    if (added)
-        PassRunPoint(L"settings");
 }
 
 // Written once; the suite counts on from what it finds, so an existing file is never touched.
