@@ -49,7 +49,6 @@ void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
         return;
     FRunStarted = true;
     FExitCode = ecRunFailed;
-    FSessionEnd.RunStarts(Handle(), SessionEndReason(FRemoving));
     FWorker.Start(
         Handle(),
         [this, run = std::move(run)] {
@@ -58,6 +57,7 @@ void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
             return run(host);
         },
         ecRunFailed);
+    FSessionEnd.RunStarts(Handle(), SessionEndReason(FRemoving));
 }
 
 void TFMain::ApplyRunEvent(const TRunEvent& event, bool& lines) {

@@ -32,7 +32,10 @@ bool IsRunsCopy(const std::wstring& path, const TJournalDatabase& database) {
 // A second name for the file at `existing`, or, where the disk keeps none, the file moved to it. False with
 // the system's code when neither could be done; `linked` says which was.
 bool NameAlso(const std::wstring& existing, const std::wstring& name, bool& linked, DWORD& code) {
-    linked = ::CreateHardLinkW(name.c_str(), existing.c_str(), nullptr) != 0;
+    // A second name would be one for what a link at the name leads to: a link is moved as the link.
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = FileIdOf(existing, info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    linked = plain && ::CreateHardLinkW(name.c_str(), existing.c_str(), nullptr) != 0;
     if (linked || ::MoveFileExW(existing.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH))
         return true;
     code = ::GetLastError();

@@ -1177,3 +1177,37 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
 }
 
 } // namespace
+
+#include <stdexcept>
+
+#include "install/RunLog.h"
+#include "session/InstallSession.h"
+
+namespace {
+
+// An error that is not the run's own (no memory, a fault of the program's) ends it as any error does: the run
+// is undone, a box shows it and the run log has it, and the session reports the run failed.
+TEST_F(InstallRun, AnyExceptionEndsTheRunWithABoxALogLineAndTheUndo) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
+    const auto before = Snapshot(Target());
+    std::vector<std::wstring> logged;
+    TRunLog log([] { return TLocalTime{}; },
+                [&](std::string_view line) { logged.push_back(Utf8ToWide(std::string(line))); });
+    const TAtRunPoints fault([](const std::wstring& point) {
+        if (point == L"package-copies")
+            throw std::runtime_error("bad_alloc");
+    });
+    host = TRecordingHost();
+    EXPECT_EQ(RunRecordedInstallation(host, log, options, TSessionPolicy{}), TSessionEnd::Failed);
+    const std::wstring text = L"Непредвиденная ошибка программы установки: bad_alloc";
+    EXPECT_TRUE(host.Saw(L"error: " + text));
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [&](const std::wstring& line) {
+        return line.find(L"Ошибка: " + text) != std::wstring::npos;
+    }));
+    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+    EXPECT_TRUE(Snapshot(Target()) == before);
+}
+
+} // namespace
