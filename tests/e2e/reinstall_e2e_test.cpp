@@ -388,14 +388,15 @@ TEST_F(ReinstallTest, RunStoppedAgainAndAgainLosesNoRecordingAndTheLastCompletes
         const wchar_t* Name;
         TStop Stop;
         const wchar_t* Point; // the pause the stop comes at
+        bool BothKept;        // the run finds the database the clinic wrote to since the last stop's swap
     };
     const TCase cases[] = {
-        {L"killed copying the database", TStop::KillCopyingDatabase, nullptr},
-        {L"killed with the copy made", TStop::KillAt, L"database-copied"},
-        {L"logged off", TStop::LogOffAt, L"server-files"},
-        {L"killed with the database swapped", TStop::KillAt, L"database-swapped"},
-        {L"killed copying a package", TStop::KillCopyingPackage, nullptr},
-        {L"killed after the commit", TStop::KillAt, L"committed"},
+        {L"killed copying the database", TStop::KillCopyingDatabase, nullptr, false},
+        {L"killed with the copy made", TStop::KillAt, L"database-copied", false},
+        {L"logged off", TStop::LogOffAt, L"server-files", false},
+        {L"killed with the database swapped", TStop::KillAt, L"database-swapped", false},
+        {L"killed copying a package", TStop::KillCopyingPackage, nullptr, true},
+        {L"killed after the commit", TStop::KillAt, L"committed", false},
     };
     int recordings = 0;
     WriteFileBytes(database, Recordings + RecordingText(0));
@@ -444,6 +445,8 @@ TEST_F(ReinstallTest, RunStoppedAgainAndAgainLosesNoRecordingAndTheLastCompletes
             EXPECT_FALSE(LogHas(ReadRunLog(log), L"Код завершения")) << "killed before its end";
         }
         pause.Resume();
+        // The recovery kept the database the clinic wrote to, and said so.
+        EXPECT_EQ(LogHas(ReadRunLog(log), L"записывали во время установки: она сохранена как"), c.BothKept);
         // Whole: the clinic's with its recordings, or the medium's, which the clinic may have recorded into.
         const std::string now = ReadFileBytes(database);
         EXPECT_TRUE(now.starts_with(Recordings) || now.starts_with(mediumDatabase)) << now.substr(0, 80);
