@@ -11,6 +11,7 @@
 #include "app/Main.h"
 #include "app/ScreenMonitorManager.h"
 #include "app/ScreenSourceWin.h"
+#include "app/SessionEnd.h"
 #include "app/StartupTrace.h"
 #include "common/FileIO.h"
 #include "common/StrUtils.h"
@@ -21,6 +22,7 @@
 #include "install/InstallRecord.h"
 #include "install/InstallRun.h"
 #include "install/Links.h"
+#include "install/RunStop.h"
 #include "install/TargetAccess.h"
 #include "resources/ResourceIds.h"
 #include "session/InstallSession.h"
@@ -57,14 +59,19 @@ void WriteHelpToConsole(const std::wstring& text) {
     ::FreeConsole();
 }
 
-// /VERYSILENT: no window of ours at all; the run goes on this thread, and the run log is its whole record.
+// /VERYSILENT: no window that shows; the run goes on a worker thread while this one keeps a hidden window
+// that hears of the session's end (SessionEnd.h), and the run log is its whole record.
 int RunWindowless(const TStart& start, TRunLog& log) {
-    TOleInit ole;
-    TWindowlessHost windowless;
     const TSessionPolicy policy{true, start.Line.SuppressMsgBoxes};
-    if (start.Action == TStartAction::Uninstall)
-        return RemovalExitCode(RunRecordedUninstallation(windowless, log, start.Uninstall, policy));
-    return InstallExitCode(RunRecordedInstallation(windowless, log, start.Install, policy));
+    const bool removing = start.Action == TStartAction::Uninstall;
+    return RunInHiddenWindow(
+        [&start, &log, policy, removing] {
+            TWindowlessHost windowless;
+            if (removing)
+                return RemovalExitCode(RunRecordedUninstallation(windowless, log, start.Uninstall, policy));
+            return InstallExitCode(RunRecordedInstallation(windowless, log, start.Install, policy));
+        },
+        &log, removing);
 }
 
 int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
@@ -165,6 +172,13 @@ int RunSetup() {
     TLogSetup log = OpenRunLog(start.Line.Log, !start.Quiet);
     log.Log->Write(L"Командная строка: " + commandLine);
     PassStartupPoint(TStartupPhase::RunLogOpened);
+    // A session that ends during the run ends the process from the window that heard of it.
+    SetSessionEndFinish([&log](int code, bool runEnded) {
+        // A run that ended wrote why itself.
+        if (!runEnded)
+            log.Log->Write(std::wstring(RunLogTag::Error) + RunStoppedText);
+        log.Log->Write(L"Код завершения: " + std::to_wstring(code));
+    });
 
     int exitCode = ecInstalled;
     switch (start.Action) {
@@ -198,6 +212,7 @@ int RunSetup() {
     case TStartAction::FinishUninstall:
         break;
     }
+    SetSessionEndFinish({});
     log.Log->Write(L"Код завершения: " + std::to_wstring(exitCode));
     return exitCode;
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <memory>
+
 #include "app/LargeFonts.h"
 #include "app/SkinLoader.h"
 #include "app/StartupTrace.h"
@@ -269,6 +271,9 @@ void TFMain::BtnInsatallClick() {
     FListFolder = WithTrailingBackslash(FullPathOf(TrimControl(options.TargetText)));
     TRunLog* log = FRunLog;
     const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
+    // The progress page before the run begins: neither "Назад" nor "Отмена" reaches a run under way.
+    if (!FRunStarted && FPage != TPage::tsProgressInstall)
+        ShowProgressPage();
     StartRun([log, options, policy](IInstallHost& host) {
         TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
         return InstallExitCode(RunRecordedInstallation(host, log ? *log : fallback, options, policy));
@@ -297,6 +302,9 @@ void TFMain::ShowProgressPage() {
 }
 
 void TFMain::BtnCancelClick() {
+    // A click that reached a page's hidden "Отмена" after the run began asks nothing.
+    if (FRunStarted || !PageHasCancel(FPage))
+        return;
     if (!::AskYesNo(Handle(), L"Вы уверены, что хотите отменить процесс установки?"))
         return;
     FCanClose = true;
@@ -479,10 +487,23 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyRunEvents();
         return 0;
     case WM_RUN_ASK: {
-        auto* ask = reinterpret_cast<TRunAsk*>(lParam);
-        ask->Answer = AnswerRun(*ask->Question);
+        const std::unique_ptr<std::shared_ptr<TRunAsk>> ask(
+            reinterpret_cast<std::shared_ptr<TRunAsk>*>(lParam));
+        (*ask)->Answer = AnswerRun((*ask)->Question);
+        ::SetEvent((*ask)->Answered.Get());
         return 0;
     }
+    case WM_QUERYENDSESSION:
+        // Refused while the run works, with the reason Windows shows; said once in the list and the log.
+        if (!FSessionEnd.Working())
+            break;
+        RefuseSessionEnd();
+        return FALSE;
+    case WM_ENDSESSION:
+        // Ending all the same: the run stops, undoes itself before its commit, and the process ends with it.
+        if (wParam && FSessionEnd.Working())
+            FSessionEnd.EndWithRun(FWorker);
+        return 0;
     case WM_RUN_DONE:
         RunDone(static_cast<int>(wParam));
         return 0;

@@ -14,6 +14,7 @@
 #include "app/MainLayout.h"
 #include "app/MainPages.h"
 #include "app/RunWorker.h"
+#include "app/SessionEnd.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
 #include "install/InstallRun.h"
@@ -104,8 +105,15 @@ private:
     // Empties the progress list and lets it show again.
     void ClearRunList();
     void ApplyRunEvents();
+    // Applies one of the run's events; `lines`: whether a line came, `shown`: the lines as the list shows
+    // them.
+    void ApplyRunEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown);
+    // Lets the list scroll sideways as far as the widest of `shown`.
+    void WidenRunList(const std::vector<std::wstring>& shown);
     TRunAnswer AnswerRun(const TRunQuestion& question);
     void RunDone(int result);
+    // The session is to end while the run works: refused, and said in the list and the log.
+    void RefuseSessionEnd();
 
     TScaledLayout FLayout;
     TMainPages FPages;
@@ -115,8 +123,9 @@ private:
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
 
     TRunEvents FRunEvents;
-    std::deque<TRunEvent> FPendingEvents; // taken from the queue, not applied yet
+    TRunEventPump FRunEventPump{FRunEvents};
     TRunState FRunState;
+    TSessionEndGuard FSessionEnd;
     bool FRunStarted = false;    // at most one run per start
     bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
     bool FRemoving = false;      // /UNINSTALL: the window removes the suite

@@ -82,14 +82,55 @@ void TFMain::StartRun(std::function<int(IInstallHost&)> run) {
             return run(host);
         },
         ecRunFailed, FRemoving ? L"Не удалось начать удаление" : L"Не удалось начать установку");
+    FSessionEnd.RunStarts(Handle(), SessionEndReason(FRemoving));
+}
+
+void TFMain::ApplyRunEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown) {
+    HWND list = FPages.LogList;
+    lines = lines || event.Kind == TRunEvent::TKind::Line || event.Kind == TRunEvent::TKind::StepLine ||
+            event.Kind == TRunEvent::TKind::Complete;
+    switch (event.Kind) {
+    case TRunEvent::TKind::ProgressPage:
+        ShowProgressPage();
+        break;
+    case TRunEvent::TKind::Line:
+    case TRunEvent::TKind::StepLine:
+        // The run names the suite's files in full, for its log; the list names them from its folder.
+        shown.push_back(QuotedPathsBelow(event.Text, FListFolder));
+        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.back().c_str()));
+        break;
+    case TRunEvent::TKind::Complete:
+        shown.push_back(CompleteListLine(list, event.Index, event.Text));
+        break;
+    case TRunEvent::TKind::Protected:
+        FCanClose = !event.On;
+        Application().SetBusyCursor(event.On);
+        break;
+    case TRunEvent::TKind::ExitEnabled:
+        ::EnableWindow(FPages.BtnExit, TRUE);
+        break;
+    case TRunEvent::TKind::LargeFontPage:
+        // An unattended window closes right after the run: the advice stays in the run log.
+        if (FCommandLine.Mode == TUiMode::Interactive)
+            Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
+        break;
+    case TRunEvent::TKind::Close:
+        FCloseAfterRun = true;
+        break;
+    }
+}
+
+void TFMain::WidenRunList(const std::vector<std::wstring>& shown) {
+    // A line wider than the list (a long path of the clinic's, a long reason) is not cut off: the list
+    // scrolls sideways as far as its widest line.
+    if (const int widest = shown.empty() ? 0 : WidestLine(FPages.LogList, shown); widest > FListExtent) {
+        FListExtent = widest;
+        ::SendMessageW(FPages.LogList, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(FListExtent), 0);
+    }
 }
 
 void TFMain::ApplyRunEvents() {
     HWND list = FPages.LogList;
-    for (TRunEvent& event : FRunEvents.Take())
-        FPendingEvents.push_back(std::move(event));
-    if (FPendingEvents.empty())
-        return;
     // A batch of lines is drawn once, and the list scrolled once, to its newest line: drawn line by line,
     // fifty of them held the window for a tenth of a second under Wine. A batch that takes its time leaves
     // the rest for the next turn, so that the window answers in between.
@@ -97,85 +138,69 @@ void TFMain::ApplyRunEvents() {
     bool lines = false;
     std::vector<std::wstring> shown; // the lines added or completed, to widen the list for
     const ULONGLONG started = ::GetTickCount64();
-    while (!FPendingEvents.empty() && ::GetTickCount64() - started < 8) {
-        const TRunEvent event = std::move(FPendingEvents.front());
-        FPendingEvents.pop_front();
-        lines = lines || event.Kind == TRunEvent::TKind::Line || event.Kind == TRunEvent::TKind::StepLine ||
-                event.Kind == TRunEvent::TKind::Complete;
-        switch (event.Kind) {
-        case TRunEvent::TKind::ProgressPage:
-            ShowProgressPage();
-            break;
-        case TRunEvent::TKind::Line:
-        case TRunEvent::TKind::StepLine:
-            // The run names the suite's files in full, for its log; the list names them from its folder.
-            shown.push_back(QuotedPathsBelow(event.Text, FListFolder));
-            ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.back().c_str()));
-            break;
-        case TRunEvent::TKind::Complete:
-            shown.push_back(CompleteListLine(list, event.Index, event.Text));
-            break;
-        case TRunEvent::TKind::Protected:
-            FCanClose = !event.On;
-            Application().SetBusyCursor(event.On);
-            break;
-        case TRunEvent::TKind::ExitEnabled:
-            ::EnableWindow(FPages.BtnExit, TRUE);
-            break;
-        case TRunEvent::TKind::LargeFontPage:
-            // An unattended window closes right after the run: the advice stays in the run log.
-            if (FCommandLine.Mode == TUiMode::Interactive)
-                Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose));
-            break;
-        case TRunEvent::TKind::Close:
-            FCloseAfterRun = true;
-            break;
-        }
-    }
-    // A line wider than the list (a long path of the clinic's, a long reason) is not cut off: the list
-    // scrolls sideways as far as its widest line.
-    if (const int widest = shown.empty() ? 0 : WidestLine(list, shown); widest > FListExtent) {
-        FListExtent = widest;
-        ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(FListExtent), 0);
-    }
+    const bool more =
+        FRunEventPump.ApplyBatch([&](const TRunEvent& event) { ApplyRunEvent(event, lines, shown); },
+                                 [&] { return ::GetTickCount64() - started >= 8; });
+    WidenRunList(shown);
     if (lines)
         ScrollToLine(list, ::SendMessageW(list, LB_GETCOUNT, 0, 0) - 1);
     ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     if (lines)
         ::InvalidateRect(list, nullptr, TRUE);
-    if (!FPendingEvents.empty())
+    if (more)
         ::PostMessageW(Handle(), WM_RUN_EVENTS, 0, 0);
 }
 
 TRunAnswer TFMain::AnswerRun(const TRunQuestion& question) {
+    bool lines = false;
+    std::vector<std::wstring> shown;
     // What the run showed before it asked is on the screen before the box.
-    do
-        ApplyRunEvents();
-    while (!FPendingEvents.empty());
-    ::UpdateWindow(FPages.LogList);
-    TRunAnswer answer;
-    switch (question.Kind) {
-    case TRunQuestion::TKind::YesNo:
-        answer.Yes = ::AskYesNo(Handle(), question.Text);
-        break;
-    case TRunQuestion::TKind::Error:
-        ShowMessageBox(Handle(), question.Text, TBoxIcon::Error);
-        break;
-    case TRunQuestion::TKind::FileInUse: {
-        answer.InUse = AskRetryCancel(Handle(), InUseQuestion(question.Text, question.Programs, FRemoving))
-                           ? TInUseAnswer::Retry
-                           : TInUseAnswer::Cancel;
-        break;
-    }
-    }
-    return answer;
+    return FRunEventPump.Answer(
+        question, [&](const TRunEvent& event) { ApplyRunEvent(event, lines, shown); },
+        [&](const TRunQuestion& asked) {
+            HWND list = FPages.LogList;
+            WidenRunList(shown);
+            if (lines)
+                ScrollToLine(list, ::SendMessageW(list, LB_GETCOUNT, 0, 0) - 1);
+            ::UpdateWindow(list);
+            TRunAnswer answer;
+            switch (asked.Kind) {
+            case TRunQuestion::TKind::YesNo:
+                answer.Yes = ::AskYesNo(Handle(), asked.Text);
+                break;
+            case TRunQuestion::TKind::Error:
+                ShowMessageBox(Handle(), asked.Text, TBoxIcon::Error);
+                break;
+            case TRunQuestion::TKind::FileInUse:
+                answer.InUse = AskRetryCancel(Handle(), InUseQuestion(asked.Text, asked.Programs, FRemoving))
+                                   ? TInUseAnswer::Retry
+                                   : TInUseAnswer::Cancel;
+                break;
+            }
+            return answer;
+        });
+}
+
+void TFMain::RefuseSessionEnd() {
+    if (!FSessionEnd.Refuse())
+        return;
+    const std::wstring text = SessionEndRefusedText(FRemoving);
+    // A line of the window's own, in its place among the run's (the queue numbers them all), and in the log.
+    FRunEvents.Push({TRunEvent::TKind::Line, text});
+    ApplyRunEvents();
+    if (FRunLog)
+        FRunLog->Write(std::wstring(RunLogTag::Line) + text);
 }
 
 void TFMain::RunDone(int result) {
-    do
-        ApplyRunEvents();
-    while (!FPendingEvents.empty());
+    bool lines = false;
+    std::vector<std::wstring> shown;
+    FRunEventPump.ApplyAll([&](const TRunEvent& event) { ApplyRunEvent(event, lines, shown); });
+    WidenRunList(shown);
+    if (lines)
+        ScrollToLine(FPages.LogList, ::SendMessageW(FPages.LogList, LB_GETCOUNT, 0, 0) - 1);
     FWorker.Join();
+    FSessionEnd.RunEnds();
     FExitCode = result;
     Application().SetBusyCursor(false);
     FCanClose = true;

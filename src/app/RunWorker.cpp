@@ -1,6 +1,9 @@
 #include "app/RunWorker.h"
 
+#include <memory>
+
 #include "common/ErrorWin.h"
+#include "install/RunStop.h"
 #include "win/ComPtr.h"
 
 void TWindowPort::Wake() {
@@ -8,16 +11,27 @@ void TWindowPort::Wake() {
 }
 
 TRunAnswer TWindowPort::Ask(const TRunQuestion& question) {
-    TRunAsk ask{&question, {}};
+    auto ask = std::make_shared<TRunAsk>();
+    ask->Question = question;
+    ask->Answered.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // A window that is gone answers nothing: No, and Cancel for a held file.
-    ::SendMessageW(FWindow, WM_RUN_ASK, 0, reinterpret_cast<LPARAM>(&ask));
-    return ask.Answer;
+    auto* handedOver = new std::shared_ptr<TRunAsk>(ask);
+    if (!ask->Answered || !::PostMessageW(FWindow, WM_RUN_ASK, 0, reinterpret_cast<LPARAM>(handedOver))) {
+        delete handedOver;
+        return {};
+    }
+    // A session that ends waits for no answer: the run goes on to its undo while it may.
+    while (::WaitForSingleObject(ask->Answered.Get(), 100) == WAIT_TIMEOUT)
+        if (RunStop().Requested() || !::IsWindow(FWindow))
+            return {};
+    return ask->Answer;
 }
 
 TRunWorker::~TRunWorker() {
     if (!FThread)
         return;
-    // The worker may be asking the window's thread (this one) something: answer sent messages meanwhile.
+    // A question of the worker's would wait for a window that is going: it goes without its answer.
+    RunStop().Request();
     HANDLE thread = FThread.Get();
     while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
         MSG message;
@@ -47,6 +61,7 @@ DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {
         // The work reports its own failures; what still reaches here ends the run as failed.
         result = worker->FFailed;
     }
+    worker->FResult = result;
     ::PostMessageW(worker->FWindow, WM_RUN_DONE, static_cast<WPARAM>(result), 0);
     return 0;
 }

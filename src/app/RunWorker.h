@@ -1,7 +1,8 @@
 // The installation run and the removal on a worker thread of their own, reported to the main window: the
 // window's thread only paints and answers. The worker reaches the window through TWindowPort (the marshalling
-// host's IRunWindow): events by posted messages, questions by a sent one, which the window answers with a
-// box over itself while the worker waits.
+// host's IRunWindow): events and questions by posted messages; the window answers a question with a box over
+// itself while the worker waits, unless the session ends meanwhile (RunStop.h): the worker then goes on to
+// its undo without the answer, and the box goes with the process.
 #pragma once
 
 #include <windows.h>
@@ -13,14 +14,17 @@
 
 // Events wait in the run's queue (posted).
 inline constexpr UINT WM_RUN_EVENTS = WM_APP + 10;
-// A question to answer (sent; LPARAM: the TRunAsk, whose answer the window fills in).
+// A question to answer (posted; LPARAM: a new std::shared_ptr<TRunAsk>, which the window takes over, fills
+// in and signals).
 inline constexpr UINT WM_RUN_ASK = WM_APP + 11;
 // The run has ended (posted; WPARAM: the work's result).
 inline constexpr UINT WM_RUN_DONE = WM_APP + 12;
 
+// Shared by the worker that asks and the window that answers: the worker may stop waiting first.
 struct TRunAsk {
-    const TRunQuestion* Question;
+    TRunQuestion Question;
     TRunAnswer Answer;
+    TUniqueHandle Answered; // an event, set once Answer holds the answer
 };
 
 class TWindowPort final : public IRunWindow {
@@ -47,8 +51,11 @@ public:
     // TError "<cannotStart>: <reason>" when the system gives no thread.
     void Start(HWND window, std::function<int()> work, int failed, const std::wstring& cannotStart);
     bool Running() const noexcept { return FThread.Valid(); }
+    HANDLE Thread() const noexcept { return FThread.Get(); }
     // After WM_RUN_DONE: the thread's very end.
     void Join();
+    // What the work returned, once its thread has ended.
+    int Result() const noexcept { return FResult; }
 
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
@@ -56,5 +63,6 @@ private:
     HWND FWindow = nullptr;
     std::function<int()> FWork;
     int FFailed = -1;
+    int FResult = -1;
     TUniqueHandle FThread;
 };

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "install/CopyFileApi.h"
 #include "install/FolderAccess.h"
 #include "install/ReleasePackage.h"
+#include "install/RunStop.h"
 
 namespace {
 std::wstring Environment(const wchar_t* name) {
@@ -167,6 +169,26 @@ private:
 
 std::wstring GAfterPackageCopies;
 
+// The points of the run to pause at, and the file that says where the run waits.
+std::vector<std::wstring> GPausePoints;
+std::wstring GPauseFile;
+
+// Writes the point's name into the pause file and waits while the file is there, or until the session's end
+// asks the run to stop.
+void PauseAtRunPoint(const wchar_t* point) {
+    bool listed = false;
+    for (const std::wstring& each : GPausePoints)
+        listed = listed || each == point;
+    if (!listed)
+        return;
+    if (std::FILE* file = ::_wfopen(GPauseFile.c_str(), L"wb")) {
+        std::fputs(Narrow(point).c_str(), file);
+        std::fclose(file);
+    }
+    while (::GetFileAttributesW(GPauseFile.c_str()) != INVALID_FILE_ATTRIBUTES && !RunStop().Requested())
+        ::Sleep(20);
+}
+
 void RunAfterPackageCopies(const std::wstring&) {
     std::wstring line = GAfterPackageCopies;
     STARTUPINFOW startup{};
@@ -285,6 +307,16 @@ void ApplyTestSeams() {
     GAfterPackageCopies = Environment(L"TESSARO_E2E_AFTER_PACKAGE_COPIES");
     if (!GAfterPackageCopies.empty())
         AfterPackageCopies() = &RunAfterPackageCopies;
+    GPauseFile = Environment(L"TESSARO_E2E_PAUSE_FILE");
+    const std::wstring points = Environment(L"TESSARO_E2E_PAUSE_AT");
+    for (std::size_t start = 0; !GPauseFile.empty() && start < points.size();) {
+        const std::size_t comma = std::min(points.find(L',', start), points.size());
+        if (comma > start)
+            GPausePoints.push_back(points.substr(start, comma - start));
+        start = comma + 1;
+    }
+    if (!GPausePoints.empty())
+        RunPointHook() = &PauseAtRunPoint;
 }
 
 void ApplyWindowTestSeams(TFMain& main) {

@@ -19,6 +19,11 @@
 //   TESSARO_E2E_NO_ACCESS_LISTS=1        every volume is reported to keep no access lists (FAT, exFAT)
 //   TESSARO_E2E_AFTER_PACKAGE_COPIES=<command line>   started, and waited for, when the package step's copies
 //                                        are on the disk, before the package to run is chosen and checked
+//   TESSARO_E2E_PAUSE_AT=<point>[,<point>...]   with TESSARO_E2E_PAUSE_FILE=<file>: at each named point of a
+//                                        run (RunStop.h's PassRunPoint: locked, settings-written,
+//                                        database-copied, server-files, fonts, package-copies, commit,
+//                                        database-swapped, committed) the point's name is written to the file
+//                                        and the run waits while the file is there (or a stop is asked for)
 //   TESSARO_E2E_STARTUP_TRACE=<file>     when the first page has painted, the start-up's phases are appended
 //                                        there, one a line: name, QueryPerformanceCounter stamp, ms since
 //                                        the process was created and since the entry

@@ -1,7 +1,8 @@
+#define _CRT_RAND_S // rand_s: random numbers from the system, for names no one can guess
 #include "common/FileReplaceWin.h"
 
-#include <algorithm>
 #include <cwchar>
+#include <cstdlib>
 
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-// The process id keeps two installers apart; what a killed run left behind carries another id.
 constexpr wchar_t TempMarker[] = L".~tessaro-";
 constexpr wchar_t TempExtension[] = L".tmp";
 
@@ -41,26 +41,18 @@ bool CheckReplaceable(const wchar_t* failure, const std::wstring& dest) {
     return true;
 }
 
-// Removes the temporary copies that runs killed half-way left beside `dest` (any process id).
-void RemoveStaleCopies(const std::wstring& dest) {
-    const std::wstring folder = ExtractFilePath(dest);
-    const std::wstring prefix = dest.substr(folder.size()) + TempMarker;
-    WIN32_FIND_DATAW found;
-    TUniqueFind search(::FindFirstFileW((dest + TempMarker + L"*" + TempExtension).c_str(), &found));
-    if (!search)
-        return;
-    const std::size_t extension = std::wcslen(TempExtension);
-    do {
-        // The pattern also meets short names; only our own long names are touched.
-        const std::wstring name = found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || name.size() <= prefix.size() + extension ||
-            ::CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                   static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL)
-            continue;
-        const std::wstring id = name.substr(prefix.size(), name.size() - prefix.size() - extension);
-        if (std::all_of(id.begin(), id.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-            ::DeleteFileW((folder + name).c_str());
-    } while (::FindNextFileW(search.Get(), &found));
+// 16 random hex digits from the system's generator; the clock's reading where it fails.
+std::wstring TempId() {
+    unsigned int parts[2] = {};
+    wchar_t id[17] = L"";
+    if (rand_s(&parts[0]) != 0 || rand_s(&parts[1]) != 0) {
+        LARGE_INTEGER counter{};
+        ::QueryPerformanceCounter(&counter);
+        parts[0] = static_cast<unsigned int>(counter.QuadPart);
+        parts[1] = static_cast<unsigned int>(counter.QuadPart >> 32) ^ ::GetCurrentThreadId();
+    }
+    std::swprintf(id, 17, L"%08x%08x", parts[0], parts[1]);
+    return id;
 }
 
 } // namespace
@@ -70,18 +62,18 @@ bool MayBeInUse(DWORD code) noexcept {
            code == ERROR_USER_MAPPED_FILE || code == ERROR_ACCESS_DENIED;
 }
 
-std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId) {
-    return dest + TempMarker + std::to_wstring(processId) + TempExtension;
+std::wstring ReplacementTempPath(const std::wstring& dest, const std::wstring& id) {
+    return dest + TempMarker + id + TempExtension;
 }
 
 TFileReplacement::TFileReplacement(std::wstring dest, const wchar_t* failure)
-    : FDest(std::move(dest)), FTemp(ReplacementTempPath(FDest, ::GetCurrentProcessId())), FFailure(failure) {
+    : FDest(std::move(dest)), FTemp(ReplacementTempPath(FDest, TempId())), FFailure(failure) {
     FReplaces = CheckReplaceable(FFailure, FDest);
-    RemoveStaleCopies(FDest);
-    // Shared, so that a new file can take its name while its handle stays open for a later flush, and be read
-    // (a package's script) or even replaced by others meanwhile.
+    // Made new: a name someone else took (another program writing beside the same file) is never
+    // overwritten. Shared, so that a new file can take its name while its handle stays open for a later
+    // flush, and be read (a package's script) or even replaced by others meanwhile.
     FFile.Reset(::CreateFileW(FTemp.c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!FFile)
         ThrowFileError(FFailure, FDest, ::GetLastError());

@@ -10,8 +10,9 @@
 
 class TFileReplacement {
 public:
-    // Refuses a destination that cannot be replaced (read-only, or held open without leave to delete it),
-    // removes the temporary files that runs killed half-way left beside it, and creates this run's own.
+    // Refuses a destination that cannot be replaced (read-only, or held open without leave to delete it) and
+    // creates a temporary file of a random name beside it. What a run killed half-way left beside a file of
+    // the suite's is removed by the next run, which alone works in the folder then (RunTransaction.h).
     // Errors are TError "<failure> \"<dest>\": <the system's reason>", a TFileInUse where another program
     // may hold the destination.
     explicit TFileReplacement(std::wstring dest, const wchar_t* failure = L"Не удалось создать файл");
@@ -53,5 +54,5 @@ private:
 // replaced so; only the programs that hold it tell that case from a file we may not write).
 bool MayBeInUse(DWORD code) noexcept;
 
-// The temporary name of a replacement of `dest` by the process `processId`.
-std::wstring ReplacementTempPath(const std::wstring& dest, DWORD processId);
+// The temporary name of a replacement of `dest` with the random `id`.
+std::wstring ReplacementTempPath(const std::wstring& dest, const std::wstring& id);

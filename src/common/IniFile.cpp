@@ -253,6 +253,24 @@ void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), ParseLine(std::move(text)));
 }
 
+std::optional<std::wstring> TIniFile::RawValue(std::wstring_view section, std::wstring_view key) const {
+    const TLine* line = FindKey(section, key);
+    return line ? std::optional<std::wstring>(line->Value()) : std::nullopt;
+}
+
+bool TIniFile::DeleteKey(std::wstring_view section, std::wstring_view key) {
+    const TLine* line = FindKey(section, key);
+    if (!line)
+        return false;
+    FLines.erase(FLines.begin() + (line - FLines.data()));
+    return true;
+}
+
+bool TIniFile::HasKeys() const {
+    return std::any_of(FLines.begin(), FLines.end(),
+                       [](const TLine& line) { return line.Kind == TLineKind::Key; });
+}
+
 void TIniFile::WriteInteger(std::wstring_view section, std::wstring_view key, std::int32_t value) {
     WriteString(section, key, std::to_wstring(value));
 }

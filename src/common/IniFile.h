@@ -42,6 +42,13 @@ public:
     void WriteInteger(std::wstring_view section, std::wstring_view key, std::int32_t value);
     void WriteBool(std::wstring_view section, std::wstring_view key, bool value);
 
+    // The key's value as its line holds it, quotation marks and all; nothing where the key is missing.
+    std::optional<std::wstring> RawValue(std::wstring_view section, std::wstring_view key) const;
+    // Takes the key's line out; false where there was none.
+    bool DeleteKey(std::wstring_view section, std::wstring_view key);
+    // Whether any section holds a key.
+    bool HasKeys() const;
+
     // The file's bytes: lines ended by CR LF, in the encoding (and with the mark) it was loaded with.
     std::string ToBytes() const;
     // Writes the file back safely (see ReplaceFileContents). Throws TError when it cannot, also when the

@@ -17,6 +17,7 @@
 #include "install/Folders.h"
 #include "install/Links.h"
 #include "install/RunCopies.h"
+#include "install/RunStop.h"
 #include "install/Walks.h"
 #include "win/ShellFunctions.h"
 
@@ -86,6 +87,8 @@ DWORD CopyContent(HANDLE Source, HANDLE Dest, TContentHash* Hash) {
         static_cast<DWORD>(std::min<LONGLONG>(std::max<LONGLONG>(size.QuadPart, 1), CopyBufferSize));
     const std::unique_ptr<char[]> buffer(new char[chunk]);
     for (LONGLONG left = size.QuadPart; left > 0;) {
+        // A session that ends stops a long copy between two chunks; what was written goes with its file.
+        RunStop().Check();
         DWORD got = 0;
         if (const DWORD failure =
                 GetChunk(Source, buffer.get(), static_cast<DWORD>(std::min<LONGLONG>(left, chunk)), got))
@@ -144,7 +147,7 @@ bool SameContent(HANDLE Source, const std::wstring& Dest, TContentHash* Hash, TF
 }
 
 bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure, TRunCopies* Run,
-              bool Remember) {
+              bool Remember, std::string* HashOut = nullptr) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source)
@@ -166,7 +169,7 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
     }
     TFileReplacement dest(Dest);
     std::unique_ptr<TContentHash> hash;
-    if (Run && Remember)
+    if ((Run && Remember) || HashOut)
         hash = std::make_unique<TContentHash>();
     DWORD failure = CopyContent(source.Get(), dest.Handle(), hash.get());
     TFileState state;
@@ -183,37 +186,38 @@ bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failu
     if (failure)
         return false;
     source.Reset();
+    if (HashOut)
+        *HashOut = hash->Hex();
     if (placed) {
         if (Run->Transaction())
             Run->Transaction()->AddedFile(Dest);
         Run->FlushLater(std::move(placed), Dest);
-        if (hash)
+        if (Remember)
             Run->RememberHash(Dest, {state, hash->Hex()});
         return true;
     }
     // The run keeps what the copy replaces, under another name beside it, until its commit.
     TRunTransaction* transaction = Run ? Run->Transaction() : nullptr;
     const bool keep = transaction && dest.Replaces() && PathExists(Dest);
-    if (keep)
-        transaction->KeepPredecessor(Dest);
+    const bool kept = keep && transaction->KeepPredecessor(Dest);
     try {
         dest.Commit();
     } catch (...) {
-        if (keep)
+        if (kept)
             transaction->GiveBack(Dest);
         throw;
     }
     if (transaction && !keep)
         transaction->AddedFile(Dest);
-    if (hash)
+    if (Run && Remember)
         Run->RememberHash(Dest, {state, hash->Hex()});
     return true;
 }
 
 } // namespace
 
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure) {
-    return CopyInto(Source, Dest, Failure, nullptr, false);
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure, std::string* Hash) {
+    return CopyInto(Source, Dest, Failure, nullptr, false, Hash);
 }
 
 bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies& Run, bool Remember,
@@ -246,6 +250,8 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
         detail = inUse.Message();
         return static_cast<DWORD>(inUse.Code());
     } catch (const TForeignLink&) {
+        throw;
+    } catch (const TCancelled&) {
         throw;
     } catch (const TError& error) {
         // The line names the file already: of a system's failure only its reason, the rest in the log.
@@ -286,6 +292,7 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName) ||
                     PassOver(Source + L"\\" + found.cFileName, found, Run))
                     continue;
+                RunStop().Check();
                 const std::wstring to = Dest + L"\\" + found.cFileName;
                 const std::wstring from = Source + L"\\" + found.cFileName;
                 for (;;) {

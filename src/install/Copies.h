@@ -14,8 +14,10 @@ class TRunCopies;
 // Copies Source to Dest. Raises TError naming the file when Source cannot be opened or Dest cannot be
 // created (or replaced; TFileInUse where another program may hold it); returns false when reading, writing
 // or flushing fails after both were opened, with the system's reason in Failure. Dest is replaced only once
-// the whole copy succeeded: on false it is exactly as before.
-bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure = nullptr);
+// the whole copy succeeded: on false it is exactly as before. `Hash`, where given, receives the content hash
+// of what was written (ContentHash.h).
+bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure = nullptr,
+                    std::string* Hash = nullptr);
 
 // CopyFileStream for the installation run, which does not wait for each copy to reach the disk: a Dest that
 // was not there takes its name as soon as its content is written, and `Run` flushes it later (a Dest that is

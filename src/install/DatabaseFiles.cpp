@@ -1,5 +1,7 @@
 #include "install/DatabaseFiles.h"
 
+#include <algorithm>
+
 namespace {
 
 TDeployGroup Group(const std::wstring& sourceFolder, const std::wstring& destFolder,
@@ -51,4 +53,29 @@ std::wstring BackupFileName(const std::wstring& FileName, const TLocalTime& Time
     if (Attempt > 0)
         name += L"-" + std::to_wstring(Attempt + 1);
     return name + L".bak";
+}
+
+bool IsDatedBackupName(std::wstring_view Name, std::wstring_view FileName) {
+    constexpr std::wstring_view extension = L".bak";
+    const auto digits = [](std::wstring_view text) {
+        return !text.empty() &&
+               std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    if (Name.size() < FileName.size() + 1 + 15 + extension.size() ||
+        Name.substr(0, FileName.size()) != FileName || Name[FileName.size()] != L'.' ||
+        Name.substr(Name.size() - extension.size()) != extension)
+        return false;
+    const std::wstring_view stamp =
+        Name.substr(FileName.size() + 1, Name.size() - FileName.size() - 1 - extension.size());
+    if (!digits(stamp.substr(0, 8)) || stamp.size() < 15 || stamp[8] != L'-' || !digits(stamp.substr(9, 6)))
+        return false;
+    if (stamp.size() == 15)
+        return true;
+    // "-<n>" for the n-th name tried, 2 to 100, as BackupFileName numbers them.
+    const std::wstring_view attempt = stamp.substr(15);
+    if (attempt.size() < 2 || attempt.size() > 4 || attempt[0] != L'-' || !digits(attempt.substr(1)) ||
+        attempt[1] == L'0')
+        return false;
+    const int number = std::stoi(std::wstring(attempt.substr(1)));
+    return number >= 2 && number <= 100;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/LocalTime.h"
@@ -35,3 +36,6 @@ std::wstring CopyStepText(const std::wstring& Name);
 // The name an existing database is renamed to before the medium's copy takes its place:
 // "T12.FDB.YYYYMMDD-HHMMSS.bak"; Attempt n > 0 (the name was taken) gives "...-HHMMSS-<n+1>.bak".
 std::wstring BackupFileName(const std::wstring& FileName, const TLocalTime& Time, int Attempt = 0);
+
+// Whether `Name` is a name BackupFileName makes of `FileName` (any time, any attempt).
+bool IsDatedBackupName(std::wstring_view Name, std::wstring_view FileName);

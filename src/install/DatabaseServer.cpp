@@ -13,6 +13,9 @@
 #include "install/Folders.h"
 #include "install/FilesInUse.h"
 #include "install/RunCopies.h"
+#include "install/RunJournal.h"
+#include "install/RunStop.h"
+#include "install/UndoFiles.h"
 
 namespace {
 
@@ -24,9 +27,9 @@ std::wstring SizeText(const std::wstring& path) {
 }
 
 // Copies one file under its own step line: true when it arrived. Errors that name a file go on to the caller,
-// leaving the line without its ending.
+// leaving the line without its ending. `Hash`, where given, receives the content hash of the copy.
 bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, const std::wstring& From,
-              const std::wstring& To, TRunCopies* Run, bool Remember) {
+              const std::wstring& To, TRunCopies* Run, bool Remember, std::string* Hash = nullptr) {
     const auto started = std::chrono::steady_clock::now();
     auto record = [&](const std::wstring& outcome) {
         const auto took =
@@ -38,7 +41,8 @@ bool CopyStep(IInstallHost& Host, std::size_t Line, const std::wstring& Name, co
     DWORD failure = 0;
     try {
         copied = RetryWhileInUse(Host, [&] {
-            return Run ? CopyForRun(From, To, *Run, Remember, &failure) : CopyFileStream(From, To, &failure);
+            return Run ? CopyForRun(From, To, *Run, Remember, &failure)
+                       : CopyFileStream(From, To, &failure, Hash);
         });
     } catch (const TError& error) {
         record(error.Message());
@@ -55,60 +59,46 @@ bool CopyFileWithLine(IInstallHost& Host, const TDeployFile& File, const std::ws
     return CopyStep(Host, line, File.Name, Source + File.Source, Target + File.Dest, Run, true);
 }
 
-// The database holds the clinic's recordings: the medium's empty one must never take its place unseen.
-// The existing file is renamed beside itself first and given back its name if the copy does not arrive.
+// The database holds the clinic's recordings: the medium's empty one must never take its place unseen, and
+// the name must never hold a database that is not whole. The medium's is copied under a name of the run's,
+// on the disk before anything else happens to it, and takes the database's name at the run's commit, when
+// the clinic's takes its dated one (RunTransaction.h); until then the suite goes on with the clinic's.
 bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                    std::wstring& Kept, TRunCopies* Run) {
+                    TRunCopies* Run) {
     const TDeployFile database = DatabaseFile();
     const std::wstring dest = Target + database.Dest;
     const std::size_t line = Host.AddStepLine(CopyStepText(database.Name));
-
+    TRunTransaction* transaction = Run ? Run->Transaction() : nullptr;
+    const std::wstring copy = transaction ? transaction->DatabaseCopy() : Target + DatabaseCopyName(L"0");
+    if (transaction)
+        transaction->DatabaseCopyBegins();
+    std::string hash;
+    if (!CopyStep(Host, line, database.Name, Source + database.Source, copy, nullptr, false, &hash))
+        return false;
+    if (transaction) {
+        transaction->DatabaseCopied(FileSizeOf(copy).value_or(0), hash);
+        PassRunPoint(L"database-copied");
+        return true;
+    }
+    // Without a run (the step tried alone) the copy takes the name at once.
     std::wstring kept;
     if (FileExists(dest)) {
         const std::wstring folder = ExtractFilePath(dest);
-        const std::wstring name = dest.substr(folder.size());
         const TLocalTime now = DeployClock()();
         int attempt = 0;
         do
-            kept = folder + BackupFileName(name, now, attempt++);
+            kept = folder + BackupFileName(database.Name, now, attempt++);
         while (PathExists(kept) && attempt < 100);
-        // In the run's journal before the rename: a run killed after it gives the database back next time.
-        if (Run && Run->Transaction())
-            Run->Transaction()->KeepDatabase(dest, kept);
-        // The database server holding the file is the usual case of a reinstall over a suite in use.
-        while (!::MoveFileExW(dest.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            const DWORD code = ::GetLastError();
-            if (RetryInUse(Host, dest, code))
-                continue;
-            Host.Trace(L"Прежнюю базу данных не удалось переименовать: " + SystemErrorText(code));
-            Host.CompleteLine(line, Failed);
-            return false;
-        }
     }
-    auto giveBack = [&] {
-        if (!kept.empty() && !::MoveFileExW(kept.c_str(), dest.c_str(), MOVEFILE_WRITE_THROUGH))
-            Host.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
-    };
-
-    bool copied = false;
     try {
-        // On the disk before it takes the name, even where the clinic's has made way for it: the suite never
-        // finds a database under that name that is not whole.
-        copied = CopyStep(Host, line, database.Name, Source + database.Source, dest, nullptr, false);
+        SwapInDatabase(Host, dest, copy, kept);
     } catch (...) {
-        giveBack();
+        RemoveFileNoFollow(copy);
         throw;
     }
-    if (!copied)
-        giveBack();
-    else if (!kept.empty())
+    if (!kept.empty())
         Host.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
-    if (copied)
-        Kept = kept;
-    // A first database is the run's own: a run undone takes it away again.
-    if (copied && kept.empty() && Run && Run->Transaction())
-        Run->Transaction()->AddedFile(dest);
-    return copied;
+    return true;
 }
 
 } // namespace
@@ -118,16 +108,8 @@ TDeployClock& DeployClock() noexcept {
     return clock;
 }
 
-void RestoreDatabase(IProgress& Host, const std::wstring& Target, const std::wstring& Kept) {
-    const std::wstring dest = Target + DatabaseFile().Dest;
-    if (::MoveFileExW(Kept.c_str(), dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Host.AddLine(L"Прежняя база данных возвращена на место: " + Quoted(dest));
-    else
-        Host.Trace(L"Прежнюю базу данных не удалось вернуть на место: " + SystemErrorText(::GetLastError()));
-}
-
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                                   int WindowsIndex, std::wstring* KeptDatabase, TRunCopies* Run) {
+                                   int WindowsIndex, TRunCopies* Run) {
     const std::wstring databaseFolder = Target + DatabaseFolder;
     // The clinic's database is renamed and replaced in its folder: never in one a link leads to.
     if (Run)
@@ -145,11 +127,8 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
         Host.AddLine(L"Каталог <DTAfb> создан...");
     }
 
-    std::wstring kept;
-    if (!DeployDatabase(Host, Source, Target, kept, Run))
+    if (!DeployDatabase(Host, Source, Target, Run))
         return TDeployResult::Stopped;
-    if (KeptDatabase)
-        *KeptDatabase = kept;
 
     for (const TDeployGroup& group : ServerFileGroups(WindowsIndex)) {
         if (!group.Folder.empty()) {

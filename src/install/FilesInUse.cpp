@@ -7,6 +7,7 @@
 
 #include "common/ErrorWin.h"
 #include "install/InUseText.h"
+#include "install/RunStop.h"
 #include "common/FileReplaceWin.h"
 #include "win/SystemLibrary.h"
 
@@ -82,12 +83,17 @@ std::vector<std::wstring> ProgramsHolding(const std::wstring& path) {
 bool RetryInUse(IInstallHost& host, const std::wstring& path, DWORD code) {
     if (!MayBeInUse(code))
         return false;
+    // No box and no wait when the session ends: the run stops here.
+    RunStop().Check();
     const std::vector<std::wstring> programs = ProgramsHolding(path);
     // A refused access is a program's doing only where a program is found holding the file; otherwise the
     // file is one we may not write, which is the caller's own failure.
     if (code == ERROR_ACCESS_DENIED && programs.empty())
         return false;
-    switch (host.FileInUse(path, programs)) {
+    const TInUseAnswer answer = host.FileInUse(path, programs);
+    // A session that ended while the box was up: the box's answer is no one's.
+    RunStop().Check();
+    switch (answer) {
     case TInUseAnswer::Retry:
         return true;
     case TInUseAnswer::Cancel:

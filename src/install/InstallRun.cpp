@@ -25,6 +25,9 @@
 #include "install/ReleasePackage.h"
 #include "install/RunCopies.h"
 #include "install/RunFiles.h"
+#include "install/RunJournal.h"
+#include "install/RunLock.h"
+#include "install/RunStop.h"
 #include "install/RunRecord.h"
 #include "install/RunTransaction.h"
 #include "install/RunLogFile.h"
@@ -63,26 +66,21 @@ private:
     std::chrono::steady_clock::time_point FStart;
 };
 
-// Writes an INI file the run changes: an existing one is read, kept by the transaction under another name
-// and written anew; a new one is listed as added.
-void RewriteIni(const std::wstring& fileName, TRunTransaction& transaction,
-                const std::function<void(TIniFile&)>& change) {
-    TIniFile ini(fileName);
-    change(ini);
-    const bool existed = FileExists(fileName);
-    if (existed)
-        transaction.KeepPredecessor(fileName);
+// Writes the run's keys into one of its settings files (RunSettingKeys), each with what it held first in the
+// run's journal, so that an undo puts back those keys alone, in the file as it is by then: whatever the
+// suite's programs write there meanwhile (they save their settings as they close) stays.
+void WriteSettings(const std::wstring& target, const wchar_t* file, TRunTransaction& transaction) {
+    const std::wstring path = target + file;
+    TIniFile ini(path);
+    const bool added = !FileExists(path);
+    std::vector<TJournalSetting> keys;
+    for (const TSettingKey& key : RunSettingKeys)
+        if (std::wstring_view(key.File) == file)
+            keys.push_back({file, key.Section, key.Key, ini.RawValue(key.Section, key.Key), key.Value});
+    transaction.ChangingSettings(file, added, keys);
+    for (const TJournalSetting& key : keys)
+        ini.WriteString(key.Section, key.Key, key.Written);
     ini.UpdateFile();
-    if (!existed)
-        transaction.AddedFile(fileName);
-}
-
-void WriteSettingsKeys(const std::wstring& target, TRunTransaction& transaction) {
-    RewriteIni(target + std::wstring(SettingsDir) + std::wstring(SettingsFileName), transaction,
-               [](TIniFile& ini) {
-                   ini.WriteInteger(L"options", L"FilterType", 0);
-                   ini.WriteInteger(L"options", L"HardwareType", 1);
-               });
 }
 
 // Written once; the suite counts on from what it finds, so an existing file is never touched.
@@ -101,11 +99,6 @@ void WriteLastNum(const std::wstring& target, IProgress& progress, TRunTransacti
         progress.Trace(L"Файл " + Quoted(fileName) + L" не записан: " + SystemErrorText(::GetLastError()));
     if (file)
         transaction.AddedFile(fileName);
-}
-
-void WriteBtooth(const std::wstring& target, TRunTransaction& transaction) {
-    RewriteIni(target + L"btooth.ini", transaction,
-               [](TIniFile& ini) { ini.WriteString(L"Common", L"Disk", L"I"); });
 }
 
 // Returns how many copies into the target did not arrive (its own copy of the installer's folder).
@@ -160,7 +153,8 @@ std::size_t InstallDriver(IInstallHost& host, const std::wstring& source, const 
 }
 
 // Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
-// cancel): the copies let go of their files first, then the transaction puts everything back.
+// cancel, the session's end): the copies let go of their files first, then the transaction puts everything
+// back. After the commit the journal goes at the run's end, however it ends.
 class TUndoUnlessCommitted {
 public:
     TUndoUnlessCommitted(TRunCopies& copies, TRunTransaction& transaction)
@@ -168,8 +162,10 @@ public:
     TUndoUnlessCommitted(const TUndoUnlessCommitted&) = delete;
     TUndoUnlessCommitted& operator=(const TUndoUnlessCommitted&) = delete;
     ~TUndoUnlessCommitted() {
-        if (!FTransaction.Open())
+        if (!FTransaction.Open()) {
+            FTransaction.Finish();
             return;
+        }
         try {
             FCopies.Abandon();
             FTransaction.RollBack();
@@ -217,6 +213,16 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(ForeignLinkLine(foreign));
         return TRunEnd::Stopped;
     }
+    // One run at a time in a folder, from before anything is made or read there to the run's end: a second
+    // one would undo the first's work under it.
+    const TRunLock lock(target);
+    if (!lock.Held()) {
+        const std::wstring text = RunBusyText(target);
+        Host.ShowError(text);
+        Host.AddLine(text);
+        return TRunEnd::Busy;
+    }
+    PassRunPoint(L"locked");
     TRunTransaction transaction(Host, target);
     const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
     // With an administrator's rights the folder becomes the administrators', as Program Files is: a folder
@@ -274,6 +280,9 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         Host.AddLine(RunText::NotRecoveredLine);
         return TRunEnd::Stopped;
     }
+    // Over an installation, a package that arrives in part stops the run: the previous release stays whole.
+    transaction.SetReplacesInstallation(FileExists(target + InstallRecordName) ||
+                                        FileExists(target + L"ReleaseInfo"));
     if (!EnoughSpace(Host, Options, target, elevated))
         return TRunEnd::Stopped;
     // What the folder holds before the run: what differs afterwards is what the run put there.
@@ -288,7 +297,8 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     transaction.Begin(elevated);
     // A target created just now has no settings folder yet, and the settings file goes into it.
     copies.MakeFolder(target + std::wstring(SettingsDir));
-    WriteSettingsKeys(target, transaction);
+    WriteSettings(target, HolterIni, transaction);
+    PassRunPoint(L"settings-written");
 
     {
         TProtectedStretch stretch(Host);
@@ -297,19 +307,21 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
 
         {
             TStepTimer timer(Host, L"База данных и файлы сервера");
-            std::wstring keptDatabase;
-            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, &keptDatabase, &copies) ==
+            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, &copies) ==
                 TDeployResult::Stopped)
                 return TRunEnd::Stopped;
         }
+        PassRunPoint(L"server-files");
         copies.CheckFolder(target + std::wstring(SettingsDir));
         WriteLastNum(target, Host, transaction);
         if (Options.Edition) {
             copies.CheckFolder(target);
-            WriteBtooth(target, transaction);
+            WriteSettings(target, BtoothIni, transaction);
         }
     }
+    RunStop().Check();
 
+    PassRunPoint(L"fonts");
     if (!elevated) {
         Host.AddLine(RunText::FontsNotElevated);
     } else {
@@ -323,11 +335,13 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         }
     }
 
+    RunStop().Check();
     std::size_t driverNotCopied = 0;
     if (Options.InstallDriver) {
         TStepTimer timer(Host, L"Драйвер интерфейсного блока");
         driverNotCopied = InstallDriver(Host, source, target, copies, elevated);
     }
+    RunStop().Check();
     TPackageOutcome package;
     {
         TStepTimer timer(Host, L"Пакеты выпуска и сведения о выпуске");
@@ -342,6 +356,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
                                 : L"Ярлык на рабочем столе: " + Quoted(linkPath));
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
+    transaction.Finish();
 
     const TRunEnd end =
         package.ExitCode == 0 && package.FilesNotCopied == 0 && driverNotCopied == 0 && registered

@@ -29,11 +29,13 @@ enum class TRunEnd {
     Incomplete, // every step ran, but the package's script failed (the package is not installed) or files of
                 // the packages did not arrive (each named in a line)
     Stopped,    // a step ended the run and said why on the host
+    Busy,       // another installation or removal works in the folder: nothing was done
 };
 
-// Runs every step in order. Errors that are not a step's own failure (a file that cannot be opened or
-// created, a package that cannot be installed) escape as TError after the protected stretch has been lowered;
-// a run that stops after the database step first puts the clinic's database back.
+// Runs every step in order, holding the folder's run lock (RunLock.h) throughout. Errors that are not a
+// step's own failure (a file that cannot be opened or created, a package that cannot be installed, a stop
+// because the session ends) escape as TError after the protected stretch has been lowered and the run has
+// been undone where it had not committed.
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
 
 // Whether this process has an administrator's rights (the fonts, and registration for the whole machine).

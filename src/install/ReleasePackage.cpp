@@ -26,6 +26,7 @@
 #include "install/FilesInUse.h"
 #include "install/PackageChoice.h"
 #include "install/RunCopies.h"
+#include "install/RunStop.h"
 #include "install/TargetAccess.h"
 #include "win/ComPtr.h"
 
@@ -273,6 +274,11 @@ std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& rea
     return L"Файл " + Quoted(file) + L" не скопирован: " + LowerFirst(reason);
 }
 
+std::wstring PackageNotWholeText(const std::wstring& file, const std::wstring& reason) {
+    return L"Пакеты обновлений скопированы не полностью: файл «" + file + L"» не скопирован (" +
+           LowerFirst(reason) + L"). Установка остановлена, прежние файлы комплекса будут восстановлены.";
+}
+
 std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
     return L"Пакет выпуска " + Quoted(package) + L" не установлен: сценарий завершился с кодом " +
            std::to_wstring(exitCode);
@@ -308,6 +314,11 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
             Host.Trace(file.Detail);
     }
     Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
+    // Over an installation, half a package is never committed: the run stops and is undone, and the release
+    // that was there stays whole rather than two side by side.
+    if (!failed.empty() && Run && Run->Transaction() && Run->Transaction()->ReplacesInstallation())
+        throw TError(PackageNotWholeText(failed.front().Path, failed.front().Reason));
+    PassRunPoint(L"package-copies");
     if (Run) {
         FinishRunCopies(*Run);
         Host.Trace(L"Скопированные файлы записаны на диск: " + took());

@@ -19,8 +19,9 @@ class TRunCopies;
 // Source and Target end in a backslash; TrimmedPath is the target folder as the path box gives it. A file
 // held by another program is named to the host, which retries or stops. A script that ends with another
 // code than 0 did not install its package: the host gets a line saying so, and its level is not recorded.
-// Raises TError when a part fails. With Run, the copies' new files are flushed by it, all of them before the
-// script starts: the script, not ours, may write any file of the folder, and must find none held open.
+// Raises TError when a part fails, and, over an installation (TRunTransaction::ReplacesInstallation), when a
+// file of the packages did not arrive. With Run, the copies' new files are flushed by it, all of them before
+// the script starts: the script, not ours, may write any file of the folder, and must find none held open.
 // What runs is only ever verified: a package the medium has runs only when its script in the target is the
 // medium's, byte for byte (TError otherwise, before the run's commit); with `Elevated`, a package the medium
 // does not have (the updater's) only when its folder and script are the machine's and no one else may change
@@ -40,6 +41,8 @@ std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCod
 
 // The line of a package's or the updater's file that did not arrive.
 std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason);
+// The error of a reinstall whose packages did not all arrive: the run stops before its commit.
+std::wstring PackageNotWholeText(const std::wstring& file, const std::wstring& reason);
 
 // "/ROOT/Version" and "/ROOT/Level" of Folder + "ReleaseInfo" as their texts; empty where the file or the
 // element is missing or the file is no XML document. Every user may write the file: it is read through a

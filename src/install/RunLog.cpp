@@ -1,10 +1,10 @@
 #include "install/RunLog.h"
 
 #include <cstdio>
-#include <thread>
 
 #include "common/TextCodec.h"
 #include "install/InUseText.h"
+#include "install/RunStop.h"
 
 std::wstring FormatRunLogLine(const TLocalTime& t, std::wstring_view text) {
     wchar_t stamp[40];
@@ -21,26 +21,27 @@ TRunLog::TRunLog(std::function<TLocalTime()> now, std::function<void(std::string
     : FNow(std::move(now)), FWrite(std::move(write)) {}
 
 void TRunLog::Write(std::wstring_view text) {
+    std::lock_guard<std::mutex> locked(FLock);
     FWrite(WideToUtf8(FormatRunLogLine(FNow(), text) + L"\r\n"));
 }
 
 void TLoggingHost::AddLine(const std::wstring& text) {
-    FLines.push_back(text);
     FLog.Write(std::wstring(RunLogTag::Line) + text);
     FInner.AddLine(text);
 }
 
 std::size_t TLoggingHost::AddStepLine(const std::wstring& text) {
-    FLines.push_back(text);
     FLog.Write(std::wstring(RunLogTag::Step) + text);
-    FInner.AddStepLine(text);
-    return FLines.size() - 1;
+    // The inner host numbers the lines: the window's list may hold lines of its own between the run's.
+    const std::size_t index = FInner.AddStepLine(text);
+    FSteps[index] = text;
+    return index;
 }
 
 void TLoggingHost::CompleteLine(std::size_t index, const std::wstring& suffix) {
-    if (index < FLines.size()) {
-        FLines[index] += suffix;
-        FLog.Write(std::wstring(RunLogTag::Completed) + FLines[index]);
+    if (const auto step = FSteps.find(index); step != FSteps.end()) {
+        step->second += suffix;
+        FLog.Write(std::wstring(RunLogTag::Completed) + step->second);
     }
     FInner.CompleteLine(index, suffix);
 }
@@ -67,7 +68,7 @@ void TLoggingHost::ShowError(const std::wstring& text) {
 }
 
 void TLoggingHost::ShowProgressPage() {
-    FLines.clear();
+    FSteps.clear();
     FInner.ShowProgressPage();
 }
 
@@ -82,7 +83,8 @@ TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector
     FLog.Write(std::wstring(RunLogTag::Detail) + InUseText(file, programs));
     if (!FAnswerQuestions) {
         const TInUseAnswer answer = FInner.FileInUse(file, programs);
-        FLog.Write(std::wstring(RunLogTag::Detail) + (answer == TInUseAnswer::Retry
+        FLog.Write(std::wstring(RunLogTag::Detail) + (RunStop().Requested() ? L"Без ответа: сеанс завершается"
+                                                      : answer == TInUseAnswer::Retry
                                                           ? L"Повтор по выбору пользователя"
                                                           : L"Отмена по выбору пользователя"));
         return answer;
@@ -96,7 +98,8 @@ TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector
                    std::to_wstring(FInUseWaited.count() / 1000) + L" с");
         return TInUseAnswer::GiveUp;
     }
-    std::this_thread::sleep_for(FPatience.Interval);
+    // A session that ends cuts the wait short: the caller stops there.
+    RunStop().WaitFor(FPatience.Interval);
     FInUseWaited += FPatience.Interval;
     return TInUseAnswer::Retry;
 }

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,11 +38,13 @@ class TRunLog {
 public:
     // Write receives each line as UTF-8 with its CR LF; the byte-order mark is the file's business.
     TRunLog(std::function<TLocalTime()> now, std::function<void(std::string_view)> write);
+    // From any thread: the window's writes a line of its own when the session is to end.
     void Write(std::wstring_view text);
 
 private:
     std::function<TLocalTime()> FNow;
     std::function<void(std::string_view)> FWrite;
+    std::mutex FLock;
 };
 
 // How long an unattended run waits for a file that another program holds: it tries again every Interval
@@ -84,5 +88,5 @@ private:
     TInUsePatience FPatience;
     std::wstring FInUseFile; // the file waited for, and how long so far
     std::chrono::milliseconds FInUseWaited{0};
-    std::vector<std::wstring> FLines; // the list as shown, to log a completed line whole
+    std::map<std::size_t, std::wstring> FSteps; // the step lines by the inner host's index, to log them whole
 };

@@ -17,6 +17,9 @@
 #include "install/InstalledFiles.h"
 #include "install/Links.h"
 #include "install/Registration.h"
+#include "install/RunLock.h"
+#include "install/RunStop.h"
+#include "install/RunTransaction.h"
 #include "support/Shortcut.h"
 
 namespace {
@@ -243,8 +246,22 @@ TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Optio
         foreign = target + UninstallFolder;
     if (!foreign.empty())
         throw TError(ForeignRemovalText(foreign));
+    // One run at a time in a folder: an installation under way there is not removed from under it.
+    const TRunLock lock(target);
+    if (!lock.Held()) {
+        const std::wstring text = RunBusyText(target);
+        Host.ShowError(text);
+        Host.AddLine(text);
+        return TRemovalEnd::Busy;
+    }
+    PassRunPoint(L"locked");
+    const bool elevated = ProcessIsElevated();
+    // An installation killed before its commit is undone first: what is removed is then one release, the
+    // record's, and the clinic's database is back under its name.
+    if (!RecoverInterruptedRun(Host, target, elevated))
+        throw TError(UninstallText::NotRecovered);
     // With an administrator's rights the record is read only from a folder of the administrators'.
-    const std::optional<TInstallRecord> record = ReadInstallRecord(target, ProcessIsElevated());
+    const std::optional<TInstallRecord> record = ReadInstallRecord(target, elevated);
     if (!record) {
         if (InstalledThere(target))
             throw TError(UninstallText::NoRecord(target));

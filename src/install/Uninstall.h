@@ -24,11 +24,14 @@ enum class TRemovalEnd {
     Declined,        // the user said No to the question
     Incomplete,      // files the record vouches for could not be removed: they keep their lines in the
                      // record, the entry and the uninstaller stay, and the run's record says why
+    Busy,            // another installation or removal works in the folder: nothing was done
 };
 
-// Asks first ("Удалить комплекс ...?"), then removes. A file held by another program is named to the host,
-// which retries or stops (TCancelled, TFileInUse). A folder with an uninstaller or an entry but no readable
-// record throws TError: what is installed there can no longer be told, and nothing is removed.
+// Takes the folder's run lock (RunLock.h) and puts back what an installation killed there before its commit
+// left (RunTransaction.h; TError when something stays), then asks ("Удалить комплекс ...?") and removes. A
+// file held by another program is named to the host, which retries or stops (TCancelled, TFileInUse). A
+// folder with an uninstaller or an entry but no readable record throws TError: what is installed there can no
+// longer be told, and nothing is removed.
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options);
 
 // The texts of the removal.
@@ -38,6 +41,9 @@ std::wstring NothingToRemove(const std::wstring& target);
 std::wstring NoRecord(const std::wstring& target);
 std::wstring Removed(std::size_t files);
 std::wstring NotRemoved(std::size_t files);
+inline constexpr wchar_t NotRecovered[] = L"Прежние файлы прерванной установки не удалось вернуть на место: "
+                                          L"они названы в списке. Закройте программы комплекса и запустите "
+                                          L"удаление снова.";
 inline constexpr wchar_t StillRegistered[] = L"Комплекс остаётся в списке установленных программ.";
 // Two lines: the heading, then the folder that keeps the clinic's data.
 inline constexpr wchar_t KeptHeading[] =

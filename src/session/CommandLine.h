@@ -35,9 +35,11 @@ enum TExitCode : int {
     ecBadCommandLine = 1,
     ecNotInstalled = 1602, // left before the run (the cancel page, or the window closed)
     ecRunFailed = 1603,    // the run stopped on an error, or went to its end without completing
+    ecAnotherRun = 1618,   // another installation or removal works in the folder: nothing done
 };
 // Every code the program ends with, in the help's order.
-inline constexpr TExitCode ExitCodes[] = {ecInstalled, ecBadCommandLine, ecNotInstalled, ecRunFailed};
+inline constexpr TExitCode ExitCodes[] = {ecInstalled, ecBadCommandLine, ecNotInstalled, ecRunFailed,
+                                          ecAnotherRun};
 
 // Splits the arguments after the program's name: blanks separate them outside double quotes, quotes are
 // removed and backslashes are plain characters (so "/DIR=\"C:\Dedira\"" keeps its last backslash).

@@ -18,6 +18,7 @@ enum class TSessionEnd {
     Incomplete, // every step ran, but the package was not installed (its line says why)
     Stopped,    // a step ended the run and said why
     Failed,     // an error ended the run; it is in the log and, unless suppressed, was shown
+    Busy,       // another installation or removal works in the folder: nothing was done
 };
 
 struct TSessionPolicy {
@@ -32,6 +33,10 @@ TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
 // an installation).
 std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog& log,
                                                      const TUninstallOptions& options, TSessionPolicy policy);
+
+// The error of an exception that is not the run's own (no memory, a fault of the program's): shown and
+// written down like any error, with what the library says of it.
+std::wstring UnexpectedErrorText(const char* what);
 
 // A host with no window at all, for an installation without one: the run log is the whole record.
 class TWindowlessHost : public IInstallHost {

@@ -2,10 +2,41 @@
 
 #include <utility>
 
-bool TRunEvents::Push(TRunEvent event) {
+bool TRunEvents::Push(TRunEvent event, std::size_t* Index) {
     std::lock_guard<std::mutex> locked(FLock);
+    if (event.Kind == TRunEvent::TKind::ProgressPage)
+        FLines = 0;
+    if (event.Kind == TRunEvent::TKind::Line || event.Kind == TRunEvent::TKind::StepLine) {
+        event.Index = FLines++;
+        if (Index)
+            *Index = event.Index;
+    }
     FQueue.push_back(std::move(event));
     return FQueue.size() == 1;
+}
+
+bool TRunEventPump::ApplyBatch(const TApply& apply, const std::function<bool()>& turnOver) {
+    for (TRunEvent& event : FEvents.Take())
+        FPending.push_back(std::move(event));
+    while (!FPending.empty()) {
+        const TRunEvent event = std::move(FPending.front());
+        FPending.pop_front();
+        apply(event);
+        if (turnOver())
+            break;
+    }
+    return !FPending.empty();
+}
+
+void TRunEventPump::ApplyAll(const TApply& apply) {
+    while (ApplyBatch(apply, [] { return false; })) {
+    }
+}
+
+TRunAnswer TRunEventPump::Answer(const TRunQuestion& question, const TApply& apply,
+                                 const std::function<TRunAnswer(const TRunQuestion&)>& answer) {
+    ApplyAll(apply);
+    return answer(question);
 }
 
 std::deque<TRunEvent> TRunEvents::Take() {
@@ -26,13 +57,14 @@ void TMarshallingHost::Post(TRunEvent event) {
 }
 
 void TMarshallingHost::AddLine(const std::wstring& text) {
-    ++FLines;
     Post({TRunEvent::TKind::Line, text});
 }
 
 std::size_t TMarshallingHost::AddStepLine(const std::wstring& text) {
-    Post({TRunEvent::TKind::StepLine, text, FLines});
-    return FLines++;
+    std::size_t index = 0;
+    if (FEvents.Push({TRunEvent::TKind::StepLine, text}, &index))
+        FWindow.Wake();
+    return index;
 }
 
 void TMarshallingHost::CompleteLine(std::size_t index, const std::wstring& suffix) {
@@ -48,7 +80,6 @@ void TMarshallingHost::ShowError(const std::wstring& text) {
 }
 
 void TMarshallingHost::ShowProgressPage() {
-    FLines = 0;
     Post({TRunEvent::TKind::ProgressPage});
 }
 

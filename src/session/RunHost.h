@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,14 +49,38 @@ struct TRunAnswer {
 // The run's events on their way from the worker to the window's thread.
 class TRunEvents {
 public:
-    // Queues one; true when the queue was empty, so that the window's thread must be woken.
-    bool Push(TRunEvent event);
+    // Queues one; true when the queue was empty, so that the window's thread must be woken. A line, the run's
+    // or one the window adds of its own (the session's end refused), gets its index in the list here, in
+    // `Index` where given: the lines since the progress page, whoever added them.
+    bool Push(TRunEvent event, std::size_t* Index = nullptr);
     // Everything queued so far, oldest first.
     std::deque<TRunEvent> Take();
 
 private:
     std::mutex FLock;
     std::deque<TRunEvent> FQueue;
+    std::size_t FLines = 0;
+};
+
+// The window's side of the queue: events applied in order, a batch at a time so that the window answers in
+// between; before a question is answered, everything the run showed before it.
+class TRunEventPump {
+public:
+    using TApply = std::function<void(const TRunEvent&)>;
+    explicit TRunEventPump(TRunEvents& events) : FEvents(events) {}
+    // Applies what is queued, oldest first, until `turnOver` says the window's turn is over (asked after each
+    // event); true when events are left for the next turn.
+    bool ApplyBatch(const TApply& apply, const std::function<bool()>& turnOver);
+    // Applies every event queued so far.
+    void ApplyAll(const TApply& apply);
+    // The answer to a question of the run, given by `answer` once every event queued before the question
+    // has been applied: the user sees what the run showed before it asks.
+    TRunAnswer Answer(const TRunQuestion& question, const TApply& apply,
+                      const std::function<TRunAnswer(const TRunQuestion&)>& answer);
+
+private:
+    TRunEvents& FEvents;
+    std::deque<TRunEvent> FPending; // taken from the queue, not applied yet
 };
 
 // What both threads read while a run is under way.
@@ -114,5 +139,4 @@ private:
     TRunEvents& FEvents;
     TRunState& FState;
     bool FUnattended;
-    std::size_t FLines = 0; // the lines of the list since the progress page was shown
 };

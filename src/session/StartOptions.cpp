@@ -108,7 +108,9 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts) {
 }
 
 int InstallExitCode(TSessionEnd end) {
-    return end == TSessionEnd::Completed ? ecInstalled : ecRunFailed;
+    return end == TSessionEnd::Completed ? ecInstalled
+           : end == TSessionEnd::Busy    ? ecAnotherRun
+                                         : ecRunFailed;
 }
 
 int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
@@ -120,6 +122,8 @@ int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
         return ecInstalled;
     case TRemovalEnd::Declined:
         return ecNotInstalled;
+    case TRemovalEnd::Busy:
+        return ecAnotherRun;
     case TRemovalEnd::Incomplete:
         break;
     }

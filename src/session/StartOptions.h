@@ -63,6 +63,6 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts);
 std::wstring DefaultTargetFolder(const TStartFacts& facts);
 
 // Exit codes, the same for every kind of start: 0 installed (or removed), 1602 left before the run or the
-// removal declined, 1603 the run stopped, failed or did not complete.
+// removal declined, 1603 the run stopped, failed or did not complete, 1618 another run works in the folder.
 int InstallExitCode(TSessionEnd end);
 int RemovalExitCode(const std::optional<TRemovalEnd>& end);

@@ -94,16 +94,12 @@ std::size_t FirstLineOf(const std::vector<std::wstring>& lines, const std::wstri
     throw TDriverError(L"no line \"" + line + L"\"");
 }
 
-std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade,
-                                              const std::wstring& keptDatabase) {
+std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade) {
     std::vector<std::wstring> lines{L"Создание настроечных файлов....Завершено"};
     if (databaseFolderMade)
         lines.push_back(L"Каталог <DTAfb> создан...");
-    for (const TDeployed& file : DeployedFiles(windowsIndex)) {
+    for (const TDeployed& file : DeployedFiles(windowsIndex))
         lines.push_back(L"Копирование файла " + file.Name + L"....Завершено");
-        if (file.Name == L"T12.FDB" && !keptDatabase.empty())
-            lines.push_back(L"Прежняя база данных сохранена: «" + keptDatabase + L"»");
-    }
     return lines;
 }
 
@@ -119,11 +115,13 @@ std::vector<std::wstring> FontLines() {
 }
 
 void ExpectRunLines(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& deploy,
-                    const std::vector<std::wstring>& fonts, bool driver) {
+                    const std::vector<std::wstring>& fonts, bool driver, const std::wstring& keptDatabase) {
     std::vector<std::wstring> expected = deploy;
     expected.insert(expected.end(), fonts.begin(), fonts.end());
     if (driver)
         expected.insert(expected.end(), {DriverStarted, DriverDone});
+    if (!keptDatabase.empty())
+        expected.push_back(L"Прежняя база данных сохранена: «" + keptDatabase + L"»");
     EXPECT_EQ(Joined(lines), Joined(expected));
 }
 
@@ -334,7 +332,7 @@ std::wstring HoldProgram() {
 
 namespace {
 void CollectFiles(const std::wstring& folder, const std::wstring& relative,
-                  std::map<std::wstring, std::string>& files) {
+                  std::map<std::wstring, std::string>& files, bool folders = false) {
     WIN32_FIND_DATAW found{};
     TUniqueFind find(::FindFirstFileW(JoinPath(JoinPath(folder, relative), L"*").c_str(), &found));
     if (!find)
@@ -344,9 +342,11 @@ void CollectFiles(const std::wstring& folder, const std::wstring& relative,
         if (name == L"." || name == L"..")
             continue;
         const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectFiles(folder, path, files);
-        else
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (folders)
+                files[path + L"\\"] = {};
+            CollectFiles(folder, path, files, folders);
+        } else
             files[path] = ReadFileBytes(JoinPath(folder, path));
     } while (::FindNextFileW(find.Get(), &found));
 }
@@ -356,6 +356,12 @@ std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder) {
     std::map<std::wstring, std::string> files;
     CollectFiles(folder, L"", files);
     return files;
+}
+
+std::map<std::wstring, std::string> TreeBelow(const std::wstring& folder) {
+    std::map<std::wstring, std::string> entries;
+    CollectFiles(folder, L"", entries, true);
+    return entries;
 }
 
 namespace {
@@ -482,6 +488,48 @@ std::vector<std::wstring> ListFromLog(const std::vector<std::wstring>& entries, 
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& text) {
     return std::any_of(entries.begin(), entries.end(),
                        [&](const std::wstring& entry) { return entry.find(text) != std::wstring::npos; });
+}
+
+DWORD EndSessionByWineboot() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring line = L"wineboot.exe --end-session --shutdown";
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
+        throw TDriverError(L"wineboot could not be started");
+    TUniqueHandle process(info.hProcess), thread(info.hThread);
+    if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0)
+        throw TDriverError(L"wineboot --end-session did not end in a minute");
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.Get(), &code);
+    return code;
+}
+
+TRunPause::TRunPause(const std::wstring& file, const std::wstring& points)
+    : FFile(file), FEnvironment{{L"TESSARO_E2E_PAUSE_AT", points}, {L"TESSARO_E2E_PAUSE_FILE", file}} {
+    ::DeleteFileW(FFile.c_str());
+}
+
+TRunPause::~TRunPause() {
+    ::DeleteFileW(FFile.c_str());
+}
+
+std::wstring TRunPause::WaitPaused(TWizard& run, TDuration timeout) {
+    run.WaitFor(L"the run's pause (" + FFile + L")", timeout,
+                [&]() -> HWND { return FileExists(FFile) ? ::GetDesktopWindow() : nullptr; });
+    // Written by the run as it stops: read once it is whole.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const std::string point = ReadFileBytes(FFile);
+        if (!point.empty())
+            return FromUtf8(point);
+        ::Sleep(20);
+    }
+    return {};
+}
+
+void TRunPause::Resume() {
+    ::DeleteFileW(FFile.c_str());
 }
 
 void InstallCase::SetUp() {

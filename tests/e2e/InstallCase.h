@@ -51,17 +51,17 @@ std::string Joined(const std::vector<std::wstring>& lines);
 std::size_t FirstLineOf(const std::vector<std::wstring>& lines, const std::wstring& line);
 
 // The lines of a complete settings and database step: the settings line, the database folder's line when
-// it was made, the database, the kept database's line when there was one, the server set of the given
-// Windows choice, "intl\", "udf\" and the own libraries, each completed with "Завершено".
-// `keptDatabase` as the line names it: from the target in the list, in full in the run log.
-std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade,
-                                              const std::wstring& keptDatabase);
+// it was made, the database, the server set of the given Windows choice, "intl\", "udf\" and the own
+// libraries, each completed with "Завершено".
+std::vector<std::wstring> ExpectedDeployLines(int windowsIndex, bool databaseFolderMade);
 // The font step's lines when none of the demo fonts is in the prefix yet: one per font, in order.
 std::vector<std::wstring> FontLines();
-// A complete run's list, exactly: `deploy`, the font step's `fonts`, then the two driver lines when the
-// driver was installed. The release packages and the desktop link add no line.
+// A complete run's list, exactly: `deploy`, the font step's `fonts`, the two driver lines when the driver was
+// installed, then, when there was a clinic's database, the line of its dated name, which it takes at the
+// run's commit. The release packages and the desktop link add no line.
 void ExpectRunLines(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& deploy,
-                    const std::vector<std::wstring>& fonts, bool driver);
+                    const std::vector<std::wstring>& fonts, bool driver,
+                    const std::wstring& keptDatabase = {});
 // Every file of the deployment in the target, byte for byte the medium's (each names itself).
 void ExpectDeployedFiles(const std::wstring& medium, const std::wstring& target, int windowsIndex);
 // A counter file as a run writes it: 14 bytes, two zero fields, then the time of writing (within the hour).
@@ -120,6 +120,8 @@ inline std::wstring Quoted(const std::wstring& text) {
 
 // Every file below a folder with its content, by path relative to it.
 std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder);
+// The same with every folder too (its path ending in "\", no content): a folder added shows.
+std::map<std::wstring, std::string> TreeBelow(const std::wstring& folder);
 
 // Takes the suite's entry out of "Programs and Features" (the machine's and the user's), so that a case
 // starts from a machine where the suite was never registered.
@@ -137,6 +139,29 @@ inline std::wstring Guillemets(const std::wstring& text) {
 }
 // Whether some entry contains `text`.
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& text);
+
+// Wine's own end of the session: wineboot sends WM_QUERYENDSESSION to every process with a top-level window
+// in turn (and WM_ENDSESSION after it), ends each that agrees, and gives up at the first that refuses.
+// Returns wineboot's exit code: 0 when the session ended, 1 when a program refused.
+DWORD EndSessionByWineboot();
+
+// The test build's pause at named points of a run (TESSARO_E2E_PAUSE_AT): the environment for a start, and
+// the wait until the run has stopped at a point (whose name it returns); the run goes on once the file is
+// removed.
+class TRunPause {
+public:
+    TRunPause(const std::wstring& file, const std::wstring& points);
+    ~TRunPause();
+    TRunPause(const TRunPause&) = delete;
+    TRunPause& operator=(const TRunPause&) = delete;
+    const std::vector<std::pair<std::wstring, std::wstring>>& Environment() const { return FEnvironment; }
+    std::wstring WaitPaused(TWizard& run, TDuration timeout);
+    void Resume();
+
+private:
+    std::wstring FFile;
+    std::vector<std::pair<std::wstring, std::wstring>> FEnvironment;
+};
 
 // A running program of the suite that holds one file of the target until it is let go (or the case ends).
 class THolder {

@@ -584,6 +584,19 @@ void TWizard::PostToMain(UINT message, WPARAM wParam, LPARAM lParam) {
         throw TDriverError(L"PostMessageW to the main window failed");
 }
 
+int TWizard::EndSessionAnyway() {
+    const std::vector<HWND> windows = TopLevelWindows();
+    DWORD_PTR answer = 0;
+    for (HWND window : windows)
+        ::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                              &answer);
+    // The window that runs the installation ends the process from its answer: the others are not waited for.
+    for (HWND window : windows)
+        ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 30000,
+                              &answer);
+    return static_cast<int>(windows.size());
+}
+
 DWORD TWizard::WaitExit(TDuration timeout, bool failOnMessageBox) {
     const auto deadline = TClock::now() + timeout;
     while (Running()) {

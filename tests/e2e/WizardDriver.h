@@ -123,6 +123,10 @@ public:
     void Answer(const TMessageBox& box, int buttonId);
 
     void PostToMain(UINT message, WPARAM wParam, LPARAM lParam);
+    // What Windows sends every top-level window of the process, hidden ones included, when the session ends
+    // all the same (the user chose to end it anyway, or a forced end): WM_QUERYENDSESSION, then
+    // WM_ENDSESSION with TRUE. Returns how many windows there were.
+    int EndSessionAnyway();
     // Waits for the process to end; returns its exit code.
     DWORD WaitExit(TDuration timeout = DefaultTimeout, bool failOnMessageBox = false);
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "InstallCase.h"
+#include "PrefixResolution.h"
 
 using namespace e2e;
 
@@ -78,11 +79,12 @@ TEST_F(ReinstallTest, HeldFileIsNamedAndTheRunGoesOnOnceItsProgramLetsGo) {
 }
 
 // "Отмена" stops the run and loses nothing: every file of the suite is byte for byte as before, the clinic's
-// database included (it had already been set aside for the medium's copy).
+// database included, and the settings the suite's program saved as it closed (the box asks for that) stay:
+// the undo puts back only the keys the run wrote.
 TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     const std::wstring target = Target(L"held-cancel");
     Installed(FOptions.Medium, target);
-    const auto before = FilesBelow(target);
+    const auto before = TreeBelow(target);
     const std::wstring log = LogPath(L"held-cancel");
     THolder holder(JoinPath(target, L"fbclient.Dll"));
     TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
@@ -91,6 +93,9 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     TWizard& wizard = WalkToComponents(next.Folder(), target, {}, L"/NODRIVER /LOG=" + Quoted(log));
     const TMessageBox box = InstallUntilABox(wizard);
     ASSERT_NE(box.Text.find(L"fbclient.Dll"), std::wstring::npos) << ToUtf8(box.Text);
+    const std::wstring settings = JoinPath(target, L"Settings\\holter.ini");
+    const std::string saved = ReadFileBytes(settings) + "LastPatient=7\r\n";
+    WriteFileBytes(settings, saved);
     wizard.Answer(box, IDCANCEL);
     // The run ends there, without another box repeating what the user just chose.
     wizard.WaitFor(L"the run's end", RunTimeout, [&]() -> HWND {
@@ -102,9 +107,12 @@ TEST_F(ReinstallTest, HeldFileCancelledLeavesEverythingAsItWas) {
     EXPECT_EQ(wizard.WaitExit(DefaultTimeout, true), 1603u);
     holder.LetGo();
 
-    const auto after = FilesBelow(target);
+    const auto after = TreeBelow(target);
     EXPECT_EQ(after.size(), before.size());
-    for (const auto& [path, bytes] : before) {
+    EXPECT_EQ(ReadFileBytes(settings), saved) << "the settings saved during the run stay";
+    for (auto [path, bytes] : before) {
+        if (path == L"Settings\\holter.ini")
+            bytes = saved;
         const auto now = after.find(path);
         if (now == after.end())
             ADD_FAILURE() << "gone: " << ToUtf8(path);
@@ -126,7 +134,7 @@ TEST_F(ReinstallTest, UpdateThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
     Installed(FOptions.Medium, target);
     TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
     FCleanUp.push_back(next.Folder());
-    const auto before = FilesBelow(target);
+    const auto before = TreeBelow(target);
     const std::wstring version = EntryText(L"DisplayVersion"), installed = EntryText(L"InstallDate");
     const std::wstring held = JoinPath(target, L"Updater.exe.cfg");
     const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
@@ -141,7 +149,7 @@ TEST_F(ReinstallTest, UpdateThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
         EXPECT_TRUE(LogHas(entries, L"Ошибка: Файл «" + held + L"» открыт другой программой"));
         EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack));
     }
-    EXPECT_TRUE(FilesBelow(target) == before) << "the suite as it was, byte for byte, nothing added";
+    EXPECT_TRUE(TreeBelow(target) == before) << "the suite as it was, byte for byte, nothing added";
     EXPECT_EQ(EntryText(L"DisplayVersion"), version);
     EXPECT_EQ(EntryText(L"InstallDate"), installed);
 
@@ -150,7 +158,18 @@ TEST_F(ReinstallTest, UpdateThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
                             {{L"TESSARO_E2E_FAIL_FLUSH", L"added.dll"}}),
               1603u);
     EXPECT_TRUE(LogHas(ReadRunLog(flush), L"Строка: " + RolledBack)) << Joined(ReadRunLog(flush));
-    EXPECT_TRUE(FilesBelow(target) == before) << "a copy that did not reach the disk undoes the run";
+    EXPECT_TRUE(TreeBelow(target) == before) << "a copy that did not reach the disk undoes the run";
+
+    // A package's file that cannot be copied: over an installation half a package is never committed.
+    const std::wstring unread = LogPath(L"package-file-unread");
+    EXPECT_EQ(RunUnattended(next.Folder(), switches + L" /LOG=" + Quoted(unread),
+                            {{L"TESSARO_E2E_FAIL_READ", L"added.dll"}}),
+              1603u);
+    const auto unreadEntries = ReadRunLog(unread);
+    EXPECT_TRUE(LogHas(unreadEntries, L"Пакеты обновлений скопированы не полностью: файл «"))
+        << Joined(unreadEntries);
+    EXPECT_TRUE(LogHas(unreadEntries, L"Строка: " + RolledBack));
+    EXPECT_TRUE(TreeBelow(target) == before) << "half a package undoes the run";
 
     EXPECT_EQ(RunUnattended(next.Folder(), switches), 0u);
     EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), "fbclient.Dll of the next release");
@@ -233,6 +252,9 @@ TEST_F(ReinstallTest, ReinstallOnANearlyFullDiskThatFits) {
 // with the run's exit code. In the protected stretch (the database step) a close is refused and forgotten:
 // the run ends as it would have.
 TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
+    // A complete run at 120 dots per inch ends on the final question: only a close that is carried out
+    // leaves without it (at 96 the run ends on the large-font page, question or not).
+    TPrefixResolution resolution(120);
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-slow-script"));
     FCleanUp.push_back(medium.Folder());
     const std::wstring package = std::wstring(medium::Backup) + L"\\" + medium::NewestPackage;
@@ -306,9 +328,16 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
         if (c.Closes) {
             EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u) << "no question after the close";
         } else {
-            EXPECT_EQ(wizard.WaitRunEnd(RunTimeout), TRunOutcome::FontPage)
-                << "the refused close is forgotten";
-            LeaveFromFontPage(wizard);
+            TMessageBox last;
+            TRunOutcome outcome = wizard.WaitRunEnd(RunTimeout, &last);
+            if (outcome == TRunOutcome::ExitEnabled) {
+                last = wizard.WaitMessageBox(RunTimeout);
+                outcome = TRunOutcome::MessageBox;
+            }
+            ASSERT_EQ(outcome, TRunOutcome::MessageBox) << "the refused close is forgotten";
+            EXPECT_EQ(ToUtf8(last.Text), ToUtf8(L"Установка завершена. Выйти из программы установки?"));
+            wizard.Answer(last, IDYES);
+            EXPECT_EQ(wizard.WaitExit(RunTimeout, true), 0u);
         }
         EXPECT_TRUE(FileExists(DesktopLink())) << "the run finished its steps";
         holder.reset();
@@ -316,74 +345,191 @@ TEST_F(ReinstallTest, CloseOrEscDuringTheRunWaitsForItsEnd) {
     }
 }
 
-// A run killed before its commit (the task manager, a power cut) leaves what it kept and a journal; the next
-// run puts it all back first, says so in its log, and completes, leaving no half-made copy behind. Killed
-// while it copies the database, the clinic's database is on the disk under its name or kept; killed while it
-// copies the packages, the server's files it had replaced already are given their predecessors back.
-TEST_F(ReinstallTest, RunKilledBeforeItsCommitIsUndoneAndCompletedByTheNext) {
-    TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-large-database"));
+// Whether a recording is in the suite's database or in a dated copy beside it.
+bool Recorded(const std::wstring& target, const std::string& recording) {
+    std::vector<std::wstring> names = Backups(target);
+    names.push_back(L"T12.FDB");
+    for (const std::wstring& name : names) {
+        const std::wstring path = JoinPath(target, L"DTAfb\\" + name);
+        if ((name == L"T12.FDB" || name.ends_with(L".bak")) && FileExists(path) &&
+            ReadFileBytes(path).find(recording) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string RecordingText(int number) {
+    std::string text = "; recording ";
+    text += std::to_string(number);
+    return text;
+}
+
+// A reinstall stopped again and again, as a power cut or the task manager stops it (while it copies the
+// database or a package, and at points of its commit) and once by a log-off, while the clinic goes on
+// recording into whatever database the suite has between the stops: after every stop the database's name
+// holds a whole database and no recording is lost; the last run completes with the newer suite whole and
+// nothing of the stopped runs left in the folder.
+TEST_F(ReinstallTest, RunStoppedAgainAndAgainLosesNoRecordingAndTheLastCompletes) {
+    TMediumBuilder medium = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-stopped"));
     FCleanUp.push_back(medium.Folder());
-    const std::wstring target = Target(L"killed");
-    Installed(medium.Folder(), target);
+    const std::wstring target = Target(L"stopped");
+    Installed(FOptions.Medium, target);
+    const std::wstring database = JoinPath(target, L"DTAfb\\T12.FDB");
+    const std::string mediumDatabase = ReadFileBytes(medium.Path(L"DTAfb\\T12.FDB"));
+    const std::string largeDatabase(256u * 1024 * 1024, 'd');
     const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+    const std::wstring package = std::wstring(medium::Backup) + L"\\" + medium::NewestPackage;
+    TRunPause pause(TempPath(L"tessaro-e2e-pause"),
+                    L"database-copied,server-files,database-swapped,committed");
 
-    // Runs the medium until a half-made copy shows below `folder`, and kills it there.
-    const auto killWhenCopying = [&](const std::wstring& folder, const std::wstring& log) {
-        TWizard& run = Launch(medium.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), {}});
-        // Seen once is enough: the copy may take its name before a second look.
-        const auto until = std::chrono::steady_clock::now() + RunTimeout;
-        bool seen = false;
-        for (;;) {
-            seen = !StrayCopies(folder).empty();
-            if (seen || !run.Running() || std::chrono::steady_clock::now() >= until)
-                break;
-            ::Sleep(2);
-        }
-        ASSERT_TRUE(seen) << "the copy was never seen under way; the run "
-                          << (run.Running() ? "still runs" : "ended") << "; its log:\n"
-                          << (FileExists(log) ? Joined(ReadRunLog(log)) : std::string("(none)"));
-        ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
-        ::WaitForSingleObject(run.Process(), 10000);
-        EXPECT_TRUE(FileExists(JoinPath(target, L"Uninstall\\journal.txt"))) << "the run's journal stays";
+    enum class TStop { KillCopyingDatabase, KillCopyingPackage, KillAt, LogOffAt };
+    struct TCase {
+        const wchar_t* Name;
+        TStop Stop;
+        const wchar_t* Point; // the pause the stop comes at
+        bool BothKept;        // the run finds the database the clinic wrote to since the last stop's swap
     };
-
-    // A database large enough to be caught half-way.
-    medium.WriteFile(L"DTAfb\\T12.FDB", std::string(256u * 1024 * 1024, 'd'));
-    killWhenCopying(JoinPath(target, L"DTAfb"), LogPath(L"killed-database"));
-    std::vector<std::wstring> kept;
-    for (const std::wstring& name : Backups(target))
-        if (IsDatedBackupName(name))
-            kept.push_back(name);
-    const bool inPlace = FileExists(JoinPath(target, L"DTAfb\\T12.FDB")) &&
-                         ReadFileBytes(JoinPath(target, L"DTAfb\\T12.FDB")) == Recordings;
-    ASSERT_TRUE(inPlace ||
-                (kept.size() == 1 && ReadFileBytes(JoinPath(target, L"DTAfb\\" + kept[0])) == Recordings))
-        << "the clinic's database is neither in place nor kept";
-
-    const std::wstring next = LogPath(L"after-database");
-    EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(next)), 0u);
-    EXPECT_TRUE(LogHas(ReadRunLog(next), L"Прежних файлов прерванной установки возвращено на место: "));
-    EXPECT_TRUE(StrayCopies(target).empty());
-    bool found = false;
-    for (const std::wstring& name : Backups(target))
-        found = found || ReadFileBytes(JoinPath(target, L"DTAfb\\" + name)) == Recordings;
-    EXPECT_TRUE(found) << "the clinic's database is kept after the second run";
-
-    // Now a package large enough to be caught half-way, after the server's files were replaced.
-    medium.WriteFile(L"DTAfb\\T12.FDB", "small database");
-    medium.WriteFile(std::wstring(medium::Backup) + L"\\" + medium::NewestPackage + L"\\large.dat",
-                     std::string(256u * 1024 * 1024, 'p'));
-    const auto before = ReadFileBytes(JoinPath(target, L"fbclient.Dll"));
-    killWhenCopying(JoinPath(target, L"backup"), LogPath(L"killed-package"));
-    EXPECT_FALSE(StrayCopies(target).empty()) << "the server's predecessors are kept beside them";
-    const std::wstring last = LogPath(L"after-package");
+    const TCase cases[] = {
+        {L"killed copying the database", TStop::KillCopyingDatabase, nullptr, false},
+        {L"killed with the copy made", TStop::KillAt, L"database-copied", false},
+        {L"logged off", TStop::LogOffAt, L"server-files", false},
+        {L"killed with the database swapped", TStop::KillAt, L"database-swapped", false},
+        {L"killed copying a package", TStop::KillCopyingPackage, nullptr, true},
+        {L"killed after the commit", TStop::KillAt, L"committed", false},
+    };
+    int recordings = 0;
+    WriteFileBytes(database, Recordings + RecordingText(0));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.Name));
+        // Large files only where the stop must catch a copy under way.
+        medium.WriteFile(L"DTAfb\\T12.FDB", c.Stop == TStop::KillCopyingDatabase
+                                                ? std::string_view(largeDatabase)
+                                                : mediumDatabase);
+        if (c.Stop == TStop::KillCopyingPackage)
+            medium.WriteFile(package + L"\\large.dat", std::string(256u * 1024 * 1024, 'p'));
+        else if (FileExists(medium.Path(package + L"\\large.dat")))
+            medium.RemoveFile(package + L"\\large.dat");
+        const std::wstring log = LogPath(c.Name);
+        TWizard& run =
+            Launch(medium.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log),
+                                            c.Point ? pause.Environment()
+                                                    : std::vector<std::pair<std::wstring, std::wstring>>{}});
+        if (c.Point) {
+            // The run passes the other points on its way: each is let go until the one of the case.
+            for (std::wstring point = pause.WaitPaused(run, RunTimeout); point != c.Point;
+                 point = pause.WaitPaused(run, RunTimeout)) {
+                pause.Resume();
+                ::Sleep(50);
+            }
+        } else {
+            // The large file's own half-made copy: what earlier stops left beside other files is older.
+            const std::wstring copying =
+                c.Stop == TStop::KillCopyingDatabase ? L"T12.FDB.~tessaro-" : L"large.dat.~tessaro-";
+            run.WaitFor(L"a copy under way", RunTimeout, [&]() -> HWND {
+                for (const std::wstring& stray : StrayCopies(target))
+                    if (stray.find(copying) != std::wstring::npos && stray.ends_with(L".tmp"))
+                        return ::GetDesktopWindow();
+                return nullptr;
+            });
+        }
+        if (c.Stop == TStop::LogOffAt) {
+            EXPECT_GE(run.EndSessionAnyway(), 1) << "the run's hidden window hears of the session's end";
+            EXPECT_EQ(run.WaitExit(RunTimeout), 1603u);
+            const auto entries = ReadRunLog(log);
+            EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack)) << Joined(entries);
+            EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 1603"));
+        } else {
+            ASSERT_TRUE(::TerminateProcess(run.Process(), 9));
+            ::WaitForSingleObject(run.Process(), 10000);
+            EXPECT_FALSE(LogHas(ReadRunLog(log), L"Код завершения")) << "killed before its end";
+        }
+        pause.Resume();
+        // The recovery kept the database the clinic wrote to, and said so.
+        EXPECT_EQ(LogHas(ReadRunLog(log), L"записывали во время установки: она сохранена как"), c.BothKept);
+        // Whole: the clinic's with its recordings, or the medium's, which the clinic may have recorded into.
+        const std::string now = ReadFileBytes(database);
+        EXPECT_TRUE(now.starts_with(Recordings) || now.starts_with(mediumDatabase)) << now.substr(0, 80);
+        for (int each = 0; each <= recordings; ++each)
+            EXPECT_TRUE(Recorded(target, RecordingText(each))) << "recording " << each << " lost";
+        // The clinic goes on recording into the database the suite has.
+        WriteFileBytes(database, now + RecordingText(++recordings));
+    }
+    if (FileExists(medium.Path(package + L"\\large.dat")))
+        medium.RemoveFile(package + L"\\large.dat");
+    const std::wstring last = LogPath(L"after-the-stops");
     EXPECT_EQ(RunUnattended(medium.Folder(), switches + L" /LOG=" + Quoted(last)), 0u);
-    const auto entries = ReadRunLog(last);
-    EXPECT_TRUE(LogHas(entries, L"Прежних файлов прерванной установки возвращено на место: "));
-    EXPECT_FALSE(LogHas(entries, L"возвращено на место: 0")) << Joined(entries);
-    EXPECT_TRUE(StrayCopies(target).empty());
-    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), before);
+    for (int each = 0; each <= recordings; ++each)
+        EXPECT_TRUE(Recorded(target, RecordingText(each))) << "recording " << each << " lost";
+    EXPECT_EQ(ReadFileBytes(database), mediumDatabase);
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), "fbclient.Dll of the next release");
+    EXPECT_EQ(ReadFileBytes(JoinPath(target, L"Updater.exe.cfg")), "next settings");
+    EXPECT_TRUE(FileExists(JoinPath(target, package + L"\\Новое\\added.dll")));
+    EXPECT_FALSE(FileExists(JoinPath(target, package + L"\\large.dat")));
+    EXPECT_EQ(StrayCopies(target), std::vector<std::wstring>{});
     EXPECT_FALSE(FileExists(JoinPath(target, L"Uninstall\\journal.txt")));
+    for (const std::wstring& name : Backups(target))
+        EXPECT_TRUE(name.ends_with(L".bak") && name.find(L"~tessaro") == std::wstring::npos) << ToUtf8(name);
+}
+
+// The session's end during a reinstall, unattended with the progress page (/SILENT) and without any window
+// that shows (/VERYSILENT): Wine's own end of the session is refused, said in the log, and the run goes on to
+// its end; an end all the same (Windows' after "end anyway") stops the run, which undoes itself, and the
+// process ends with 1603, the suite and the clinic's database as they were.
+TEST_F(ReinstallTest, TheSessionsEndIsRefusedOrUndoesTheRun) {
+    TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
+    FCleanUp.push_back(next.Folder());
+    for (const wchar_t* mode : {L"/SILENT", L"/VERYSILENT"}) {
+        SCOPED_TRACE(ToUtf8(mode));
+        const std::wstring target = Target(std::wstring(L"session-end") + (mode[1] == L'V' ? L"-very" : L""));
+        Installed(FOptions.Medium, target);
+        const auto before = TreeBelow(target);
+        const std::wstring switches =
+            std::wstring(mode) + L" /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+        for (bool anyway : {true, false}) {
+            TRunPause pause(TempPath(L"tessaro-e2e-pause"), L"package-copies");
+            const std::wstring log = LogPath(anyway ? L"session-ended" : L"session-refused");
+            TWizard& run =
+                Launch(next.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), pause.Environment()});
+            pause.WaitPaused(run, RunTimeout);
+            if (anyway) {
+                EXPECT_GE(run.EndSessionAnyway(), 1);
+                EXPECT_EQ(run.WaitExit(RunTimeout), 1603u);
+                EXPECT_TRUE(TreeBelow(target) == before) << "the run undone, the database as it was";
+                const auto entries = ReadRunLog(log);
+                EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack)) << Joined(entries);
+                EXPECT_TRUE(LogHas(entries, L"Сеанс Windows завершается"));
+                continue;
+            }
+            EXPECT_EQ(EndSessionByWineboot(), 1u) << "the end of the session refused";
+            EXPECT_TRUE(run.Running()) << "the run is not cut";
+            pause.Resume();
+            EXPECT_EQ(run.WaitExit(RunTimeout, true), 0u);
+            EXPECT_TRUE(LogHas(ReadRunLog(log), L"Строка: Завершение сеанса Windows отложено: идёт установка "
+                                                L"комплекса."));
+            EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), "fbclient.Dll of the next release");
+            EXPECT_EQ(Backups(target).size(), 1u) << Joined(Backups(target));
+            EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\" + Backups(target).front())), Recordings);
+        }
+    }
+}
+
+// Two runs at once over one folder: the second does nothing and ends with 1618; the first goes on to its end.
+TEST_F(ReinstallTest, ASecondRunOverTheSameFolderIsRefused) {
+    const std::wstring target = Target(L"two-runs");
+    Installed(FOptions.Medium, target);
+    const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+    TRunPause pause(TempPath(L"tessaro-e2e-pause"), L"locked");
+    TWizard& first = Launch(FOptions.Medium, TLaunch{switches, pause.Environment()});
+    pause.WaitPaused(first, RunTimeout);
+    const auto before = TreeBelow(target);
+    for (const std::wstring& second : {switches, L"/UNINSTALL " + switches}) {
+        const std::wstring log = LogPath(L"second-run");
+        EXPECT_EQ(RunUnattended(FOptions.Medium, second + L" /LOG=" + Quoted(log)), 1618u) << ToUtf8(second);
+        EXPECT_TRUE(LogHas(ReadRunLog(log), L"уже работает другая программа установки или удаления"));
+        EXPECT_TRUE(TreeBelow(target) == before) << "nothing done";
+    }
+    pause.Resume();
+    EXPECT_EQ(first.WaitExit(RunTimeout, true), 0u);
 }
 
 } // namespace

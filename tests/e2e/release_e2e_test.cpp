@@ -110,7 +110,7 @@ protected:
             EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(RolledBack));
             lines.pop_back();
         }
-        ExpectRunLines(lines, ExpectedDeployLines(0, true, L""), FontLines(), true);
+        ExpectRunLines(lines, ExpectedDeployLines(0, true), FontLines(), true);
         return report.Text;
     }
 
@@ -136,8 +136,8 @@ TEST_F(ReleaseTest, NewestPackageReleaseLevelFontsAndDesktopLink) {
     // The wizard's own check decides on the fonts; under Wine every program runs elevated, so it must let
     // them in, and the lines and the prefix below show that it did.
     EXPECT_TRUE(Elevated(wizard.Process())) << "the font step would be skipped";
-    ExpectRunLines(Install(wizard, TDriverAnswer::Yes, nullptr), ExpectedDeployLines(0, true, L""),
-                   FontLines(), true);
+    ExpectRunLines(Install(wizard, TDriverAnswer::Yes, nullptr), ExpectedDeployLines(0, true), FontLines(),
+                   true);
     ExpectDemoFontsInstalled(source);
 
     // The newest package's script put its files in place, and it alone ran.

@@ -39,7 +39,7 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
     TWizard& wizard =
         WalkToComponents(FOptions.Medium, interactiveTarget, {}, L"/LOG=" + Quoted(interactiveLog));
     const std::vector<std::wstring> shown = Install(wizard, TDriverAnswer::Yes, nullptr);
-    ExpectRunLines(shown, ExpectedDeployLines(0, true, L""), FontLines(), true);
+    ExpectRunLines(shown, ExpectedDeployLines(0, true), FontLines(), true);
     LeaveFromFontPage(wizard);
     const std::vector<std::wstring> interactiveEntries = ReadRunLog(interactiveLog);
     EXPECT_EQ(Joined(ListFromLog(interactiveEntries)), Joined(shown));
@@ -71,8 +71,8 @@ TEST_F(UnattendedTest, VerySilentRunMatchesTheWizardLineForLine) {
               0u);
     const std::vector<std::wstring> backups = Backups(silentTarget);
     ASSERT_EQ(backups.size(), 1u);
-    ExpectRunLines(ListFromLog(ReadRunLog(againLog)),
-                   ExpectedDeployLines(0, false, JoinPath(silentTarget, L"DTAfb\\" + backups[0])), {}, true);
+    ExpectRunLines(ListFromLog(ReadRunLog(againLog)), ExpectedDeployLines(0, false), {}, true,
+                   JoinPath(silentTarget, L"DTAfb\\" + backups[0]));
     EXPECT_EQ(DriverStarts(), std::vector<std::string>(3, DriverStart()));
     EXPECT_EQ(PrivateDriverCopies(), std::vector<std::wstring>{}) << "each run removes its copy";
 }
@@ -127,7 +127,7 @@ TEST_F(UnattendedTest, SilentRunShowsTheProgressPageOnly) {
     EXPECT_EQ(wizard.WaitExit(), 0u);
     EXPECT_EQ(Joined({pages.begin(), pages.end()}), Joined({ProgressPage})) << "pages seen during the run";
     const std::vector<std::wstring> entries = ReadRunLog(log);
-    ExpectRunLines(ListFromLog(entries), ExpectedDeployLines(0, true, L""), FontLines(), true);
+    ExpectRunLines(ListFromLog(entries), ExpectedDeployLines(0, true), FontLines(), true);
     EXPECT_EQ(ToUtf8(entries.back()), ToUtf8(L"Код завершения: 0"));
     ExpectDeployedFiles(medium.Folder(), target, 0);
 }

@@ -41,6 +41,15 @@ TEST(DatabaseFiles, BackupNameCarriesTheLocalTimeWithLeadingZeros) {
     EXPECT_EQ(BackupFileName(L"T12.FDB", {2024, 3, 5, 7, 8, 9}), L"T12.FDB.20240305-070809.bak");
     EXPECT_EQ(BackupFileName(L"T12.FDB", {1999, 12, 31, 23, 59, 58}), L"T12.FDB.19991231-235958.bak");
     EXPECT_EQ(BackupFileName(L"T12.FDB", {2024, 3, 5, 7, 8, 9}, 1), L"T12.FDB.20240305-070809-2.bak");
+    // What it makes, and nothing else, is told as such: a journal names no other file as the kept database.
+    for (int attempt : {0, 1, 9, 99})
+        EXPECT_TRUE(IsDatedBackupName(BackupFileName(L"T12.FDB", {2024, 3, 5, 7, 8, 9}, attempt), L"T12.FDB"))
+            << attempt;
+    for (const wchar_t* other :
+         {L"T12.FDB.20240305-070809-101.bak", L"T12.FDB.20240305-070809-01.bak",
+          L"T12.FDB.2024035-070809.bak", L"T12.FDB.20240305_070809.bak", L"T12.FDB.20240305-070809.bak.exe",
+          L"T13.FDB.20240305-070809.bak", L"T12.FDB.20240305-070809-x.bak", L"T12.FDB.bak"})
+        EXPECT_FALSE(IsDatedBackupName(other, L"T12.FDB")) << other;
 }
 
 } // namespace

@@ -10,28 +10,39 @@
 
 namespace {
 
-// A window's thread: it applies the events it is woken for to a list, as the main window does, and answers
-// questions from a script, noting the list as it was when each question came.
+// A window's thread that is busy elsewhere, as the main window under load: a wake is only noted (the posted
+// message waits its turn), and a turn applies one event through the window's own pump, leaving the rest for
+// later turns; questions are answered through the pump too, noting the list as it was when each was answered.
 class TFakeWindow final : public IRunWindow {
 public:
-    explicit TFakeWindow(TRunEvents& events) : FEvents(events) {}
+    explicit TFakeWindow(TRunEvents& events) : FPump(events) {}
 
     void Wake() override {
         std::lock_guard<std::mutex> locked(FLock);
         ++FWakes;
-        Apply();
+    }
+    // One turn of the window's: one event applied; true when more wait.
+    bool Turn() {
+        std::lock_guard<std::mutex> locked(FLock);
+        return FPump.ApplyBatch(Applier(), [] { return true; });
     }
     TRunAnswer Ask(const TRunQuestion& question) override {
         std::lock_guard<std::mutex> locked(FLock);
-        Apply(); // the window applies what came before the question first
-        ListAtQuestion.push_back(List);
-        Questions.push_back(question.Text);
-        TRunAnswer answer;
-        answer.Yes = question.Kind == TRunQuestion::TKind::YesNo;
-        answer.InUse = TInUseAnswer::Retry;
-        return answer;
+        return FPump.Answer(question, Applier(), [this](const TRunQuestion& asked) {
+            ListAtQuestion.push_back(List);
+            Questions.push_back(asked.Text);
+            TRunAnswer answer;
+            answer.Yes = asked.Kind == TRunQuestion::TKind::YesNo;
+            answer.InUse = TInUseAnswer::Retry;
+            return answer;
+        });
     }
     void* Owner() override { return this; }
+    // What is left, as the window applies it at the run's end.
+    void Drain() {
+        std::lock_guard<std::mutex> locked(FLock);
+        FPump.ApplyAll(Applier());
+    }
 
     std::vector<std::wstring> List;
     std::vector<std::vector<std::wstring>> ListAtQuestion;
@@ -40,14 +51,15 @@ public:
     int FWakes = 0;
 
 private:
-    void Apply() {
-        for (const TRunEvent& event : FEvents.Take()) {
+    TRunEventPump::TApply Applier() {
+        return [this](const TRunEvent& event) {
             switch (event.Kind) {
             case TRunEvent::TKind::ProgressPage:
                 List.clear();
                 break;
             case TRunEvent::TKind::Line:
             case TRunEvent::TKind::StepLine:
+                ASSERT_EQ(event.Index, List.size()) << "a line's index is its place in the list";
                 List.push_back(event.Text);
                 break;
             case TRunEvent::TKind::Complete:
@@ -56,9 +68,9 @@ private:
             default:
                 Others.push_back(event.Kind);
             }
-        }
+        };
     }
-    TRunEvents& FEvents;
+    TRunEventPump FPump;
     std::mutex FLock;
 };
 
@@ -85,7 +97,7 @@ TEST(RunHost, TheWindowSeesTheRunsLinesInOrderAndAnswersOnlyAfterThem) {
         host.CloseWindow();
     });
     worker.join();
-    window.Wake(); // what is left after the last question
+    window.Drain(); // what is left after the last question
     EXPECT_EQ(second, 2u) << "indices count the lines since the progress page";
     EXPECT_TRUE(answer);
     EXPECT_EQ(inUse, TInUseAnswer::Retry);
@@ -93,12 +105,28 @@ TEST(RunHost, TheWindowSeesTheRunsLinesInOrderAndAnswersOnlyAfterThem) {
                                                       L"Каталог <DTAfb> создан...",
                                                       L"Копирование файла T12.FDB....ОШИБКА!!!"}));
     ASSERT_EQ(window.ListAtQuestion.size(), 3u);
+    ASSERT_EQ(window.ListAtQuestion[0].size(), 3u) << "a question comes after every line shown before it";
     EXPECT_EQ(window.ListAtQuestion[0].back(), L"Копирование файла T12.FDB....")
         << "a question comes after every line shown before it";
     EXPECT_EQ(window.ListAtQuestion[1].back(), L"Копирование файла T12.FDB....ОШИБКА!!!");
     EXPECT_EQ(window.Questions[1], L"C:\\Dedira\\fbclient.Dll");
     EXPECT_EQ(window.Others,
               (std::vector<TRunEvent::TKind>{TRunEvent::TKind::ExitEnabled, TRunEvent::TKind::Close}));
+}
+
+// Lines left over from a turn that ran out of time are shown before the question too.
+TEST(RunHost, AQuestionComesAfterTheLinesATurnLeftOver) {
+    TRunEvents events;
+    TRunState state;
+    TFakeWindow window(events);
+    TMarshallingHost host(window, events, state, false);
+    host.ShowProgressPage();
+    for (const wchar_t* line : {L"Каталог создан...", L"Каталог <DTAfb> создан...", L"Шрифты"})
+        host.AddLine(line);
+    EXPECT_TRUE(window.Turn()) << "two lines left for the next turn";
+    EXPECT_TRUE(host.AskYesNo(L"Подключите интерфейсный блок?"));
+    ASSERT_EQ(window.ListAtQuestion.size(), 1u);
+    EXPECT_EQ(window.ListAtQuestion[0].size(), 3u);
 }
 
 TEST(RunHost, ACloseIsRefusedInTheProtectedStretchAndRememberedOutsideIt) {
@@ -114,9 +142,28 @@ TEST(RunHost, ACloseIsRefusedInTheProtectedStretchAndRememberedOutsideIt) {
     }
     EXPECT_TRUE(state.RequestClose());
     EXPECT_TRUE(host.CloseRequested());
-    window.Wake();
+    window.Drain();
     EXPECT_EQ(window.Others,
               (std::vector<TRunEvent::TKind>{TRunEvent::TKind::Protected, TRunEvent::TKind::Protected}));
+}
+
+// A line the window adds of its own while the run goes on (the session's end refused) takes its place in the
+// list, and the run's later lines and completions keep theirs.
+TEST(RunHost, TheWindowsOwnLineKeepsTheRunsLinesInPlace) {
+    TRunEvents events;
+    TRunState state;
+    TFakeWindow window(events);
+    TMarshallingHost host(window, events, state, false);
+    host.ShowProgressPage();
+    const std::size_t first = host.AddStepLine(L"Копирование файла T12.FDB....");
+    events.Push({TRunEvent::TKind::Line, L"Завершение сеанса Windows отложено"});
+    const std::size_t second = host.AddStepLine(L"Копирование файла fbclient.Dll....");
+    host.CompleteLine(second, L"Завершено");
+    host.CompleteLine(first, L"Завершено");
+    window.Drain();
+    EXPECT_EQ(window.List, (std::vector<std::wstring>{L"Копирование файла T12.FDB....Завершено",
+                                                      L"Завершение сеанса Windows отложено",
+                                                      L"Копирование файла fbclient.Dll....Завершено"}));
 }
 
 TEST(RunHost, EventsWakeTheWindowOncePerBatch) {

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/TextCodec.h"
 #include "install/RunLog.h"
+#include "install/RunStop.h"
 
 namespace {
 
@@ -160,5 +162,21 @@ TEST(RunLog, HeldFilesAreAskedAboutOrWaitedForUnattended) {
         ASSERT_GE(entries.size(), 4u);
         EXPECT_EQ(entries[0], L"Сведения: Файл «a» открыт другой программой.");
         EXPECT_EQ(entries[3], L"Сведения: Файл не освободился за 0 с");
+    }
+    {
+        // A session that ends cuts the wait short: the run stops at once rather than after half a minute.
+        TLogFixture f;
+        TInner inner;
+        TLoggingHost host(inner, f.Log, true, true, {std::chrono::seconds{30}, std::chrono::seconds{60}});
+        std::thread session([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds{50});
+            RunStop().Request();
+        });
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(host.FileInUse(L"a", {}), TInUseAnswer::Retry);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds{10});
+        EXPECT_THROW(RunStop().Check(), TRunStopped);
+        session.join();
+        RunStop().Reset();
     }
 }

@@ -201,6 +201,8 @@ TEST(Help, GivesEveryExitCodeWithEveryEndItCovers) {
         {"a package not installed", InstallExitCode(TSessionEnd::Incomplete), L"выполнены не полностью"},
         {"files left by the removal", RemovalExitCode(TRemovalEnd::Incomplete), L"выполнены не полностью"},
         {"an error ended the removal", RemovalExitCode(std::nullopt), L"прерваны ошибкой"},
+        {"another run in the folder", InstallExitCode(TSessionEnd::Busy), L"уже работает другая установка"},
+        {"a removal beside another run", RemovalExitCode(TRemovalEnd::Busy), L"или удаление"},
     };
     const THelp help = ReadHelp(CommandLineHelp());
     std::set<int> codes;

@@ -48,6 +48,15 @@ std::string Read(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// What a run keeps or writes under a name of its own, anywhere below a folder.
+std::vector<std::wstring> StrayFiles(const fs::path& folder) {
+    std::vector<std::wstring> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.path().filename().wstring().find(L".~tessaro-") != std::wstring::npos)
+            found.push_back(entry.path().wstring());
+    return found;
+}
+
 bool Yes() {
     return true;
 }
@@ -161,7 +170,7 @@ TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
     EXPECT_EQ(link.WorkingDir, Target().wstring() + L"\\");
 }
 
-TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndPutsTheDatabaseBack) {
+TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndLeavesTheDatabaseInPlace) {
     host.Answers = {false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     const fs::path database = Target() / L"DTAfb" / L"T12.FDB";
@@ -178,9 +187,10 @@ TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndPutsTheDatabase
     }
     EXPECT_FALSE(host.Protected);
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
-    // The medium's database had taken the clinic's place; the stopped run gives the clinic's back.
+    // The medium's database waited under the run's name for the commit: the clinic's never left its own, and
+    // the copy is gone.
     EXPECT_EQ(Read(database), "the clinic's recordings");
-    EXPECT_TRUE(host.SawPrefix(L"line: Прежняя база данных возвращена на место: "));
+    EXPECT_FALSE(host.SawPrefix(L"line: Прежняя база данных "));
     for (const auto& entry : fs::directory_iterator(Target() / L"DTAfb"))
         EXPECT_EQ(entry.path().filename(), L"T12.FDB");
 }
@@ -315,8 +325,8 @@ TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
 }
 
 // The new files' flushes are waited for before the package's script: one that failed stops the run there,
-// before anything is registered, with the clinic's database back under its name and the file gone.
-TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBack) {
+// before anything is registered, with the clinic's database where it was and the file gone.
+TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndLeavesTheDatabase) {
     host.Answers = {false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     RemoveRegistration(Target().wstring() + L"\\");
@@ -344,18 +354,18 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndPutsTheDatabaseBac
     EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"Install.cmd"));
     EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"ran.txt"));
     EXPECT_EQ(Read(database), "the clinic's recordings");
-    EXPECT_TRUE(host.SawPrefix(L"line: Прежняя база данных возвращена на место: "));
+    EXPECT_FALSE(host.SawPrefix(L"line: Прежняя база данных "));
     EXPECT_FALSE(host.Saw(L"exit: enabled"));
     EXPECT_FALSE(FindRegistration(true).has_value());
-    EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
+    EXPECT_TRUE(StrayFiles(Target()).empty());
 }
 
-// Every file below a folder with its content, by path relative to it.
+// Every file below a folder with its content, and every folder, by path relative to it.
 std::map<std::wstring, std::string> Snapshot(const fs::path& folder) {
     std::map<std::wstring, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).wstring()] = Read(entry.path());
+        files[fs::relative(entry.path(), folder).wstring()] =
+            entry.is_directory() ? std::string("<folder>") : Read(entry.path());
     return files;
 }
 
@@ -438,19 +448,20 @@ TEST_F(InstallRun, ReinstallThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
         fs::remove_all(Target() / L"backup" / L"Новый");
         EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
         EXPECT_TRUE(Snapshot(Target()) == before) << "the suite is as it was";
-        EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
-        EXPECT_FALSE(fs::exists(Target() / L"lib"));
+        EXPECT_TRUE(StrayFiles(Target()).empty());
+        EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"lib"));
     }
     host = TRecordingHost();
     host.Answers = {false};
     EXPECT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     EXPECT_EQ(Read(Target() / L"Updater.exe.cfg"), "next config");
-    EXPECT_TRUE(FilesContaining(Target().wstring(), L"~tessaro").empty());
+    EXPECT_TRUE(StrayFiles(Target()).empty());
 }
 
 // A package's file that cannot be read is named, the rest of the run goes on, and the run does not count as
-// complete: a missing file is never passed over in silence.
-TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete) {
+// complete: a missing file is never passed over in silence. Over an installation the same file stops the run
+// before its commit and undoes it: half a package is never committed beside the release that was there.
+TEST_F(InstallRun, PackageFileThatCannotBeCopiedLeavesAFirstRunIncompleteAndUndoesAReinstall) {
     const fs::path held = medium / L"backup" / L"R311220" / L"bin" / L"Shell.exe";
     TUniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.Valid());
@@ -471,6 +482,20 @@ TEST_F(InstallRun, PackageFileThatCannotBeCopiedIsNamedAndLeavesTheRunIncomplete
     EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
     EXPECT_TRUE(fs::exists(Link()));
     EXPECT_TRUE(host.Saw(L"exit: enabled"));
+
+    Put(medium / L"Updater" / L"Updater.exe.cfg", "next config");
+    Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
+    const auto before = Snapshot(Target());
+    host = TRecordingHost();
+    try {
+        RunInstallation(host, options);
+        ADD_FAILURE() << "a reinstall went on with half a package";
+    } catch (const TError& error) {
+        EXPECT_NE(error.Message().find(L"«" + copy + L"»"), std::wstring::npos)
+            << WideToUtf8(error.Message());
+    }
+    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+    EXPECT_TRUE(Snapshot(Target()) == before) << "the installed release is whole, as it was";
 }
 
 // The record's hashes, taken as the files were copied, are those of the files as they are in the end: the
@@ -995,6 +1020,296 @@ TEST(HandOver, AnEventMadeFirstBySomeoneElseRefusesTheHandOver) {
     EXPECT_FALSE(HandOverCleanUp(fs::temp_directory_path().wstring(), why));
     EXPECT_EQ(WideToUtf8(why), WideToUtf8(L"событие передачи уже создано другой программой"));
     EXPECT_EQ(HandOverFolders(), before);
+}
+
+} // namespace
+
+#include <thread>
+
+#include "install/RunJournal.h"
+#include "install/RunLock.h"
+#include "install/RunStop.h"
+
+namespace {
+
+// At each point the run passes (RunStop.h), the test's stand-in for what happens there.
+class TAtRunPoints {
+public:
+    explicit TAtRunPoints(std::function<void(const std::wstring&)> action) {
+        Action() = std::move(action);
+        RunPointHook() = &Pass;
+    }
+    TAtRunPoints(const TAtRunPoints&) = delete;
+    TAtRunPoints& operator=(const TAtRunPoints&) = delete;
+    ~TAtRunPoints() {
+        RunPointHook() = nullptr;
+        Action() = nullptr;
+        RunStop().Reset();
+    }
+
+private:
+    static std::function<void(const std::wstring&)>& Action() {
+        static std::function<void(const std::wstring&)> action;
+        return action;
+    }
+    static void Pass(const wchar_t* point) { Action()(point); }
+};
+
+// Every file of the database's folder, by name, with its content.
+std::map<std::wstring, std::string> DatabaseFiles(const fs::path& target) {
+    std::map<std::wstring, std::string> files;
+    for (const auto& entry : fs::directory_iterator(target / L"DTAfb"))
+        files[entry.path().filename().wstring()] = Read(entry.path());
+    return files;
+}
+
+// The text of one recording of the clinic's.
+std::string Recording(int number) {
+    std::string text = "recording ";
+    text += std::to_string(number);
+    text += ';';
+    return text;
+}
+
+// Whether a recording is in the database or in a dated copy beside it.
+bool Recorded(const fs::path& target, const std::string& recording) {
+    for (const auto& [name, bytes] : DatabaseFiles(target))
+        if ((name == L"T12.FDB" || name.ends_with(L".bak")) && bytes.find(recording) != std::string::npos)
+            return true;
+    return false;
+}
+
+// A reinstall of the next release killed at each point of its run, as a power cut or the task manager would
+// (what the folder holds at that moment is all that stays), while the clinic goes on recording into whatever
+// database the suite finds between the stops: at every stop the database's name holds a whole database, no
+// recording is lost, and the next run completes with nothing of the killed one left.
+TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::string emptyDatabase = Read(medium / L"DTAfb" / L"T12.FDB");
+    Put(Target() / L"DTAfb" / L"T12.FDB", Recording(0));
+    for (const wchar_t* name : ServerFiles)
+        Put(medium / L"Firebird" / name, "server file, next release");
+    Put(medium / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "next shell");
+    const fs::path state = root / L"Состояние при остановке";
+    int recording = 0;
+    for (const wchar_t* point : {L"settings-written", L"database-copied", L"server-files", L"package-copies",
+                                 L"commit", L"database-swapped", L"committed"}) {
+        SCOPED_TRACE(WideToUtf8(point));
+        {
+            const TAtRunPoints killed([&](const std::wstring& passed) {
+                if (passed != point)
+                    return;
+                fs::remove_all(state);
+                fs::copy(Target(), state, fs::copy_options::recursive);
+                throw TError(L"killed");
+            });
+            host = TRecordingHost();
+            host.Answers = {false};
+            EXPECT_THROW(RunInstallation(host, options), TError);
+        }
+        ::SetCurrentDirectoryW(root.c_str());
+        fs::remove_all(Target());
+        fs::rename(state, Target());
+        const std::string database = Read(Target() / L"DTAfb" / L"T12.FDB");
+        EXPECT_TRUE(database.starts_with(Recording(0)) || database == emptyDatabase) << database;
+        for (int earlier = 0; earlier <= recording; ++earlier)
+            EXPECT_TRUE(Recorded(Target(), Recording(earlier))) << earlier;
+        // The clinic records into the database the suite has.
+        Put(Target() / L"DTAfb" / L"T12.FDB", database + Recording(++recording));
+    }
+    host = TRecordingHost();
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    for (int each = 0; each <= recording; ++each)
+        EXPECT_TRUE(Recorded(Target(), Recording(each))) << each;
+    EXPECT_EQ(Read(Target() / L"DTAfb" / L"T12.FDB"), emptyDatabase);
+    EXPECT_EQ(Read(Target() / L"fbclient.Dll"), "server file, next release");
+    EXPECT_EQ(Read(Target() / L"Shell.exe"), "next shell");
+    EXPECT_TRUE(StrayFiles(Target()).empty());
+    EXPECT_FALSE(fs::exists(Target() / L"Uninstall" / L"journal.txt"));
+}
+
+// The session's end asks the run to stop: before its commit it stops at the next file and is undone, the
+// settings keys it wrote back to what they held, and what the suite wrote meanwhile stays; a held file's
+// "Отмена" does the same.
+TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const fs::path ini = Target() / L"Settings" / L"holter.ini";
+    Put(ini, "[options]\r\nFilterType=5\r\nLanguageSetting=RUS\r\n");
+    Put(medium / L"Updater" / L"Updater.exe.cfg", "next config");
+    // The suite's program that held the file saves its settings as it closes.
+    const auto suiteSaves = [&] {
+        TIniFile saved(ini.wstring());
+        saved.WriteString(L"options", L"LastPatient", L"Ivanov");
+        saved.WriteString(L"options", L"LanguageSetting", L"ENG");
+        saved.UpdateFile();
+    };
+    struct TCase {
+        const char* Name;
+        bool Session; // the session ends; otherwise a held file is cancelled
+    };
+    for (const TCase& c : {TCase{"the session ends", true}, TCase{"a held file cancelled", false}}) {
+        SCOPED_TRACE(c.Name);
+        const TUniqueFile holder(::CreateFileW((Target() / L"Updater.exe.cfg").c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        const TAtRunPoints points([&](const std::wstring& point) {
+            if (c.Session && point == L"server-files") {
+                suiteSaves();
+                RunStop().Request();
+            }
+        });
+        host = TRecordingHost();
+        host.InUseAnswers = {TInUseAnswer::Cancel};
+        host.OnInUse = suiteSaves;
+        EXPECT_THROW(RunInstallation(host, options), TCancelled);
+        EXPECT_EQ(host.SawPrefix(L"in use: "), !c.Session);
+        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+        TIniFile after(ini.wstring());
+        EXPECT_EQ(after.ReadString(L"options", L"FilterType", L"?"), L"5") << "the run's key as it was";
+        EXPECT_EQ(after.ReadString(L"options", L"HardwareType", L"?"), L"?") << "the run's new key gone";
+        EXPECT_EQ(after.ReadString(L"options", L"LastPatient", L"?"), L"Ivanov") << "the suite's own stays";
+        EXPECT_EQ(after.ReadString(L"options", L"LanguageSetting", L"?"), L"ENG");
+        EXPECT_EQ(Read(Target() / L"Updater.exe.cfg"), "config");
+        EXPECT_TRUE(StrayFiles(Target()).empty());
+        Put(ini, "[options]\r\nFilterType=5\r\nLanguageSetting=RUS\r\n");
+    }
+}
+
+// A file the run replaces twice (the updater's tree and a package's bring the same one) keeps its first
+// predecessor, which an undo puts back; a predecessor a running program holds at the commit stays listed in
+// the journal and goes with the next run.
+TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const fs::path shell = Target() / L"backup" / L"R010321" / L"bin" / L"Shell.exe";
+    Put(medium / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "next shell");
+    Put(medium / L"Updater" / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "updater's shell");
+    {
+        const TAtRunPoints stop([](const std::wstring& point) {
+            if (point == L"package-copies")
+                throw TError(L"stopped");
+        });
+        host = TRecordingHost();
+        EXPECT_THROW(RunInstallation(host, options), TError);
+        EXPECT_EQ(Read(shell), "shell") << "the first predecessor back";
+    }
+    TUniqueFile held;
+    {
+        const TAtRunPoints holdAtCommit([&](const std::wstring& point) {
+            if (point != L"commit")
+                return;
+            const auto kept = FilesContaining(shell.parent_path().wstring() + L"\\", L".prev");
+            ASSERT_EQ(kept.size(), 1u);
+            held.Reset(::CreateFileW((shell.parent_path() / kept[0]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+        });
+        host = TRecordingHost();
+        host.Answers = {false};
+        ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    }
+    EXPECT_EQ(Read(shell), "updater's shell");
+    ASSERT_TRUE(held.Valid());
+    const auto journal = ParseRunJournal(Read(Target() / L"Uninstall" / L"journal.txt"));
+    ASSERT_TRUE(journal.has_value());
+    EXPECT_TRUE(journal->Committed);
+    EXPECT_EQ(journal->Leftovers.size(), 1u);
+    held.Reset();
+    host = TRecordingHost();
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_TRUE(StrayFiles(Target()).empty());
+    EXPECT_FALSE(fs::exists(Target() / L"Uninstall" / L"journal.txt"));
+}
+
+// One run at a time in a folder: an installation or a removal that finds another at work there does nothing
+// and says so. A removal that finds what a killed installation left puts it back first.
+TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    const std::wstring target = Target().wstring() + L"\\";
+    const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};
+    {
+        // Held by another thread, as by another process: a mutex is its owner thread's again and again.
+        HANDLE taken = ::CreateEventW(nullptr, TRUE, FALSE, nullptr),
+               done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread other([&] {
+            const TRunLock lock(Target().wstring() + L"\\..\\" + Target().filename().wstring());
+            EXPECT_TRUE(lock.Held());
+            ::SetEvent(taken);
+            ::WaitForSingleObject(done, INFINITE);
+        });
+        ::WaitForSingleObject(taken, INFINITE);
+        const auto before = Snapshot(Target());
+        host = TRecordingHost();
+        EXPECT_EQ(RunInstallation(host, options), TRunEnd::Busy);
+        EXPECT_TRUE(host.Saw(L"error: " + RunBusyText(target)));
+        TRecordingHost removal;
+        EXPECT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Busy);
+        EXPECT_TRUE(Snapshot(Target()) == before);
+        ::SetEvent(done);
+        other.join();
+        ::CloseHandle(taken);
+        ::CloseHandle(done);
+    }
+    Put(Target() / L"DTAfb" / L"T12.FDB", "the clinic's recordings");
+    Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
+    const fs::path state = root / L"Состояние при остановке";
+    {
+        const TAtRunPoints killed([&](const std::wstring& point) {
+            if (point != L"database-swapped")
+                return;
+            fs::copy(Target(), state, fs::copy_options::recursive);
+            throw TError(L"killed");
+        });
+        host = TRecordingHost();
+        EXPECT_THROW(RunInstallation(host, options), TError);
+    }
+    ::SetCurrentDirectoryW(root.c_str());
+    fs::remove_all(Target());
+    fs::rename(state, Target());
+    TRecordingHost removal;
+    ASSERT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Completed);
+    EXPECT_TRUE(removal.Saw(L"line: Прежняя база данных возвращена на место: " + target + L"DTAfb\\T12.FDB"));
+    EXPECT_EQ(DatabaseFiles(Target()),
+              (std::map<std::wstring, std::string>{{L"T12.FDB", "the clinic's recordings"}}));
+    EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
+    EXPECT_TRUE(StrayFiles(Target()).empty());
+}
+
+} // namespace
+
+#include <stdexcept>
+
+#include "install/RunLog.h"
+#include "session/InstallSession.h"
+
+namespace {
+
+// An error that is not the run's own (no memory, a fault of the program's) ends it as any error does: the run
+// is undone, a box shows it and the run log has it, and the session reports the run failed.
+TEST_F(InstallRun, AnyExceptionEndsTheRunWithABoxALogLineAndTheUndo) {
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
+    const auto before = Snapshot(Target());
+    std::vector<std::wstring> logged;
+    TRunLog log([] { return TLocalTime{}; },
+                [&](std::string_view line) { logged.push_back(Utf8ToWide(std::string(line))); });
+    const TAtRunPoints fault([](const std::wstring& point) {
+        if (point == L"package-copies")
+            throw std::runtime_error("bad_alloc");
+    });
+    host = TRecordingHost();
+    EXPECT_EQ(RunRecordedInstallation(host, log, options, TSessionPolicy{}), TSessionEnd::Failed);
+    const std::wstring text = L"Непредвиденная ошибка программы установки: bad_alloc";
+    EXPECT_TRUE(host.Saw(L"error: " + text));
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [&](const std::wstring& line) {
+        return line.find(L"Ошибка: " + text) != std::wstring::npos;
+    }));
+    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+    EXPECT_TRUE(Snapshot(Target()) == before);
 }
 
 } // namespace
