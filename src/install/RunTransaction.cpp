@@ -241,7 +241,7 @@ void TRunTransaction::Commit() {
         SwapInDatabase(FHost, dest, DatabaseCopy(), kept);
         PassRunPoint(L"database-swapped");
         if (!kept.empty())
-            FHost.AddLine(L"Прежняя база данных сохранена: " + kept);
+            FHost.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
     }
     // Marked first: a run killed while it removes the predecessors must not have the next put them back.
     FJournal.Committed = true;

@@ -213,7 +213,7 @@ TDatabaseUndo UndoDatabase(IProgress& Host, const std::wstring& Target, const st
 std::wstring DatabaseUndoText(const TDatabaseUndo& Undo) {
     switch (Undo.Outcome) {
     case TDatabaseUndo::TOutcome::Restored:
-        return L"Прежняя база данных возвращена на место: " + Undo.Dest;
+        return L"Прежняя база данных возвращена на место: " + Quoted(Undo.Dest);
     case TDatabaseUndo::TOutcome::BothKept:
         return L"В базу данных " + Quoted(Undo.Dest) + L" записывали во время установки: она сохранена как " +
                Quoted(Undo.Changed) + L", а прежняя база данных возвращена на место.";

@@ -1271,7 +1271,7 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
     fs::rename(state, Target());
     TRecordingHost removal;
     ASSERT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Completed);
-    EXPECT_TRUE(removal.Saw(L"line: Прежняя база данных возвращена на место: " + target + L"DTAfb\\T12.FDB"));
+    EXPECT_TRUE(removal.Saw(L"line: Прежняя база данных возвращена на место: «" + target + L"DTAfb\\T12.FDB»"));
     EXPECT_EQ(DatabaseFiles(Target()),
               (std::map<std::wstring, std::string>{{L"T12.FDB", "the clinic's recordings"}}));
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
