@@ -18,7 +18,7 @@ LABELS = {
 }
 SMALL_FILE = 64 * 1024
 DATABASE = "T12.FDB"
-# The wizard writes one such line per copied file and per timed step (src/install/DatabaseServer.cpp and
+# The wizard writes one such line per copied file and per timed step (src/install/steps/DatabaseServer.cpp and
 # InstallRun.cpp); the tag is the run log's "Сведения: ".
 COPY_LINE = re.compile(r"Сведения: Копирование файла (?P<name>.+)\.\.\.\. (?P<size>\d+) байт, (?P<ms>\d+) мс: ")
 STEP_LINE = re.compile(r"Сведения: (?P<step>[^:]+): (?P<ms>\d+) мс$")

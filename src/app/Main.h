@@ -17,9 +17,9 @@
 #include "app/SessionEnd.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
-#include "install/InstallRun.h"
-#include "install/Uninstall.h"
-#include "install/RunLog.h"
+#include "install/run/InstallRun.h"
+#include "install/record/Uninstall.h"
+#include "install/run/RunLog.h"
 #include "win/Window.h"
 
 class TFMain : public TWindow {

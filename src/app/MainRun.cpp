@@ -6,7 +6,7 @@
 #include "app/Main.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
-#include "install/InUseText.h"
+#include "install/files/InUseText.h"
 #include "session/InstallSession.h"
 #include "win/Application.h"
 #include "win/MessageBox.h"

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "common/ErrorWin.h"
-#include "install/RunStop.h"
+#include "install/run/RunStop.h"
 #include "win/ComPtr.h"
 
 void TWindowPort::Wake() {

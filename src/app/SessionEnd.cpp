@@ -1,7 +1,7 @@
 #include "app/SessionEnd.h"
 
-#include "install/RunLog.h"
-#include "install/RunStop.h"
+#include "install/run/RunLog.h"
+#include "install/run/RunStop.h"
 #include "session/CommandLine.h"
 #include "win/SystemLibrary.h"
 #include "win/Window.h"

@@ -10,10 +10,10 @@
 #include "app/LargeFonts.h"
 #include "app/Main.h"
 #include "app/StartupTrace.h"
-#include "install/CopyFileApi.h"
-#include "install/FolderAccess.h"
-#include "install/ReleasePackage.h"
-#include "install/RunStop.h"
+#include "install/files/CopyFileApi.h"
+#include "install/trust/FolderAccess.h"
+#include "install/steps/ReleasePackage.h"
+#include "install/run/RunStop.h"
 
 namespace {
 std::wstring Environment(const wchar_t* name) {

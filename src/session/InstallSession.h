@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "install/InstallHost.h"
-#include "install/InstallRun.h"
-#include "install/RunLog.h"
-#include "install/Uninstall.h"
+#include "install/run/InstallHost.h"
+#include "install/run/InstallRun.h"
+#include "install/run/RunLog.h"
+#include "install/record/Uninstall.h"
 
 enum class TSessionEnd {
     Completed,  // every step ran

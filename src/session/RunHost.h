@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "install/InstallHost.h"
+#include "install/run/InstallHost.h"
 
 // What the run shows, in the order it showed it.
 struct TRunEvent {

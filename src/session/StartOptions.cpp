@@ -1,7 +1,7 @@
 #include "session/StartOptions.h"
 
 #include "common/StrUtils.h"
-#include "install/InstallRecord.h"
+#include "install/record/InstallRecord.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "install/InstallRun.h"
-#include "install/Uninstall.h"
+#include "install/run/InstallRun.h"
+#include "install/record/Uninstall.h"
 #include "session/CommandLine.h"
 #include "session/InstallSession.h"
 #include "session/TargetPath.h"

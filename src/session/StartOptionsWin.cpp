@@ -5,8 +5,8 @@
 #include "common/Error.h"
 #include "common/FileIO.h"
 #include "common/LocalTime.h"
-#include "install/InstallRun.h"
-#include "install/Registration.h"
+#include "install/run/InstallRun.h"
+#include "install/record/Registration.h"
 #include "win/MessageBox.h"
 
 TStartFacts SystemStartFacts(const TProductTexts& Product, bool (*SmallFonts)()) {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "install/RunLog.h"
-#include "install/RunLogFile.h"
+#include "install/run/RunLog.h"
+#include "install/run/RunLogFile.h"
 #include "session/StartOptions.h"
 
 // The running program, its folder, the registered folder and the system's full paths.

@@ -52,5 +52,5 @@ std::wstring RemovalRefusalText(TPathVerdict verdict);
 
 // The accepted folder and its "Settings\" sub-folder, one level each, as the path page leaves them; a level
 // that cannot be made is left to the run, which reports it. With an administrator's rights the folder is made
-// with the administrators' list (install/TargetAccess.h).
+// with the administrators' list (install/trust/TargetAccess.h).
 void CreateTargetFolders(const std::wstring& path);

@@ -4,10 +4,10 @@
 
 #include "common/FileIO.h"
 #include "common/TH_Common_Const.h"
-#include "install/AccessRules.h"
-#include "install/FolderAccess.h"
-#include "install/Folders.h"
-#include "install/InstallRun.h"
+#include "install/trust/AccessRules.h"
+#include "install/trust/FolderAccess.h"
+#include "install/files/Folders.h"
+#include "install/run/InstallRun.h"
 
 TPathCheck CheckTargetPath(std::wstring_view entry) {
     return CheckTargetPath(entry, FullPathOf);

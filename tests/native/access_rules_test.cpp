@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/AccessRules.h"
+#include "install/trust/AccessRules.h"
 
 namespace {
 

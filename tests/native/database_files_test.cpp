@@ -1,7 +1,7 @@
 // The database deployment's file plan and the name an existing database is kept under.
 #include <gtest/gtest.h>
 
-#include "install/DatabaseFiles.h"
+#include "install/steps/DatabaseFiles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "install/FontName.h"
+#include "install/steps/FontName.h"
 
 namespace {
 

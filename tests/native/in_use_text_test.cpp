@@ -2,7 +2,7 @@
 // installation and a removal alike.
 #include <gtest/gtest.h>
 
-#include "install/InUseText.h"
+#include "install/files/InUseText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "common/StrUtils.h"
 #include "common/TextCodec.h"
-#include "install/InstallRecord.h"
-#include "install/PackageChoice.h"
+#include "install/record/InstallRecord.h"
+#include "install/steps/PackageChoice.h"
 
 TEST(InstallRecord, RoundTripsAndMergesASecondRun) {
     TInstallRecord record;

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "common/StrUtils.h"
-#include "install/LinkPolicy.h"
+#include "install/trust/LinkPolicy.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/Error.h"
-#include "install/PackageChoice.h"
+#include "install/steps/PackageChoice.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "install/RunFiles.h"
+#include "install/run/RunFiles.h"
 
 TEST(RunFiles, DaysSince1899CountsFromTheSuitesEpoch) {
     EXPECT_DOUBLE_EQ(DaysSince1899({1899, 12, 30, 0, 0, 0, 0}), 0.0);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/TextCodec.h"
-#include "install/RunJournal.h"
+#include "install/run/RunJournal.h"
 
 namespace {
 

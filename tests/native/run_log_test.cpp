@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "common/TextCodec.h"
-#include "install/RunLog.h"
-#include "install/RunStop.h"
+#include "install/run/RunLog.h"
+#include "install/run/RunStop.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "install/SpacePlan.h"
+#include "install/run/SpacePlan.h"
 
 namespace {
 TPlannedFile New(std::uint64_t size) {

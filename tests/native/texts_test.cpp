@@ -8,7 +8,7 @@
 #include <set>
 
 #include "common/StrUtils.h"
-#include "install/SpacePlan.h"
+#include "install/run/SpacePlan.h"
 #include "session/CommandLine.h"
 #include "session/StartOptions.h"
 

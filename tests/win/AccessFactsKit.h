@@ -1,13 +1,13 @@
-// A stand-in for what the system reports of owners and lists (install/FolderAccess.h): Wine gives every file
-// one owner and keeps no lists, so a case says of the paths it names who owns them and who may change them;
-// every other path is answered by the system. Put in place for the case's life.
+// A stand-in for what the system reports of owners and lists (install/trust/FolderAccess.h): Wine gives every
+// file one owner and keeps no lists, so a case says of the paths it names who owns them and who may change
+// them; every other path is answered by the system. Put in place for the case's life.
 #pragma once
 
 #include <map>
 #include <string>
 
 #include "common/StrUtils.h"
-#include "install/FolderAccess.h"
+#include "install/trust/FolderAccess.h"
 
 class TAccessFactsKit : public IAccessFacts {
 public:

@@ -15,7 +15,7 @@
 
 #include "RegistryState.h"
 #include "WinScratch.h"
-#include "install/Fonts.h"
+#include "install/steps/Fonts.h"
 
 inline constexpr wchar_t SystemFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 // The host's fonts through Wine's drive for the root of the file system.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "install/InstallHost.h"
+#include "install/run/InstallHost.h"
 
 class TRecordingHost : public IInstallHost {
 public:

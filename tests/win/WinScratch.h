@@ -14,7 +14,7 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/TextCodec.h"
-#include "install/CopyFileApi.h"
+#include "install/files/CopyFileApi.h"
 
 inline void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;

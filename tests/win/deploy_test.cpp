@@ -13,7 +13,7 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/HandlesWin.h"
-#include "install/DatabaseServer.h"
+#include "install/steps/DatabaseServer.h"
 
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;

@@ -13,14 +13,14 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/TextCodec.h"
-#include "install/ContentHash.h"
-#include "install/ContentHashKernel.h"
-#include "install/Copies.h"
-#include "install/Folders.h"
-#include "install/Processes.h"
-#include "install/Walks.h"
-#include "install/InstalledFiles.h"
-#include "install/RunCopies.h"
+#include "install/files/ContentHash.h"
+#include "install/files/ContentHashKernel.h"
+#include "install/files/Copies.h"
+#include "install/files/Folders.h"
+#include "install/files/Processes.h"
+#include "install/files/Walks.h"
+#include "install/record/InstalledFiles.h"
+#include "install/files/RunCopies.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;

@@ -14,8 +14,8 @@
 #include "RecordingHost.h"
 #include "WinScratch.h"
 #include "common/Error.h"
-#include "install/CopyFileApi.h"
-#include "install/Fonts.h"
+#include "install/files/CopyFileApi.h"
+#include "install/steps/Fonts.h"
 
 namespace {
 

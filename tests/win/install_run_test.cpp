@@ -21,13 +21,13 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/IniFile.h"
-#include "install/CopyFileApi.h"
-#include "install/InstallRun.h"
-#include "install/InstallRecord.h"
-#include "install/InstalledFiles.h"
-#include "install/Registration.h"
-#include "install/RunTransaction.h"
-#include "install/Uninstall.h"
+#include "install/files/CopyFileApi.h"
+#include "install/run/InstallRun.h"
+#include "install/record/InstallRecord.h"
+#include "install/record/InstalledFiles.h"
+#include "install/record/Registration.h"
+#include "install/run/RunTransaction.h"
+#include "install/record/Uninstall.h"
 
 namespace fs = std::filesystem;
 
@@ -717,9 +717,9 @@ TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
 #include <sddl.h>
 
 #include "AccessFactsKit.h"
-#include "install/FolderAccess.h"
-#include "install/HandOver.h"
-#include "install/TargetAccess.h"
+#include "install/trust/FolderAccess.h"
+#include "install/record/HandOver.h"
+#include "install/trust/TargetAccess.h"
 
 namespace {
 
@@ -1026,9 +1026,9 @@ TEST(HandOver, AnEventMadeFirstBySomeoneElseRefusesTheHandOver) {
 
 #include <thread>
 
-#include "install/RunJournal.h"
-#include "install/RunLock.h"
-#include "install/RunStop.h"
+#include "install/run/RunJournal.h"
+#include "install/run/RunLock.h"
+#include "install/run/RunStop.h"
 
 namespace {
 
@@ -1271,7 +1271,8 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
     fs::rename(state, Target());
     TRecordingHost removal;
     ASSERT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Completed);
-    EXPECT_TRUE(removal.Saw(L"line: Прежняя база данных возвращена на место: «" + target + L"DTAfb\\T12.FDB»"));
+    EXPECT_TRUE(
+        removal.Saw(L"line: Прежняя база данных возвращена на место: «" + target + L"DTAfb\\T12.FDB»"));
     EXPECT_EQ(DatabaseFiles(Target()),
               (std::map<std::wstring, std::string>{{L"T12.FDB", "the clinic's recordings"}}));
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
@@ -1282,7 +1283,7 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
 
 #include <stdexcept>
 
-#include "install/RunLog.h"
+#include "install/run/RunLog.h"
 #include "session/InstallSession.h"
 
 namespace {

@@ -154,7 +154,7 @@ TEST_F(WinLogTest, LockedLogBesideTheExecutableDoesNotStopStartUp) {
 } // namespace
 
 #include "WinScratch.h"
-#include "install/RunLogFile.h"
+#include "install/run/RunLogFile.h"
 
 namespace {
 

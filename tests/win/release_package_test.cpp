@@ -13,8 +13,8 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/HandlesWin.h"
-#include "install/AccessRules.h"
-#include "install/ReleasePackage.h"
+#include "install/trust/AccessRules.h"
+#include "install/steps/ReleasePackage.h"
 
 namespace {
 

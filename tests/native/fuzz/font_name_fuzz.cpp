@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "install/FontName.h"
+#include "install/steps/FontName.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FontFullName(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/StrUtils.h"
-#include "install/InstallRecord.h"
+#include "install/record/InstallRecord.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "install/DatabaseFiles.h"
-#include "install/InstallRecord.h"
-#include "install/RunJournal.h"
+#include "install/steps/DatabaseFiles.h"
+#include "install/record/InstallRecord.h"
+#include "install/run/RunJournal.h"
 
 namespace {
 

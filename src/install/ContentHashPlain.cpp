@@ -1,2 +1,0 @@
-#define CONTENT_HASH_KERNEL ContentHashPlain
-#include "install/ContentHashKernel.inc"

@@ -1,0 +1,2 @@
+#define CONTENT_HASH_KERNEL ContentHashPlain
+#include "install/files/ContentHashKernel.inc"

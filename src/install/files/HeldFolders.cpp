@@ -1,0 +1,192 @@
+#include "install/files/HeldFolders.h"
+
+#include <winternl.h>
+
+#include <cstring>
+
+#include "common/ErrorWin.h"
+#include "install/trust/LinkPolicy.h"
+
+namespace {
+
+// NtCreateFile's values that winternl.h leaves out.
+constexpr ULONG OpenExisting = 1;              // FILE_OPEN
+constexpr ULONG DirectoryFile = 0x00000001;    // FILE_DIRECTORY_FILE
+constexpr ULONG SynchronousIo = 0x00000020;    // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG NonDirectoryFile = 0x00000040; // FILE_NON_DIRECTORY_FILE
+constexpr ULONG OpenForBackup = 0x00004000;    // FILE_OPEN_FOR_BACKUP_INTENT
+constexpr ULONG OpenReparsePoint = 0x00200000; // FILE_OPEN_REPARSE_POINT
+constexpr ULONG CaseInsensitive = 0x00000040;  // OBJ_CASE_INSENSITIVE
+
+// ntdll's functions, looked up rather than imported: ntdll is in every process from its start, and the
+// program's imports stay the list the checks of the shipped program know.
+using TNtCreateFile = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                       PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using TStatusToError = ULONG(NTAPI*)(NTSTATUS);
+
+template <typename T> T NtFunction(const char* name) {
+    return reinterpret_cast<T>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+} // namespace
+
+TUniqueFile HoldFolder(const std::wstring& Path, DWORD Access, DWORD* Error) {
+    TUniqueFile folder(::CreateFileW(
+        Path.c_str(), Access | FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder && Error)
+        *Error = ::GetLastError();
+    else if (folder && !IsFolderObject(folder.Get()) && !IsLinkObject(folder.Get())) {
+        folder.Reset();
+        if (Error)
+            *Error = ERROR_DIRECTORY;
+    }
+    return folder;
+}
+
+TUniqueFile OpenInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
+                         DWORD* Error) {
+    if (Name.empty() || Name.find_first_of(L"\\/") != std::wstring::npos || Name == L"." || Name == L"..") {
+        if (Error)
+            *Error = ERROR_INVALID_NAME;
+        return TUniqueFile();
+    }
+    UNICODE_STRING name{};
+    name.Buffer = const_cast<PWSTR>(Name.c_str());
+    name.Length = static_cast<USHORT>(Name.size() * sizeof(wchar_t));
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof attributes;
+    attributes.RootDirectory = Folder;
+    attributes.ObjectName = &name;
+    attributes.Attributes = CaseInsensitive;
+    static const auto create = NtFunction<TNtCreateFile>("NtCreateFile");
+    static const auto toError = NtFunction<TStatusToError>("RtlNtStatusToDosError");
+    if (!create || !toError) {
+        if (Error)
+            *Error = ERROR_PROC_NOT_FOUND;
+        return TUniqueFile();
+    }
+    IO_STATUS_BLOCK status{};
+    HANDLE raw = nullptr;
+    const NTSTATUS result = create(&raw, Access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
+                                   nullptr, 0, Share, OpenExisting,
+                                   SynchronousIo | OpenReparsePoint | OpenForBackup |
+                                       (Directory ? DirectoryFile : NonDirectoryFile),
+                                   nullptr, 0);
+    if (result < 0) {
+        if (Error)
+            *Error = toError(result);
+        return TUniqueFile();
+    }
+    return TUniqueFile(raw);
+}
+
+bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error) {
+    // Aligned as the system writes its records.
+    std::vector<LONGLONG> buffer(8192);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;; kind = FileFullDirectoryInfo) {
+        if (!::GetFileInformationByHandleEx(Folder, kind, buffer.data(),
+                                            static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)))) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_NO_MORE_FILES)
+                return true;
+            if (Error)
+                *Error = code;
+            return false;
+        }
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+                Entries.push_back(
+                    {std::move(name), entry->FileAttributes,
+                     (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? entry->EaSize : 0});
+            if (entry->NextEntryOffset == 0)
+                break;
+            at += entry->NextEntryOffset;
+        }
+    }
+}
+
+bool ReadOpenFile(HANDLE File, std::string& Bytes, DWORD* Error) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(File, &size) || size.QuadPart > 64 * 1024 * 1024) {
+        if (Error)
+            *Error = size.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : ::GetLastError();
+        return false;
+    }
+    Bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    LARGE_INTEGER start{};
+    DWORD got = 0;
+    if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN) ||
+        (!Bytes.empty() &&
+         !::ReadFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &got, nullptr))) {
+        if (Error)
+            *Error = ::GetLastError();
+        return false;
+    }
+    Bytes.resize(got);
+    return true;
+}
+
+TFileBytes ReadInFolder(HANDLE Folder, const std::wstring& Name) {
+    TFileBytes result;
+    DWORD code = 0;
+    const TUniqueFile file = OpenInFolder(Folder, Name, GENERIC_READ, FILE_SHARE_READ, false, &code);
+    if (!file) {
+        result.Status = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TReadStatus::NotFound
+                                                                                     : TReadStatus::Failed;
+        result.Error = SystemErrorText(code);
+        return result;
+    }
+    if (IsLinkObject(file.Get())) {
+        result.Status = TReadStatus::Failed;
+        result.Error = L"на его месте ссылка";
+        return result;
+    }
+    if (!ReadOpenFile(file.Get(), result.Bytes, &code)) {
+        result.Status = TReadStatus::Failed;
+        result.Error = SystemErrorText(code);
+        return result;
+    }
+    result.Status = TReadStatus::Ok;
+    return result;
+}
+
+bool IsLinkObject(HANDLE Object) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (::GetFileInformationByHandleEx(Object, FileAttributeTagInfo, &tag, sizeof tag))
+        return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(tag.ReparseTag);
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(Object, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsFolderObject(HANDLE Object) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(Object, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+DWORD DeleteInFolder(HANDLE Folder, const std::wstring& Name, bool Directory) {
+    DWORD code = 0;
+    const TUniqueFile entry = OpenInFolder(Folder, Name, DELETE | FILE_WRITE_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_DELETE, Directory, &code);
+    if (!entry)
+        return code;
+    // A read-only file is not deleted: the attribute goes first.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(entry.Get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes =
+            (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;
+        ::SetFileInformationByHandle(entry.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return ::SetFileInformationByHandle(entry.Get(), FileDispositionInfo, &dispose, sizeof dispose)
+               ? 0
+               : ::GetLastError();
+}

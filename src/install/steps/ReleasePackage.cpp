@@ -1,0 +1,423 @@
+// The release packages step: the packages and the updater's files copied from the medium, the newest
+// package's own script run, and the installed level written into "ReleaseInfo" through the MSXML DOM.
+#include "install/steps/ReleasePackage.h"
+
+#include <windows.h>
+#include <msxml2.h>
+
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/FileIO.h"
+#include "common/ErrorWin.h"
+#include "common/StrUtils.h"
+#include "install/files/Copies.h"
+#include "install/trust/FolderAccess.h"
+#include "install/files/Folders.h"
+#include "install/files/HeldFolders.h"
+#include "install/files/Processes.h"
+#include "install/files/Walks.h"
+#include "install/files/FilesInUse.h"
+#include "install/steps/PackageChoice.h"
+#include "install/files/RunCopies.h"
+#include "install/run/RunStop.h"
+#include "install/trust/TargetAccess.h"
+#include "win/ComPtr.h"
+
+namespace {
+
+// The version-independent DOM document of MSXML 3 ("Msxml2.DOMDocument"), which every Windows since XP
+// carries, and its document interface.
+constexpr CLSID DomDocumentClass = {
+    0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
+constexpr IID DomDocument2Interface = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+constexpr wchar_t ReleaseInfoName[] = L"ReleaseInfo";
+// In English, as the suite's updater and its installers have always reported them
+// (docs/design.md#deliberate-texts); what follows the colon is ours, in Russian.
+constexpr wchar_t ReleaseInfoMissing[] = L"Release info file does not exist";
+constexpr wchar_t ReleaseInfoError[] = L"Cannot get release information, error: ";
+constexpr wchar_t UnknownVersion[] = L"unknown release file version";
+
+// Puts the process's current folder back on the target however the script step ends, so that nothing of
+// the package folder stays held by the process.
+class TCurrentFolderAfter {
+public:
+    explicit TCurrentFolderAfter(std::wstring folder) : FFolder(std::move(folder)) {}
+    TCurrentFolderAfter(const TCurrentFolderAfter&) = delete;
+    TCurrentFolderAfter& operator=(const TCurrentFolderAfter&) = delete;
+    ~TCurrentFolderAfter() { ::SetCurrentDirectoryW(FFolder.c_str()); }
+
+private:
+    std::wstring FFolder;
+};
+
+TComPtr<IXMLDOMNode> SelectNode(IXMLDOMNode* from, const wchar_t* path) {
+    TComPtr<IXMLDOMNode> node;
+    CheckHResult(from->selectSingleNode(TBstr(path).Get(), node.Put()),
+                 L"не удалось найти элемент " + Quoted(path));
+    return node;
+}
+
+// The typed value as a whole number; false for anything that is not one.
+bool ReadInteger(const VARIANT& value, long& result) {
+    if (value.vt == VT_BSTR) {
+        const wchar_t* text = value.bstrVal ? value.bstrVal : L"";
+        while (std::iswspace(*text))
+            ++text;
+        wchar_t* end = nullptr;
+        errno = 0;
+        result = std::wcstol(text, &end, 10);
+        if (end == text || errno == ERANGE)
+            return false;
+        while (std::iswspace(*end))
+            ++end;
+        return *end == L'\0';
+    }
+    TVariant converted;
+    VARIANT source = value; // read only; the API merely lacks the const
+    if (FAILED(::VariantChangeType(converted.Put(), &source, 0, VT_I4)))
+        return false;
+    result = converted.Get().lVal;
+    return true;
+}
+
+// The parser's own account of what is wrong and where, as far as it gives one.
+std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
+    TComPtr<IXMLDOMParseError> error;
+    if (FAILED(document->get_parseError(error.Put())) || !error)
+        return {};
+    std::wstring text;
+    BSTR reason = nullptr;
+    if (SUCCEEDED(error->get_reason(&reason)) && reason) {
+        text.assign(reason, ::SysStringLen(reason));
+        ::SysFreeString(reason);
+    }
+    while (!text.empty() && std::iswspace(text.back()))
+        text.pop_back();
+    long line = 0;
+    if (SUCCEEDED(error->get_line(&line)) && line > 0)
+        text = L"строка " + std::to_wstring(line) + (text.empty() ? L"" : L": " + LowerFirst(text));
+    return text;
+}
+
+// A DOM document that takes no document type and fetches nothing from outside what it is given: every user
+// may write "ReleaseInfo", and an entity of theirs must not make an elevated process read a file or reach a
+// share of their choosing with its credentials.
+TComPtr<IXMLDOMDocument2> GuardedDocument() {
+    TComPtr<IXMLDOMDocument2> document;
+    CheckHResult(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
+                                    document.PutVoid()),
+                 L"не удалось создать документ XML (MSXML)");
+    CheckHResult(document->put_async(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    VARIANT prohibit;
+    ::VariantInit(&prohibit);
+    prohibit.vt = VT_BOOL;
+    prohibit.boolVal = VARIANT_TRUE;
+    CheckHResult(document->setProperty(TBstr(L"ProhibitDTD").Get(), prohibit),
+                 L"не удалось настроить чтение XML");
+    CheckHResult(document->put_resolveExternals(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    CheckHResult(document->put_validateOnParse(VARIANT_FALSE), L"не удалось настроить чтение XML");
+    return document;
+}
+
+// Loads the document from the bytes of `fileName`, read through a handle that follows no link (the parser
+// would open the name itself, following anything); false where it is no XML document, with the parser's
+// reason in `why`. Raises TError when the file cannot be read.
+bool LoadFileBytes(IXMLDOMDocument2* document, const std::wstring& fileName, std::wstring& why) {
+    const TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        ThrowLastError(L"не удалось открыть " + Quoted(fileName));
+    if (IsLinkObject(file.Get()))
+        throw TError(Quoted(fileName) + L" — ссылка");
+    std::string bytes;
+    DWORD code = 0;
+    if (!ReadOpenFile(file.Get(), bytes, &code)) {
+        ::SetLastError(code);
+        ThrowLastError(L"не удалось прочитать " + Quoted(fileName));
+    }
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array)
+        throw TError(L"не хватило памяти, чтобы прочитать " + Quoted(fileName));
+    void* data = nullptr;
+    if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array);
+    }
+    VARIANT content;
+    ::VariantInit(&content);
+    content.vt = VT_ARRAY | VT_UI1;
+    content.parray = array;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT result = document->load(content, &loaded);
+    ::VariantClear(&content);
+    CheckHResult(result == S_FALSE ? S_OK : result, L"не удалось прочитать " + Quoted(fileName));
+    if (loaded == VARIANT_TRUE)
+        return true;
+    why = ParseErrorReason(document);
+    return false;
+}
+
+void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
+    const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
+    // Whitespace between the elements belongs to the file the updater keeps; it is written back as it was.
+    CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"не удалось настроить чтение XML");
+    std::wstring reason;
+    if (!LoadFileBytes(document.Get(), fileName, reason))
+        throw TError(Quoted(fileName) + L" — не документ XML" + (reason.empty() ? L"" : L", " + reason));
+
+    TComPtr<IXMLDOMElement> element;
+    CheckHResult(document->get_documentElement(element.Put()), L"не удалось прочитать " + Quoted(fileName));
+    if (!element)
+        throw TError(L"в " + Quoted(fileName) + L" нет ни одного элемента");
+    const TComPtr<IXMLDOMNode> root = SelectNode(element.Get(), L"/ROOT");
+    if (!root)
+        throw TError(L"нет элемента «/ROOT»");
+
+    long version = 0;
+    if (const TComPtr<IXMLDOMNode> node = SelectNode(root.Get(), L"Version")) {
+        TVariant value;
+        CheckHResult(node->get_nodeTypedValue(value.Put()), L"не удалось прочитать элемент «Version»");
+        if (!ReadInteger(value.Get(), version))
+            version = -1;
+    }
+    if (version != 1)
+        throw TError(UnknownVersion);
+
+    const TComPtr<IXMLDOMNode> level = SelectNode(root.Get(), L"Level");
+    if (!level)
+        throw TError(L"нет элемента «Level»");
+    CheckHResult(level->put_nodeTypedValue(TVariant(Level).Get()), L"не удалось записать элемент «Level»");
+    CheckHResult(document->save(TVariant(fileName).Get()), L"не удалось сохранить " + Quoted(fileName));
+}
+
+} // namespace
+
+namespace {
+
+constexpr wchar_t ScriptName[] = L"Install.cmd";
+
+bool OnMedium(const std::wstring& source, const std::wstring& package) {
+    return FolderExists(source + L"backup\\" + package);
+}
+
+// Why a package the medium did not bring may not run elevated; None when it may. `script`: its script, held
+// open already, or null to open it here.
+TTrustFault ForeignFault(const std::wstring& package, HANDLE script = nullptr) {
+    IAccessFacts& facts = AccessFacts();
+    const TUniqueFile folder(
+        ::CreateFileW(package.c_str(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder)
+        return TTrustFault::Unknown;
+    TUniqueFile opened;
+    if (!script) {
+        DWORD code = 0;
+        opened = OpenInFolder(folder.Get(), ScriptName, READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &code);
+        if (!opened)
+            return code == ERROR_FILE_NOT_FOUND ? TTrustFault::Missing : TTrustFault::Unknown;
+        script = opened.Get();
+    }
+    return ForeignPackageFault(facts.Security(folder.Get(), package),
+                               facts.Security(script, package + L"\\" + ScriptName), facts.SystemOwner());
+}
+
+// The chosen package's script, opened without following a link and held, shared for reading only, so that
+// what runs is what was checked: the medium's own script, byte for byte, for a package of the medium's; for
+// another (an elevated run's updater's package) one of the machine's that no one else may change. Invalid
+// where there is no script; TError where there is one that must not run.
+TUniqueFile VerifiedScript(const std::wstring& source, const std::wstring& package, const std::wstring& name,
+                           bool elevated) {
+    const std::wstring path = package + L"\\" + ScriptName;
+    TUniqueFile script(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!script) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return script;
+        ::SetLastError(code);
+        ThrowLastError(L"Сценарий установки пакета " + Quoted(name) + L" не открыт");
+    }
+    if (IsLinkObject(script.Get()) || IsFolderObject(script.Get()))
+        throw TError(ScriptNotTheMediumsText(name));
+    if (OnMedium(source, name)) {
+        std::string bytes;
+        const TFileBytes medium = ReadWholeFile(source + L"backup\\" + name + L"\\" + ScriptName);
+        if (!ReadOpenFile(script.Get(), bytes) || medium.Status != TReadStatus::Ok || medium.Bytes != bytes)
+            throw TError(ScriptNotTheMediumsText(name));
+    } else if (elevated) {
+        if (const TTrustFault fault = ForeignFault(package, script.Get()); fault != TTrustFault::None)
+            throw TError(PackagePassedOverText(name, fault));
+    }
+    return script;
+}
+
+} // namespace
+
+TAfterPackageCopies& AfterPackageCopies() noexcept {
+    static TAfterPackageCopies hook = nullptr;
+    return hook;
+}
+
+std::wstring FileNotCopiedText(const std::wstring& file, const std::wstring& reason) {
+    return L"Файл " + Quoted(file) + L" не скопирован: " + LowerFirst(reason);
+}
+
+std::wstring PackageNotWholeText(const std::wstring& file, const std::wstring& reason) {
+    return L"Пакеты обновлений скопированы не полностью: файл «" + file + L"» не скопирован (" +
+           LowerFirst(reason) + L"). Установка остановлена, прежние файлы комплекса будут восстановлены.";
+}
+
+std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCode) {
+    return L"Пакет выпуска " + Quoted(package) + L" не установлен: сценарий завершился с кодом " +
+           std::to_wstring(exitCode);
+}
+
+TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
+                                      const std::wstring& Target, const std::wstring& TrimmedPath,
+                                      TRunCopies* Run, bool Elevated) {
+    // A file of the suite's that a running program holds (the updater, the shell) is not passed over
+    // silently: the user closes the program, or the run stops.
+    const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
+        return RetryInUse(Host, file, code);
+    };
+    ULONGLONG started = ::GetTickCount64();
+    const auto took = [&started] {
+        const auto now = ::GetTickCount64();
+        return std::to_wstring(now - std::exchange(started, now)) + L" мс";
+    };
+    // "Backup" and "backup" are one folder on Windows.
+    if (Run)
+        Run->MakeFolder(Target + L"backup");
+    else
+        EnsureDir(Target + L"backup");
+    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
+    for (TCopyFailure& file :
+         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
+        failed.push_back(std::move(file));
+    // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
+    // names it and does not count as complete.
+    for (const TCopyFailure& file : failed) {
+        Host.AddLine(FileNotCopiedText(file.Path, file.Reason));
+        if (!file.Detail.empty())
+            Host.Trace(file.Detail);
+    }
+    Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
+    // Over an installation, half a package is never committed: the run stops and is undone, and the release
+    // that was there stays whole rather than two side by side.
+    if (!failed.empty() && Run && Run->Transaction() && Run->Transaction()->ReplacesInstallation())
+        throw TError(PackageNotWholeText(failed.front().Path, failed.front().Reason));
+    PassRunPoint(L"package-copies");
+    if (Run) {
+        FinishRunCopies(*Run);
+        Host.Trace(L"Скопированные файлы записаны на диск: " + took());
+    }
+    if (AfterPackageCopies())
+        AfterPackageCopies()(Target);
+    SetReadOnlyAttr(Target + ReleaseInfoName, false);
+    SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
+    // The suite's programs write these, whoever runs them.
+    if (Elevated)
+        GrantUsersTheirFiles(Host, Target);
+
+    const std::wstring store = Target + L"backup\\";
+    std::vector<std::wstring> packages;
+    GetSubDirList(store, packages);
+    std::vector<std::wstring> eligible;
+    for (const std::wstring& package : packages) {
+        const std::wstring name = package.substr(store.size());
+        const TTrustFault fault =
+            Elevated && !OnMedium(Source, name) ? ForeignFault(package) : TTrustFault::None;
+        if (fault == TTrustFault::None)
+            eligible.push_back(package);
+        else
+            Host.AddLine(PackagePassedOverText(name, fault));
+    }
+    SortPackageList(eligible);
+    const std::wstring chosen = eligible[NewestPackage(eligible, store)];
+
+    TPackageOutcome outcome;
+    outcome.Package = chosen.substr(store.size());
+    outcome.FilesNotCopied = failed.size();
+    // The script that runs is the one checked: held from here to its end, shared for reading only.
+    const std::wstring scriptPath = chosen + L"\\" + ScriptName;
+    const TUniqueFile script = VerifiedScript(Source, chosen, outcome.Package, Elevated);
+    // The run's commit: its copies are on the disk and the package to install is known. What the script does,
+    // and everything after it, is not undone.
+    if (Run && Run->Transaction())
+        Run->Transaction()->Commit();
+    {
+        TCurrentFolderAfter restore(Target);
+        // The program-start text, deliberate as in Processes.cpp.
+        if (!script)
+            throw TError(L"не смог создать процесс: " + scriptPath);
+        ::SetCurrentDirectoryW((chosen + L"\\").c_str());
+        outcome.ExitCode = RunCommandScript(scriptPath, chosen, SW_HIDE);
+    }
+    Host.Trace(L"Сценарий установки пакета " + Quoted(outcome.Package) + L" завершился с кодом " +
+               std::to_wstring(outcome.ExitCode));
+    // A level recorded for a package that did not install would keep the updater from ever offering it again.
+    if (outcome.ExitCode != 0) {
+        Host.AddLine(PackageFailedText(outcome.Package, outcome.ExitCode));
+        return outcome;
+    }
+    WriteReleaseLevel(Target, PackageLevelText(chosen));
+    return outcome;
+}
+
+namespace {
+std::wstring NodeText(IXMLDOMNode* root, const wchar_t* name) {
+    TComPtr<IXMLDOMNode> node;
+    if (FAILED(root->selectSingleNode(TBstr(name).Get(), node.Put())) || !node)
+        return {};
+    BSTR text = nullptr;
+    if (FAILED(node->get_text(&text)) || !text)
+        return {};
+    std::wstring value(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    return value;
+}
+} // namespace
+
+TReleaseInfo ReadReleaseInfo(const std::wstring& Folder) {
+    TComInit com;
+    TReleaseInfo info;
+    try {
+        const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
+        std::wstring reason;
+        if (!LoadFileBytes(document.Get(), Folder + ReleaseInfoName, reason))
+            return info;
+        TComPtr<IXMLDOMElement> element;
+        if (FAILED(document->get_documentElement(element.Put())) || !element)
+            return info;
+        info.Version = TrimControl(NodeText(element.Get(), L"/ROOT/Version"));
+        info.Level = TrimControl(NodeText(element.Get(), L"/ROOT/Level"));
+    } catch (const TError&) {
+        // A file that cannot be read records no release.
+    }
+    return info;
+}
+
+void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {
+    // The wizard's thread has COM already (S_FALSE then); either way this call's own count is given back.
+    TComInit com;
+    const std::wstring fileName = Folder + ReleaseInfoName;
+    if (!FileExists(fileName))
+        throw TError(ReleaseInfoMissing);
+    try {
+        ChangeLevel(fileName, Level);
+    } catch (const TError& error) {
+        throw TError(ReleaseInfoError + error.Message());
+    }
+}
