@@ -21,6 +21,7 @@
 #include "install/record/HandOver.h"
 #include "install/record/InstallRecord.h"
 #include "install/run/InstallRun.h"
+#include "install/trust/Elevation.h"
 #include "install/trust/Links.h"
 #include "install/run/RunStop.h"
 #include "install/trust/TargetAccess.h"

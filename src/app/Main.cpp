@@ -15,6 +15,7 @@
 #include "session/InstallSession.h"
 #include "session/StartOptionsWin.h"
 #include "install/run/InstallRun.h"
+#include "install/trust/Elevation.h"
 #include "install/trust/Links.h"
 #include "install/trust/TargetAccess.h"
 #include "install/record/Uninstall.h"

@@ -5,7 +5,7 @@
 #include "common/Error.h"
 #include "common/FileIO.h"
 #include "common/LocalTime.h"
-#include "install/run/InstallRun.h"
+#include "install/trust/Elevation.h"
 #include "install/record/Registration.h"
 #include "win/MessageBox.h"
 

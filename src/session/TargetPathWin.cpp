@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include "common/Error.h"
 #include "common/FileIO.h"
 #include "common/TH_Common_Const.h"
 #include "install/trust/AccessRules.h"
 #include "install/trust/FolderAccess.h"
 #include "install/files/Folders.h"
-#include "install/run/InstallRun.h"
+#include "install/files/TargetFolder.h"
+#include "install/trust/Elevation.h"
 
 TPathCheck CheckTargetPath(std::wstring_view entry) {
     return CheckTargetPath(entry, FullPathOf);
@@ -20,5 +22,10 @@ void CreateTargetFolders(const std::wstring& path) {
         CreateFolderWithAccess(path, SuiteFolderAccess());
     else
         EnsureDir(path);
-    EnsureDir(path + std::wstring(SettingsDir));
+    // Below the folder, as everything the wizard makes there, through its gateway. What cannot be made the
+    // run finds again and says so.
+    try {
+        TTargetFolder(path).MakeFolder(SettingsDir);
+    } catch (const TError&) {
+    }
 }

@@ -3,8 +3,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "common/Error.h"
+#include "common/ErrorWin.h"
+#include "common/HandlesWin.h"
+#include "common/StrUtils.h"
 #include "install/files/ContentHashKernel.h"
 
 namespace {
@@ -45,4 +49,29 @@ std::string TContentHash::Hex() const {
     std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(high),
                   static_cast<unsigned long long>(low));
     return text;
+}
+
+std::string HashFile(const std::wstring& Path) {
+    TUniqueFile file(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        ThrowLastError(L"Не удалось открыть файл " + Quoted(Path));
+    return HashOpenFile(file.Get(), Path);
+}
+
+std::string HashOpenFile(HANDLE File, const std::wstring& Path) {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN))
+        ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
+    TContentHash hash;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(File, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
+        if (got == 0)
+            break;
+        hash.Add(buffer.data(), got);
+    }
+    return hash.Hex();
 }

@@ -2,6 +2,8 @@
 // so that a copy can hash what it writes instead of reading the file again afterwards.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,3 +29,8 @@ private:
     struct TState;
     std::unique_ptr<TState> FState;
 };
+
+// The hash of a file's whole content; throws TError naming the file when it cannot be read.
+std::string HashFile(const std::wstring& Path);
+// The same through a file already open for reading, from its start; `Path` names it in the error.
+std::string HashOpenFile(HANDLE File, const std::wstring& Path);

@@ -15,8 +15,9 @@
 #include "install/files/ContentHash.h"
 #include "install/files/CopyFileApi.h"
 #include "install/files/Folders.h"
+#include "install/files/FileState.h"
 #include "install/trust/Links.h"
-#include "install/files/RunCopies.h"
+#include "install/files/TargetFolder.h"
 #include "install/run/RunStop.h"
 #include "install/files/Walks.h"
 #include "win/ShellFunctions.h"
@@ -27,6 +28,10 @@ TCopyFileApi& CopyFileApi() noexcept {
 }
 
 namespace {
+
+// The attributes a tree's copy carries over, as CopyFileW would.
+constexpr DWORD CarriedAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // A chunk that stays in the processor's cache while it goes from the source's pages to the destination's:
 // megabyte chunks ran at a third of this speed and less when other work used the memory too.
@@ -112,13 +117,14 @@ TFileState StateOf(HANDLE File) {
     return ::GetFileInformationByHandle(File, &info) ? FileStateOf(info) : TFileState{};
 }
 
-// Whether Dest holds what the open Source holds, compared piece by piece (a difference usually shows in the
-// first); Hash, when given, takes in Source's content, and State the state of Dest. Source is back at its
-// start when they differ.
-bool SameContent(HANDLE Source, const std::wstring& Dest, TContentHash* Hash, TFileState& State) {
-    TUniqueFile dest(::CreateFileW(Dest.c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Whether the file at `Relative` holds what the open Source holds, compared piece by piece (a difference
+// usually shows in the first); Hash, when given, takes in Source's content, and State the state of the file.
+// Source is back at its start when they differ.
+bool SameContent(TTargetFolder& Target, HANDLE Source, const std::wstring& Relative, TContentHash* Hash,
+                 TFileState& State) {
+    const TUniqueFile dest = Target.Open(Relative, GENERIC_READ, ShareAll, TTargetFolder::TUse::Read);
     LARGE_INTEGER sourceSize{}, destSize{};
     if (!dest || !::GetFileSizeEx(Source, &sourceSize) || !::GetFileSizeEx(dest.Get(), &destSize) ||
         sourceSize.QuadPart != destSize.QuadPart)
@@ -146,101 +152,186 @@ bool SameContent(HANDLE Source, const std::wstring& Dest, TContentHash* Hash, TF
     return false;
 }
 
-bool CopyInto(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure, TRunCopies* Run,
-              bool Remember, std::string* HashOut = nullptr) {
+[[noreturn]] void ThrowNotCreated(TTargetFolder& Target, const std::wstring& Relative, DWORD code) {
+    const std::wstring full = Target.Full(Relative);
+    const std::wstring message = L"Не удалось создать файл " + Quoted(full) + L": " + TargetErrorText(code);
+    if (MayBeInUse(code))
+        throw TFileInUse(message, full, code);
+    throw TSystemError(message, code);
+}
+
+// The file a copy is to replace, opened to be renamed, and decided on that handle: none where nothing is
+// there. Windows refuses to replace a read-only file, or one held open without leave to delete it (a
+// database the server has open), and Wine replaces both all the same: asked first, before a long copy is
+// spent on it, both give the same answer. A link or a file with other names is not the suite's to replace.
+TUniqueFile Replaceable(TTargetFolder& Target, const std::wstring& Relative) {
+    DWORD code = 0;
+    TObjectInfo info;
+    TUniqueFile file = Target.Open(Relative, DELETE, ShareAll, TTargetFolder::TUse::Change, &code, &info);
+    if (!file && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND))
+        return file;
+    if (!file)
+        ThrowNotCreated(Target, Relative, code);
+    // Read-only is no question of who holds the file.
+    if (info.Attributes & FILE_ATTRIBUTE_READONLY)
+        throw TSystemError(L"Не удалось создать файл " + Quoted(Target.Full(Relative)) + L": " +
+                               SystemErrorText(ERROR_ACCESS_DENIED),
+                           ERROR_ACCESS_DENIED);
+    return file;
+}
+
+// A file written beside its destination, removed unless it took the name.
+class TTemporary {
+public:
+    TTemporary(TTargetFolder& target, const std::wstring& relative) : FFile(target.CreateBeside(relative, FName)) {}
+    TTemporary(const TTemporary&) = delete;
+    TTemporary& operator=(const TTemporary&) = delete;
+    ~TTemporary() {
+        if (!FFile)
+            return;
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(FFile.Get(), FileBasicInfo, &basic, sizeof basic);
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        ::SetFileInformationByHandle(FFile.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    HANDLE Get() const noexcept { return FFile.Get(); }
+    // Took its name: the file is no longer removed; its handle, still open for writing.
+    TUniqueFile Placed() noexcept { return std::move(FFile); }
+
+private:
+    std::wstring FName;
+    TUniqueFile FFile;
+};
+
+// Gives the written copy the destination's name, keeping its predecessor (`existing`) for the undo.
+void TakeName(TTargetFolder& Target, TTemporary& copy, const std::wstring& Relative, TUniqueFile existing) {
+    const std::wstring kept = existing ? Target.Undo().Keeping(Relative) : std::wstring();
+    if (!kept.empty()) {
+        // Not written through: the journal that will rely on it is, after it.
+        if (const DWORD code = Target.Rename(existing.Get(), kept, false)) {
+            Target.Undo().NotKept(Relative);
+            ThrowNotCreated(Target, Relative, code);
+        }
+        if (const DWORD code = Target.Rename(copy.Get(), Relative, false)) {
+            Target.Rename(existing.Get(), Relative, false);
+            Target.Undo().NotKept(Relative);
+            ThrowNotCreated(Target, Relative, code);
+        }
+        return;
+    }
+    // A file held open, ours included, cannot be renamed over.
+    const bool replaces = existing.Valid();
+    existing.Reset();
+    if (const DWORD code = Target.Rename(copy.Get(), Relative, replaces))
+        ThrowNotCreated(Target, Relative, code);
+}
+
+} // namespace
+
+bool CopyInto(TTargetFolder& Target, const std::wstring& Source, const std::wstring& Relative, DWORD* Failure,
+              const TCopyHow& How) {
     TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source)
         ThrowFileError(L"Не удалось открыть файл", Source, ::GetLastError());
-
-    if (Run) {
-        Run->CheckFolder(ExtractFilePath(Dest));
-        // What is there already as the medium has it stays as it is: nothing to write, to flush or to keep
-        // for the run's undo, and no program that holds it needs closing.
-        TContentHash same;
-        TFileState state;
-        if (SameContent(source.Get(), Dest, Remember ? &same : nullptr, state)) {
-            if (Remember)
-                Run->RememberHash(Dest, {state, same.Hex()});
-            if (Failure)
-                *Failure = 0;
-            return true;
-        }
-    }
-    TFileReplacement dest(Dest);
     std::unique_ptr<TContentHash> hash;
-    if ((Run && Remember) || HashOut)
+    if (How.Remember || How.Hash)
         hash = std::make_unique<TContentHash>();
-    DWORD failure = CopyContent(source.Get(), dest.Handle(), hash.get());
+    // What is there already as the medium has it stays as it is: nothing to write, to flush or to keep for
+    // the run's undo, and no program that holds it needs closing.
     TFileState state;
-    if (!failure) {
-        CarryWriteTime(source.Get(), dest.Handle());
-        if (hash)
-            state = StateOf(dest.Handle());
+    if (SameContent(Target, source.Get(), Relative, hash.get(), state)) {
+        if (How.Remember)
+            Target.Hashes()[Relative] = {state, hash->Hex()};
+        if (How.Hash)
+            *How.Hash = hash->Hex();
+        if (Failure)
+            *Failure = 0;
+        return true;
     }
-    TUniqueFile placed;
-    if (!failure && !(Run && !dest.Replaces() && dest.PlaceNew(placed)))
-        failure = FlushToDisk(dest.Handle());
+    if (hash)
+        hash = std::make_unique<TContentHash>();
+    TUniqueFile existing = Replaceable(Target, Relative);
+    TTemporary copy(Target, Relative);
+    DWORD failure = CopyContent(source.Get(), copy.Get(), hash.get());
+    if (!failure) {
+        CarryWriteTime(source.Get(), copy.Get());
+        if (How.Attributes & CarriedAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}) {
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = How.Attributes & CarriedAttributes;
+            ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &basic, sizeof basic);
+        }
+        state = StateOf(copy.Get());
+    }
+    bool placed = false;
+    if (!failure && !existing && Target.FlushesDelayed() && !How.FlushNow) {
+        // A file the folder did not have takes its name at once; its flush waits for the run's end. One that
+        // appeared meanwhile is replaced as any other, its content on the disk first.
+        const DWORD code = Target.Rename(copy.Get(), Relative, false);
+        placed = code == 0;
+        if (!placed && code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS)
+            ThrowNotCreated(Target, Relative, code);
+        if (!placed)
+            existing = Replaceable(Target, Relative);
+    }
+    if (!failure && !placed)
+        failure = FlushToDisk(copy.Get());
     if (Failure)
         *Failure = failure;
     if (failure)
         return false;
     source.Reset();
-    if (HashOut)
-        *HashOut = hash->Hex();
-    if (placed) {
-        if (Run->Transaction())
-            Run->Transaction()->AddedFile(Dest);
-        Run->FlushLater(std::move(placed), Dest);
-        if (Remember)
-            Run->RememberHash(Dest, {state, hash->Hex()});
-        return true;
-    }
-    // The run keeps what the copy replaces, under another name beside it, until its commit.
-    TRunTransaction* transaction = Run ? Run->Transaction() : nullptr;
-    const bool keep = transaction && dest.Replaces() && PathExists(Dest);
-    const bool kept = keep && transaction->KeepPredecessor(Dest);
-    try {
-        dest.Commit();
-    } catch (...) {
-        if (kept)
-            transaction->GiveBack(Dest);
-        throw;
-    }
-    if (transaction && !keep)
-        transaction->AddedFile(Dest);
-    if (Run && Remember)
-        Run->RememberHash(Dest, {state, hash->Hex()});
+    const bool added = !existing;
+    if (placed)
+        Target.Flushes().Later(copy.Placed(), Relative);
+    else
+        TakeName(Target, copy, Relative, std::move(existing));
+    copy.Placed();
+    if (added)
+        Target.Undo().Added(Relative, false);
+    if (How.Remember)
+        Target.Hashes()[Relative] = {state, hash->Hex()};
+    if (How.Hash)
+        *How.Hash = hash->Hex();
     return true;
 }
 
-} // namespace
-
 bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD* Failure, std::string* Hash) {
-    return CopyInto(Source, Dest, Failure, nullptr, false, Hash);
+    const std::wstring folder = ExtractFilePath(Dest);
+    std::unique_ptr<TTargetFolder> target;
+    try {
+        target = std::make_unique<TTargetFolder>(folder.empty() ? L".\\" : folder);
+    } catch (const TSystemError& error) {
+        // The folder the file was to be made in is not there: the file's path is.
+        const DWORD code = static_cast<DWORD>(error.Code());
+        ThrowFileError(L"Не удалось создать файл", Dest, code == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : code);
+    }
+    TCopyHow how;
+    how.Remember = false;
+    how.Hash = Hash;
+    return CopyInto(*target, Source, Dest.substr(folder.size()), Failure, how);
 }
 
-bool CopyForRun(const std::wstring& Source, const std::wstring& Dest, TRunCopies& Run, bool Remember,
-                DWORD* Failure) {
-    return CopyInto(Source, Dest, Failure, &Run, Remember);
+bool SameContentAs(TTargetFolder& Target, const std::wstring& Source, const std::wstring& Relative) {
+    const TUniqueFile source(::CreateFileW(Source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    TFileState state;
+    return source && SameContent(Target, source.Get(), Relative, nullptr, state);
 }
 
 namespace {
 
-// The attributes a tree's copy carries over, as CopyFileW would.
-constexpr DWORD CarriedAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-
 // One file of a tree: 0 when it arrived, otherwise the reason it did not (ERROR_ACCESS_DENIED for a
 // destination that cannot be replaced, as CopyFileW reports it, which may mean another program holds it):
 // in the system's words in `reason`, and the failed call with its file in `detail`.
-DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attributes, TRunCopies* Run,
+DWORD CopyTreeFile(TTargetFolder& Target, const std::wstring& from, const std::wstring& to, DWORD attributes,
                    std::wstring& reason, std::wstring& detail) {
     DWORD failure = 0;
     try {
-        const bool copied =
-            Run ? CopyForRun(from, to, *Run, true, &failure) : CopyFileStream(from, to, &failure);
-        if (!copied) {
+        TCopyHow how;
+        how.Attributes = attributes;
+        if (!CopyInto(Target, from, to, &failure, how)) {
             failure = failure ? failure : ERROR_WRITE_FAULT;
             reason = SystemErrorText(failure);
             return failure;
@@ -256,33 +347,29 @@ DWORD CopyTreeFile(const std::wstring& from, const std::wstring& to, DWORD attri
     } catch (const TError& error) {
         // The line names the file already: of a system's failure only its reason, the rest in the log.
         const auto* system = dynamic_cast<const TSystemError*>(&error);
-        reason = system ? SystemErrorText(static_cast<DWORD>(system->Code())) : LowerFirst(error.Message());
+        reason = system ? TargetErrorText(static_cast<DWORD>(system->Code())) : LowerFirst(error.Message());
         detail = error.Message();
-        const DWORD existing = ::GetFileAttributesW(to.c_str());
-        return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)
-                   ? ERROR_ACCESS_DENIED
-                   : ERROR_WRITE_FAULT;
+        return system && system->Code() == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
     }
-    if (attributes & (CarriedAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}))
-        ::SetFileAttributesW(to.c_str(), attributes & CarriedAttributes);
     return 0;
 }
 
 // Whether the medium's entry is to be passed over: a link anyone could have made leads the copy elsewhere.
-bool PassOver(const std::wstring& path, const WIN32_FIND_DATAW& found, TRunCopies* Run) {
+bool PassOver(TTargetFolder& Target, const std::wstring& path, const WIN32_FIND_DATAW& found) {
     if (LinkKindOf(path, found) != TLinkKind::Foreign)
         return false;
-    if (Run)
-        Run->NoteForeignLink(path);
+    Target.PassedOver(path);
     return true;
 }
 
-void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TInUseRetry& InUse,
-                  TRunCopies* Run, std::vector<TCopyFailure>& Failed) {
-    if (Run)
-        Run->MakeFolder(Dest);
-    else if (!FolderExists(Dest))
-        ForceDirectories(Dest);
+std::wstring Below(const std::wstring& folder, const wchar_t* name) {
+    return folder.empty() ? std::wstring(name) : folder + L"\\" + name;
+}
+
+void CopyTreeInto(TTargetFolder& Target, const std::wstring& Source, const std::wstring& Relative,
+                  const TInUseRetry& InUse, std::vector<TCopyFailure>& Failed) {
+    if (!Relative.empty())
+        Target.MakeFolder(Relative);
     const std::wstring pattern = Source + L"\\*.*";
     WIN32_FIND_DATAW found;
     {
@@ -290,18 +377,18 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
         if (search) {
             do {
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || IsDots(found.cFileName) ||
-                    PassOver(Source + L"\\" + found.cFileName, found, Run))
+                    PassOver(Target, Source + L"\\" + found.cFileName, found))
                     continue;
                 RunStop().Check();
-                const std::wstring to = Dest + L"\\" + found.cFileName;
+                const std::wstring to = Below(Relative, found.cFileName);
                 const std::wstring from = Source + L"\\" + found.cFileName;
                 for (;;) {
                     std::wstring reason, detail;
-                    const DWORD code = CopyTreeFile(from, to, found.dwFileAttributes, Run, reason, detail);
+                    const DWORD code = CopyTreeFile(Target, from, to, found.dwFileAttributes, reason, detail);
                     if (!code)
                         break;
                     if (!InUse || !MayBeInUse(code) || !InUse(to, code)) {
-                        Failed.push_back({to, reason, detail});
+                        Failed.push_back({Target.Full(to), reason, detail});
                         break;
                     }
                 }
@@ -312,19 +399,29 @@ void CopyTreeInto(const std::wstring& Source, const std::wstring& Dest, const TI
     if (!search)
         return;
     do {
-        if (IsVisibleFolder(found) && !PassOver(Source + L"\\" + found.cFileName, found, Run))
-            CopyTreeInto(Source + L"\\" + found.cFileName, Dest + L"\\" + found.cFileName, InUse, Run,
+        if (IsVisibleFolder(found) && !PassOver(Target, Source + L"\\" + found.cFileName, found))
+            CopyTreeInto(Target, Source + L"\\" + found.cFileName, Below(Relative, found.cFileName), InUse,
                          Failed);
     } while (::FindNextFileW(search.Get(), &found));
 }
 
 } // namespace
 
-std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
-                                      const TInUseRetry& InUse, TRunCopies* Run) {
+std::vector<TCopyFailure> CopyDirTree(TTargetFolder& Target, const std::wstring& Source,
+                                      const std::wstring& Relative, const TInUseRetry& InUse) {
     std::vector<TCopyFailure> failed;
-    CopyTreeInto(Source, Dest, InUse, Run, failed);
+    CopyTreeInto(Target, Source, Relative, InUse, failed);
     return failed;
+}
+
+std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
+                                      const TInUseRetry& InUse) {
+    if (const DWORD code = ForceDirectories(Dest)) {
+        ::SetLastError(code);
+        ThrowLastError(L"Не удалось создать папку " + Quoted(Dest));
+    }
+    TTargetFolder target(Dest);
+    return CopyDirTree(target, Source, L"", InUse);
 }
 
 bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner, bool Quiet) {

@@ -2,7 +2,9 @@
 
 #include <winternl.h>
 
+#include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "common/ErrorWin.h"
 #include "install/trust/LinkPolicy.h"
@@ -11,22 +13,104 @@ namespace {
 
 // NtCreateFile's values that winternl.h leaves out.
 constexpr ULONG OpenExisting = 1;              // FILE_OPEN
+constexpr ULONG CreateNew = 2;                 // FILE_CREATE
 constexpr ULONG DirectoryFile = 0x00000001;    // FILE_DIRECTORY_FILE
 constexpr ULONG SynchronousIo = 0x00000020;    // FILE_SYNCHRONOUS_IO_NONALERT
 constexpr ULONG NonDirectoryFile = 0x00000040; // FILE_NON_DIRECTORY_FILE
 constexpr ULONG OpenForBackup = 0x00004000;    // FILE_OPEN_FOR_BACKUP_INTENT
 constexpr ULONG OpenReparsePoint = 0x00200000; // FILE_OPEN_REPARSE_POINT
 constexpr ULONG CaseInsensitive = 0x00000040;  // OBJ_CASE_INSENSITIVE
+// NtSetInformationFile's classes.
+constexpr ULONG RenameInformation = 10; // FileRenameInformation
+constexpr ULONG LinkInformation = 11;   // FileLinkInformation
+// What Wine 8 answers to a rename or a second name given by a plain name alone (the same folder's).
+constexpr NTSTATUS PathSyntaxBad = static_cast<NTSTATUS>(0xC000003B); // STATUS_OBJECT_PATH_SYNTAX_BAD
 
 // ntdll's functions, looked up rather than imported: ntdll is in every process from its start, and the
 // program's imports stay the list the checks of the shipped program know.
 using TNtCreateFile = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using TNtSetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
 using TStatusToError = ULONG(NTAPI*)(NTSTATUS);
 
 template <typename T> T NtFunction(const char* name) {
     return reinterpret_cast<T>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+DWORD ErrorOf(NTSTATUS status) {
+    static const auto toError = NtFunction<TStatusToError>("RtlNtStatusToDosError");
+    return toError ? toError(status) : ERROR_GEN_FAILURE;
+}
+
+bool IsOnePart(const std::wstring& name) {
+    return !name.empty() && name.find_first_of(L"\\/") == std::wstring::npos && name != L"." && name != L"..";
+}
+
+TUniqueFile NtOpen(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
+                   ULONG options, PSECURITY_DESCRIPTOR descriptor, DWORD* error) {
+    static const auto create = NtFunction<TNtCreateFile>("NtCreateFile");
+    if (!IsOnePart(name) || !create) {
+        if (error)
+            *error = create ? ERROR_INVALID_NAME : ERROR_PROC_NOT_FOUND;
+        return TUniqueFile();
+    }
+    UNICODE_STRING text{};
+    text.Buffer = const_cast<PWSTR>(name.c_str());
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof attributes;
+    attributes.RootDirectory = folder;
+    attributes.ObjectName = &text;
+    attributes.Attributes = CaseInsensitive;
+    attributes.SecurityDescriptor = descriptor;
+    IO_STATUS_BLOCK status{};
+    HANDLE raw = nullptr;
+    const NTSTATUS result =
+        create(&raw, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr,
+               FILE_ATTRIBUTE_NORMAL, share, disposition, SynchronousIo | OpenForBackup | options, nullptr, 0);
+    if (result < 0) {
+        if (error)
+            *error = ErrorOf(result);
+        return TUniqueFile();
+    }
+    return TUniqueFile(raw);
+}
+
+// FILE_RENAME_INFORMATION and FILE_LINK_INFORMATION, which have the same layout.
+NTSTATUS SetName(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace, ULONG kind) {
+    static const auto set = NtFunction<TNtSetInformationFile>("NtSetInformationFile");
+    if (!set)
+        return static_cast<NTSTATUS>(0xC0000002); // STATUS_NOT_IMPLEMENTED
+    std::vector<LONGLONG> buffer((sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t)) /
+                                     sizeof(LONGLONG) +
+                                 1);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = folder;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, name.data(), info->FileNameLength);
+    IO_STATUS_BLOCK status{};
+    return set(entry, &status, info, static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)), kind);
+}
+
+// A new name in the entry's own folder. Windows takes a plain name without a folder as one in the folder the
+// entry lies in, and needs to open nothing for it: a folder held without leave to write (as the run holds
+// those it works in) would refuse the open that a name given with its folder takes. Wine 8 refuses the plain
+// name and takes it with the folder's handle, which it opens for nothing.
+DWORD NameInFolder(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace, ULONG kind) {
+    if (!IsOnePart(name))
+        return ERROR_INVALID_NAME;
+    static std::atomic<bool> plainRefused{false};
+    NTSTATUS result = PathSyntaxBad;
+    if (!plainRefused.load())
+        result = SetName(entry, nullptr, name, replace, kind);
+    if (result == PathSyntaxBad) {
+        plainRefused.store(true);
+        result = SetName(entry, folder, name, replace, kind);
+    }
+    return result < 0 ? ErrorOf(result) : 0;
 }
 
 } // namespace
@@ -47,40 +131,45 @@ TUniqueFile HoldFolder(const std::wstring& Path, DWORD Access, DWORD* Error) {
 
 TUniqueFile OpenInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
                          DWORD* Error) {
-    if (Name.empty() || Name.find_first_of(L"\\/") != std::wstring::npos || Name == L"." || Name == L"..") {
+    return NtOpen(Folder, Name, Access, Share, OpenExisting,
+                  OpenReparsePoint | (Directory ? DirectoryFile : NonDirectoryFile), nullptr, Error);
+}
+
+TUniqueFile OpenEntryInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share,
+                              DWORD* Error) {
+    return NtOpen(Folder, Name, Access, Share, OpenExisting, OpenReparsePoint, nullptr, Error);
+}
+
+TUniqueFile OpenThroughLink(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, DWORD* Error) {
+    return NtOpen(Folder, Name, Access, Share, OpenExisting, DirectoryFile, nullptr, Error);
+}
+
+TUniqueFile CreateInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
+                           PSECURITY_DESCRIPTOR Descriptor, DWORD* Error) {
+    return NtOpen(Folder, Name, Access, Share, CreateNew,
+                  OpenReparsePoint | (Directory ? DirectoryFile : NonDirectoryFile), Descriptor, Error);
+}
+
+DWORD RenameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name, bool Replace) {
+    return NameInFolder(Entry, Folder, Name, Replace, RenameInformation);
+}
+
+DWORD AlsoNameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name) {
+    return NameInFolder(Entry, Folder, Name, false, LinkInformation);
+}
+
+bool InfoOf(HANDLE Object, TObjectInfo& Info, DWORD* Error) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(Object, &info)) {
         if (Error)
-            *Error = ERROR_INVALID_NAME;
-        return TUniqueFile();
+            *Error = ::GetLastError();
+        return false;
     }
-    UNICODE_STRING name{};
-    name.Buffer = const_cast<PWSTR>(Name.c_str());
-    name.Length = static_cast<USHORT>(Name.size() * sizeof(wchar_t));
-    name.MaximumLength = name.Length;
-    OBJECT_ATTRIBUTES attributes{};
-    attributes.Length = sizeof attributes;
-    attributes.RootDirectory = Folder;
-    attributes.ObjectName = &name;
-    attributes.Attributes = CaseInsensitive;
-    static const auto create = NtFunction<TNtCreateFile>("NtCreateFile");
-    static const auto toError = NtFunction<TStatusToError>("RtlNtStatusToDosError");
-    if (!create || !toError) {
-        if (Error)
-            *Error = ERROR_PROC_NOT_FOUND;
-        return TUniqueFile();
-    }
-    IO_STATUS_BLOCK status{};
-    HANDLE raw = nullptr;
-    const NTSTATUS result = create(&raw, Access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
-                                   nullptr, 0, Share, OpenExisting,
-                                   SynchronousIo | OpenReparsePoint | OpenForBackup |
-                                       (Directory ? DirectoryFile : NonDirectoryFile),
-                                   nullptr, 0);
-    if (result < 0) {
-        if (Error)
-            *Error = toError(result);
-        return TUniqueFile();
-    }
-    return TUniqueFile(raw);
+    Info.Attributes = info.dwFileAttributes;
+    Info.Names = info.nNumberOfLinks;
+    Info.Volume = info.dwVolumeSerialNumber;
+    Info.Index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
 }
 
 bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error) {
@@ -103,7 +192,9 @@ bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error)
             if (name != L"." && name != L"..")
                 Entries.push_back(
                     {std::move(name), entry->FileAttributes,
-                     (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? entry->EaSize : 0});
+                     (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? entry->EaSize : 0,
+                     static_cast<unsigned long long>(entry->EndOfFile.QuadPart),
+                     static_cast<unsigned long long>(entry->LastWriteTime.QuadPart)});
             if (entry->NextEntryOffset == 0)
                 break;
             at += entry->NextEntryOffset;

@@ -18,15 +18,48 @@ TUniqueFile HoldFolder(const std::wstring& Path, DWORD Access, DWORD* Error = nu
 
 // Opens the entry `Name` (one part of a path) of the held `Folder`, as a folder or as a file, without
 // following it where it is a link, sharing `Share`. Invalid, with the system's code in `Error`, when it
-// cannot.
+// cannot. Wine follows a link all the same (a Unix symbolic link): only where the entry ends up tells.
 TUniqueFile OpenInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
                          DWORD* Error = nullptr);
+// The same for an entry that may be a folder or a file.
+TUniqueFile OpenEntryInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share,
+                              DWORD* Error = nullptr);
+// The same, following the entry where it is a link: for a link already found trusted.
+TUniqueFile OpenThroughLink(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share,
+                            DWORD* Error = nullptr);
+// Makes the entry `Name` of the held folder anew, as a folder or as a file: refused where the name is taken
+// by anything at all, a link or a link that leads nowhere included, so that nothing prepared there is
+// written through. `Descriptor`, where given, is the new entry's from its first moment.
+TUniqueFile CreateInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
+                           PSECURITY_DESCRIPTOR Descriptor = nullptr, DWORD* Error = nullptr);
+
+// Gives the open `Entry`, which lies in the held `Folder`, the name `Name` in that same folder (over a file of
+// that name with `Replace`); with `AlsoName` a second name instead (a hard link), the first one staying.
+// Nothing is looked up by a path: the entry stays in its folder. 0 or the system's code.
+DWORD RenameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name, bool Replace);
+DWORD AlsoNameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name);
+
+// What the system reports of an open file or folder: its attributes, its names' count, and which object it
+// is (the volume and the file's index): two handles of one object report the same.
+struct TObjectInfo {
+    DWORD Attributes = 0;
+    DWORD Names = 0;
+    DWORD Volume = 0;
+    unsigned long long Index = 0;
+    bool SameObject(const TObjectInfo& other) const noexcept {
+        return Volume == other.Volume && Index == other.Index;
+    }
+};
+// False with the system's code where it cannot say.
+bool InfoOf(HANDLE Object, TObjectInfo& Info, DWORD* Error = nullptr);
 
 // The entries of a held folder ("." and ".." left out).
 struct TFolderEntry {
     std::wstring Name;
     DWORD Attributes = 0;
     DWORD ReparseTag = 0; // for an entry with FILE_ATTRIBUTE_REPARSE_POINT
+    unsigned long long Size = 0;
+    unsigned long long WriteTime = 0; // as a FILETIME's two halves
 };
 // False with the system's code when the folder cannot be listed.
 bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error = nullptr);

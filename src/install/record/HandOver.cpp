@@ -9,7 +9,7 @@
 #include "install/files/Folders.h"
 #include "install/files/HeldFolders.h"
 #include "install/record/InstallRecord.h"
-#include "install/run/InstallRun.h"
+#include "install/trust/Elevation.h"
 #include "install/trust/TargetAccess.h"
 
 namespace {

@@ -10,48 +10,23 @@
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
 #include "install/files/ContentHash.h"
-#include "install/files/Copies.h"
-#include "install/files/Folders.h"
+#include "install/files/TargetFolder.h"
 #include "install/trust/TargetAccess.h"
-#include "install/files/Walks.h"
 
-TTreeState ReadTreeState(const std::wstring& Target,
-                         const std::function<void(const std::wstring&)>& OnForeignLink) {
+TTreeState ReadTreeState(TTargetFolder& Target) {
     TTreeState state;
-    WalkFiles(
-        WithoutTrailingBackslash(Target),
-        [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
-            if (NeverRecorded(relative))
-                return;
-            state[relative] = FileStateOf(found);
+    Target.WalkFiles(
+        L"",
+        [&](const std::wstring& relative, const TFolderEntry& found) {
+            state[relative] = {found.Size, found.WriteTime};
         },
-        OnForeignLink);
+        [](const std::wstring& relative) { return !NeverRecorded(relative); });
     return state;
 }
 
-std::string HashFile(const std::wstring& Path) {
-    TUniqueFile file(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        ThrowLastError(L"Не удалось открыть файл " + Quoted(Path));
-    return HashOpenFile(file.Get(), Path);
-}
-
-std::string HashOpenFile(HANDLE File, const std::wstring& Path) {
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(File, start, nullptr, FILE_BEGIN))
-        ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
-    TContentHash hash;
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(File, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-            ThrowLastError(L"Не удалось прочитать файл " + Quoted(Path));
-        if (got == 0)
-            break;
-        hash.Add(buffer.data(), got);
-    }
-    return hash.Hex();
+TTreeState ReadTreeState(const std::wstring& Folder) {
+    TTargetFolder folder(Folder);
+    return ReadTreeState(folder);
 }
 
 bool SameContent(const std::wstring& A, const std::wstring& B) {
@@ -65,22 +40,30 @@ bool SameContent(const std::wstring& A, const std::wstring& B) {
     }
 }
 
-std::optional<TInstallRecord> ReadInstallRecord(const std::wstring& Target, bool Verified) {
-    const std::wstring name = Target + InstallRecordName;
-    const TFileBytes bytes =
-        Verified ? ReadFromAdminFolder(Target + UninstallFolder, InstallRecordFile) : ReadWholeFile(name);
+std::optional<TInstallRecord> ReadInstallRecord(TTargetFolder& Target, bool Verified) {
+    const TFileBytes bytes = Verified ? ReadFromAdminFolder(Target, UninstallFolder, InstallRecordFile)
+                                      : Target.Read(InstallRecordName);
     if (bytes.Status == TReadStatus::NotFound)
         return std::nullopt;
     if (bytes.Status != TReadStatus::Ok)
-        throw TError(L"Не удалось прочитать " + Quoted(name) + L": " + bytes.Error);
+        throw TError(L"Не удалось прочитать " + Quoted(Target.Full(InstallRecordName)) + L": " + bytes.Error);
     return ParseInstallRecord(bytes.Bytes);
 }
 
-std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState& Before,
-                                   const std::vector<std::wstring>& OwnCopies, const TKnownHashes& Known,
-                                   const std::function<void(const std::wstring&)>& OnForeignLink,
-                                   bool Verified) {
-    const TTreeState after = ReadTreeState(Target, OnForeignLink);
+namespace {
+std::string HashOf(TTargetFolder& target, const std::wstring& relative) {
+    DWORD code = 0;
+    const TUniqueFile file = target.Open(relative, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         TTargetFolder::TUse::Read, &code);
+    if (!file)
+        throw TError(L"Не удалось открыть файл " + Quoted(target.Full(relative)) + L": " + TargetErrorText(code));
+    return HashOpenFile(file.Get(), target.Full(relative));
+}
+} // namespace
+
+std::uint64_t RecordInstalledFiles(TTargetFolder& Target, const TTreeState& Before,
+                                   const std::vector<std::wstring>& OwnCopies, bool Verified) {
+    const TTreeState after = ReadTreeState(Target);
     std::vector<TRecordedFile> put;
     for (const auto& [relative, state] : after) {
         const auto before = Before.find(relative);
@@ -89,18 +72,17 @@ std::uint64_t RecordInstalledFiles(const std::wstring& Target, const TTreeState&
             own = SameText(OwnCopies[i], relative);
         if (!own)
             continue;
-        const std::wstring path = Target + relative;
         // A copy hashed as it was written, unchanged since (a package's script may have written it anew).
-        const auto known = Known.find(path);
-        put.push_back(
-            {relative, state.Size,
-             known != Known.end() && known->second.State == state ? known->second.Hash : HashFile(path)});
+        const auto known = Target.Hashes().find(relative);
+        put.push_back({relative, state.Size,
+                       known != Target.Hashes().end() && known->second.State == state ? known->second.Hash
+                                                                                       : HashOf(Target, relative)});
     }
     TInstallRecord record = ReadInstallRecord(Target, Verified).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());
     if (!Verified)
-        EnsureDir(Target + UninstallFolder);
-    ReplaceFileContents(Target + InstallRecordName, FormatInstallRecord(record));
+        Target.MakeFolder(UninstallFolder);
+    Target.Replace(InstallRecordName, FormatInstallRecord(record));
     std::uint64_t bytes = 0;
     for (const TRecordedFile& file : record.Files)
         bytes += file.Size;

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include "common/Error.h"
@@ -10,110 +12,80 @@
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
-#include "install/files/Folders.h"
+#include "install/files/ContentHash.h"
 #include "install/files/FilesInUse.h"
+#include "install/files/Folders.h"
+#include "install/files/TargetFolder.h"
 #include "install/record/InstallRecord.h"
-#include "install/run/InstallRun.h"
 #include "install/record/InstalledFiles.h"
-#include "install/trust/Links.h"
 #include "install/record/Registration.h"
+#include "install/run/ProtectedRows.h"
 #include "install/run/RunLock.h"
 #include "install/run/RunStop.h"
 #include "install/run/RunTransaction.h"
+#include "install/trust/Elevation.h"
+#include "install/trust/Links.h"
 #include "support/Shortcut.h"
 
 namespace {
 
-// Where the suite's folder, and the folders the removal never touches, are in the end: each file is checked
-// against these after it was opened, so that no link on the way can lead the removal elsewhere.
-struct TRemovalScope {
-    std::wstring Target;                 // as given, ending in "\"
-    std::wstring FinalTarget;            // where it is in the end
-    std::vector<std::wstring> Untouched; // the clinic's data folders and the uninstaller's, where they are
-};
-
-TRemovalScope ScopeOf(const std::wstring& target) {
-    TRemovalScope scope{target, FinalPathOfPath(target), {}};
-    std::vector<std::wstring> folders = ClinicDataFolders();
-    folders.push_back(UninstallFolder);
-    for (const std::wstring& folder : folders) {
-        std::wstring final = FinalPathOfPath(target + folder);
-        if (!final.empty())
-            scope.Untouched.push_back(std::move(final));
-    }
-    return scope;
-}
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 enum class TFileFate {
     Removed,
     Gone, // not there any more
-    Kept, // not the file the record vouches for any more (changed, replaced by a link, led elsewhere)
+    Kept, // not the file the record vouches for any more (changed, replaced by a link or a folder)
     Failed,
 };
 
-// Whether a level below the target on the way to `folder` is a link an administrator made: a file may then
-// lie on another disk in the end, and only the folders the removal never touches bound where it may be.
-bool ThroughTrustedLink(const std::wstring& target, const std::wstring& folder) {
-    const std::wstring below = WithTrailingBackslash(folder);
-    for (std::size_t slash = below.find(L'\\', target.size()); slash != std::wstring::npos;
-         slash = below.find(L'\\', slash + 1))
-        if (LinkKindOf(below.substr(0, slash)) == TLinkKind::Trusted)
-            return true;
-    return false;
-}
-
-// Why an opened file is not one the removal may delete; empty when it is.
-std::wstring Refusal(const TRemovalScope& scope, const std::wstring& path, HANDLE file,
-                     const BY_HANDLE_FILE_INFORMATION& info) {
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
-        return L"на его месте ссылка или папка";
-    const std::wstring final = FinalPathOf(file);
-    if (final.empty())
-        return L"не удалось узнать, где он лежит";
-    if (!FinalPathWithin(final, scope.FinalTarget) &&
-        !ThroughTrustedLink(scope.Target, ExtractFilePath(path)))
-        return L"ведёт за пределы папки комплекса, в " + Quoted(final);
-    for (const std::wstring& untouched : scope.Untouched)
-        if (FinalPathWithin(final, untouched))
-            return L"ведёт в папку данных " + Quoted(final);
-    return {};
-}
-
-// Removes one file the record vouches for: opened once, not following a link in its own place, sharing
-// neither writing nor deleting, checked where it lies, hashed and deleted through that handle. A file held
-// by another program is named to the host. `why` says why a file was kept or could not be removed.
-TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, const TRecordedFile& file,
-                             std::wstring& why) {
-    const std::wstring path = scope.Target + file.Path;
-    const std::wstring foreign = FirstForeignLevel(
-        scope.Target, ExtractFilePath(path), [](const std::wstring& level) { return LinkKindOf(level); });
-    if (!foreign.empty()) {
-        why = L"путь к нему ведёт через ссылку " + Quoted(foreign);
-        return TFileFate::Kept;
-    }
+// Opens the file the record vouches for to be hashed and deleted, sharing neither writing nor deleting; a
+// file held by another program is named to the host. Invalid, with the fate in `fate`, where it is not to be
+// removed.
+TUniqueFile OpenRecordedFile(IInstallHost& host, TTargetFolder& target, const std::wstring& relative,
+                             TFileFate& fate, std::wstring& why) {
     for (;;) {
-        TUniqueFile handle(::CreateFileW(path.c_str(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
-                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!handle) {
-            const DWORD code = ::GetLastError();
-            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-                return TFileFate::Gone;
-            if (RetryInUse(host, path, code))
-                continue;
-            why = SystemErrorText(code);
-            return TFileFate::Failed;
+        DWORD code = 0;
+        TUniqueFile file;
+        try {
+            file = target.Open(relative, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                               TTargetFolder::TUse::Remove, &code);
+        } catch (const TForeignLink& link) {
+            why = L"путь к нему ведёт через ссылку " + Quoted(link.Link());
+            fate = TFileFate::Kept;
+            return file;
         }
+        if (file)
+            return file;
+        fate = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TFileFate::Gone : TFileFate::Failed;
+        if (fate == TFileFate::Gone)
+            return file;
+        if (code == LinkInPlace || target.IsFolder(relative)) {
+            why = L"на его месте ссылка или папка";
+            fate = TFileFate::Kept;
+            return file;
+        }
+        if (target.RetryInUse(host, target.Full(relative), code))
+            continue;
+        why = TargetErrorText(code);
+        return file;
+    }
+}
+
+// Removes one file the record vouches for: opened once, hashed and deleted through that handle.
+TFileFate RemoveRecordedFile(IInstallHost& host, TTargetFolder& target, const TRecordedFile& file,
+                             std::wstring& why) {
+    for (;;) {
+        TFileFate fate = TFileFate::Failed;
+        const TUniqueFile handle = OpenRecordedFile(host, target, file.Path, fate, why);
+        if (!handle)
+            return fate;
         BY_HANDLE_FILE_INFORMATION info{};
         if (!::GetFileInformationByHandle(handle.Get(), &info)) {
             why = SystemErrorText(::GetLastError());
             return TFileFate::Failed;
         }
-        why = Refusal(scope, path, handle.Get(), info);
-        if (!why.empty())
-            return TFileFate::Kept;
         // Changed since it was installed: the clinic's own now.
-        if (FileStateOf(info).Size != file.Size || HashOpenFile(handle.Get(), path) != file.Hash) {
+        if (FileStateOf(info).Size != file.Size || HashOpenFile(handle.Get(), target.Full(file.Path)) != file.Hash) {
             why = L"изменён после установки";
             return TFileFate::Kept;
         }
@@ -128,35 +100,11 @@ TFileFate RemoveRecordedFile(IInstallHost& host, const TRemovalScope& scope, con
         if (::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &dispose, sizeof dispose))
             return TFileFate::Removed;
         const DWORD code = ::GetLastError();
-        handle.Reset();
-        if (RetryInUse(host, path, code))
+        if (target.RetryInUse(host, target.Full(file.Path), code))
             continue;
         why = SystemErrorText(code);
         return TFileFate::Failed;
     }
-}
-
-// Removes an empty folder of the record's, unless it is a link or leads anywhere but where it is named.
-void RemoveEmptyFolder(const TRemovalScope& scope, const std::wstring& relative) {
-    const std::wstring path = scope.Target + relative;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    TUniqueFile folder(::CreateFileW(
-        path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!folder || !::GetFileInformationByHandle(folder.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return;
-    // Named as it is found: a folder whose end lies elsewhere is a link the system did not call one.
-    const std::wstring final = FinalPathOf(folder.Get());
-    if (final.empty() || !SameText(final, WithoutTrailingBackslash(scope.FinalTarget + L"\\" + relative)))
-        return;
-    // A folder that is not empty stays: the system refuses.
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    ::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &dispose, sizeof dispose);
 }
 
 // Every folder that holds a recorded file, down to the target's own, deepest first.
@@ -199,8 +147,8 @@ void RemoveDesktopLink(IInstallHost& host, const TUninstallOptions& options) {
 
 // Whether anything says the suite is installed in the folder: an uninstaller, or an entry in "Programs and
 // Features".
-bool InstalledThere(const std::wstring& target) {
-    if (FileExists(target + UninstallerName))
+bool InstalledThere(TTargetFolder& folder, const std::wstring& target) {
+    if (folder.IsFile(UninstallerName))
         return true;
     for (bool machine : {true, false})
         if (const auto registered = FindRegistration(machine))
@@ -236,102 +184,181 @@ std::wstring Kept(const std::wstring& target) {
 }
 } // namespace UninstallText
 
-TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
-    const std::wstring target = WithTrailingBackslash(Options.Target);
-    Host.ShowProgressPage();
-    // A folder that is, or lies in, a link anyone could have made leads the removal elsewhere; so does an
-    // uninstaller's folder that is one, where the record is read and rewritten.
-    std::wstring foreign = ForeignLevelOfTarget(target);
-    if (foreign.empty() && LinkKindOf(target + UninstallFolder) == TLinkKind::Foreign)
-        foreign = target + UninstallFolder;
+namespace {
+
+// What the removal's steps share. The folder's gateway exists from the row that holds it on.
+struct TRemoval {
+    TRemoval(IInstallHost& host, const TUninstallOptions& options)
+        : Host(host), Options(options), Target(WithTrailingBackslash(options.Target)) {}
+    IInstallHost& Host;
+    const TUninstallOptions& Options;
+    const std::wstring Target;
+    bool Elevated = false;
+    std::optional<TRunLock> Lock;
+    std::unique_ptr<TTargetFolder> Folder;
+    std::optional<TInstallRecord> Record;
+    std::size_t Removed = 0;
+    std::size_t Line = 0;
+};
+
+// A row's end: the removal goes on (nothing), or ends so.
+using TRemovalStepEnd = std::optional<TRemovalEnd>;
+
+// A folder that is, or lies in, a link anyone could have made leads the removal elsewhere; so does an
+// uninstaller's folder that is one, where the record is read and rewritten. From here on everything below the
+// folder goes through its gateway.
+TRemovalStepEnd HoldFolder(TRemoval& removal) {
+    const std::wstring foreign = ForeignLevelOfTarget(removal.Target);
     if (!foreign.empty())
         throw TError(ForeignRemovalText(foreign));
-    // One run at a time in a folder: an installation under way there is not removed from under it.
-    const TRunLock lock(target);
-    if (!lock.Held()) {
-        const std::wstring text = RunBusyText(target);
-        Host.ShowError(text);
-        Host.AddLine(text);
-        return TRemovalEnd::Busy;
+    removal.Folder = std::make_unique<TTargetFolder>(removal.Target);
+    try {
+        removal.Folder->FolderIfThere(UninstallFolder);
+    } catch (const TForeignLink& link) {
+        throw TError(ForeignRemovalText(link.Link()));
     }
-    PassRunPoint(L"locked");
-    const bool elevated = ProcessIsElevated();
-    // An installation killed before its commit is undone first: what is removed is then one release, the
-    // record's, and the clinic's database is back under its name.
-    if (!RecoverInterruptedRun(Host, target, elevated))
+    return std::nullopt;
+}
+
+// One run at a time in a folder: an installation under way there is not removed from under it.
+TRemovalStepEnd TakeLock(TRemoval& removal) {
+    removal.Lock.emplace(removal.Target);
+    if (removal.Lock->Held()) {
+        PassRunPoint(L"locked");
+        return std::nullopt;
+    }
+    const std::wstring text = RunBusyText(removal.Target);
+    removal.Host.ShowError(text);
+    removal.Host.AddLine(text);
+    return TRemovalEnd::Busy;
+}
+
+// An installation killed before its commit is undone first: what is removed is then one release, the
+// record's, and the clinic's database is back under its name.
+TRemovalStepEnd Recover(TRemoval& removal) {
+    removal.Elevated = ProcessIsElevated();
+    if (!RecoverInterruptedRun(removal.Host, *removal.Folder, removal.Elevated))
         throw TError(UninstallText::NotRecovered);
-    // With an administrator's rights the record is read only from a folder of the administrators'.
-    const std::optional<TInstallRecord> record = ReadInstallRecord(target, elevated);
-    if (!record) {
-        if (InstalledThere(target))
-            throw TError(UninstallText::NoRecord(target));
-        Host.AddLine(UninstallText::NothingToRemove(target));
-        return TRemovalEnd::NothingToRemove;
-    }
-    if (!Host.AskYesNo(UninstallText::Question(target)))
-        return TRemovalEnd::Declined;
+    return std::nullopt;
+}
 
-    TProtectedStretch stretch(Host);
-    RemoveDesktopLink(Host, Options);
+// With an administrator's rights the record is read only from a folder of the administrators'.
+TRemovalStepEnd ReadRecord(TRemoval& removal) {
+    removal.Record = ReadInstallRecord(*removal.Folder, removal.Elevated);
+    if (removal.Record)
+        return std::nullopt;
+    if (InstalledThere(*removal.Folder, removal.Target))
+        throw TError(UninstallText::NoRecord(removal.Target));
+    removal.Host.AddLine(UninstallText::NothingToRemove(removal.Target));
+    return TRemovalEnd::NothingToRemove;
+}
 
-    const std::size_t line = Host.AddStepLine(L"Удаление файлов комплекса....");
-    const TRemovalScope scope = ScopeOf(target);
-    std::size_t removed = 0, kept = 0;
+TRemovalStepEnd Ask(TRemoval& removal) {
+    if (removal.Host.AskYesNo(UninstallText::Question(removal.Target)))
+        return std::nullopt;
+    return TRemovalEnd::Declined;
+}
+
+TRemovalStepEnd RemoveLink(TRemoval& removal) {
+    RemoveDesktopLink(removal.Host, removal.Options);
+    return std::nullopt;
+}
+
+// Every file the record vouches for; the files that could not go keep their lines, so that the next removal
+// takes them, and the entry and the uninstaller stay to make one.
+TRemovalStepEnd RemoveFiles(TRemoval& removal) {
+    IInstallHost& host = removal.Host;
+    removal.Line = host.AddStepLine(L"Удаление файлов комплекса....");
+    std::size_t kept = 0;
     std::vector<TRecordedFile> stayed;
-    for (const TRecordedFile& file : record->Files) {
-        if (InDataFolder(*record, file.Path) || SameText(target + file.Path, Options.Running))
+    for (const TRecordedFile& file : removal.Record->Files) {
+        if (InDataFolder(*removal.Record, file.Path) || SameText(removal.Target + file.Path, removal.Options.Running))
             continue;
         std::wstring why;
-        switch (RemoveRecordedFile(Host, scope, file, why)) {
+        switch (RemoveRecordedFile(host, *removal.Folder, file, why)) {
         case TFileFate::Removed:
-            ++removed;
+            ++removal.Removed;
             break;
         case TFileFate::Gone:
             break;
         case TFileFate::Kept:
-            Host.Trace(L"Файл " + Quoted(target + file.Path) + L" оставлен: " + why);
+            host.Trace(L"Файл " + Quoted(removal.Target + file.Path) + L" оставлен: " + why);
             ++kept;
             break;
         case TFileFate::Failed:
-            Host.Trace(L"Файл " + Quoted(target + file.Path) + L" не удалён: " + why);
+            host.Trace(L"Файл " + Quoted(removal.Target + file.Path) + L" не удалён: " + why);
             stayed.push_back(file);
             break;
         }
     }
-    if (!stayed.empty()) {
-        // The files that stayed keep their lines, so that the next removal takes them; the entry and the
-        // uninstaller stay to make one.
-        TInstallRecord rest = *record;
-        rest.Files = stayed;
-        ReplaceFileContents(target + InstallRecordName, FormatInstallRecord(rest));
-        Host.CompleteLine(line, L"ОШИБКА!!!");
-        Host.AddLine(UninstallText::Removed(removed));
-        Host.AddLine(UninstallText::NotRemoved(stayed.size()));
-        Host.AddLine(UninstallText::StillRegistered);
-        return TRemovalEnd::Incomplete;
-    }
-
-    const std::wstring uninstaller = target + UninstallerName;
-    if (!SameText(uninstaller, Options.Running) && FileExists(uninstaller))
-        ::DeleteFileW(uninstaller.c_str());
-    ::DeleteFileW((target + InstallRecordName).c_str());
-    for (const std::wstring& folder : FoldersOf(record->Files))
-        if (!InDataFolder(*record, folder))
-            RemoveEmptyFolder(scope, folder);
-    RemoveEmptyFolder(scope, UninstallFolder);
-    Host.CompleteLine(line, L"Завершено");
-
-    if (RemoveRegistration(target))
-        Host.Trace(L"Запись в списке установленных программ удалена");
-    Host.AddLine(UninstallText::Removed(removed));
     if (kept)
-        Host.Trace(L"Оставлено изменённых файлов: " + std::to_wstring(kept));
-    // The folder goes too when nothing of the clinic's is left in it.
-    const std::wstring folder = WithoutTrailingBackslash(target);
+        host.Trace(L"Оставлено изменённых файлов: " + std::to_wstring(kept));
+    if (stayed.empty())
+        return std::nullopt;
+    TInstallRecord rest = *removal.Record;
+    rest.Files = stayed;
+    removal.Folder->Replace(InstallRecordName, FormatInstallRecord(rest));
+    host.CompleteLine(removal.Line, L"ОШИБКА!!!");
+    host.AddLine(UninstallText::Removed(removal.Removed));
+    host.AddLine(UninstallText::NotRemoved(stayed.size()));
+    host.AddLine(UninstallText::StillRegistered);
+    return TRemovalEnd::Incomplete;
+}
+
+// The uninstaller (unless it is the program doing the removal), the record and the folders left empty.
+TRemovalStepEnd RemoveRecordItself(TRemoval& removal) {
+    TTargetFolder& folder = *removal.Folder;
+    if (!SameText(removal.Target + UninstallerName, removal.Options.Running))
+        folder.Remove(UninstallerName);
+    folder.Remove(InstallRecordName);
+    for (const std::wstring& each : FoldersOf(removal.Record->Files))
+        if (!InDataFolder(*removal.Record, each))
+            folder.RemoveFolder(each);
+    folder.RemoveFolder(UninstallFolder);
+    removal.Host.CompleteLine(removal.Line, L"Завершено");
+    return std::nullopt;
+}
+
+// The entry goes, and the folder too when nothing of the clinic's is left in it.
+TRemovalStepEnd Unregister(TRemoval& removal) {
+    IInstallHost& host = removal.Host;
+    if (RemoveRegistration(removal.Target))
+        host.Trace(L"Запись в списке установленных программ удалена");
+    host.AddLine(UninstallText::Removed(removal.Removed));
+    // Let go of, so that it can go itself.
+    removal.Folder.reset();
+    const std::wstring folder = WithoutTrailingBackslash(removal.Target);
     RemoveFolderUnlessLink(folder);
     if (FolderExists(folder)) {
-        Host.AddLine(UninstallText::KeptHeading);
-        Host.AddLine(UninstallText::Kept(target));
+        host.AddLine(UninstallText::KeptHeading);
+        host.AddLine(UninstallText::Kept(removal.Target));
+    }
+    return TRemovalEnd::Completed;
+}
+
+struct TRemovalStep {
+    TRemovalStepEnd (*Run)(TRemoval&);
+    bool Protected; // the window refuses to close while the row runs
+};
+
+constexpr TRemovalStep RemovalSteps[] = {
+    {&HoldFolder, false}, {&TakeLock, false},    {&Recover, false},           {&ReadRecord, false},
+    {&Ask, false},        {&RemoveLink, true},   {&RemoveFiles, true},        {&RemoveRecordItself, true},
+    {&Unregister, true},
+};
+
+} // namespace
+
+TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
+    TRemoval removal(Host, Options);
+    Host.ShowProgressPage();
+    TProtectedRows stretch(Host);
+    for (const TRemovalStep& step : RemovalSteps) {
+        stretch.Set(step.Protected);
+        if (removal.Folder)
+            removal.Folder->Recheck();
+        if (const TRemovalStepEnd end = step.Run(removal))
+            return *end;
     }
     return TRemovalEnd::Completed;
 }

@@ -2,9 +2,9 @@
 // clinic's data (the database with every copy of it, the settings) and every file changed or added since
 // stay, and so do the fonts and the USB driver, which other programs use. It talks to whoever shows it
 // through the same host as the installation run.
-// The folder is one any signed-in user may write: the record is read as hostile, each file is opened once,
-// never through a link anyone could have made, checked to lie in the folder and outside the clinic's data,
-// and hashed and deleted through that same handle.
+// The folder is one any signed-in user may write: the record is read as hostile, and every file is opened
+// once through the folder's gateway (TargetFolder.h), level by level, never through a link, outside the
+// clinic's data, and hashed and deleted through that same handle.
 #pragma once
 
 #include <string>

@@ -1,11 +1,13 @@
-// The installation run, step by step. It knows no window: every line, question and error goes to the host.
+// The installation run as a table of steps. It knows no window: every line, question and error goes to the
+// host. Each row says whether the window may close meanwhile (the protected stretch) and where the row lies
+// against the commit: before it a run that ends is undone, after it nothing is; adding a step is one row.
 #include "install/run/InstallRun.h"
 
 #include <windows.h>
 
 #include <chrono>
-#include <exception>
-#include <functional>
+#include <memory>
+#include <optional>
 
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
@@ -13,29 +15,33 @@
 #include "common/IniFile.h"
 #include "common/StrUtils.h"
 #include "common/TH_Common_Const.h"
-#include "install/steps/DatabaseServer.h"
-#include "install/run/DiskSpace.h"
 #include "install/files/Copies.h"
 #include "install/files/Folders.h"
 #include "install/files/Processes.h"
-#include "install/steps/Fonts.h"
+#include "install/files/TargetFolder.h"
+#include "install/files/Walks.h"
 #include "install/record/InstallRecord.h"
 #include "install/record/InstalledFiles.h"
-#include "install/trust/Links.h"
-#include "install/steps/ReleasePackage.h"
-#include "install/files/RunCopies.h"
+#include "install/run/DiskSpace.h"
 #include "install/run/RunFiles.h"
+#include "install/run/ProtectedRows.h"
 #include "install/run/RunJournal.h"
 #include "install/run/RunLock.h"
-#include "install/run/RunStop.h"
 #include "install/run/RunRecord.h"
+#include "install/run/RunStop.h"
 #include "install/run/RunTransaction.h"
-#include "install/run/RunLogFile.h"
+#include "install/steps/DatabaseServer.h"
+#include "install/steps/Fonts.h"
+#include "install/steps/ReleasePackage.h"
+#include "install/trust/Elevation.h"
+#include "install/trust/FolderAccess.h"
+#include "install/trust/Links.h"
 #include "install/trust/TargetAccess.h"
-#include "install/files/Walks.h"
 #include "support/Shortcut.h"
 
 namespace {
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The trimmed target made absolute against the current folder (still the wizard's own here): later steps
 // change the current folder, and a relative target would then point somewhere else.
@@ -43,18 +49,50 @@ std::wstring AbsoluteTarget(const std::wstring& trimmed) {
     return trimmed.empty() ? trimmed : WithTrailingBackslash(FullPathOf(trimmed));
 }
 
+// What the run's steps share. The suite's folder's gateway and the transaction exist from the row that holds
+// the folder on; the rows after it may count on them.
+struct TRunContext {
+    TRunContext(IInstallHost& host, const TInstallOptions& options)
+        : Host(host), Options(options), Source(options.SourceFolder),
+          Target(AbsoluteTarget(TrimControl(options.TargetText))),
+          Elevated(options.Elevated ? options.Elevated() : ProcessIsElevated()) {}
+
+    IInstallHost& Host;
+    const TInstallOptions& Options;
+    const std::wstring& Source;
+    const std::wstring Target; // ending in "\"
+    const bool Elevated;
+    std::optional<TRunLock> Lock;
+    std::unique_ptr<TTargetFolder> Folder;
+    std::unique_ptr<TRunTransaction> Transaction;
+    TTreeState Before;
+    std::size_t DriverNotCopied = 0;
+    std::size_t PackageFilesNotCopied = 0;
+    TChosenPackage Chosen;
+    TPackageOutcome Package;
+    bool Registered = false;
+};
+
+enum class TStepEnd {
+    Next,    // the run goes on
+    Stopped, // the step said why on the host
+    Busy,    // another run works in the folder
+};
+
 // Writes how long a step took to the run's record, however the step ends.
 class TStepTimer {
 public:
-    TStepTimer(IProgress& progress, std::wstring step)
-        : FProgress(progress), FStep(std::move(step)), FStart(std::chrono::steady_clock::now()) {}
+    TStepTimer(IProgress& progress, const wchar_t* step)
+        : FProgress(progress), FStep(step), FStart(std::chrono::steady_clock::now()) {}
     TStepTimer(const TStepTimer&) = delete;
     TStepTimer& operator=(const TStepTimer&) = delete;
     ~TStepTimer() {
+        if (!FStep)
+            return;
         try {
             const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - FStart);
-            FProgress.Trace(FStep + L": " + std::to_wstring(elapsed.count()) + L" мс");
+            FProgress.Trace(std::wstring(FStep) + L": " + std::to_wstring(elapsed.count()) + L" мс");
         } catch (...) {
             // The record of a duration is not worth an error of its own.
         }
@@ -62,324 +100,379 @@ public:
 
 private:
     IProgress& FProgress;
-    std::wstring FStep;
+    const wchar_t* FStep;
     std::chrono::steady_clock::time_point FStart;
 };
 
+TStepEnd Refuse(IInstallHost& host, const std::wstring& text) {
+    host.ShowError(text);
+    host.AddLine(text);
+    return TStepEnd::Stopped;
+}
+
+// Any user may have made the folder, or a level above it, a link before the first installation: nothing is
+// made, written or run through it.
+TStepEnd RefuseLinkedTarget(TRunContext& run) {
+    if (const std::wstring foreign = ForeignLevelOfTarget(run.Target); !foreign.empty()) {
+        run.Host.ShowError(ForeignTargetText(foreign));
+        run.Host.AddLine(ForeignLinkLine(foreign));
+        return TStepEnd::Stopped;
+    }
+    return TStepEnd::Next;
+}
+
+// One run at a time in a folder, from before anything is made or read there to the run's end: a second one
+// would undo the first's work under it.
+TStepEnd TakeRunLock(TRunContext& run) {
+    run.Lock.emplace(run.Target);
+    if (!run.Lock->Held()) {
+        Refuse(run.Host, RunBusyText(run.Target));
+        return TStepEnd::Busy;
+    }
+    PassRunPoint(L"locked");
+    return TStepEnd::Next;
+}
+
+// With an administrator's rights the folder becomes the administrators', as Program Files is: a folder where
+// that cannot hold (an ordinary user could rename a level above it, or its disk keeps no rights) is refused
+// before anything is made there.
+TStepEnd RefuseUnprotectable(TRunContext& run) {
+    const std::wstring refusal = run.Elevated ? TargetRefusal(run.Target) : std::wstring();
+    return refusal.empty() ? TStepEnd::Next : Refuse(run.Host, refusal);
+}
+
+// Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC without
+// "Программы и данные"); the box and the log say which level failed and why. With an administrator's rights
+// each is made with the administrators' list, never made first and closed after.
+TStepEnd MakeTarget(TRunContext& run) {
+    if (FolderExists(run.Target))
+        return TStepEnd::Next;
+    std::wstring level;
+    if (const DWORD code = run.Elevated ? MakeAdminFolders(run.Target, &level) : ForceDirectories(run.Target, &level)) {
+        run.Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
+                           SystemErrorText(code));
+        run.Host.AddLine(RunText::DirCreateError);
+        return TStepEnd::Stopped;
+    }
+    run.Host.AddLine(RunText::DirCreated);
+    // A level someone made meanwhile was not checked before: every level is there now.
+    return RefuseUnprotectable(run);
+}
+
+// From here on everything below the folder goes through its gateway. With an administrator's rights a folder
+// that is not the machine's is taken over (also one someone else made first, between the look and the
+// making), and the journal and the record are read only from an uninstaller's folder of the administrators':
+// one that is not is moved aside, with what it holds, and made anew.
+TStepEnd HoldTarget(TRunContext& run) {
+    if (run.Elevated)
+        EnableOwnershipPrivileges();
+    run.Folder = std::make_unique<TTargetFolder>(run.Target, run.Elevated ? WRITE_DAC | WRITE_OWNER : 0);
+    run.Folder->OnPassedOver = [&host = run.Host](const std::wstring& link) {
+        host.Trace(PassedOverLinkText(link));
+    };
+    run.Transaction = std::make_unique<TRunTransaction>(run.Host, *run.Folder);
+    if (!run.Elevated)
+        return TStepEnd::Next;
+    TakeOverTarget(run.Host, *run.Folder);
+    const TAdminFolder uninstall = EnsureAdminFolder(*run.Folder, UninstallFolder);
+    if (!uninstall.MovedAside.empty())
+        run.Host.AddLine(FolderMovedAsideText(run.Folder->Full(UninstallFolder), uninstall.Fault,
+                                              run.Folder->Full(uninstall.MovedAside)));
+    return TStepEnd::Next;
+}
+
+// A run killed before its commit left its predecessors kept: they go back first.
+TStepEnd RecoverKilledRun(TRunContext& run) {
+    if (RecoverInterruptedRun(run.Host, *run.Folder, run.Elevated))
+        return TStepEnd::Next;
+    run.Host.ShowError(RunText::NotRecovered);
+    run.Host.AddLine(RunText::NotRecoveredLine);
+    return TStepEnd::Stopped;
+}
+
+// Room for what the run adds; and what the folder holds before the run: what differs afterwards is what the
+// run put there. Over an installation, a package that arrives in part stops the run: the previous release
+// stays whole.
+TStepEnd PlanTheRun(TRunContext& run) {
+    run.Transaction->SetReplacesInstallation(run.Folder->IsFile(InstallRecordName) ||
+                                             run.Folder->IsFile(L"ReleaseInfo"));
+    if (!EnoughSpace(run.Host, run.Options, run.Target, run.Elevated))
+        return TStepEnd::Stopped;
+    run.Before = ReadTreeState(*run.Folder);
+    return TStepEnd::Next;
+}
+
 // Writes the run's keys into one of its settings files (RunSettingKeys), each with what it held first in the
 // run's journal, so that an undo puts back those keys alone, in the file as it is by then: whatever the
-// suite's programs write there meanwhile (they save their settings as they close) stays.
-void WriteSettings(const std::wstring& target, const wchar_t* file, TRunTransaction& transaction) {
-    const std::wstring path = target + file;
-    TIniFile ini(path);
-    const bool added = !FileExists(path);
+// suite's programs write there meanwhile (they save their settings as they close) stays. A settings file with
+// other names is not written through.
+void WriteSettings(TRunContext& run, const wchar_t* file) {
+    TTargetFolder& folder = *run.Folder;
+    const TFileBytes bytes = folder.Read(file, TTargetFolder::TUse::Change);
+    if (bytes.Status == TReadStatus::Failed)
+        throw TError(L"Файл " + Quoted(folder.Full(file)) + L" не изменён: " + bytes.Error);
+    TIniFile ini = TIniFile::FromBytes(bytes.Bytes);
     std::vector<TJournalSetting> keys;
     for (const TSettingKey& key : RunSettingKeys)
         if (std::wstring_view(key.File) == file)
             keys.push_back({file, key.Section, key.Key, ini.RawValue(key.Section, key.Key), key.Value});
-    transaction.ChangingSettings(file, added, keys);
+    run.Transaction->ChangingSettings(file, bytes.Status == TReadStatus::NotFound, keys);
     for (const TJournalSetting& key : keys)
         ini.WriteString(key.Section, key.Key, key.Written);
-    ini.UpdateFile();
+    folder.Replace(file, ini.ToBytes());
 }
 
-// Written once; the suite counts on from what it finds, so an existing file is never touched.
-void WriteLastNum(const std::wstring& target, IProgress& progress, TRunTransaction& transaction) {
-    const std::wstring settings = target + std::wstring(SettingsDir);
-    const std::wstring fileName = settings + L"lastnum.dta";
-    if (!FolderExists(settings) || PathExists(fileName))
-        return;
+// From here until the commit a run that ends is undone. A target created just now has no settings folder
+// yet, and the settings file goes into it.
+TStepEnd BeginTransaction(TRunContext& run) {
+    run.Folder->DelayFlushes(true);
+    run.Transaction->Begin(run.Elevated);
+    run.Folder->MakeFolder(std::wstring(SettingsDir));
+    WriteSettings(run, HolterIni);
+    PassRunPoint(L"settings-written");
+    return TStepEnd::Next;
+}
+
+TStepEnd SettingsLine(TRunContext& run) {
+    run.Host.CompleteLine(run.Host.AddStepLine(RunText::SettingsStep), RunText::Done);
+    return TStepEnd::Next;
+}
+
+TStepEnd DeployDatabase(TRunContext& run) {
+    if (DeployDatabaseServer(run.Host, run.Source, *run.Folder, run.Options.WindowsIndex, *run.Transaction) ==
+        TDeployResult::Stopped)
+        return TStepEnd::Stopped;
+    PassRunPoint(L"server-files");
+    return TStepEnd::Next;
+}
+
+// Written once; the suite counts on from what it finds, so an existing file (or anything of that name) is
+// never touched. And, for the edition, "btooth.ini".
+TStepEnd WriteCounter(TRunContext& run) {
+    const std::wstring name = std::wstring(SettingsDir) + L"lastnum.dta";
     const auto bytes = LastNumContent(DaysSince1899(LocalNow()));
-    TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file ||
-        !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
-        progress.Trace(L"Файл " + Quoted(fileName) + L" не записан: " + SystemErrorText(::GetLastError()));
+    DWORD code = 0, written = 0;
+    const TUniqueFile file = run.Folder->CreateNew(name, GENERIC_WRITE, &code);
     if (file)
-        transaction.AddedFile(fileName);
+        run.Transaction->Added(name, false);
+    if (!file ? code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS
+              : !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                    written != bytes.size())
+        run.Host.Trace(L"Файл " + Quoted(run.Folder->Full(name)) + L" не записан: " +
+                       SystemErrorText(file ? ::GetLastError() : code));
+    if (run.Options.Edition)
+        WriteSettings(run, BtoothIni);
+    return TStepEnd::Next;
 }
 
-// Returns how many copies into the target did not arrive (its own copy of the installer's folder).
-std::size_t InstallDriver(IInstallHost& host, const std::wstring& source, const std::wstring& target,
-                          const TRunCopies& copies, bool elevated) {
-    if (!host.AskYesNo(RunText::DriverQuestion))
-        return 0;
-    const std::wstring driverSource = source + L"FTDIDriverInstall";
-    // The shell's copy knows nothing of links: the folder it writes into must be the suite's own.
-    copies.CheckFolder(target + L"FTDIDriverInstall");
-    // The suite's folder keeps a copy of the installer, onto the target itself: the shell then puts the
-    // folder inside it, and merges into it on a second run. Its question before replacing the installer of a
-    // first run would wait forever in an unattended run.
-    std::size_t notCopied = 0;
-    if (FolderExists(driverSource)) {
-        // What counts is what the folder holds afterwards: Wine's shell reports success where a file that a
-        // program holds stayed as it was.
-        ShellCopyDir(driverSource, target, static_cast<HWND>(host.OwnerWindow()), host.Unattended());
-        WalkFiles(driverSource, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
-            const std::wstring copied = target + L"FTDIDriverInstall\\" + relative;
-            if (!SameContent(driverSource + L"\\" + relative, copied)) {
-                host.AddLine(FileNotCopiedText(copied, RunText::DriverNotCopied));
-                ++notCopied;
-            }
-        });
+TStepEnd InstallFontsStep(TRunContext& run) {
+    PassRunPoint(L"fonts");
+    if (!run.Elevated) {
+        run.Host.AddLine(RunText::FontsNotElevated);
+        return TStepEnd::Next;
     }
-    host.AddLine(RunText::DriverStarted);
+    try {
+        InstallFonts(run.Host, run.Source);
+    } catch (const TError& error) {
+        run.Host.Trace(L"Установка шрифтов прервана: " + error.Message());
+    } catch (const std::exception&) {
+        run.Host.Trace(L"Установка шрифтов прервана");
+    }
+    return TStepEnd::Next;
+}
+
+// The suite's folder keeps a copy of the installer, through its gateway like every copy of the run; what
+// counts is what the folder holds afterwards (a file a program holds stays as it was). Returns how many of
+// its files did not arrive.
+std::size_t CopyDriverIntoTarget(TRunContext& run, const std::wstring& driverSource) {
+    constexpr wchar_t Folder[] = L"FTDIDriverInstall";
+    std::size_t notCopied = 0;
+    CopyDirTree(*run.Folder, driverSource, Folder);
+    WalkFiles(driverSource, [&](const std::wstring& relative, const WIN32_FIND_DATAW&) {
+        const std::wstring copied = std::wstring(Folder) + L"\\" + relative;
+        if (!SameContentAs(*run.Folder, driverSource + L"\\" + relative, copied)) {
+            run.Host.AddLine(FileNotCopiedText(run.Folder->Full(copied), RunText::DriverNotCopied));
+            ++notCopied;
+        }
+    });
+    return notCopied;
+}
+
+TStepEnd InstallDriver(TRunContext& run) {
+    if (!run.Options.InstallDriver || !run.Host.AskYesNo(RunText::DriverQuestion))
+        return TStepEnd::Next;
+    // Whatever the question let anyone do to the folders meanwhile.
+    run.Folder->Recheck();
+    const std::wstring driverSource = run.Source + L"FTDIDriverInstall";
+    const bool onMedium = FolderExists(driverSource);
+    if (onMedium)
+        run.DriverNotCopied = CopyDriverIntoTarget(run, driverSource);
+    run.Host.AddLine(RunText::DriverStarted);
     // What runs is never the target's copy, which a program may hold or a library planted beside: a copy of
     // the medium's folder made for this start alone, in a private folder no one else may write.
     std::wstring why;
-    const std::wstring copy = FolderExists(driverSource)
-                                  ? PrivateCopyOf(driverSource, L"TessaroDriver-", elevated, why)
-                                  : std::wstring();
+    const std::wstring copy = onMedium ? PrivateCopyOf(driverSource, L"TessaroDriver-", run.Elevated, why) : L"";
     const std::wstring program = (copy.empty() ? driverSource + L"\\" : copy) + L"FTDIDriverInstall.exe";
-    const std::int32_t exitCode =
-        copy.empty() ? -1 : ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, copy);
+    const std::int32_t exitCode = copy.empty() ? -1 : ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, copy);
     if (!copy.empty())
         RemovePrivateFolder(copy);
     if (exitCode == -1) {
         // The list names the medium's installer; the log where it was to start from, and why not.
-        host.AddLine(RunText::DriverNotStarted + Quoted(L"FTDIDriverInstall\\FTDIDriverInstall.exe"));
-        host.Trace(L"Установщик драйвера " + Quoted(program) + L" не запустился");
+        run.Host.AddLine(RunText::DriverNotStarted + Quoted(L"FTDIDriverInstall\\FTDIDriverInstall.exe"));
+        run.Host.Trace(L"Установщик драйвера " + Quoted(program) + L" не запустился");
         if (!why.empty())
-            host.Trace(L"Копия установщика драйвера не сделана: " + why);
-        return notCopied;
+            run.Host.Trace(L"Копия установщика драйвера не сделана: " + why);
+        return TStepEnd::Next;
     }
     // The installer's codes are its maker's to interpret: the run only records them.
-    host.Trace(L"Установщик драйвера " + Quoted(program) + L" завершился с кодом " +
-               std::to_wstring(exitCode));
-    host.AddLine(RunText::DriverDone);
-    return notCopied;
+    run.Host.Trace(L"Установщик драйвера " + Quoted(program) + L" завершился с кодом " + std::to_wstring(exitCode));
+    run.Host.AddLine(RunText::DriverDone);
+    return TStepEnd::Next;
 }
+
+TStepEnd CopyPackages(TRunContext& run) {
+    run.PackageFilesNotCopied =
+        CopyReleasePackages(run.Host, run.Source, *run.Folder, run.Transaction->ReplacesInstallation());
+    run.Chosen = ChooseReleasePackage(run.Host, run.Source, *run.Folder, run.Elevated);
+    return TStepEnd::Next;
+}
+
+// The run's commit: its copies are on the disk and the package to install is known. What the script does,
+// and everything after it, is not undone, and the clinic's database stays kept beside the medium's.
+TStepEnd Commit(TRunContext& run) {
+    run.Transaction->Commit();
+    return TStepEnd::Next;
+}
+
+TStepEnd RunPackage(TRunContext& run) {
+    run.Package = RunReleasePackage(run.Host, *run.Folder, run.Chosen);
+    run.Package.FilesNotCopied = run.PackageFilesNotCopied;
+    return TStepEnd::Next;
+}
+
+TStepEnd MakeShortcut(TRunContext& run) {
+    std::wstring linkPath;
+    CreateShortcut(run.Target + run.Options.ShellExe, 0, L"", L"", L"",
+                   run.Options.ProductDescription + L" \"" + run.Options.ProductName + L"\"",
+                   run.Options.ProductName, linkPath);
+    run.Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
+                                    : L"Ярлык на рабочем столе: " + Quoted(linkPath));
+    return TStepEnd::Next;
+}
+
+TStepEnd Register(TRunContext& run) {
+    run.Registered = RecordAndRegister(run.Host, run.Options, *run.Folder, run.Before, run.Elevated);
+    run.Transaction->Finish();
+    return TStepEnd::Next;
+}
+
+// Where a row lies against the commit.
+enum class TPhase {
+    Prepare, // nothing is written into the folder yet: nothing to undo
+    Undone,  // a run that ends here is undone, and a stop asked for before the row stops it
+    Commit,  // the commit itself: a stop asked for before it undoes the run
+    After,   // nothing is undone any more
+};
+
+struct TRunStep {
+    TStepEnd (*Run)(TRunContext&);
+    TPhase Phase;
+    bool Protected;      // the window refuses to close while the row runs
+    const wchar_t* Time; // the name its duration is recorded under; null: none
+};
+
+constexpr TRunStep InstallSteps[] = {
+    {&RefuseLinkedTarget, TPhase::Prepare, false, nullptr},
+    {&TakeRunLock, TPhase::Prepare, false, nullptr},
+    {&RefuseUnprotectable, TPhase::Prepare, false, nullptr},
+    {&MakeTarget, TPhase::Prepare, false, nullptr},
+    {&HoldTarget, TPhase::Prepare, false, nullptr},
+    {&RecoverKilledRun, TPhase::Prepare, false, nullptr},
+    {&PlanTheRun, TPhase::Prepare, false, nullptr},
+    {&BeginTransaction, TPhase::Undone, false, nullptr},
+    {&SettingsLine, TPhase::Undone, true, nullptr},
+    {&DeployDatabase, TPhase::Undone, true, L"База данных и файлы сервера"},
+    {&WriteCounter, TPhase::Undone, true, nullptr},
+    {&InstallFontsStep, TPhase::Undone, false, L"Шрифты"},
+    {&InstallDriver, TPhase::Undone, false, L"Драйвер интерфейсного блока"},
+    {&CopyPackages, TPhase::Undone, false, L"Пакеты выпуска"},
+    {&Commit, TPhase::Commit, false, nullptr},
+    {&RunPackage, TPhase::After, false, L"Сценарий пакета выпуска и сведения о выпуске"},
+    {&MakeShortcut, TPhase::After, false, nullptr},
+    {&Register, TPhase::After, false, nullptr},
+};
 
 // Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
 // cancel, the session's end): the copies let go of their files first, then the transaction puts everything
 // back. After the commit the journal goes at the run's end, however it ends.
 class TUndoUnlessCommitted {
 public:
-    TUndoUnlessCommitted(TRunCopies& copies, TRunTransaction& transaction)
-        : FCopies(copies), FTransaction(transaction) {}
+    explicit TUndoUnlessCommitted(TRunContext& run) : FRun(run) {}
     TUndoUnlessCommitted(const TUndoUnlessCommitted&) = delete;
     TUndoUnlessCommitted& operator=(const TUndoUnlessCommitted&) = delete;
     ~TUndoUnlessCommitted() {
-        if (!FTransaction.Open()) {
-            FTransaction.Finish();
+        if (!FRun.Transaction->Open()) {
+            FRun.Transaction->Finish();
             return;
         }
         try {
-            FCopies.Abandon();
-            FTransaction.RollBack();
+            FRun.Folder->Flushes().Abandon();
+            FRun.Transaction->RollBack();
         } catch (...) {
             // What stayed kept is named in the journal, which the next run reads first.
         }
     }
 
 private:
-    TRunCopies& FCopies;
-    TRunTransaction& FTransaction;
+    TRunContext& FRun;
 };
 
-} // namespace
+TRunEnd EndOfRun(TRunContext& run);
 
-bool ProcessIsElevated() {
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    TUniqueHandle token(raw);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
-        return false;
-    return elevation.TokenIsElevated != 0;
+TRunEnd RunSteps(TRunContext& run) {
+    run.Host.ShowProgressPage();
+    std::optional<TUndoUnlessCommitted> undo;
+    TProtectedRows stretch(run.Host);
+    for (const TRunStep& step : InstallSteps) {
+        if (step.Phase != TPhase::Prepare && !undo)
+            undo.emplace(run);
+        stretch.Set(step.Protected);
+        if (step.Phase == TPhase::Undone || step.Phase == TPhase::Commit)
+            RunStop().Check();
+        if (run.Folder)
+            run.Folder->Recheck();
+        const TStepTimer timer(run.Host, step.Time);
+        if (const TStepEnd end = step.Run(run); end != TStepEnd::Next)
+            return end == TStepEnd::Busy ? TRunEnd::Busy : TRunEnd::Stopped;
+    }
+    return EndOfRun(run);
 }
 
-namespace {
-
-// A walk of the target passes over links anyone could have made; the run's record names each.
-std::function<void(const std::wstring&)> LinkTrace(IProgress& host) {
-    return [&host](const std::wstring& link) { host.Trace(PassedOverLinkText(link)); };
-}
-
-TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
-    const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
-    const std::wstring& source = Options.SourceFolder;
-
-    Host.ShowProgressPage();
-
-    // Any user may have made the folder, or a level above it, a link before the first installation: nothing
-    // is made, written or run through it.
-    if (const std::wstring foreign = ForeignLevelOfTarget(target); !foreign.empty()) {
-        Host.ShowError(ForeignTargetText(foreign));
-        Host.AddLine(ForeignLinkLine(foreign));
-        return TRunEnd::Stopped;
-    }
-    // One run at a time in a folder, from before anything is made or read there to the run's end: a second
-    // one would undo the first's work under it.
-    const TRunLock lock(target);
-    if (!lock.Held()) {
-        const std::wstring text = RunBusyText(target);
-        Host.ShowError(text);
-        Host.AddLine(text);
-        return TRunEnd::Busy;
-    }
-    PassRunPoint(L"locked");
-    TRunTransaction transaction(Host, target);
-    const bool elevated = Options.Elevated ? Options.Elevated() : ProcessIsElevated();
-    // With an administrator's rights the folder becomes the administrators', as Program Files is: a folder
-    // where that cannot hold (an ordinary user could rename a level above it, or its disk keeps no rights) is
-    // refused before anything is made there.
-    const auto refused = [&] {
-        const std::wstring refusal = elevated ? TargetRefusal(target) : std::wstring();
-        if (!refusal.empty()) {
-            Host.ShowError(refusal);
-            Host.AddLine(refusal);
-        }
-        return !refusal.empty();
-    };
-    if (refused())
-        return TRunEnd::Stopped;
-    if (!FolderExists(target)) {
-        // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
-        // without "Программы и данные"); the box and the log say which level failed and why. With an
-        // administrator's rights each is made with the administrators' list, never made first and closed
-        // after.
-        std::wstring level;
-        std::vector<std::wstring> made;
-        if (const DWORD code = elevated ? MakeAdminFolders(target, &level, &made)
-                                        : ForceDirectories(target, &level, &made)) {
-            Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
-                           SystemErrorText(code));
-            Host.AddLine(RunText::DirCreateError);
-            return TRunEnd::Stopped;
-        }
-        Host.AddLine(RunText::DirCreated);
-        for (const std::wstring& folder : made)
-            transaction.AddedFolder(folder);
-        // A level someone made meanwhile was not checked before: every level is there now.
-        if (refused())
-            return TRunEnd::Stopped;
-    }
-    // Also after the folder was made: one that someone else made first, between the look and the making, is
-    // found here. A folder that is the machine's already is left as it is.
-    if (elevated)
-        TakeOverTarget(Host, target);
-    if (elevated) {
-        // The journal and the record are read only from an uninstaller's folder of the administrators'; one
-        // that is not is moved aside, with what it holds, and made anew.
-        TTargetGuard(target).CheckFolder(target + UninstallFolder);
-        const TAdminFolder uninstall = EnsureAdminFolder(target + UninstallFolder);
-        if (uninstall.Made && uninstall.MovedAside.empty())
-            transaction.AddedFolder(target + UninstallFolder);
-        if (!uninstall.MovedAside.empty())
-            Host.AddLine(
-                FolderMovedAsideText(target + UninstallFolder, uninstall.Fault, uninstall.MovedAside));
-    }
-    // A run killed before its commit left its predecessors kept: they go back first.
-    if (!RecoverInterruptedRun(Host, target, elevated)) {
-        Host.ShowError(RunText::NotRecovered);
-        Host.AddLine(RunText::NotRecoveredLine);
-        return TRunEnd::Stopped;
-    }
-    // Over an installation, a package that arrives in part stops the run: the previous release stays whole.
-    transaction.SetReplacesInstallation(FileExists(target + InstallRecordName) ||
-                                        FileExists(target + L"ReleaseInfo"));
-    if (!EnoughSpace(Host, Options, target, elevated))
-        return TRunEnd::Stopped;
-    // What the folder holds before the run: what differs afterwards is what the run put there.
-    const TTreeState before = ReadTreeState(target, LinkTrace(Host));
-    TRunCopies copies;
-    copies.SetTarget(target);
-    copies.SetTransaction(&transaction);
-    copies.OnForeignLink = LinkTrace(Host);
-    // From here until the commit (the package step's copies on the disk) a run that ends is undone.
-    TUndoUnlessCommitted undo(copies, transaction);
-    copies.CheckFolder(target + UninstallFolder);
-    transaction.Begin(elevated);
-    // A target created just now has no settings folder yet, and the settings file goes into it.
-    copies.MakeFolder(target + std::wstring(SettingsDir));
-    WriteSettings(target, HolterIni, transaction);
-    PassRunPoint(L"settings-written");
-
-    {
-        TProtectedStretch stretch(Host);
-        const std::size_t line = Host.AddStepLine(RunText::SettingsStep);
-        Host.CompleteLine(line, RunText::Done);
-
-        {
-            TStepTimer timer(Host, L"База данных и файлы сервера");
-            if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, &copies) ==
-                TDeployResult::Stopped)
-                return TRunEnd::Stopped;
-        }
-        PassRunPoint(L"server-files");
-        copies.CheckFolder(target + std::wstring(SettingsDir));
-        WriteLastNum(target, Host, transaction);
-        if (Options.Edition) {
-            copies.CheckFolder(target);
-            WriteSettings(target, BtoothIni, transaction);
-        }
-    }
-    RunStop().Check();
-
-    PassRunPoint(L"fonts");
-    if (!elevated) {
-        Host.AddLine(RunText::FontsNotElevated);
-    } else {
-        TStepTimer timer(Host, L"Шрифты");
-        try {
-            InstallFonts(Host, source);
-        } catch (const TError& error) {
-            Host.Trace(L"Установка шрифтов прервана: " + error.Message());
-        } catch (const std::exception&) {
-            Host.Trace(L"Установка шрифтов прервана");
-        }
-    }
-
-    RunStop().Check();
-    std::size_t driverNotCopied = 0;
-    if (Options.InstallDriver) {
-        TStepTimer timer(Host, L"Драйвер интерфейсного блока");
-        driverNotCopied = InstallDriver(Host, source, target, copies, elevated);
-    }
-    RunStop().Check();
-    TPackageOutcome package;
-    {
-        TStepTimer timer(Host, L"Пакеты выпуска и сведения о выпуске");
-        package = InstallReleasePackage(Host, source, target, target, &copies, elevated);
-    }
-    // The package step committed the run before its script: from here on nothing is undone, and the clinic's
-    // database stays kept beside the medium's.
-    std::wstring linkPath;
-    CreateShortcut(target + Options.ShellExe, 0, L"", L"", L"",
-                   Options.ProductDescription + L" \"" + Options.ProductName + L"\"", Options.ProductName,
-                   linkPath);
-    Host.Trace(linkPath.empty() ? L"Ярлык на рабочем столе не создан: папка рабочего стола не найдена"
-                                : L"Ярлык на рабочем столе: " + Quoted(linkPath));
-    const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
-    transaction.Finish();
-
-    const TRunEnd end =
-        package.ExitCode == 0 && package.FilesNotCopied == 0 && driverNotCopied == 0 && registered
-            ? TRunEnd::Completed
-            : TRunEnd::Incomplete;
+// The end of a run that went through its steps: how it ended, and what the host is asked or shown last.
+TRunEnd EndOfRun(TRunContext& run) {
+    const TRunEnd end = run.Package.ExitCode == 0 && run.Package.FilesNotCopied == 0 &&
+                                run.DriverNotCopied == 0 && run.Registered
+                            ? TRunEnd::Completed
+                            : TRunEnd::Incomplete;
+    IInstallHost& host = run.Host;
     // A close asked for during the run is carried out now, and nothing more asked.
-    Host.EnableExit();
-    if (Host.CloseRequested()) {
-        Host.CloseWindow();
+    host.EnableExit();
+    if (host.CloseRequested()) {
+        host.CloseWindow();
         return end;
     }
-    const bool small = Options.SmallFonts && Options.SmallFonts();
+    const bool small = run.Options.SmallFonts && run.Options.SmallFonts();
     // A run that did not complete asks first, over its list, and the large-font advice follows only when the
     // user stays: the advice page would hide the lines that say what went wrong.
     if (end == TRunEnd::Incomplete) {
-        if (Host.AskYesNo(RunText::IncompleteQuestion))
-            Host.CloseWindow();
+        if (host.AskYesNo(RunText::IncompleteQuestion))
+            host.CloseWindow();
         else if (small)
-            Host.ShowLargeFontPage();
+            host.ShowLargeFontPage();
     } else if (small) {
-        Host.ShowLargeFontPage();
-    } else if (Host.AskYesNo(RunText::FinalQuestion)) {
-        Host.CloseWindow();
+        host.ShowLargeFontPage();
+    } else if (host.AskYesNo(RunText::FinalQuestion)) {
+        host.CloseWindow();
     }
     return end;
 }
@@ -387,11 +480,12 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
 } // namespace
 
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+    TRunContext run(Host, Options);
     try {
-        return RunSteps(Host, Options);
+        return RunSteps(run);
     } catch (const TForeignLink& link) {
         // The line says where the run stopped; the box the session shows says why.
-        Host.AddLine(ForeignLinkLine(link.Link()));
+        Host.AddLine(link.Line());
         throw;
     }
 }

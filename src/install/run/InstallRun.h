@@ -6,23 +6,7 @@
 #include <string>
 
 #include "install/run/InstallHost.h"
-
-struct TInstallOptions {
-    std::wstring TargetText;         // the path box's text as it stands
-    std::wstring SourceFolder;       // the folder of the running program (the medium), ending in "\"
-    int WindowsIndex = 0;            // the server file set: 0 for current Windows, other for Windows XP
-    bool InstallDriver = true;       // "Устанавливать драйвер"
-    bool Edition = false;            // the edition that writes "btooth.ini"
-    std::wstring ProductName;        // string resource 1
-    std::wstring ProductDescription; // string resource 2
-    std::wstring ShellExe;           // string resource 4
-    std::wstring Publisher;          // as the version resource names it
-    std::wstring Uninstaller;        // the program put into the target as its uninstaller; empty: this one
-    bool (*SmallFonts)() = nullptr;  // the large-font test of the screen the run is shown on; null: none
-    bool (*Elevated)() = nullptr;    // whether the process may install fonts; null for the token's own answer
-    // Free bytes for the caller on the volume of Folder; false when unknown. Null for the system's answer.
-    bool (*FreeBytes)(const std::wstring& Folder, std::uint64_t& Bytes) = nullptr;
-};
+#include "install/run/RunOptions.h"
 
 enum class TRunEnd {
     Completed,  // every step ran; the host was shown the large-font page or asked the final question
@@ -37,9 +21,6 @@ enum class TRunEnd {
 // because the session ends) escape as TError after the protected stretch has been lowered and the run has
 // been undone where it had not committed.
 TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
-
-// Whether this process has an administrator's rights (the fonts, and registration for the whole machine).
-bool ProcessIsElevated();
 
 // The texts of the run's own lines and questions.
 namespace RunText {

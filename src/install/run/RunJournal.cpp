@@ -49,6 +49,12 @@ const TSettingKey* RunSettingKey(std::wstring_view file, std::wstring_view secti
     return nullptr;
 }
 
+// A file of the suite's a run may replace: one the record may hold, outside the clinic's data and the
+// uninstaller's folder.
+bool IsSuitesFile(std::wstring_view path) {
+    return IsRecordablePath(path) && !NeverRecorded(path);
+}
+
 bool IsSettingsFile(std::wstring_view file) {
     return std::any_of(std::begin(RunSettingKeys), std::end(RunSettingKeys),
                        [&](const TSettingKey& each) { return file == each.File; });
@@ -137,11 +143,19 @@ std::string FormatRunJournal(const TRunJournal& journal) {
     }
     for (const std::wstring& leftover : journal.Leftovers)
         text += "leftover\t" + WideToUtf8(leftover) + "\r\n";
+    text += "kept-list\r\n";
+    for (const std::wstring& kept : journal.Kept)
+        text += KeptLine(kept);
     return text;
+}
+
+std::string KeptLine(const std::wstring& relative) {
+    return "kept\t" + WideToUtf8(relative) + "\r\n";
 }
 
 std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
     TRunJournal journal;
+    journal.KeptListed = false;
     bool heading = false;
     std::vector<std::wstring> leftovers;
     for (const std::string_view line : TextLines(text)) {
@@ -168,6 +182,13 @@ std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
                 journal.AddedSettingsFiles.push_back(file);
         } else if (fields.size() == 2 && fields[0] == "leftover") {
             leftovers.push_back(Utf8ToWide(fields[1]));
+        } else if (fields.size() == 1 && fields[0] == "kept-list") {
+            journal.KeptListed = true;
+        } else if (fields.size() == 2 && fields[0] == "kept") {
+            const std::wstring kept = Utf8ToWide(fields[1]);
+            if (IsSuitesFile(kept) && std::none_of(journal.Kept.begin(), journal.Kept.end(),
+                                                  [&](const std::wstring& each) { return SameText(each, kept); }))
+                journal.Kept.push_back(kept);
         }
     }
     if (!heading || !IsRunId(journal.Run))
@@ -175,8 +196,8 @@ std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
     // Only a predecessor of this run's, of a file the run may have replaced.
     for (std::wstring& leftover : leftovers) {
         const std::wstring original = OriginalOfKept(leftover, journal.Run);
-        if (!original.empty() && IsRecordablePath(leftover) && IsRecordablePath(original) &&
-            !NeverRecorded(original) && leftover == KeptName(original, journal.Run))
+        if (!original.empty() && IsRecordablePath(leftover) && IsSuitesFile(original) &&
+            leftover == KeptName(original, journal.Run))
             journal.Leftovers.push_back(std::move(leftover));
     }
     return journal;

@@ -1,13 +1,12 @@
 // The journal of an installation run, kept in the target from the run's start to its end, so that a run
 // killed half-way (a power cut, the task manager, a session that ends) is undone by the next: which run it
-// was, whether it had committed, where the medium's database was copied and where the clinic's went at the
-// commit (with the size and hash of the copy, so that a database the suite has written to since is never
-// taken for the run's own), which settings keys the run changed and what they held, and the predecessors a
-// commit could not remove. The predecessors of the files the run replaced lie beside them under names that
-// carry the run's id (KeptName), which the next run finds by walking the target: the journal is written only
-// a few times per run, so that keeping the predecessors costs no time. Portable: the text form is tested
-// natively. The journal is read as hostile, as the install record is: a line that is not in one of the forms
-// the run writes is dropped.
+// was, whether it had committed, every file whose predecessor it kept beside it (each written down before the
+// predecessor is renamed: the next run puts back exactly those, and looks for no other), where the medium's
+// database was copied and where the clinic's went at the commit (with the size and hash of the copy, so that
+// a database the suite has written to since is never taken for the run's own), which settings keys the run
+// changed and what they held, and the predecessors a commit could not remove. Portable: the text form is
+// tested natively. The journal is read as hostile, as the install record is: a line that is not in one of the
+// forms the run writes is dropped.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +45,10 @@ struct TRunJournal {
     std::vector<TJournalSetting> Settings;
     std::vector<std::wstring> AddedSettingsFiles; // settings files the run made
     std::vector<std::wstring> Leftovers; // predecessors the commit could not remove, relative to the target
+    // The files whose predecessors the run kept (KeptName), relative to the target. An earlier wizard's
+    // journal lists none (`KeptListed` false): its run's kept files are found by their names.
+    std::vector<std::wstring> Kept;
+    bool KeptListed = true;
     bool operator==(const TRunJournal&) const = default;
 };
 
@@ -69,20 +72,24 @@ inline constexpr TSettingKey RunSettingKeys[] = {
     {BtoothIni, L"Common", L"Disk", L"I"},
 };
 
-// UTF-8 text: a heading line, then "run", "state", "database", "setting", "added" and "leftover" lines.
+// UTF-8 text: a heading line, then "run", "state", "database", "setting", "added", "leftover" and "kept"
+// lines.
 std::string FormatRunJournal(const TRunJournal& journal);
+// A line that lists one more kept file, appended to a journal as its file is kept.
+std::string KeptLine(const std::wstring& relative);
 // The journal a text holds; nothing when it is no journal (no heading, no run or a run id of other
 // characters). Every other line is taken only in the form the run writes it: a database line names the
 // medium's copy and the clinic's dated name in "DTAfb\" exactly as the run makes them, a settings line one of
 // RunSettingKeys with a value that fits on an INI line, a leftover the kept name of a file of the suite's (no
-// data folder, nothing outside the target) for this run; anything else is dropped, so that the next run
-// never renames, writes or removes anything else. A database line of the earlier form ("database", the
+// data folder, nothing outside the target) for this run, a kept file one of the suite's (the same rule);
+// anything else is dropped, so that the next run never renames, writes or removes anything else. A database line of the earlier form ("database", the
 // database and its dated name) is read as a commit whose copy is not known.
 std::optional<TRunJournal> ParseRunJournal(std::string_view text);
 
 // The name the predecessor of `file` (a file name or path) is kept under while run `run` goes on.
 std::wstring KeptName(std::wstring_view file, std::wstring_view run);
 // The file whose predecessor `keptName` is, for run `run`; empty when the name is not one of that run's.
+// Only for an earlier wizard's journal, which does not list them.
 std::wstring OriginalOfKept(std::wstring_view keptName, std::wstring_view run);
 
 // The name the medium's database is copied under by run `run`, relative to the target, until the commit.

@@ -11,11 +11,9 @@
 #include "common/LocalTime.h"
 #include "install/steps/DatabaseFiles.h"
 #include "install/files/Copies.h"
-#include "install/files/Folders.h"
+#include "install/files/TargetFolder.h"
 #include "install/files/Walks.h"
-#include "install/files/FilesInUse.h"
 #include "install/trust/TargetAccess.h"
-#include "install/trust/Links.h"
 #include "install/steps/PackageChoice.h"
 #include "install/record/Registration.h"
 #include "install/steps/ReleasePackage.h"
@@ -45,39 +43,45 @@ std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
 
 } // namespace
 
-bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
-                       const TTreeState& Before, bool PerMachine, const TKnownHashes& Known) {
+namespace {
+
+// The uninstaller: this very program, which knows /UNINSTALL. What runs with an administrator's rights later
+// (the uninstaller, from "Programs and Features" or a deployment tool) and the record it trusts lie where only
+// administrators write; without those rights the folder stays the user's own, as the entry is.
+void PutUninstaller(IInstallHost& host, const TInstallOptions& options, TTargetFolder& target, bool perMachine) {
+    const std::wstring program = options.Uninstaller.empty() ? ExecutablePath() : options.Uninstaller;
+    if (perMachine)
+        EnsureAdminFolder(target, UninstallFolder);
+    else
+        target.MakeFolder(UninstallFolder);
+    // A reinstall from the same medium finds it in place already.
+    if (SameContentAs(target, program, UninstallerName)) {
+        host.Trace(L"Программа удаления на месте: " + Quoted(target.Full(UninstallerName)));
+        return;
+    }
+    RetryWhileInUse(target, host, [&] {
+        DWORD failure = 0;
+        TCopyHow how;
+        how.Remember = false;
+        if (!CopyInto(target, program, UninstallerName, &failure, how))
+            throw TSystemError(L"Не удалось скопировать программу удаления в " +
+                                   Quoted(target.Full(UninstallerName)) + L": " + SystemErrorText(failure),
+                               failure);
+    });
+}
+
+} // namespace
+
+bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, TTargetFolder& Target,
+                       const TTreeState& Before, bool PerMachine) {
     try {
-        // The uninstaller: this very program, which knows /UNINSTALL.
-        const std::wstring program = Options.Uninstaller.empty() ? ExecutablePath() : Options.Uninstaller;
-        // What runs with an administrator's rights later (the uninstaller, from "Programs and Features" or a
-        // deployment tool) and the record it trusts lie where only administrators write; without those rights
-        // the folder stays the user's own, as the entry is.
-        TTargetGuard(Target).CheckFolder(Target + UninstallFolder);
-        if (PerMachine)
-            EnsureAdminFolder(Target + UninstallFolder);
-        else
-            EnsureDir(Target + UninstallFolder);
-        // A reinstall from the same medium finds it in place already.
-        if (SameContent(program, Target + UninstallerName)) {
-            Host.Trace(L"Программа удаления на месте: " + Quoted(Target + UninstallerName));
-        } else {
-            RetryWhileInUse(Host, [&] {
-                DWORD failure = 0;
-                if (!CopyFileStream(program, Target + UninstallerName, &failure))
-                    throw TSystemError(L"Не удалось скопировать программу удаления в " +
-                                           Quoted(Target + UninstallerName) + L": " +
-                                           SystemErrorText(failure),
-                                       failure);
-            });
-        }
-        const std::uint64_t bytes = RecordInstalledFiles(
-            Target, Before, OwnCopies(Options), Known,
-            [&Host](const std::wstring& link) { Host.Trace(PassedOverLinkText(link)); }, PerMachine);
+        PutUninstaller(Host, Options, Target, PerMachine);
+        const std::uint64_t bytes = RecordInstalledFiles(Target, Before, OwnCopies(Options), PerMachine);
         const TReleaseInfo release = ReadReleaseInfo(Target);
         const TDisplayVersion version = ReleaseDisplayVersion(release.Version, release.Level);
+        const std::wstring target = Target.Path();
         TRegistrationValues values;
-        values.InstallLocation = Target;
+        values.InstallLocation = target;
         values.DisplayVersion = version.Text;
         values.VersionMajor = version.Major;
         values.VersionMinor = version.Minor;
@@ -85,9 +89,9 @@ bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const
         values.InstallDate = DateStamp(LocalNow());
         values.EstimatedSizeKb =
             static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
-        values.DisplayIcon = Target + Options.ShellExe;
-        values.UninstallString = UninstallCommand(Target);
-        values.QuietUninstallString = QuietUninstallCommand(Target);
+        values.DisplayIcon = target + Options.ShellExe;
+        values.UninstallString = UninstallCommand(target);
+        values.QuietUninstallString = QuietUninstallCommand(target);
         RegisterInstallation(values, PerMachine);
         Host.Trace(std::wstring(L"Зарегистрирован в списке установленных программ: ") +
                    (PerMachine ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\") + UninstallKeyPath +

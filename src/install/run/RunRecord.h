@@ -4,14 +4,17 @@
 
 #include <string>
 
-#include "install/run/InstallHost.h"
-#include "install/run/InstallRun.h"
 #include "install/record/InstalledFiles.h"
+#include "install/run/InstallHost.h"
+#include "install/run/RunOptions.h"
+
+class TTargetFolder;
 
 // False, after a line saying why, when the suite could not be recorded or registered: the run did not
-// complete then. An entry of an earlier run stays as it was. `Known`: the hashes the run's copies took.
-bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, const std::wstring& Target,
-                       const TTreeState& Before, bool PerMachine, const TKnownHashes& Known = {});
+// complete then. An entry of an earlier run stays as it was. Everything goes through the folder's gateway,
+// whose hashes are those the run's copies took.
+bool RecordAndRegister(IInstallHost& Host, const TInstallOptions& Options, TTargetFolder& Target,
+                       const TTreeState& Before, bool PerMachine);
 
 // The line of a run whose end could not be recorded; the reason follows on the next.
 inline constexpr wchar_t NotRegisteredText[] =

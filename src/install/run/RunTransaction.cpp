@@ -6,20 +6,20 @@
 
 #include "common/Error.h"
 #include "common/ErrorWin.h"
-#include "common/FileIO.h"
-#include "common/FileReplaceWin.h"
 #include "common/IniFile.h"
 #include "common/StrUtils.h"
-#include "install/steps/DatabaseFiles.h"
-#include "install/steps/DatabaseServer.h"
 #include "install/files/Folders.h"
 #include "install/record/InstallRecord.h"
 #include "install/run/RunStop.h"
-#include "install/trust/TargetAccess.h"
 #include "install/run/UndoFiles.h"
-#include "install/files/Walks.h"
+#include "install/steps/DatabaseFiles.h"
+#include "install/steps/DatabaseServer.h"
+#include "install/trust/Links.h"
+#include "install/trust/TargetAccess.h"
 
 namespace {
+
+using TStayed = std::vector<std::pair<std::wstring, std::wstring>>;
 
 // The run's id: random, so that no name of one run is another's.
 std::wstring NewRunId() {
@@ -28,65 +28,66 @@ std::wstring NewRunId() {
                       : id;
 }
 
-// Where the clinic's database goes at the commit: its dated name of now, the first that is free.
-std::wstring FreeKeptName(const std::wstring& dest) {
-    const std::wstring folder = ExtractFilePath(dest);
-    const std::wstring name = dest.substr(folder.size());
-    const TLocalTime now = DeployClock()();
-    std::wstring kept;
-    int attempt = 0;
-    do
-        kept = folder + BackupFileName(name, now, attempt++);
-    while (PathExists(kept) && attempt < 100);
-    return kept;
+// Puts back the keys the run wrote, in one settings file as it is now: a key that still holds what the run
+// wrote gets what it held before (or goes, where it was not there); one the suite or the user has changed
+// since stays as they left it. A file the run made goes when no key is left in it. A file with other names,
+// or a link in its place, is not read, written or removed.
+void UndoSettingsFile(TTargetFolder& target, const std::wstring& file, const TRunJournal& journal) {
+    const TFileBytes bytes = target.Read(file, TTargetFolder::TUse::Change);
+    if (bytes.Status == TReadStatus::NotFound)
+        return;
+    if (bytes.Status != TReadStatus::Ok)
+        throw TError(bytes.Error);
+    TIniFile ini = TIniFile::FromBytes(bytes.Bytes);
+    bool changed = false;
+    for (const TJournalSetting& setting : journal.Settings) {
+        if (setting.File != file || ini.RawValue(setting.Section, setting.Key) != setting.Written)
+            continue;
+        if (setting.Before)
+            ini.WriteString(setting.Section, setting.Key, *setting.Before);
+        else
+            ini.DeleteKey(setting.Section, setting.Key);
+        changed = true;
+    }
+    const bool added = std::find(journal.AddedSettingsFiles.begin(), journal.AddedSettingsFiles.end(), file) !=
+                       journal.AddedSettingsFiles.end();
+    if (added && !ini.HasKeys())
+        target.Remove(file);
+    else if (changed)
+        target.Replace(file, ini.ToBytes());
 }
 
-// Puts back the keys the run wrote, in each settings file as it is now: a key that still holds what the run
-// wrote gets what it held before (or goes, where it was not there); one the suite or the user has changed
-// since stays as they left it. A file the run made goes when no key is left in it.
-void UndoSettings(IProgress& host, const std::wstring& target, const TRunJournal& journal) {
+void UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& journal) {
     std::vector<std::wstring> files;
     for (const TJournalSetting& setting : journal.Settings)
         if (std::find(files.begin(), files.end(), setting.File) == files.end())
             files.push_back(setting.File);
     for (const std::wstring& file : files) {
-        const std::wstring path = target + file;
         try {
-            if (!FileExists(path))
-                continue;
-            TIniFile ini(path);
-            bool changed = false;
-            for (const TJournalSetting& setting : journal.Settings) {
-                if (setting.File != file || ini.RawValue(setting.Section, setting.Key) != setting.Written)
-                    continue;
-                if (setting.Before)
-                    ini.WriteString(setting.Section, setting.Key, *setting.Before);
-                else
-                    ini.DeleteKey(setting.Section, setting.Key);
-                changed = true;
-            }
-            const bool added = std::find(journal.AddedSettingsFiles.begin(), journal.AddedSettingsFiles.end(),
-                                         file) != journal.AddedSettingsFiles.end();
-            if (added && !ini.HasKeys())
-                RemoveFileNoFollow(path);
-            else if (changed)
-                ini.UpdateFile();
+            UndoSettingsFile(target, file, journal);
         } catch (const TError& error) {
-            host.Trace(L"Настройки в " + Quoted(path) + L" не возвращены: " + error.Message());
+            host.Trace(L"Настройки в " + Quoted(target.Full(file)) + L" не возвращены: " + error.Message());
         }
     }
 }
 
 // The undo of the database step: its line, and a box where the suite's database was kept beside the
 // clinic's, for whoever is there to read it. False where something stayed, named in a line.
-bool UndoDatabaseStep(IInstallHost& host, const std::wstring& target, const TRunJournal& journal,
-                      std::vector<std::pair<std::wstring, std::wstring>>& stayed) {
+bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJournal& journal, TStayed& stayed) {
     if (!journal.Database)
         return true;
-    const TDatabaseUndo undo = UndoDatabase(host, target, journal.Run, *journal.Database, DeployClock()());
+    TDatabaseUndo undo;
+    try {
+        undo = UndoDatabase(host, target, journal.Run, *journal.Database, DeployClock()());
+    } catch (const TError& error) {
+        undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
+        undo.Dest = target.Full(DatabaseFile().Dest);
+        undo.Kept = journal.Database->Kept.empty() ? std::wstring() : target.Full(journal.Database->Kept);
+        host.Trace(error.Message());
+    }
     if (undo.Outcome == TDatabaseUndo::TOutcome::Stayed) {
         host.Trace(L"Прежняя база данных не возвращена: " + Quoted(undo.Dest) + L": " +
-                   SystemErrorText(undo.Code));
+                   TargetErrorText(undo.Code));
         stayed.emplace_back(undo.Dest, undo.Kept);
         return false;
     }
@@ -98,19 +99,59 @@ bool UndoDatabaseStep(IInstallHost& host, const std::wstring& target, const TRun
     return true;
 }
 
-// The predecessors a commit could not remove, the journal's lines for the next run; with an administrator's
-// rights the system removes them at the next restart too.
-void RemoveOrList(IProgress& host, const std::wstring& target, const std::vector<std::wstring>& kept,
-                  bool elevated, std::vector<std::wstring>& leftovers) {
+// The predecessors a commit could not remove (relative kept names), the journal's lines for the next run;
+// with an administrator's rights the system removes them at the next restart too (they lie where only
+// administrators write, outside the clinic's folders, so the name the restart goes by cannot be redirected).
+void RemoveOrList(IProgress& host, TTargetFolder& target, const std::vector<std::wstring>& kept, bool elevated,
+                  std::vector<std::wstring>& leftovers) {
     for (const std::wstring& relative : kept) {
-        const std::wstring path = target + relative;
-        if (RemoveFileNoFollow(path))
+        DWORD code = 0;
+        try {
+            code = target.Remove(relative);
+        } catch (const TError&) {
+            code = ERROR_ACCESS_DENIED;
+        }
+        if (code == 0)
             continue;
-        host.Trace(L"Прежний файл " + Quoted(path) + L" не удалён: " + SystemErrorText(::GetLastError()));
+        const std::wstring path = target.Full(relative);
+        host.Trace(L"Прежний файл " + Quoted(path) + L" не удалён: " + TargetErrorText(code));
         leftovers.push_back(relative);
         if (elevated)
             ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
+}
+
+// The kept names of the files a run lists, or, for an earlier wizard's journal that lists none, of the files
+// found kept under that run's names; and the half-made copies any run left, which no run works on now.
+struct TLeftBehind {
+    std::vector<std::wstring> Kept; // the originals' relative paths
+    std::vector<std::wstring> Temporaries;
+};
+TLeftBehind LeftBehind(TTargetFolder& target, const TRunJournal& journal) {
+    TLeftBehind left;
+    if (journal.KeptListed)
+        left.Kept = journal.Kept;
+    target.WalkFiles(L"", [&](const std::wstring& relative, const TFolderEntry& found) {
+        const std::wstring original = journal.KeptListed ? std::wstring() : OriginalOfKept(relative, journal.Run);
+        if (!original.empty())
+            left.Kept.push_back(original);
+        else if (IsRunTemporaryName(found.Name) && !(!journal.Committed && journal.Database &&
+                                                     SameText(relative, DatabaseCopyName(journal.Run))))
+            left.Temporaries.push_back(relative);
+    });
+    return left;
+}
+
+void NameWhatStayed(IInstallHost& host, const TStayed& stayed, bool box) {
+    std::wstring text;
+    for (const auto& [file, kept] : stayed) {
+        host.AddLine(NotRestoredLine(file));
+        text += (text.empty() ? L"" : L"\r\n") + NotRestoredText(file, kept);
+    }
+    if (!box)
+        host.Trace(text);
+    else if (!text.empty())
+        host.ShowError(text);
 }
 
 } // namespace
@@ -124,82 +165,78 @@ std::wstring NotRestoredLine(const std::wstring& file) {
     return L"Прежний файл " + Quoted(file) + L" не возвращён на место.";
 }
 
-TRunTransaction::TRunTransaction(IInstallHost& Host, std::wstring Target)
-    : FHost(Host), FTarget(WithTrailingBackslash(std::move(Target))) {
+TRunTransaction::TRunTransaction(IInstallHost& Host, TTargetFolder& Target) : FHost(Host), FTarget(Target) {
     FJournal.Run = NewRunId();
+    FTarget.SetUndo(this);
 }
 
-std::wstring TRunTransaction::Relative(const std::wstring& Path) const {
-    return PathInFolder(Path, FTarget) ? Path.substr(FTarget.size()) : Path;
+TRunTransaction::~TRunTransaction() {
+    FTarget.SetUndo(nullptr);
 }
 
 void TRunTransaction::Save() {
-    ReplaceFileContents(FTarget + RunJournalName, FormatRunJournal(FJournal));
+    // Renamed over: the file held for the kept files' lines goes first.
+    FJournalFile.Reset();
+    FJournalFile = FTarget.Replace(RunJournalName, FormatRunJournal(FJournal));
 }
 
 void TRunTransaction::Begin(bool Elevated) {
     FElevated = Elevated;
-    const std::wstring folder = FTarget + UninstallFolder;
     if (Elevated) {
-        if (EnsureAdminFolder(folder).Made)
-            FSteps.push_back({TKind::Folder, UninstallFolder, {}});
-    } else if (!FolderExists(folder)) {
-        if (const DWORD code = ForceDirectories(folder)) {
-            ::SetLastError(code);
-            ThrowLastError(L"Не удалось создать папку " + Quoted(folder));
-        }
-        FSteps.push_back({TKind::Folder, UninstallFolder, {}});
+        const TAdminFolder folder = EnsureAdminFolder(FTarget, UninstallFolder);
+        if (!folder.MovedAside.empty())
+            FHost.AddLine(FolderMovedAsideText(FTarget.Full(UninstallFolder), folder.Fault,
+                                               FTarget.Full(folder.MovedAside)));
+    } else {
+        FTarget.MakeFolder(UninstallFolder);
     }
     FOpen = true;
     Save();
 }
 
-bool TRunTransaction::KeepPredecessor(const std::wstring& Dest) {
-    const std::wstring relative = Relative(Dest);
+std::wstring TRunTransaction::Keeping(const std::wstring& Relative) {
     // Replaced twice in one run (the same name in two trees of the medium): what is there is the run's own.
+    // After the commit nothing is kept; in the clinic's folders never.
+    if (!FOpen || NeverRecorded(Relative))
+        return {};
     for (const TStep& step : FSteps)
-        if ((step.Kind == TKind::Kept || step.Kind == TKind::File) && SameText(step.Path, relative))
-            return false;
-    const std::wstring kept = KeptName(Dest, FJournal.Run);
-    // Not written through: the new file's own rename, which is, brings this one to the disk before it.
-    if (!::MoveFileExW(Dest.c_str(), kept.c_str(), 0)) {
-        const DWORD code = ::GetLastError();
-        const std::wstring message =
-            L"Не удалось создать файл " + Quoted(Dest) + L": " + SystemErrorText(code);
-        if (MayBeInUse(code))
-            throw TFileInUse(message, Dest, code);
-        throw TSystemError(message, code);
+        if ((step.Kind == TKind::Kept || step.Kind == TKind::File) && SameText(step.Path, Relative))
+            return {};
+    // On the disk before the predecessor is renamed: a run killed between them is undone by the next.
+    const std::string line = KeptLine(Relative);
+    LARGE_INTEGER end{};
+    DWORD put = 0;
+    if (!FJournalFile || !::SetFilePointerEx(FJournalFile.Get(), end, nullptr, FILE_END) ||
+        !::WriteFile(FJournalFile.Get(), line.data(), static_cast<DWORD>(line.size()), &put, nullptr) ||
+        put != line.size() || !::FlushFileBuffers(FJournalFile.Get())) {
+        FJournal.Kept.push_back(Relative);
+        Save();
+    } else {
+        FJournal.Kept.push_back(Relative);
     }
-    FSteps.push_back({TKind::Kept, relative, Relative(kept)});
-    return true;
+    FSteps.push_back({TKind::Kept, Relative});
+    return KeptName(Relative, FJournal.Run);
 }
 
-void TRunTransaction::GiveBack(const std::wstring& Dest) noexcept {
-    try {
-        const std::wstring relative = Relative(Dest);
-        for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
-            if (step->Kind != TKind::Kept || !SameText(step->Path, relative))
-                continue;
-            DWORD code = 0;
-            if (!PathExists(Dest) && PutBack(FTarget + step->Kept, Dest, code))
-                FSteps.erase(std::next(step).base());
-            return;
+void TRunTransaction::NotKept(const std::wstring& Relative) {
+    for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step)
+        if (step->Kind == TKind::Kept && SameText(step->Path, Relative)) {
+            FSteps.erase(std::next(step).base());
+            break;
         }
-    } catch (...) {
-        // Left as it is, the predecessor goes back with the rollback or stays kept for the next run.
-    }
+    // Its journal's line stays on the disk: the next run finds no kept file for it, and puts nothing back.
+    const auto listed = std::find(FJournal.Kept.rbegin(), FJournal.Kept.rend(), Relative);
+    if (listed != FJournal.Kept.rend())
+        FJournal.Kept.erase(std::next(listed).base());
 }
 
-void TRunTransaction::AddedFile(const std::wstring& Path) {
-    FSteps.push_back({TKind::File, Relative(Path), {}});
-}
-
-void TRunTransaction::AddedFolder(const std::wstring& Path) {
-    FSteps.push_back({TKind::Folder, Relative(WithoutTrailingBackslash(Path)), {}});
+void TRunTransaction::Added(const std::wstring& Relative, bool Folder) {
+    if (!FCommitted)
+        FSteps.push_back({Folder ? TKind::Folder : TKind::File, Relative});
 }
 
 std::wstring TRunTransaction::DatabaseCopy() const {
-    return FTarget + DatabaseCopyName(FJournal.Run);
+    return DatabaseCopyName(FJournal.Run);
 }
 
 void TRunTransaction::DatabaseCopyBegins() {
@@ -231,17 +268,19 @@ void TRunTransaction::Commit() {
         return;
     RunStop().Check();
     PassRunPoint(L"commit");
-    if (FJournal.Database && PathExists(DatabaseCopy())) {
-        const std::wstring dest = FTarget + DatabaseFile().Dest;
-        const std::wstring kept = FileExists(dest) ? FreeKeptName(dest) : std::wstring();
+    // The commit renames in the clinic's folder: never in one swapped since the run took hold of it.
+    FTarget.Recheck();
+    if (FJournal.Database && FTarget.IsFile(DatabaseCopy())) {
+        const std::wstring dest = DatabaseFile().Dest;
+        const std::wstring kept = FTarget.IsFile(dest) ? FreeDatedName(FTarget, dest, DeployClock()()) : L"";
         // In the journal before either name changes: a run killed between them is undone by the next.
         FJournal.Database->Stage = TJournalDatabase::TStage::Swapping;
-        FJournal.Database->Kept = kept.empty() ? std::wstring() : Relative(kept);
+        FJournal.Database->Kept = kept;
         Save();
-        SwapInDatabase(FHost, dest, DatabaseCopy(), kept);
+        SwapInDatabase(FHost, FTarget, dest, DatabaseCopy(), kept);
         PassRunPoint(L"database-swapped");
         if (!kept.empty())
-            FHost.AddLine(L"Прежняя база данных сохранена: " + Quoted(kept));
+            FHost.AddLine(L"Прежняя база данных сохранена: " + Quoted(FTarget.Full(kept)));
     }
     // Marked first: a run killed while it removes the predecessors must not have the next put them back.
     FJournal.Committed = true;
@@ -249,9 +288,8 @@ void TRunTransaction::Commit() {
     FOpen = false;
     FCommitted = true;
     std::vector<std::wstring> kept;
-    for (const TStep& step : FSteps)
-        if (step.Kind == TKind::Kept)
-            kept.push_back(step.Kept);
+    for (const std::wstring& relative : FJournal.Kept)
+        kept.push_back(KeptName(relative, FJournal.Run));
     RemoveOrList(FHost, FTarget, kept, FElevated, FJournal.Leftovers);
     if (!FJournal.Leftovers.empty())
         Save();
@@ -261,119 +299,117 @@ void TRunTransaction::Commit() {
 void TRunTransaction::Finish() noexcept {
     if (!FCommitted || !FJournal.Leftovers.empty())
         return;
-    RemoveFileNoFollow(FTarget + RunJournalName);
+    FJournalFile.Reset();
+    try {
+        FTarget.Remove(RunJournalName);
+    } catch (...) {
+        // The next run finds a committed journal and removes what it names.
+    }
     FCommitted = false;
+}
+
+void TRunTransaction::RollBackStep(const TStep& Step, TStayed& Stayed) {
+    const std::wstring path = FTarget.Full(Step.Path);
+    DWORD code = 0;
+    if (Step.Kind == TKind::File) {
+        if ((code = FTarget.Remove(Step.Path)) != 0)
+            FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " + TargetErrorText(code));
+        return;
+    }
+    const std::wstring kept = KeptName(Step.Path, FJournal.Run);
+    // Given back already, or never kept.
+    if (Step.Kind != TKind::Kept || !FTarget.IsFile(kept))
+        return;
+    if (!PutBack(FTarget, kept, Step.Path, code)) {
+        FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
+                    Quoted(FTarget.Full(kept)) + L": " + TargetErrorText(code));
+        Stayed.emplace_back(path, FTarget.Full(kept));
+    }
 }
 
 bool TRunTransaction::RollBack() {
     if (!FOpen)
         return true;
     FOpen = false;
-    std::vector<std::pair<std::wstring, std::wstring>> stayed;
+    TStayed stayed;
     for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
-        const std::wstring path = FTarget + step->Path;
-        DWORD code = 0;
-        switch (step->Kind) {
-        case TKind::File:
-            if (!RemoveFileNoFollow(path))
-                FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " +
-                            SystemErrorText(::GetLastError()));
-            break;
-        case TKind::Kept:
-            // Given back already, or never kept.
-            if (!PathExists(FTarget + step->Kept))
-                break;
-            if (!PutBack(FTarget + step->Kept, path, code)) {
-                FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
-                            Quoted(FTarget + step->Kept) + L": " + SystemErrorText(code));
-                stayed.emplace_back(path, FTarget + step->Kept);
-            }
-            break;
-        case TKind::Folder:
-            break;
+        try {
+            RollBackStep(*step, stayed);
+        } catch (const TError& error) {
+            // A folder found swapped on the way: what lies behind it is not touched, and the journal stays.
+            FHost.Trace(error.Message());
+            if (step->Kind == TKind::Kept)
+                stayed.emplace_back(FTarget.Full(step->Path), FTarget.Full(KeptName(step->Path, FJournal.Run)));
         }
     }
     UndoSettings(FHost, FTarget, FJournal);
     UndoDatabaseStep(FHost, FTarget, FJournal, stayed);
     // The journal stays for the next run where something stayed kept; the folders go last, once empty.
     if (stayed.empty()) {
-        RemoveFileNoFollow(FTarget + RunJournalName);
-        for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step)
-            if (step->Kind == TKind::Folder)
-                RemoveFolderUnlessLink(FTarget + step->Path);
+        FJournalFile.Reset();
+        try {
+            FTarget.Remove(RunJournalName);
+            for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step)
+                if (step->Kind == TKind::Folder)
+                    FTarget.RemoveFolder(step->Path);
+        } catch (const TError& error) {
+            FHost.Trace(error.Message());
+        }
     }
     FHost.AddLine(RolledBackText);
-    if (stayed.empty())
-        return true;
-    std::wstring text;
-    for (const auto& [file, kept] : stayed) {
-        FHost.AddLine(NotRestoredLine(file));
-        text += (text.empty() ? L"" : L"\r\n") + NotRestoredText(file, kept);
-    }
-    FHost.ShowError(text);
-    return false;
+    NameWhatStayed(FHost, stayed, true);
+    return stayed.empty();
 }
 
-bool RecoverInterruptedRun(IInstallHost& Host, const std::wstring& Target, bool Verified) {
-    const std::wstring target = WithTrailingBackslash(Target);
-    const std::wstring name = target + RunJournalName;
-    const TFileBytes bytes =
-        Verified ? ReadFromAdminFolder(target + UninstallFolder, RunJournalFile) : ReadWholeFile(name);
+bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified) {
+    const TFileBytes bytes = Verified ? ReadFromAdminFolder(Target, UninstallFolder, RunJournalFile)
+                                      : Target.Read(RunJournalName);
     if (bytes.Status == TReadStatus::NotFound)
         return true;
     const std::optional<TRunJournal> journal =
         bytes.Status == TReadStatus::Ok ? ParseRunJournal(bytes.Bytes) : std::nullopt;
     if (!journal) {
-        Host.Trace(L"Журнал прерванной установки " + Quoted(name) + L" не прочитан и оставлен");
+        Host.Trace(L"Журнал прерванной установки " + Quoted(Target.Full(RunJournalName)) +
+                   L" не прочитан и оставлен");
         return true;
     }
-    // The predecessors of that run lie beside their files under names of that run, and the half-made copies
-    // of any run beside theirs: no other run works in the folder now. No link is followed.
-    std::vector<std::pair<std::wstring, std::wstring>> kept;
-    std::vector<std::wstring> temporaries;
-    WalkFiles(WithoutTrailingBackslash(target), [&](const std::wstring& relative,
-                                                    const WIN32_FIND_DATAW& found) {
-        const std::wstring original = OriginalOfKept(relative, journal->Run);
-        if (!original.empty())
-            kept.emplace_back(original, relative);
-        else if (IsRunTemporaryName(found.cFileName) && !(!journal->Committed && journal->Database &&
-                                                          SameText(relative, DatabaseCopyName(journal->Run))))
-            temporaries.push_back(relative);
-    });
+    const TLeftBehind left = LeftBehind(Target, *journal);
     std::size_t restored = 0;
-    std::vector<std::pair<std::wstring, std::wstring>> stayed;
+    TStayed stayed;
     if (journal->Committed) {
         std::vector<std::wstring> remove = journal->Leftovers;
-        for (const auto& [original, keptName] : kept)
-            if (std::find(remove.begin(), remove.end(), keptName) == remove.end())
-                remove.push_back(keptName);
-        std::vector<std::wstring> left;
-        RemoveOrList(Host, target, remove, Verified, left);
-        restored = remove.size() - left.size();
+        for (const std::wstring& original : left.Kept) {
+            const std::wstring kept = KeptName(original, journal->Run);
+            if (Target.IsFile(kept) && std::find(remove.begin(), remove.end(), kept) == remove.end())
+                remove.push_back(kept);
+        }
+        std::vector<std::wstring> still;
+        RemoveOrList(Host, Target, remove, Verified, still);
+        restored = remove.size() - still.size();
     } else {
-        for (const auto& [original, keptName] : kept) {
+        for (const std::wstring& original : left.Kept) {
+            const std::wstring kept = KeptName(original, journal->Run);
             DWORD code = 0;
-            if (PutBack(target + keptName, target + original, code))
+            if (!Target.IsFile(kept))
+                continue; // never renamed, or given back before the run was killed
+            if (PutBack(Target, kept, original, code))
                 ++restored;
             else
-                stayed.emplace_back(target + original, target + keptName);
+                stayed.emplace_back(Target.Full(original), Target.Full(kept));
         }
-        UndoSettings(Host, target, *journal);
-        UndoDatabaseStep(Host, target, *journal, stayed);
+        UndoSettings(Host, Target, *journal);
+        UndoDatabaseStep(Host, Target, *journal, stayed);
     }
-    for (const std::wstring& relative : temporaries)
-        if (!RemoveFileNoFollow(target + relative))
-            Host.Trace(L"Незаконченная копия не удалена: " + Quoted(target + relative));
-    for (const auto& [file, keptName] : stayed) {
-        Host.Trace(NotRestoredText(file, keptName));
-        Host.AddLine(NotRestoredLine(file));
-    }
+    for (const std::wstring& relative : left.Temporaries)
+        if (Target.Remove(relative) != 0)
+            Host.Trace(L"Незаконченная копия не удалена: " + Quoted(Target.Full(relative)));
+    NameWhatStayed(Host, stayed, false);
     Host.Trace(journal->Committed
                    ? L"Прежних файлов прерванной установки удалено: " + std::to_wstring(restored)
                    : L"Прежних файлов прерванной установки возвращено на место: " +
                          std::to_wstring(restored));
     if (!stayed.empty())
         return false;
-    RemoveFileNoFollow(name);
+    Target.Remove(RunJournalName);
     return true;
 }

@@ -1,27 +1,32 @@
 // An installation run is a transaction up to its commit, which comes when every file it copied is on the
 // disk, before the package's script starts: every file the run replaces keeps its predecessor beside it,
-// renamed (which costs neither space nor time), every file and folder it adds is listed, the settings keys it
-// writes are journaled with what they held, and the medium's database waits under a name of the run's until
-// the commit gives it the database's name. A run that stops before its commit puts the suite back exactly as
-// it was: only the suite's files and the run's own keys go back; the clinic's data and whatever the user or
-// the suite's programs wrote meanwhile stay as they are, and nothing the run did not add is removed.
-// A run killed before its commit leaves a journal (see RunJournal.h), from which the next run puts the
-// predecessors back before anything else. One run at a time works in a target (RunLock.h): whatever a killed
-// run left there, the next finds as it was left.
+// renamed (which costs neither space nor time) and listed in the journal before it is renamed, every file and
+// folder it adds is listed, the settings keys it writes are journaled with what they held, and the medium's
+// database waits under a name of the run's until the commit gives it the database's name. A run that stops
+// before its commit puts the suite back exactly as it was: only the suite's files and the run's own keys go
+// back; the clinic's data and whatever the user or the suite's programs wrote meanwhile stay as they are, and
+// nothing the run did not add is removed. Everything goes through the suite's folder's gateway
+// (TargetFolder.h), whose undo record the transaction is.
+// A run killed before its commit leaves a journal (see RunJournal.h), from which the next run puts back
+// exactly the predecessors it lists before anything else. One run at a time works in a target (RunLock.h):
+// whatever a killed run left there, the next finds as it was left.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "install/files/TargetFolder.h"
 #include "install/run/InstallHost.h"
 #include "install/run/RunJournal.h"
 
-class TRunTransaction {
+class TRunTransaction : public IUndoRecord {
 public:
-    TRunTransaction(IInstallHost& Host, std::wstring Target);
+    // Becomes the undo record of `Target` for as long as it lives.
+    TRunTransaction(IInstallHost& Host, TTargetFolder& Target);
     TRunTransaction(const TRunTransaction&) = delete;
     TRunTransaction& operator=(const TRunTransaction&) = delete;
+    ~TRunTransaction() override;
 
     // The journal in the target before the run writes there (the uninstaller's folder is made for it: with an
     // administrator's rights one of the administrators', see TargetAccess.h). Throws TError.
@@ -34,19 +39,14 @@ public:
     void SetReplacesInstallation(bool Replaces) noexcept { FReplaces = Replaces; }
     bool ReplacesInstallation() const noexcept { return FReplaces; }
 
-    // `Dest` is about to be replaced: it is renamed beside itself, and the new file may take its name; true.
-    // A file the run has replaced or added already is its own: its first predecessor stays, nothing is
-    // renamed and false comes back. Throws TFileInUse where another program holds it, TError otherwise; the
-    // file is then as it was.
-    bool KeepPredecessor(const std::wstring& Dest);
-    // The new file could not take `Dest`'s name after all: its predecessor, kept by the last KeepPredecessor
-    // that returned true, has it back at once, as if it had never been kept.
-    void GiveBack(const std::wstring& Dest) noexcept;
-    // What the run added; a folder only where the run made it.
-    void AddedFile(const std::wstring& Path);
-    void AddedFolder(const std::wstring& Path);
+    // The gateway's undo record: a predecessor is listed in the journal, on the disk, before it is renamed; a
+    // file the run has replaced or added already is its own (its first predecessor stays); a file of the
+    // clinic's folders keeps none. What the run adds is listed for the undo.
+    std::wstring Keeping(const std::wstring& Relative) override;
+    void NotKept(const std::wstring& Relative) override;
+    void Added(const std::wstring& Relative, bool Folder) override;
 
-    // Where the medium's database is copied until the commit (full path), and the journal's account of it:
+    // Where the medium's database is copied until the commit (relative), and the journal's account of it:
     // before the copy begins, and once it is on the disk with its size and content hash.
     std::wstring DatabaseCopy() const;
     void DatabaseCopyBegins();
@@ -61,7 +61,7 @@ public:
     // clinic's its dated one (a held database is named to the host, which retries or stops), then the
     // predecessors go. What cannot be removed (a running program's file) is listed in the journal for the
     // next run and, with an administrator's rights, removed at the next restart. A stop asked for before it
-    // (RunStop.h) undoes the run instead.
+    // (RunStop.h), or a folder swapped since the run took hold of it, undoes the run instead.
     void Commit();
     // The run's end after its commit: the journal goes, unless leftovers keep it for the next run.
     void Finish() noexcept;
@@ -79,14 +79,14 @@ private:
     struct TStep {
         TKind Kind;
         std::wstring Path; // relative to the target
-        std::wstring Kept; // relative to the target: where the predecessor was kept
     };
     void Save();
-    std::wstring Relative(const std::wstring& Path) const;
+    void RollBackStep(const TStep& Step, std::vector<std::pair<std::wstring, std::wstring>>& Stayed);
 
     IInstallHost& FHost;
-    std::wstring FTarget;
+    TTargetFolder& FTarget;
     TRunJournal FJournal;
+    TUniqueFile FJournalFile; // the journal as last written, open for the kept files' lines
     std::vector<TStep> FSteps;
     bool FOpen = false;
     bool FCommitted = false;
@@ -94,14 +94,14 @@ private:
     bool FReplaces = false;
 };
 
-// Before anything else of a run or a removal: a journal left by a run that never reached its commit has its
-// predecessors, settings keys and the clinic's database put back (a database the suite has written to since
-// is kept under a new dated name beside it, named in a line and, interactively, a box); one that committed
-// has its predecessors and leftovers removed; either way the half-made copies it left go. Said in the run's
-// record. False, with the files that stayed named, when something could not be put back: the journal then
-// stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's folder of the
-// administrators' (TError otherwise).
-bool RecoverInterruptedRun(IInstallHost& Host, const std::wstring& Target, bool Verified = false);
+// Before anything else of a run or a removal: a journal left by a run that never reached its commit has the
+// predecessors it lists, its settings keys and the clinic's database put back (a database the suite has
+// written to since is kept under a new dated name beside it, named in a line and, interactively, a box); one
+// that committed has its predecessors and leftovers removed; either way the half-made copies it left go.
+// Said in the run's record. False, with the files that stayed named, when something could not be put back:
+// the journal then stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's
+// folder of the administrators' (TError otherwise).
+bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified = false);
 
 // The text of the line after a rollback.
 inline constexpr wchar_t RolledBackText[] = L"Установка прервана: прежние файлы комплекса восстановлены.";

@@ -3,210 +3,210 @@
 #include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/StrUtils.h"
-#include "common/FileIO.h"
-#include "common/HandlesWin.h"
-#include "install/steps/DatabaseFiles.h"
+#include "install/files/ContentHash.h"
 #include "install/files/FilesInUse.h"
-#include "install/record/InstalledFiles.h"
+#include "install/files/TargetFolder.h"
+#include "install/steps/DatabaseFiles.h"
 
 namespace {
 
-// The volume and index of the file a name leads to; false where it cannot be opened.
-bool FileIdOf(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const TUniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return file && ::GetFileInformationByHandle(file.Get(), &info);
-}
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+using TUse = TTargetFolder::TUse;
 
-// Whether the file at `path` is the copy the run made, by its size and content.
-bool IsRunsCopy(const std::wstring& path, const TJournalDatabase& database) {
-    if (!database.Size || database.Hash.empty() || FileSizeOf(path) != database.Size)
+// Whether the file at `relative` is the copy the run made, by its size and content.
+bool IsRunsCopy(TTargetFolder& target, const std::wstring& relative, const TJournalDatabase& database) {
+    if (!database.Size || database.Hash.empty())
+        return false;
+    const TUniqueFile file = target.Open(relative, GENERIC_READ, ShareAll, TUse::Read);
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) != *database.Size)
         return false;
     try {
-        return HashFile(path) == database.Hash;
+        return HashOpenFile(file.Get(), target.Full(relative)) == database.Hash;
     } catch (const TError&) {
         return false;
     }
 }
 
 // A second name for the file at `existing`, or, where the disk keeps none, the file moved to it. False with
-// the system's code when neither could be done; `linked` says which was.
-bool NameAlso(const std::wstring& existing, const std::wstring& name, bool& linked, DWORD& code) {
-    // A second name would be one for what a link at the name leads to: a link is moved as the link.
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool plain = FileIdOf(existing, info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    linked = plain && ::CreateHardLinkW(name.c_str(), existing.c_str(), nullptr) != 0;
-    if (linked || ::MoveFileExW(existing.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH))
+// the system's code when neither could be done; `linked` says which was. A link in the place, or a file that
+// has other names already, is neither: the name would be one of what it leads to.
+bool NameAlso(TTargetFolder& target, const std::wstring& existing, const std::wstring& name, bool& linked,
+              DWORD& code) {
+    const TUniqueFile file = target.Open(existing, DELETE | FILE_WRITE_ATTRIBUTES, ShareAll, TUse::Change, &code);
+    if (!file)
+        return false;
+    linked = target.AlsoName(file.Get(), name) == 0;
+    if (linked || (code = target.Rename(file.Get(), name, false)) == 0)
         return true;
-    code = ::GetLastError();
     return false;
 }
 
-// The first dated name of the database at `now` that is free in its folder.
-std::wstring FreeDatedName(const std::wstring& dest, const TLocalTime& now) {
-    const std::wstring folder = ExtractFilePath(dest);
-    const std::wstring name = dest.substr(folder.size());
-    std::wstring dated;
-    int attempt = 0;
-    do
-        dated = folder + BackupFileName(name, now, attempt++);
-    while (PathExists(dated) && attempt < 100);
-    return dated;
+// Gives the file at `from` the name `to` (not over anything), through a handle that follows no link.
+DWORD Move(TTargetFolder& target, const std::wstring& from, const std::wstring& to) {
+    DWORD code = 0;
+    const TUniqueFile file = target.Open(from, DELETE, ShareAll, TUse::Change, &code);
+    return file ? target.Rename(file.Get(), to, false) : code;
+}
+
+bool Exists(TTargetFolder& target, const std::wstring& relative) {
+    return target.IsFile(relative);
 }
 
 } // namespace
 
-bool PutBack(const std::wstring& Kept, const std::wstring& Dest, DWORD& Code) {
-    const DWORD attributes = ::GetFileAttributesW(Dest.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(Dest.c_str(),
-                             (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE);
-    if (::MoveFileExW(Kept.c_str(), Dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    Code = ::GetLastError();
-    return false;
+std::wstring FreeDatedName(TTargetFolder& Target, const std::wstring& Dest, const TLocalTime& Now) {
+    const std::size_t slash = Dest.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : Dest.substr(0, slash + 1);
+    const std::wstring name = Dest.substr(folder.size());
+    std::wstring dated;
+    int attempt = 0;
+    do
+        dated = folder + BackupFileName(name, Now, attempt++);
+    while (Target.Open(dated, 0, ShareAll, TUse::Read).Valid() && attempt < 100);
+    return dated;
 }
 
-bool RemoveFileNoFollow(const std::wstring& Path) {
-    TUniqueFile file(::CreateFileW(Path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                   nullptr));
-    if (!file) {
-        const DWORD code = ::GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.Get(), &info) ||
-        ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
+bool PutBack(TTargetFolder& Target, const std::wstring& Kept, const std::wstring& Dest, DWORD& Code) {
+    const TUniqueFile kept = Target.Open(Kept, DELETE, ShareAll, TUse::Change, &Code);
+    if (!kept)
         return false;
-    }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-        FILE_BASIC_INFO basic{};
-        basic.FileAttributes =
-            (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;
-        ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
-    }
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    return ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &dispose, sizeof dispose) != 0;
+    // A read-only file is not replaced: what the run put there may have come read-only from the medium.
+    Target.SetReadOnly(Dest, false);
+    Code = Target.Rename(kept.Get(), Dest, true);
+    return Code == 0;
 }
 
-bool SameFile(const std::wstring& A, const std::wstring& B) {
-    BY_HANDLE_FILE_INFORMATION a{}, b{};
-    return FileIdOf(A, a) && FileIdOf(B, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+bool SameFile(TTargetFolder& Target, const std::wstring& A, const std::wstring& B) {
+    const TUniqueFile a = Target.Open(A, 0, ShareAll, TUse::Read), b = Target.Open(B, 0, ShareAll, TUse::Read);
+    TObjectInfo first, second;
+    return a && b && InfoOf(a.Get(), first) && InfoOf(b.Get(), second) && first.SameObject(second);
 }
 
-void SwapInDatabase(IInstallHost& Host, const std::wstring& Dest, const std::wstring& Copy,
-                    const std::wstring& Kept) {
+void SwapInDatabase(IInstallHost& Host, TTargetFolder& Target, const std::wstring& Dest,
+                    const std::wstring& Copy, const std::wstring& Kept) {
+    const std::wstring full = Target.Full(Dest);
     for (;;) {
         DWORD code = 0;
         bool linked = false;
-        const bool clinics = FileExists(Dest);
         // Windows refuses to replace a database the server holds without leave to delete it; Wine replaces
         // it all the same. Asking first gives the same answer on both.
-        if (clinics && !TUniqueFile(::CreateFileW(
-                           Dest.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr))) {
-            code = ::GetLastError();
-            if (RetryInUse(Host, Dest, code))
+        const bool clinics = Exists(Target, Dest);
+        if (clinics && !Target.Open(Dest, DELETE, ShareAll, TUse::Change, &code)) {
+            if (Target.RetryInUse(Host, Dest, code))
                 continue;
-            throw TError(L"База данных носителя не заняла место прежней (" + Quoted(Dest) + L"): " +
-                         SystemErrorText(code));
+            throw TError(L"База данных носителя не заняла место прежней (" + Quoted(full) + L"): " +
+                         TargetErrorText(code));
         }
-        if (clinics && !NameAlso(Dest, Kept, linked, code)) {
-            if (RetryInUse(Host, Dest, code))
+        if (clinics && !NameAlso(Target, Dest, Kept, linked, code)) {
+            if (Target.RetryInUse(Host, Dest, code))
                 continue;
-            throw TError(L"Прежнюю базу данных не удалось сохранить как " + Quoted(Kept) + L": " +
-                         SystemErrorText(code));
+            throw TError(L"Прежнюю базу данных не удалось сохранить как " + Quoted(Target.Full(Kept)) + L": " +
+                         TargetErrorText(code));
         }
-        // One rename: the name holds the clinic's database until the copy has it.
-        if (::MoveFileExW(Copy.c_str(), Dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        // One rename, brought to the disk: the name holds the clinic's database until the copy has it.
+        const TUniqueFile copy = Target.Open(Copy, DELETE | GENERIC_WRITE, ShareAll, TUse::Change, &code);
+        if (copy && (code = Target.Rename(copy.Get(), Dest, true)) == 0) {
+            ::FlushFileBuffers(copy.Get());
             return;
-        code = ::GetLastError();
+        }
         // The clinic's database at its name alone again, before the host is asked.
-        if (linked && SameFile(Kept, Dest))
-            RemoveFileNoFollow(Kept);
-        else if (clinics && !linked && !PathExists(Dest))
-            ::MoveFileExW(Kept.c_str(), Dest.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (RetryInUse(Host, Dest, code))
+        if (linked && SameFile(Target, Kept, Dest))
+            Target.Remove(Kept);
+        else if (clinics && !linked && !Exists(Target, Dest))
+            Move(Target, Kept, Dest);
+        if (Target.RetryInUse(Host, Dest, code))
             continue;
-        throw TError(L"База данных носителя не заняла место прежней (" + Quoted(Dest) + L"): " +
-                     SystemErrorText(code));
+        throw TError(L"База данных носителя не заняла место прежней (" + Quoted(full) + L"): " +
+                     TargetErrorText(code));
     }
 }
 
-TDatabaseUndo UndoDatabase(IProgress& Host, const std::wstring& Target, const std::wstring& Run,
-                           const TJournalDatabase& Database, const TLocalTime& Now) {
-    TDatabaseUndo undo;
-    undo.Dest = Target + DatabaseFile().Dest;
-    const std::wstring copy = Target + DatabaseCopyName(Run);
-    const std::wstring kept = Database.Kept.empty() ? std::wstring() : Target + Database.Kept;
-    undo.Kept = kept;
-    const bool copyThere = PathExists(copy);
-    if (copyThere && !RemoveFileNoFollow(copy))
-        Host.Trace(L"Копия базы данных носителя не удалена: " + Quoted(copy) + L": " +
-                   SystemErrorText(::GetLastError()));
-    if (copyThere || Database.Stage == TJournalDatabase::TStage::Copying) {
-        // The copy never took the name: the clinic's database is at it, or, where the disk keeps no second
-        // names and the run was killed between two renames, at its dated name alone.
-        if (!kept.empty() && FileExists(kept)) {
-            if (!FileExists(undo.Dest)) {
-                if (!::MoveFileExW(kept.c_str(), undo.Dest.c_str(), MOVEFILE_WRITE_THROUGH)) {
-                    undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
-                    undo.Code = ::GetLastError();
-                }
-            } else if (SameFile(kept, undo.Dest)) {
-                RemoveFileNoFollow(kept);
-            }
-        }
-        return undo;
-    }
-    if (kept.empty()) {
-        // A first installation's database: the run's own goes, one the suite has written to stays.
-        if (!FileExists(undo.Dest))
-            return undo;
-        if (IsRunsCopy(undo.Dest, Database)) {
-            RemoveFileNoFollow(undo.Dest);
-            return undo;
-        }
-        undo.Outcome = TDatabaseUndo::TOutcome::KeptInPlace;
-        return undo;
-    }
-    if (!FileExists(kept)) {
-        Host.Trace(L"Прежней базы данных нет под именем " + Quoted(kept) + L": возвращать нечего");
-        return undo;
-    }
-    if (FileExists(undo.Dest) && SameFile(kept, undo.Dest)) {
-        RemoveFileNoFollow(kept);
-        return undo;
-    }
-    if (FileExists(undo.Dest) && !IsRunsCopy(undo.Dest, Database)) {
-        // Written to since the commit: it keeps what the clinic recorded, under a name of its own.
-        undo.Changed = FreeDatedName(undo.Dest, Now);
-        bool linked = false;
-        if (!NameAlso(undo.Dest, undo.Changed, linked, undo.Code)) {
+namespace {
+
+// The copy never took the name: the clinic's database is at it, or, where the disk keeps no second names and
+// the run was killed between two renames, at its dated name alone.
+void UndoBeforeTheSwap(TTargetFolder& target, const std::wstring& kept, const std::wstring& dest,
+                       TDatabaseUndo& undo) {
+    if (kept.empty() || !Exists(target, kept))
+        return;
+    if (!Exists(target, dest)) {
+        if ((undo.Code = Move(target, kept, dest)) != 0)
             undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
-            return undo;
+    } else if (SameFile(target, kept, dest)) {
+        target.Remove(kept);
+    }
+}
+
+// The swap had happened: the clinic's database goes back to its name, and one the suite wrote to since is
+// kept beside it under a name of its own.
+void UndoTheSwap(TTargetFolder& target, const std::wstring& kept, const std::wstring& dest,
+                 const TJournalDatabase& database, const TLocalTime& now, TDatabaseUndo& undo) {
+    std::wstring changed;
+    if (Exists(target, dest) && !IsRunsCopy(target, dest, database)) {
+        // Written to since the commit: it keeps what the clinic recorded, under a name of its own.
+        changed = FreeDatedName(target, dest, now);
+        bool linked = false;
+        if (!NameAlso(target, dest, changed, linked, undo.Code)) {
+            undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
+            return;
         }
         undo.Outcome = TDatabaseUndo::TOutcome::BothKept;
         // After a move the name is empty: the plain rename below gives it the clinic's database.
     } else {
         undo.Outcome = TDatabaseUndo::TOutcome::Restored;
     }
-    if (!PutBack(kept, undo.Dest, undo.Code)) {
-        // The database that was there stays there; a second name made for it goes again.
-        if (undo.Outcome == TDatabaseUndo::TOutcome::BothKept && FileExists(undo.Dest) &&
-            SameFile(undo.Changed, undo.Dest))
-            RemoveFileNoFollow(undo.Changed);
-        else if (undo.Outcome == TDatabaseUndo::TOutcome::BothKept && !FileExists(undo.Dest))
-            ::MoveFileExW(undo.Changed.c_str(), undo.Dest.c_str(), MOVEFILE_WRITE_THROUGH);
-        undo.Changed.clear();
-        undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
+    if (PutBack(target, kept, dest, undo.Code)) {
+        undo.Changed = changed.empty() ? std::wstring() : target.Full(changed);
+        return;
     }
+    // The database that was there stays there; a second name made for it goes again.
+    if (!changed.empty() && Exists(target, dest) && SameFile(target, changed, dest))
+        target.Remove(changed);
+    else if (!changed.empty() && !Exists(target, dest))
+        Move(target, changed, dest);
+    undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
+}
+
+} // namespace
+
+TDatabaseUndo UndoDatabase(IProgress& Host, TTargetFolder& Target, const std::wstring& Run,
+                           const TJournalDatabase& Database, const TLocalTime& Now) {
+    TDatabaseUndo undo;
+    const std::wstring dest = DatabaseFile().Dest;
+    const std::wstring copy = DatabaseCopyName(Run);
+    const std::wstring& kept = Database.Kept;
+    undo.Dest = Target.Full(dest);
+    undo.Kept = kept.empty() ? std::wstring() : Target.Full(kept);
+    const bool copyThere = Exists(Target, copy);
+    if (copyThere)
+        if (const DWORD code = Target.Remove(copy))
+            Host.Trace(L"Копия базы данных носителя не удалена: " + Quoted(Target.Full(copy)) + L": " +
+                       TargetErrorText(code));
+    if (copyThere || Database.Stage == TJournalDatabase::TStage::Copying) {
+        UndoBeforeTheSwap(Target, kept, dest, undo);
+        return undo;
+    }
+    if (kept.empty()) {
+        // A first installation's database: the run's own goes, one the suite has written to stays.
+        if (!Exists(Target, dest))
+            return undo;
+        if (IsRunsCopy(Target, dest, Database)) {
+            Target.Remove(dest);
+            return undo;
+        }
+        undo.Outcome = TDatabaseUndo::TOutcome::KeptInPlace;
+        return undo;
+    }
+    if (!Exists(Target, kept)) {
+        Host.Trace(L"Прежней базы данных нет под именем " + Quoted(undo.Kept) + L": возвращать нечего");
+        return undo;
+    }
+    if (Exists(Target, dest) && SameFile(Target, kept, dest)) {
+        Target.Remove(kept);
+        return undo;
+    }
+    UndoTheSwap(Target, kept, dest, Database, Now, undo);
     return undo;
 }
 

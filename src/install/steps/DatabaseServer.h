@@ -4,23 +4,23 @@
 
 #include <string>
 
-#include "install/steps/DatabaseFiles.h"
 #include "install/run/InstallHost.h"
+#include "install/steps/DatabaseFiles.h"
 
-class TRunCopies;
+class TTargetFolder;
+class TRunTransaction;
 
 enum class TDeployResult { Completed, Stopped };
 
-// Source and Target end in a backslash. Stopped when a folder could not be made or a file the server needs
-// failed to copy. Raises TError, naming the file, when a source cannot be opened or a destination cannot be
-// created. A file held by another program is named to the host, which retries or stops the run.
-// With Run, the medium's database is copied under a name of the run's and takes the database's name only
-// at the run's commit (see RunTransaction.h), and the server's new files are brought to the disk by it,
-// later (see RunCopies.h), their hashes kept there. Without, the database takes its name at once, the
-// clinic's its dated one ("Прежняя база данных сохранена: ..."). Either way the database is on the disk
-// before it takes its name.
-TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, const std::wstring& Target,
-                                   int WindowsIndex, TRunCopies* Run = nullptr);
+// Source ends in a backslash; everything is written through the suite's folder's gateway. Stopped when a
+// folder could not be made or a file the server needs failed to copy. Raises TError, naming the file, when a
+// source cannot be opened or a destination cannot be created. A file held by another program is named to the
+// host, which retries or stops the run. The medium's database is copied under a name of the run's, on the
+// disk before anything else happens to it, and takes the database's name only at the run's commit
+// (RunTransaction.h); the server's new files are flushed at the run's end, their hashes kept for the record.
+// A clinic's database with other names (a hard link anyone could have made in "DTAfb") stops the run.
+TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, TTargetFolder& Target,
+                                   int WindowsIndex, TRunTransaction& Transaction);
 
 // The local time that names the copy of an existing database; tests fix it.
 using TDeployClock = TLocalTime (*)();

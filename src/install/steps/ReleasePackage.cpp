@@ -23,9 +23,10 @@
 #include "install/files/HeldFolders.h"
 #include "install/files/Processes.h"
 #include "install/files/Walks.h"
+#include "install/trust/Links.h"
 #include "install/files/FilesInUse.h"
 #include "install/steps/PackageChoice.h"
-#include "install/files/RunCopies.h"
+#include "install/files/TargetFolder.h"
 #include "install/run/RunStop.h"
 #include "install/trust/TargetAccess.h"
 #include "win/ComPtr.h"
@@ -128,23 +129,15 @@ TComPtr<IXMLDOMDocument2> GuardedDocument() {
     return document;
 }
 
-// Loads the document from the bytes of `fileName`, read through a handle that follows no link (the parser
-// would open the name itself, following anything); false where it is no XML document, with the parser's
-// reason in `why`. Raises TError when the file cannot be read.
-bool LoadFileBytes(IXMLDOMDocument2* document, const std::wstring& fileName, std::wstring& why) {
-    const TUniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        ThrowLastError(L"не удалось открыть " + Quoted(fileName));
-    if (IsLinkObject(file.Get()))
-        throw TError(Quoted(fileName) + L" — ссылка");
-    std::string bytes;
-    DWORD code = 0;
-    if (!ReadOpenFile(file.Get(), bytes, &code)) {
-        ::SetLastError(code);
-        ThrowLastError(L"не удалось прочитать " + Quoted(fileName));
-    }
+// Loads the document from the bytes of "ReleaseInfo", read through the folder's gateway (the parser would
+// open the name itself, following anything); false where it is no XML document, with the parser's reason in
+// `why`. Raises TError when the file cannot be read.
+bool LoadReleaseInfo(IXMLDOMDocument2* document, TTargetFolder& folder, std::wstring& why) {
+    const std::wstring fileName = folder.Full(ReleaseInfoName);
+    const TFileBytes file = folder.Read(ReleaseInfoName, TTargetFolder::TUse::Change);
+    if (file.Status != TReadStatus::Ok)
+        throw TError(L"не удалось прочитать " + Quoted(fileName) + L": " + file.Error);
+    const std::string& bytes = file.Bytes;
     SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (!array)
         throw TError(L"не хватило памяти, чтобы прочитать " + Quoted(fileName));
@@ -167,12 +160,34 @@ bool LoadFileBytes(IXMLDOMDocument2* document, const std::wstring& fileName, std
     return false;
 }
 
-void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
+// The document as the parser writes it out, in the encoding it declares.
+std::string SavedBytes(IXMLDOMDocument2* document, const std::wstring& fileName) {
+    TComPtr<IStream> stream;
+    CheckHResult(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), L"не удалось сохранить " + Quoted(fileName));
+    VARIANT destination;
+    ::VariantInit(&destination);
+    destination.vt = VT_UNKNOWN;
+    destination.punkVal = stream.Get();
+    CheckHResult(document->save(destination), L"не удалось сохранить " + Quoted(fileName));
+    HGLOBAL memory = nullptr;
+    STATSTG stat{};
+    CheckHResult(::GetHGlobalFromStream(stream.Get(), &memory), L"не удалось сохранить " + Quoted(fileName));
+    CheckHResult(stream->Stat(&stat, STATFLAG_NONAME), L"не удалось сохранить " + Quoted(fileName));
+    const void* bytes = ::GlobalLock(memory);
+    if (!bytes)
+        throw TError(L"не удалось сохранить " + Quoted(fileName));
+    std::string saved(static_cast<const char*>(bytes), static_cast<std::size_t>(stat.cbSize.QuadPart));
+    ::GlobalUnlock(memory);
+    return saved;
+}
+
+void ChangeLevel(TTargetFolder& folder, const std::wstring& Level) {
+    const std::wstring fileName = folder.Full(ReleaseInfoName);
     const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
     // Whitespace between the elements belongs to the file the updater keeps; it is written back as it was.
     CheckHResult(document->put_preserveWhiteSpace(VARIANT_TRUE), L"не удалось настроить чтение XML");
     std::wstring reason;
-    if (!LoadFileBytes(document.Get(), fileName, reason))
+    if (!LoadReleaseInfo(document.Get(), folder, reason))
         throw TError(Quoted(fileName) + L" — не документ XML" + (reason.empty() ? L"" : L", " + reason));
 
     TComPtr<IXMLDOMElement> element;
@@ -197,7 +212,7 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
     if (!level)
         throw TError(L"нет элемента «Level»");
     CheckHResult(level->put_nodeTypedValue(TVariant(Level).Get()), L"не удалось записать элемент «Level»");
-    CheckHResult(document->save(TVariant(fileName).Get()), L"не удалось сохранить " + Quoted(fileName));
+    folder.Rewrite(ReleaseInfoName, SavedBytes(document.Get(), fileName));
 }
 
 } // namespace
@@ -205,62 +220,91 @@ void ChangeLevel(const std::wstring& fileName, const std::wstring& Level) {
 namespace {
 
 constexpr wchar_t ScriptName[] = L"Install.cmd";
+constexpr wchar_t Store[] = L"backup";
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool OnMedium(const std::wstring& source, const std::wstring& package) {
-    return FolderExists(source + L"backup\\" + package);
+    return FolderExists(source + Store + L"\\" + package);
+}
+
+std::wstring InStore(const std::wstring& name) {
+    return std::wstring(Store) + L"\\" + name;
 }
 
 // Why a package the medium did not bring may not run elevated; None when it may. `script`: its script, held
 // open already, or null to open it here.
-TTrustFault ForeignFault(const std::wstring& package, HANDLE script = nullptr) {
+TTrustFault ForeignFault(TTargetFolder& target, const std::wstring& name, HANDLE script = nullptr) {
     IAccessFacts& facts = AccessFacts();
-    const TUniqueFile folder(
-        ::CreateFileW(package.c_str(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    HANDLE folder = nullptr;
+    try {
+        folder = target.FolderIfThere(InStore(name));
+    } catch (const TForeignLink&) {
+        return TTrustFault::Link;
+    } catch (const TError&) {
+        return TTrustFault::Unknown;
+    }
     if (!folder)
         return TTrustFault::Unknown;
     TUniqueFile opened;
     if (!script) {
         DWORD code = 0;
-        opened = OpenInFolder(folder.Get(), ScriptName, READ_CONTROL,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &code);
+        opened = OpenInFolder(folder, ScriptName, READ_CONTROL, ShareAll, false, &code);
         if (!opened)
             return code == ERROR_FILE_NOT_FOUND ? TTrustFault::Missing : TTrustFault::Unknown;
         script = opened.Get();
     }
-    return ForeignPackageFault(facts.Security(folder.Get(), package),
-                               facts.Security(script, package + L"\\" + ScriptName), facts.SystemOwner());
+    const std::wstring package = target.Full(InStore(name));
+    return ForeignPackageFault(facts.Security(folder, package), facts.Security(script, package + L"\\" + ScriptName),
+                               facts.SystemOwner());
 }
 
 // The chosen package's script, opened without following a link and held, shared for reading only, so that
 // what runs is what was checked: the medium's own script, byte for byte, for a package of the medium's; for
 // another (an elevated run's updater's package) one of the machine's that no one else may change. Invalid
 // where there is no script; TError where there is one that must not run.
-TUniqueFile VerifiedScript(const std::wstring& source, const std::wstring& package, const std::wstring& name,
+TUniqueFile VerifiedScript(TTargetFolder& target, const std::wstring& source, const std::wstring& name,
                            bool elevated) {
-    const std::wstring path = package + L"\\" + ScriptName;
-    TUniqueFile script(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    DWORD code = 0;
+    TUniqueFile script = target.Open(InStore(name) + L"\\" + ScriptName, GENERIC_READ | READ_CONTROL,
+                                     FILE_SHARE_READ, TTargetFolder::TUse::Change, &code);
     if (!script) {
-        const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
             return script;
+        if (code == LinkInPlace || code == OtherNames || code == ERROR_ACCESS_DENIED)
+            throw TError(ScriptNotTheMediumsText(name));
         ::SetLastError(code);
         ThrowLastError(L"Сценарий установки пакета " + Quoted(name) + L" не открыт");
     }
-    if (IsLinkObject(script.Get()) || IsFolderObject(script.Get()))
-        throw TError(ScriptNotTheMediumsText(name));
     if (OnMedium(source, name)) {
         std::string bytes;
-        const TFileBytes medium = ReadWholeFile(source + L"backup\\" + name + L"\\" + ScriptName);
+        const TFileBytes medium = ReadWholeFile(source + InStore(name) + L"\\" + ScriptName);
         if (!ReadOpenFile(script.Get(), bytes) || medium.Status != TReadStatus::Ok || medium.Bytes != bytes)
             throw TError(ScriptNotTheMediumsText(name));
     } else if (elevated) {
-        if (const TTrustFault fault = ForeignFault(package, script.Get()); fault != TTrustFault::None)
+        if (const TTrustFault fault = ForeignFault(target, name, script.Get()); fault != TTrustFault::None)
             throw TError(PackagePassedOverText(name, fault));
     }
     return script;
+}
+
+// The packages of the suite's folder an elevated run may choose from: the medium's, and those the machine's
+// accounts alone may change; the others are named and passed over. Folders that are links are not packages.
+std::vector<std::wstring> EligiblePackages(IInstallHost& host, const std::wstring& source, TTargetFolder& target,
+                                          bool elevated) {
+    std::vector<std::wstring> eligible;
+    for (const TFolderEntry& entry : target.Entries(Store)) {
+        if (!(entry.Attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (entry.Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            entry.Name == L"WithOutAnswer")
+            continue;
+        const TTrustFault fault =
+            elevated && !OnMedium(source, entry.Name) ? ForeignFault(target, entry.Name) : TTrustFault::None;
+        if (fault == TTrustFault::None)
+            eligible.push_back(entry.Name);
+        else
+            host.AddLine(PackagePassedOverText(entry.Name, fault));
+    }
+    return eligible;
 }
 
 } // namespace
@@ -284,13 +328,12 @@ std::wstring PackageFailedText(const std::wstring& package, std::int32_t exitCod
            std::to_wstring(exitCode);
 }
 
-TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& Source,
-                                      const std::wstring& Target, const std::wstring& TrimmedPath,
-                                      TRunCopies* Run, bool Elevated) {
+std::size_t CopyReleasePackages(IInstallHost& Host, const std::wstring& Source, TTargetFolder& Target,
+                                bool Replaces) {
     // A file of the suite's that a running program holds (the updater, the shell) is not passed over
     // silently: the user closes the program, or the run stops.
-    const TInUseRetry inUse = [&Host](const std::wstring& file, DWORD code) {
-        return RetryInUse(Host, file, code);
+    const TInUseRetry inUse = [&](const std::wstring& file, DWORD code) {
+        return Target.RetryInUse(Host, Target.Full(file), code);
     };
     ULONGLONG started = ::GetTickCount64();
     const auto took = [&started] {
@@ -298,13 +341,8 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         return std::to_wstring(now - std::exchange(started, now)) + L" мс";
     };
     // "Backup" and "backup" are one folder on Windows.
-    if (Run)
-        Run->MakeFolder(Target + L"backup");
-    else
-        EnsureDir(Target + L"backup");
-    std::vector<TCopyFailure> failed = CopyDirTree(Source + L"backup", Target + L"backup", inUse, Run);
-    for (TCopyFailure& file :
-         CopyDirTree(Source + L"Updater", WithoutTrailingBackslash(TrimmedPath), inUse, Run))
+    std::vector<TCopyFailure> failed = CopyDirTree(Target, Source + Store, Store, inUse);
+    for (TCopyFailure& file : CopyDirTree(Target, Source + L"Updater", L"", inUse))
         failed.push_back(std::move(file));
     // A file that did not arrive goes on to the script and the updater as it is, but not unsaid: the run
     // names it and does not count as complete.
@@ -316,55 +354,49 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
     Host.Trace(L"Пакеты и файлы программы обновления скопированы: " + took());
     // Over an installation, half a package is never committed: the run stops and is undone, and the release
     // that was there stays whole rather than two side by side.
-    if (!failed.empty() && Run && Run->Transaction() && Run->Transaction()->ReplacesInstallation())
+    if (!failed.empty() && Replaces)
         throw TError(PackageNotWholeText(failed.front().Path, failed.front().Reason));
     PassRunPoint(L"package-copies");
-    if (Run) {
-        FinishRunCopies(*Run);
-        Host.Trace(L"Скопированные файлы записаны на диск: " + took());
-    }
+    Target.FinishFlushes();
+    Host.Trace(L"Скопированные файлы записаны на диск: " + took());
+    return failed.size();
+}
+
+TChosenPackage ChooseReleasePackage(IInstallHost& Host, const std::wstring& Source, TTargetFolder& Target,
+                                    bool Elevated) {
     if (AfterPackageCopies())
-        AfterPackageCopies()(Target);
-    SetReadOnlyAttr(Target + ReleaseInfoName, false);
-    SetReadOnlyAttr(Target + L"Updater.exe.cfg", false);
+        AfterPackageCopies()(Target.Path());
     // The suite's programs write these, whoever runs them.
+    Target.SetReadOnly(ReleaseInfoName, false);
+    Target.SetReadOnly(L"Updater.exe.cfg", false);
     if (Elevated)
         GrantUsersTheirFiles(Host, Target);
-
-    const std::wstring store = Target + L"backup\\";
-    std::vector<std::wstring> packages;
-    GetSubDirList(store, packages);
-    std::vector<std::wstring> eligible;
-    for (const std::wstring& package : packages) {
-        const std::wstring name = package.substr(store.size());
-        const TTrustFault fault =
-            Elevated && !OnMedium(Source, name) ? ForeignFault(package) : TTrustFault::None;
-        if (fault == TTrustFault::None)
-            eligible.push_back(package);
-        else
-            Host.AddLine(PackagePassedOverText(name, fault));
-    }
+    std::vector<std::wstring> eligible = EligiblePackages(Host, Source, Target, Elevated);
     SortPackageList(eligible);
-    const std::wstring chosen = eligible[NewestPackage(eligible, store)];
-
-    TPackageOutcome outcome;
-    outcome.Package = chosen.substr(store.size());
-    outcome.FilesNotCopied = failed.size();
+    TChosenPackage chosen;
+    chosen.Name = eligible[NewestPackage(eligible, Target.Full(std::wstring(Store) + L"\\"))];
+    chosen.Folder = Target.Full(InStore(chosen.Name));
     // The script that runs is the one checked: held from here to its end, shared for reading only.
-    const std::wstring scriptPath = chosen + L"\\" + ScriptName;
-    const TUniqueFile script = VerifiedScript(Source, chosen, outcome.Package, Elevated);
-    // The run's commit: its copies are on the disk and the package to install is known. What the script does,
-    // and everything after it, is not undone.
-    if (Run && Run->Transaction())
-        Run->Transaction()->Commit();
+    chosen.Script = VerifiedScript(Target, Source, chosen.Name, Elevated);
+    return chosen;
+}
+
+TPackageOutcome RunReleasePackage(IInstallHost& Host, TTargetFolder& Target, TChosenPackage& Package) {
+    TPackageOutcome outcome;
+    outcome.Package = Package.Name;
+    const std::wstring scriptPath = Package.Folder + L"\\" + ScriptName;
     {
-        TCurrentFolderAfter restore(Target);
+        // The script may rename files into the folders the run held: they are let go of, and the run takes
+        // and checks them again where it writes afterwards.
+        Target.Release();
+        TCurrentFolderAfter restore(Target.Path());
         // The program-start text, deliberate as in Processes.cpp.
-        if (!script)
+        if (!Package.Script)
             throw TError(L"не смог создать процесс: " + scriptPath);
-        ::SetCurrentDirectoryW((chosen + L"\\").c_str());
-        outcome.ExitCode = RunCommandScript(scriptPath, chosen, SW_HIDE);
+        ::SetCurrentDirectoryW((Package.Folder + L"\\").c_str());
+        outcome.ExitCode = RunCommandScript(scriptPath, Package.Folder, SW_HIDE);
     }
+    Package.Script.Reset();
     Host.Trace(L"Сценарий установки пакета " + Quoted(outcome.Package) + L" завершился с кодом " +
                std::to_wstring(outcome.ExitCode));
     // A level recorded for a package that did not install would keep the updater from ever offering it again.
@@ -372,7 +404,7 @@ TPackageOutcome InstallReleasePackage(IInstallHost& Host, const std::wstring& So
         Host.AddLine(PackageFailedText(outcome.Package, outcome.ExitCode));
         return outcome;
     }
-    WriteReleaseLevel(Target, PackageLevelText(chosen));
+    WriteReleaseLevel(Target, PackageLevelText(Package.Folder));
     return outcome;
 }
 
@@ -390,13 +422,13 @@ std::wstring NodeText(IXMLDOMNode* root, const wchar_t* name) {
 }
 } // namespace
 
-TReleaseInfo ReadReleaseInfo(const std::wstring& Folder) {
+TReleaseInfo ReadReleaseInfo(TTargetFolder& Folder) {
     TComInit com;
     TReleaseInfo info;
     try {
         const TComPtr<IXMLDOMDocument2> document = GuardedDocument();
         std::wstring reason;
-        if (!LoadFileBytes(document.Get(), Folder + ReleaseInfoName, reason))
+        if (!LoadReleaseInfo(document.Get(), Folder, reason))
             return info;
         TComPtr<IXMLDOMElement> element;
         if (FAILED(document->get_documentElement(element.Put())) || !element)
@@ -409,15 +441,19 @@ TReleaseInfo ReadReleaseInfo(const std::wstring& Folder) {
     return info;
 }
 
-void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {
+void WriteReleaseLevel(TTargetFolder& Folder, const std::wstring& Level) {
     // The wizard's thread has COM already (S_FALSE then); either way this call's own count is given back.
     TComInit com;
-    const std::wstring fileName = Folder + ReleaseInfoName;
-    if (!FileExists(fileName))
+    if (!Folder.IsFile(ReleaseInfoName))
         throw TError(ReleaseInfoMissing);
     try {
-        ChangeLevel(fileName, Level);
+        ChangeLevel(Folder, Level);
     } catch (const TError& error) {
         throw TError(ReleaseInfoError + error.Message());
     }
+}
+
+void WriteReleaseLevel(const std::wstring& Folder, const std::wstring& Level) {
+    TTargetFolder folder(Folder);
+    WriteReleaseLevel(folder, Level);
 }

@@ -209,6 +209,22 @@ TTrustFault AdminFolderFault(const TSecurityFacts& facts, std::wstring_view syst
     return OwnFault(facts, ChangeRights, TTrustFault::OthersChange, systemOwner);
 }
 
+TTrustFault TrustedLinkFault(std::wstring_view relative, const TSecurityFacts& link,
+                             const TSecurityFacts& parent) {
+    if (!SameText(relative, L"DTAfb"))
+        return TTrustFault::Link;
+    if (!link.Known || !parent.Known)
+        return TTrustFault::Unknown;
+    if (!IsTrustedOwner(link.Owner))
+        return TTrustFault::ForeignOwner;
+    // Where a link leads is changed through its attributes' right as well as its data's.
+    if (OthersHold(link, ChangeRights | AccessRight::WriteAttributes, {}))
+        return TTrustFault::OthersChange;
+    if (OthersHold(parent, DeleteChildRights, {}))
+        return TTrustFault::ParentDeletes;
+    return TTrustFault::None;
+}
+
 TTrustFault ForeignPackageFault(const TSecurityFacts& folder, const TSecurityFacts& script,
                                 std::wstring_view systemOwner) {
     const TTrustFault fault = OwnFault(folder, ChangeRights, TTrustFault::OthersChange, systemOwner);

@@ -97,3 +97,15 @@ std::vector<std::wstring> LevelsBelowRoot(std::wstring_view path) {
     }
     return levels;
 }
+
+bool LinkLeadsTo(std::wstring_view substitute, std::wstring_view finalDos, std::wstring_view finalGuid) {
+    constexpr std::wstring_view Global = L"\\??\\";
+    if (!substitute.starts_with(Global))
+        return false;
+    std::wstring leads(substitute.substr(Global.size()));
+    const bool volume = leads.size() > 7 && SameText(std::wstring_view(leads).substr(0, 7), L"Volume{");
+    std::wstring found = PlainFinalPath(volume ? finalGuid : finalDos);
+    leads = WithoutTrailingBackslash(leads);
+    found = WithoutTrailingBackslash(found);
+    return !leads.empty() && !found.empty() && SameText(leads, found);
+}

@@ -46,3 +46,9 @@ bool FinalPathWithin(std::wstring_view path, std::wstring_view folder) noexcept;
 // "C:\A" and "C:\A\B"; "\\server\share\A" gives "\\server\share\A". The root itself is no level: it is the
 // system's.
 std::vector<std::wstring> LevelsBelowRoot(std::wstring_view path);
+
+// Whether an open folder is where a link says it leads: `substitute` is the link's own target as the system
+// keeps it ("\??\D:\Data\DTAfb", "\??\Volume{...}\"), `finalDos` and `finalGuid` where the folder
+// opened through it is in the end ("D:\Data\DTAfb", "\\?\Volume{...}\Data\DTAfb"). A link relative to its
+// own place, or one through another link on the way, is not.
+bool LinkLeadsTo(std::wstring_view substitute, std::wstring_view finalDos, std::wstring_view finalGuid);

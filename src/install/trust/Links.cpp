@@ -107,11 +107,15 @@ std::wstring ForeignLevelOfTarget(const std::wstring& Target) {
     return {};
 }
 
-TTargetGuard::TTargetGuard(std::wstring target) : FTarget(WithTrailingBackslash(std::move(target))) {}
+std::wstring TForeignLink::Line() const {
+    return FLine.empty() ? ForeignLinkLine(FLink) : FLine;
+}
 
-void TTargetGuard::CheckFolder(const std::wstring& Folder) const {
-    const std::wstring foreign =
-        FirstForeignLevel(FTarget, Folder, [](const std::wstring& level) { return LinkKindOf(level); });
-    if (!foreign.empty())
-        throw TForeignLink(ForeignLinkText(foreign), foreign);
+std::wstring SwappedFolderText(const std::wstring& Folder) {
+    return L"Папку " + Quoted(Folder) +
+           L" подменили, пока программа установки работала в ней: больше ничего в неё не пишется.";
+}
+
+std::wstring SwappedFolderLine(const std::wstring& Folder) {
+    return L"Папка " + Quoted(Folder) + L" подменена во время работы программы установки.";
 }

@@ -26,15 +26,19 @@ std::wstring FinalPathOf(HANDLE File);
 // The same for a path, every link on the way followed; empty when it cannot be opened.
 std::wstring FinalPathOfPath(const std::wstring& Path);
 
-// A folder the run was to write into, or the suite's folder itself, is a link that anyone could have made.
+// A folder the run was to write into, or the suite's folder itself, is a link that anyone could have made,
+// or was swapped for something else while the run worked in it.
 class TForeignLink : public TError {
 public:
-    TForeignLink(std::wstring message, std::wstring link)
-        : TError(std::move(message)), FLink(std::move(link)) {}
+    TForeignLink(std::wstring message, std::wstring link, std::wstring line = {})
+        : TError(std::move(message)), FLink(std::move(link)), FLine(std::move(line)) {}
     const std::wstring& Link() const noexcept { return FLink; }
+    // The run's line for it.
+    std::wstring Line() const;
 
 private:
     std::wstring FLink;
+    std::wstring FLine;
 };
 
 // "Папка «<link>» — ссылка на «<where it leads>», ..." for the box that stops a run.
@@ -53,15 +57,7 @@ std::wstring PassedOverLinkText(const std::wstring& Link);
 // is none. Before anything is written into a folder any user may have prepared.
 std::wstring ForeignLevelOfTarget(const std::wstring& Target);
 
-// Keeps the run's writes below the suite's folder out of foreign links.
-class TTargetGuard {
-public:
-    explicit TTargetGuard(std::wstring target);
-    const std::wstring& Target() const noexcept { return FTarget; }
-    // Throws TForeignLink when `Folder`, or a level between it and the target (both included), is a foreign
-    // link: nothing is to be written there.
-    void CheckFolder(const std::wstring& Folder) const;
-
-private:
-    std::wstring FTarget; // ending in "\"
-};
+// A folder of the suite's found elsewhere than its name says after a pause (swapped for a link or another
+// folder meanwhile): the box's text and the list's line.
+std::wstring SwappedFolderText(const std::wstring& Folder);
+std::wstring SwappedFolderLine(const std::wstring& Folder);

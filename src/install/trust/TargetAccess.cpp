@@ -11,6 +11,7 @@
 #include "install/trust/FolderAccess.h"
 #include "install/files/Folders.h"
 #include "install/files/HeldFolders.h"
+#include "install/files/TargetFolder.h"
 #include "install/trust/LinkPolicy.h"
 #include "install/trust/Links.h"
 #include "install/files/Walks.h"
@@ -84,8 +85,9 @@ public:
         for (const TFolderEntry& entry : found) {
             const std::wstring child = path + L"\\" + entry.Name;
             if ((entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(entry.ReparseTag)) {
-                if (LinkKindFrom(true, entry.ReparseTag, [&] { return LinkOwnerLookup()(child); }) ==
-                    TLinkKind::Foreign) {
+                // Links keep what they are. None below the suite's folder is followed but an administrator's
+                // "DTAfb", which the run decides about where it uses it (TrustedLinkFault).
+                if (!(suiteFolder && SameText(entry.Name, L"DTAfb"))) {
                     FHost.Trace(PassedOverLinkText(child));
                     ++Links;
                 }
@@ -183,21 +185,6 @@ private:
     std::size_t FDepth;
 };
 
-// Moves a folder found where an admin folder must be aside, beside itself; a link is moved as the link.
-std::wstring MoveAside(const std::wstring& folder) {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::wstring random = RandomHex(8);
-        if (random.empty())
-            break;
-        const std::wstring aside = folder + L".~tessaro-" + random;
-        if (::MoveFileExW(folder.c_str(), aside.c_str(), 0))
-            return aside;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS && ::GetLastError() != ERROR_FILE_EXISTS)
-            break;
-    }
-    return {};
-}
-
 } // namespace
 
 DWORD MakeAdminFolders(const std::wstring& Folder, std::wstring* FailedLevel,
@@ -260,15 +247,10 @@ TTrustFault AdminFault(HANDLE Object, const std::wstring& Path) {
     return AdminFolderFault(facts.Security(Object, Path), facts.SystemOwner());
 }
 
-void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
-    const std::wstring target = WithoutTrailingBackslash(Target);
-    EnableOwnershipPrivileges();
-    DWORD code = 0;
-    const TUniqueFile folder = HoldFolder(target, WRITE_DAC | WRITE_OWNER, &code);
-    if (!folder)
-        throw TError(L"Не удалось открыть папку комплекса " + Quoted(target) +
-                     L", чтобы закрыть её от изменения обычными пользователями: " + SystemErrorText(code));
-    const TSecurityFacts before = AccessFacts().Security(folder.Get(), target);
+void TakeOverTarget(IProgress& Host, TTargetFolder& Target) {
+    const std::wstring target = WithoutTrailingBackslash(Target.Path());
+    const HANDLE folder = Target.Root();
+    const TSecurityFacts before = AccessFacts().Security(folder, target);
     if (before.ReparsePoint)
         throw TError(FolderNotTrustedText(target, TTrustFault::Link));
     if (!TakeOverNeeded(before, AccessFacts().SystemOwner()))
@@ -276,11 +258,11 @@ void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
     // Closed first, so that no one else adds anything while the entries below are reset; the users' reading
     // comes last and marks the take-over done.
     const TAccessList list = SuiteFolderAccess();
-    if (const DWORD failed = ApplyAccess(folder.Get(), ClosedSuiteFolderAccess()))
+    if (const DWORD failed = ApplyAccess(folder, ClosedSuiteFolderAccess()))
         throw TError(L"Не удалось закрыть папку комплекса " + Quoted(target) +
                      L" от изменения обычными пользователями: " + SystemErrorText(failed));
     TAccessReset reset(Host);
-    reset.Below(folder.Get(), target, list.Entries, true);
+    reset.Below(folder, target, list.Entries, true);
     Host.Trace(L"Папка комплекса передана администраторам: " + Quoted(target) + L" (владелец был " +
                (before.Owner.empty() ? L"неизвестен" : before.Owner) +
                L"); права доступа заменены у вложенных файлов и папок: " + std::to_wstring(reset.Reset) +
@@ -289,18 +271,13 @@ void TakeOverTarget(IProgress& Host, const std::wstring& Target) {
     if (reset.Failed)
         throw TError(L"Не удалось заменить права доступа у файлов и папок в папке комплекса (" +
                      std::to_wstring(reset.Failed) + L"), например у " + reset.FirstFailure);
-    if (const DWORD failed = ApplyAccess(folder.Get(), list))
+    if (const DWORD failed = ApplyAccess(folder, list))
         throw TError(L"Не удалось открыть папку комплекса " + Quoted(target) +
                      L" для чтения пользователям: " + SystemErrorText(failed));
 }
 
-void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
-    const std::wstring target = WithoutTrailingBackslash(Target);
-    const TUniqueFile folder(
-        ::CreateFileW(target.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, ShareAll, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!folder || IsLinkObject(folder.Get()))
-        return;
+void GrantUsersTheirFiles(IProgress& Host, TTargetFolder& Target) {
+    const std::wstring target = WithoutTrailingBackslash(Target.Path());
     EnableOwnershipPrivileges();
     const std::vector<TAccessEntry> suite = SuiteFolderAccess().Entries;
     TAccessReset reset(Host, 1);
@@ -312,7 +289,7 @@ void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target) {
     for (const auto& [name, isFolder] : entries) {
         DWORD code = 0;
         const TUniqueFile entry = OpenInFolder(
-            folder.Get(), name, READ_CONTROL | WRITE_DAC | WRITE_OWNER | (isFolder ? FILE_LIST_DIRECTORY : 0),
+            Target.Root(), name, READ_CONTROL | WRITE_DAC | WRITE_OWNER | (isFolder ? FILE_LIST_DIRECTORY : 0),
             ShareAll, isFolder, &code);
         // An administrator's link (the database moved to a larger disk) keeps the lists it has.
         if (!entry || IsLinkObject(entry.Get()))
@@ -336,38 +313,50 @@ std::wstring FolderNotTrustedText(const std::wstring& Folder, TTrustFault Fault)
            TrustFaultText(Fault) + L".";
 }
 
-TAdminFolder EnsureAdminFolder(const std::wstring& Folder) {
-    const std::wstring folder = WithoutTrailingBackslash(Folder);
+TAdminFolder EnsureAdminFolder(TTargetFolder& Parent, const std::wstring& Name) {
     TAdminFolder result;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD code = 0;
-        TUniqueFile held = HoldFolder(folder, 0, &code);
         TTrustFault fault = TTrustFault::Unknown;
+        HANDLE held = nullptr;
+        bool missing = false;
+        try {
+            held = Parent.FolderIfThere(Name);
+            missing = held == nullptr;
+        } catch (const TForeignLink&) {
+            fault = TTrustFault::Link;
+        }
         if (held) {
-            fault = AdminFault(held.Get(), folder);
+            fault = AdminFault(held, Parent.Full(Name));
             if (fault == TTrustFault::None)
                 return result;
-        } else if (IsMissing(code)) {
-            code = CreateFolderWithAccess(folder, SuiteFolderAccess());
-            if (code == 0) {
+        } else if (missing) {
+            DWORD code = 0;
+            if (Parent.MakeFolderWithAccess(Name, SuiteFolderAccess(), &code)) {
                 result.Made = true;
+                Parent.Undo().Added(Name, true);
                 return result;
             }
-            if (code == ERROR_ALREADY_EXISTS)
+            if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
                 continue;
             ::SetLastError(code);
-            ThrowLastError(L"Не удалось создать папку " + Quoted(folder));
+            ThrowLastError(L"Не удалось создать папку " + Quoted(Parent.Full(Name)));
         }
-        held.Reset();
         if (!result.MovedAside.empty())
             break;
         result.Fault = fault;
-        result.MovedAside = MoveAside(folder);
+        DWORD code = 0;
+        result.MovedAside = Parent.MoveAside(Name, &code);
         if (result.MovedAside.empty())
-            throw TError(FolderNotTrustedText(folder, fault) + L" Отложить её не удалось: " +
-                         SystemErrorText(::GetLastError()));
+            throw TError(FolderNotTrustedText(Parent.Full(Name), fault) + L" Отложить её не удалось: " +
+                         TargetErrorText(code));
     }
-    throw TError(L"Не удалось создать папку " + Quoted(folder) + L": её место занято");
+    throw TError(L"Не удалось создать папку " + Quoted(Parent.Full(Name)) + L": её место занято");
+}
+
+TAdminFolder EnsureAdminFolder(const std::wstring& Folder) {
+    const std::wstring folder = WithoutTrailingBackslash(Folder);
+    TTargetFolder parent(ExtractFilePath(folder));
+    return EnsureAdminFolder(parent, folder.substr(ExtractFilePath(folder).size()));
 }
 
 std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault, const std::wstring& Aside) {
@@ -375,18 +364,22 @@ std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault,
            TrustFaultText(Fault) + L"): она отложена как " + Quoted(Aside) + L" и создана заново.";
 }
 
-TFileBytes ReadFromAdminFolder(const std::wstring& Folder, const std::wstring& Name) {
-    const std::wstring folder = WithoutTrailingBackslash(Folder);
-    DWORD code = 0;
-    const TUniqueFile held = HoldFolder(folder, 0, &code);
-    if (!held) {
-        if (IsMissing(code))
-            return TFileBytes{};
-        throw TError(FolderNotTrustedText(folder, TTrustFault::Unknown) + L" " + SystemErrorText(code));
+TFileBytes ReadFromAdminFolder(TTargetFolder& Parent, const std::wstring& Folder, const std::wstring& Name) {
+    const std::wstring full = Parent.Full(Folder);
+    HANDLE held = nullptr;
+    try {
+        held = Parent.FolderIfThere(Folder);
+    } catch (const TForeignLink&) {
+        throw TError(FolderNotTrustedText(full, TTrustFault::Link));
+    } catch (const TSystemError& error) {
+        throw TError(FolderNotTrustedText(full, TTrustFault::Unknown) + L" " +
+                     SystemErrorText(static_cast<DWORD>(error.Code())));
     }
-    if (const TTrustFault fault = AdminFault(held.Get(), folder); fault != TTrustFault::None)
-        throw TError(FolderNotTrustedText(folder, fault));
-    return ReadInFolder(held.Get(), Name);
+    if (!held)
+        return TFileBytes{};
+    if (const TTrustFault fault = AdminFault(held, full); fault != TTrustFault::None)
+        throw TError(FolderNotTrustedText(full, fault));
+    return Parent.Read(Folder + L"\\" + Name);
 }
 
 std::wstring MakePrivateFolder(const std::wstring& Prefix, bool Elevated, std::wstring& Why) {

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "common/FileIO.h"
-#include "install/trust/AccessRules.h"
 #include "install/run/InstallHost.h"
+#include "install/trust/AccessRules.h"
+
+class TTargetFolder;
 
 // Makes `Folder` with every missing level above it, each with the suite's folder's list from its first
 // moment. 0, or the system's code with the level that could not be made in `FailedLevel`; `Made` receives the
@@ -30,8 +32,9 @@ std::wstring TargetRefusal(const std::wstring& Target);
 // ("DTAfb" and "Settings" with lists of their own), each opened relative to its folder; links are left as
 // they are and those anyone could have made named in the run's record. The owners of the entries stay: a
 // user's package stays a user's. Says in the record what it took over. Throws TError when a list cannot be
-// replaced.
-void TakeOverTarget(IProgress& Host, const std::wstring& Target);
+// replaced. `Target` holds the folder with the rights to change its list and owner (EnableOwnershipPrivileges
+// first).
+void TakeOverTarget(IProgress& Host, TTargetFolder& Target);
 
 // Why a file below the suite's folder keeps the list it has: it has another name too (a hard link), which may
 // lie anywhere on the disk, and a list given to one name is the file's.
@@ -46,25 +49,28 @@ inline constexpr wchar_t TooDeepText[] = L"папка вложена слишк�
 
 // Gives "DTAfb", "Settings" (and what they hold) and the files the suite's programs write their lists, so
 // that the suite keeps working for every user. What fails is named in the record.
-void GrantUsersTheirFiles(IProgress& Host, const std::wstring& Target);
+void GrantUsersTheirFiles(IProgress& Host, TTargetFolder& Target);
 
 // A folder an elevated run reads from or runs from (the uninstaller's, the run logs'): made with the suite's
 // folder's list where it is missing; an existing one that is not the machine's alone (a user's, a link, one
 // others may change) is moved aside under a new name beside itself and made anew, never given the list in
-// place. Throws TError when neither can be done.
+// place. `Name` is one of `Parent`'s; made and moved through its gateway. Throws TError when neither can be
+// done.
 struct TAdminFolder {
     bool Made = false;
-    std::wstring MovedAside;               // where the folder found there went
+    std::wstring MovedAside;               // where the folder found there went (relative to the parent)
     TTrustFault Fault = TTrustFault::None; // why it went
 };
+TAdminFolder EnsureAdminFolder(TTargetFolder& Parent, const std::wstring& Name);
+// The same for a folder given by its path (the run logs' outside the suite's folder).
 TAdminFolder EnsureAdminFolder(const std::wstring& Folder);
 // The line of a folder moved aside.
 std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault, const std::wstring& Aside);
 
-// The file `Name` of `Folder`, read through a handle opened relative to the folder once the folder is held
-// and found the machine's. NotFound where either is missing; throws TError (FolderNotTrustedText) where the
-// folder is not the machine's.
-TFileBytes ReadFromAdminFolder(const std::wstring& Folder, const std::wstring& Name);
+// The file `Name` of the folder `Folder` of `Parent`, read once the folder is held and found the machine's.
+// NotFound where either is missing; throws TError (FolderNotTrustedText) where the folder is not the
+// machine's.
+TFileBytes ReadFromAdminFolder(TTargetFolder& Parent, const std::wstring& Folder, const std::wstring& Name);
 std::wstring FolderNotTrustedText(const std::wstring& Folder, TTrustFault Fault);
 
 // Why the open object is not the machine's alone; TTrustFault::None when it is.

@@ -1,12 +1,8 @@
-#include "install/files/RunCopies.h"
+#include "install/files/DelayedFlushes.h"
 
 #include <utility>
 
-#include "common/Error.h"
-#include "common/ErrorWin.h"
-#include "common/StrUtils.h"
 #include "install/files/CopyFileApi.h"
-#include "install/files/Folders.h"
 
 namespace {
 
@@ -26,13 +22,11 @@ private:
 
 } // namespace
 
-TRunCopies::TRunCopies() = default;
-
-TRunCopies::~TRunCopies() {
+TDelayedFlushes::~TDelayedFlushes() {
     Abandon();
 }
 
-void TRunCopies::Abandon() {
+void TDelayedFlushes::Abandon() {
     std::deque<TJob> dropped;
     {
         TLocked locked(FLock);
@@ -45,25 +39,12 @@ void TRunCopies::Abandon() {
     FThread.Reset();
 }
 
-void TRunCopies::MakeFolder(const std::wstring& folder) {
-    CheckFolder(folder);
-    std::vector<std::wstring> made;
-    std::wstring level;
-    if (const DWORD code = ForceDirectories(folder, &level, &made)) {
-        ::SetLastError(code);
-        ThrowLastError(L"Не удалось создать папку " + Quoted(level));
-    }
-    if (FTransaction)
-        for (const std::wstring& each : made)
-            FTransaction->AddedFolder(each);
-}
-
-DWORD WINAPI TRunCopies::Worker(LPVOID self) {
-    static_cast<TRunCopies*>(self)->Work();
+DWORD WINAPI TDelayedFlushes::Worker(LPVOID self) {
+    static_cast<TDelayedFlushes*>(self)->Work();
     return 0;
 }
 
-void TRunCopies::Work() {
+void TDelayedFlushes::Work() {
     for (;;) {
         TJob job;
         {
@@ -85,21 +66,21 @@ void TRunCopies::Work() {
     }
 }
 
-void TRunCopies::Flush(TJob job) {
+void TDelayedFlushes::Flush(TJob job) {
     const bool flushed = CopyFileApi().Flush(job.File.Get());
     const DWORD code = flushed ? 0 : ::GetLastError();
     job.File.Reset();
     if (flushed)
         return;
     TLocked locked(FLock);
-    FFailures.push_back({std::move(job.Path), code ? code : ERROR_WRITE_FAULT});
+    FFailures.push_back({std::move(job.Relative), code ? code : ERROR_WRITE_FAULT});
 }
 
-void TRunCopies::FlushLater(TUniqueFile file, std::wstring path) {
+void TDelayedFlushes::Later(TUniqueFile file, std::wstring relative) {
     if (!FThread) {
         FThread.Reset(::CreateThread(nullptr, 0, Worker, this, 0, nullptr));
         if (!FThread) {
-            Flush({std::move(file), std::move(path)});
+            Flush({std::move(file), std::move(relative)});
             return;
         }
     }
@@ -110,11 +91,11 @@ void TRunCopies::FlushLater(TUniqueFile file, std::wstring path) {
             ::WakeAllConditionVariable(&FChanged);
             ::SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
         }
-        FQueue.push_back({std::move(file), std::move(path)});
+        FQueue.push_back({std::move(file), std::move(relative)});
     }
 }
 
-std::vector<TFlushFailure> TRunCopies::Finish() {
+std::vector<TFlushFailure> TDelayedFlushes::Finish() {
     std::vector<TFlushFailure> failures;
     {
         TLocked locked(FLock);
@@ -125,25 +106,10 @@ std::vector<TFlushFailure> TRunCopies::Finish() {
         failures.swap(FFailures);
         FGo = false;
     }
-    for (const TFlushFailure& failure : failures) {
-        // A package's file may have come read-only from the medium.
-        SetReadOnlyAttr(failure.Path, false);
-        ::DeleteFileW(failure.Path.c_str());
-    }
     return failures;
 }
 
-std::size_t TRunCopies::Pending() const {
+std::size_t TDelayedFlushes::Pending() const {
     TLocked locked(FLock);
     return FQueue.size() + (FBusy ? 1 : 0);
-}
-
-void FinishRunCopies(TRunCopies& Run) {
-    const std::vector<TFlushFailure> failures = Run.Finish();
-    if (failures.empty())
-        return;
-    std::wstring text = L"Не удалось записать на диск:";
-    for (const TFlushFailure& failure : failures)
-        text += L"\r\n" + Quoted(failure.Path) + L" — " + SystemErrorText(failure.Code);
-    throw TError(text);
 }
