@@ -333,4 +333,61 @@ TEST(AccessRules, FoldersAndPackagesAnElevatedRunTrusts) {
               L"Пакет выпуска «R311299» пропущен: его нет на носителе, а его владелец — не администратор.");
 }
 
+// The one link inside the suite's folder that is followed: "DTAfb", where an administrator moved the database
+// to a larger disk. Not an administrator's link that anyone else may re-point, rename or delete, not one
+// Wine's single owner made, not one by any other name.
+TEST(AccessRules, TheOneLinkTheRunFollowsIsTheAdministratorsDatabaseFolder) {
+    const auto linkOf = [](const wchar_t* owner, std::vector<TAccessEntry> entries) {
+        TSecurityFacts link = Facts(owner, std::move(entries), true);
+        link.ReparsePoint = true;
+        return link;
+    };
+    const std::vector<TAccessEntry> machines = {Allow(AccountSid::System, Right::FullControl),
+                                                Allow(AccountSid::Administrators, Right::FullControl),
+                                                Allow(AccountSid::Users, Right::ReadAndRun)};
+    std::vector<TAccessEntry> usersWrite = machines;
+    usersWrite.push_back(Allow(AccountSid::Users, Right::AddFileOrWrite, 0));
+    std::vector<TAccessEntry> usersAttributes = machines;
+    usersAttributes.push_back(Allow(AuthenticatedUsers, Right::WriteAttributes, 0));
+    std::vector<TAccessEntry> usersDelete = machines;
+    usersDelete.push_back(Allow(Everyone, Right::Delete, 0));
+    // The owner may change the list: a user's own entry for "whoever owns it" is theirs.
+    std::vector<TAccessEntry> ownerChanges = machines;
+    ownerChanges.push_back(Allow(AccountSid::OwnerRights, Right::FullControl, 0));
+    struct TCase {
+        const char* Name;
+        const wchar_t* Relative;
+        TSecurityFacts Link;
+        TSecurityFacts Parent;
+        TTrustFault Fault;
+    };
+    const TCase cases[] = {
+        {"the administrators' junction", L"DTAfb", linkOf(AccountSid::Administrators, machines), SuiteFolder(),
+         TTrustFault::None},
+        {"the system's, named in other letters", L"dtafb", linkOf(AccountSid::System, machines), SuiteFolder(),
+         TTrustFault::None},
+        {"TrustedInstaller's", L"DTAfb", linkOf(TrustedInstaller, ownerChanges), SuiteFolder(), TTrustFault::None},
+        {"an administrator's that the users may write", L"DTAfb", linkOf(AccountSid::Administrators, usersWrite),
+         SuiteFolder(), TTrustFault::OthersChange},
+        {"an administrator's whose attributes the users may change", L"DTAfb",
+         linkOf(AccountSid::Administrators, usersAttributes), SuiteFolder(), TTrustFault::OthersChange},
+        {"an administrator's that anyone may delete", L"DTAfb", linkOf(AccountSid::Administrators, usersDelete),
+         SuiteFolder(), TTrustFault::OthersChange},
+        {"an administrator's in a folder where anyone may delete what it holds", L"DTAfb",
+         linkOf(AccountSid::Administrators, machines),
+         Facts(AccountSid::Administrators, {Allow(Everyone, Right::FullControl)}), TTrustFault::ParentDeletes},
+        {"a user's", L"DTAfb", linkOf(Bob, machines), SuiteFolder(), TTrustFault::ForeignOwner},
+        {"a user's who may change its list", L"DTAfb", linkOf(Bob, ownerChanges), SuiteFolder(),
+         TTrustFault::ForeignOwner},
+        {"Wine's one owner", L"DTAfb", linkOf(WineUser, machines), SuiteFolder(), TTrustFault::ForeignOwner},
+        {"an administrator's elsewhere", L"udf", linkOf(AccountSid::Administrators, machines), SuiteFolder(),
+         TTrustFault::Link},
+        {"an administrator's below the database's folder", L"DTAfb\\Архив",
+         linkOf(AccountSid::Administrators, machines), SuiteFolder(), TTrustFault::Link},
+        {"not known", L"DTAfb", TSecurityFacts{}, SuiteFolder(), TTrustFault::Unknown},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(TrustedLinkFault(c.Relative, c.Link, c.Parent), c.Fault) << c.Name;
+}
+
 } // namespace

@@ -2,7 +2,6 @@
 // down.
 #include <gtest/gtest.h>
 
-#include <map>
 
 #include "common/StrUtils.h"
 #include "install/trust/LinkPolicy.h"
@@ -44,45 +43,29 @@ TEST(LinkPolicy, OnlyLinksOfTheSystemTheAdministratorsOrTheModuleInstallerAreTru
     }
 }
 
-TEST(LinkPolicy, FirstForeignLevelFromTheTargetDownToTheFolder) {
-    const std::map<std::wstring, TLinkKind> links{
-        {L"C:\\Dedira\\DTAfb", TLinkKind::Trusted}, // moved to a larger disk by the administrator
-        {L"C:\\Dedira\\backup\\R010321", TLinkKind::Foreign},
-        {L"C:\\Planted", TLinkKind::Foreign},
-        {L"C:\\Other", TLinkKind::Foreign},
-    };
-    std::vector<std::wstring> asked;
-    const auto kindOf = [&](const std::wstring& path) {
-        asked.push_back(path);
-        for (const auto& [link, kind] : links)
-            if (SameText(link, path))
-                return kind;
-        return TLinkKind::NotALink;
-    };
+// The one link the run follows in the suite's folder ("DTAfb", an administrator's) is followed only to where
+// it says it leads: a folder found elsewhere (a link on the way, a relative link) is not its destination.
+TEST(LinkPolicy, AFolderOpenedThroughALinkIsWhereTheLinkSaysOnly) {
     struct TCase {
-        const wchar_t* Target;
-        const wchar_t* Folder;
-        const wchar_t* Foreign;
+        const wchar_t* Substitute;
+        const wchar_t* FinalDos;
+        const wchar_t* FinalGuid;
+        bool Leads;
     };
     const TCase cases[] = {
-        {L"C:\\Dedira\\", L"C:\\Dedira\\udf", L""},
-        {L"C:\\Dedira\\", L"C:\\Dedira\\DTAfb\\", L""},
-        {L"C:\\Dedira\\", L"C:\\Dedira\\backup\\R010321\\Files\\", L"C:\\Dedira\\backup\\R010321"},
-        {L"c:\\dedira\\", L"C:\\Dedira\\BACKUP\\r010321", L"C:\\Dedira\\BACKUP\\r010321"},
-        {L"C:\\Dedira\\", L"C:\\Dedira\\", L""},
-        {L"C:\\Planted\\", L"C:\\Planted\\udf\\", L"C:\\Planted"}, // the target itself
-        {L"C:\\Planted\\", L"C:\\Planted", L"C:\\Planted"},
-        {L"C:\\Dedira\\", L"C:\\Other\\", L"C:\\Other"}, // outside the target: itself alone
+        {L"\\??\\D:\\Data\\DTAfb", L"\\\\?\\D:\\Data\\DTAfb", L"", true},
+        {L"\\??\\D:\\Data\\DTAfb\\", L"\\\\?\\d:\\data\\dtafb", L"", true},
+        {L"\\??\\D:\\Data\\DTAfb", L"\\\\?\\E:\\Elsewhere", L"", false}, // a link on the way
+        {L"\\??\\D:\\Data\\DTAfb", L"\\\\?\\D:\\Data\\DTAfb2", L"", false},
+        {L"\\??\\Volume{0a1b}\\", L"\\\\?\\C:\\Dedira\\DTAfb", L"\\\\?\\Volume{0a1b}\\", true},
+        {L"\\??\\Volume{0a1b}\\Data", L"\\\\?\\D:\\Data", L"\\\\?\\Volume{0a1b}\\Other", false},
+        {L"..\\Data", L"\\\\?\\C:\\Data", L"", false}, // relative to where the link lies
+        {L"D:\\Data\\DTAfb", L"\\\\?\\D:\\Data\\DTAfb", L"", false},
+        {L"", L"", L"", false},
+        {L"\\??\\D:\\Data", L"", L"", false}, // where the folder is could not be told
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(FirstForeignLevel(c.Target, c.Folder, kindOf), c.Foreign) << &c - cases;
-
-    asked.clear();
-    FirstForeignLevel(L"C:\\Dedira\\", L"C:\\Dedira\\backup\\R311220\\Files", kindOf);
-    EXPECT_EQ(asked,
-              (std::vector<std::wstring>{L"C:\\Dedira", L"C:\\Dedira\\backup", L"C:\\Dedira\\backup\\R311220",
-                                         L"C:\\Dedira\\backup\\R311220\\Files"}))
-        << "every level is looked at, and only those";
+        EXPECT_EQ(LinkLeadsTo(c.Substitute, c.FinalDos, c.FinalGuid), c.Leads) << &c - cases;
 }
 
 TEST(LinkPolicy, FinalPathsInTheirPlainFormAndWhetherTheyLieInAFolder) {

@@ -21,17 +21,18 @@ TEST(RunJournal, ReadsBackWhatItWrote) {
                      {L"btooth.ini", L"Common", L"Disk", L"", L"I"}};
     full.AddedSettingsFiles = {L"btooth.ini"};
     full.Leftovers = {KeptName(L"Программа\\Shell.exe", RunId)};
-    const TRunJournal copying{L"77", false, TJournalDatabase{}, {}, {}, {}};
-    const TRunJournal committed{L"1234-5a", true, std::nullopt, {}, {}, {}};
+    full.Kept = {L"fbclient.Dll", L"Программа\\Shell.exe"};
+    const TRunJournal copying{L"77", false, TJournalDatabase{}, {}, {}, {}, {}, true};
+    const TRunJournal committed{L"1234-5a", true, std::nullopt, {}, {}, {}, {}, true};
     for (const TRunJournal& journal : {full, copying, committed})
         EXPECT_EQ(ParseRunJournal(FormatRunJournal(journal)), journal) << FormatRunJournal(journal);
 }
 
 // Each line alone after the heading and the run's id: whether the journal keeps it.
 TEST(RunJournal, TakesEachLineOnlyInTheFormTheRunWritesIt) {
-    const std::string written = FormatRunJournal({L"1", false, std::nullopt, {}, {}, {}});
+    const std::string written = FormatRunJournal({L"1", false, std::nullopt, {}, {}, {}, {}, true});
     const std::string head =
-        written.substr(0, written.find("\r\n") + 2) + "run\t" + WideToUtf8(RunId) + "\r\n";
+        written.substr(0, written.find("\r\n") + 2) + "run\t" + WideToUtf8(RunId) + "\r\nkept-list\r\n";
     const std::string run = WideToUtf8(RunId);
     struct TCase {
         std::string Line;
@@ -92,12 +93,28 @@ TEST(RunJournal, TakesEachLineOnlyInTheFormTheRunWritesIt) {
         {"leftover\t" + WideToUtf8(KeptName(L"..\\Windows\\x.dll", RunId)), false},
         {"leftover\t" + WideToUtf8(KeptName(L"C:\\Windows\\x.dll", RunId)), false},
         {"leftover\t" + WideToUtf8(KeptName(L"udf/fbudf.dll", RunId)), false},
+        // The files whose predecessors were kept: files of the suite's, nowhere else.
+        {"kept\tfbclient.Dll", true},
+        {"kept\tbackup\\R010321\\Files\\Shell.exe", true},
+        {"kept\tDTAfb\\T12.FDB", false},
+        {"kept\tdtafb.\\T12.FDB", false},
+        {"kept\tSettings\\holter.ini", false},
+        {"kept\tUninstall\\Setup.exe", false},
+        {"kept\t..\\Windows\\x.dll", false},
+        {"kept\tC:\\Windows\\x.dll", false},
+        {"kept\t\\\\server\\share\\x.dll", false},
+        {"kept\tudf/fbudf.dll", false},
+        {"kept\tSHELL~1.EXE", false},
+        {"kept\tudf\\fbudf.dll ", false},
+        {"kept\t", false},
+        {"kept\tfbclient.Dll\textra", false},
     };
     for (const TCase& c : cases) {
         const auto journal = ParseRunJournal(head + c.Line + "\r\n");
         ASSERT_TRUE(journal.has_value()) << c.Line;
         const bool kept = journal->Database || !journal->Settings.empty() ||
-                          !journal->AddedSettingsFiles.empty() || !journal->Leftovers.empty();
+                          !journal->AddedSettingsFiles.empty() || !journal->Leftovers.empty() ||
+                          !journal->Kept.empty();
         EXPECT_EQ(kept, c.Kept) << c.Line;
     }
     // An earlier run's database line reads as a commit whose copy is not known: no copy is taken for its own.
@@ -108,8 +125,30 @@ TEST(RunJournal, TakesEachLineOnlyInTheFormTheRunWritesIt) {
     EXPECT_FALSE(earlier->Database->Size.has_value());
 }
 
+// A run lists what it keeps; an earlier wizard's journal lists nothing, and says so by leaving out the line
+// that starts the list: its run's kept files are then found by their names. A kept file listed twice, the
+// second time as it is appended, counts once.
+TEST(RunJournal, KeptFilesAreListedOnceAndAnEarlierJournalSaysItListsNone) {
+    TRunJournal journal{RunId, false, std::nullopt, {}, {}, {}, {L"fbclient.Dll"}, true};
+    const std::string written = FormatRunJournal(journal);
+    const auto appended = ParseRunJournal(written + KeptLine(L"udf\\fbudf.dll") + KeptLine(L"FBCLIENT.DLL"));
+    ASSERT_TRUE(appended.has_value());
+    EXPECT_TRUE(appended->KeptListed);
+    EXPECT_EQ(appended->Kept, (std::vector<std::wstring>{L"fbclient.Dll", L"udf\\fbudf.dll"}));
+    // Cut off in the middle of an appended line, as a power cut leaves it: the part names no kept file, and
+    // the next run puts nothing back for it.
+    const auto cut = ParseRunJournal(written + "kept\tudf\\fbu");
+    ASSERT_TRUE(cut.has_value());
+    EXPECT_EQ(cut->Kept, (std::vector<std::wstring>{L"fbclient.Dll", L"udf\\fbu"}));
+    const std::string earlier = written.substr(0, written.find("kept-list"));
+    const auto old = ParseRunJournal(earlier);
+    ASSERT_TRUE(old.has_value());
+    EXPECT_FALSE(old->KeptListed);
+    EXPECT_TRUE(old->Kept.empty());
+}
+
 TEST(RunJournal, NoJournalWithoutItsHeadingAndARunId) {
-    const std::string written = FormatRunJournal({L"1", false, std::nullopt, {}, {}, {}});
+    const std::string written = FormatRunJournal({L"1", false, std::nullopt, {}, {}, {}, {}, true});
     const std::string head = written.substr(0, written.find("\r\n") + 2);
     for (const std::string& text :
          {head + "run\t..\\x\r\n", head + "run\t\r\n", head, "run\t12\r\n" + head, std::string()})

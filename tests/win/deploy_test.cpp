@@ -13,6 +13,8 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/HandlesWin.h"
+#include "install/files/TargetFolder.h"
+#include "install/run/RunTransaction.h"
 #include "install/steps/DatabaseServer.h"
 
 using ::testing::ElementsAreArray;
@@ -106,8 +108,25 @@ protected:
         DeployClock() = FSavedClock;
         CopyFileApi() = FSavedApi;
     }
+    // The step inside a run of its own, as the installation runs it: committed when it completes (the
+    // medium's database takes its name then), undone when it stops or fails.
     TDeployResult Run(int windowsIndex) {
-        return DeployDatabaseServer(FHost, FMedium, FTarget, windowsIndex);
+        TTargetFolder target(FTarget);
+        TRunTransaction transaction(FHost, target);
+        transaction.Begin(false);
+        try {
+            const TDeployResult result = DeployDatabaseServer(FHost, FMedium, target, windowsIndex, transaction);
+            if (result == TDeployResult::Completed) {
+                transaction.Commit();
+                transaction.Finish();
+            } else {
+                transaction.RollBack();
+            }
+            return result;
+        } catch (...) {
+            transaction.RollBack();
+            throw;
+        }
     }
     std::string RunError(int windowsIndex) {
         try {
@@ -168,7 +187,8 @@ TEST_F(Deploy, DatabaseFolderThatCannotBeMadeStopsWithTheErrorBox) {
     PutFile(FTarget + L"DTAfb", "a file in the folder's place");
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
     EXPECT_THAT(FHost.Errors, ElementsAreArray({L"Ошибка при создании каталога <DTAfb>!"}));
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({L"Ошибка при создании каталога <DTAfb>!"}));
+    EXPECT_THAT(FHost.Lines,
+                ElementsAreArray({std::wstring(L"Ошибка при создании каталога <DTAfb>!"), std::wstring(RolledBackText)}));
 }
 
 TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
@@ -176,10 +196,10 @@ TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
     PutFile(FDatabase, "recordings of the first clinic day");
     EXPECT_EQ(Run(0), TDeployResult::Completed);
     const std::wstring kept = FTarget + L"DTAfb\\T12.FDB.20240305-070809.bak";
-    ASSERT_GE(FHost.Lines.size(), 2u);
+    // The kept database's line comes with the commit, after the step's own.
+    ASSERT_EQ(FHost.Lines.size(), 25u);
     EXPECT_EQ(FHost.Lines[0], Step(L"T12.FDB"));
-    EXPECT_EQ(FHost.Lines[1], L"Прежняя база данных сохранена: «" + kept + L"»");
-    EXPECT_EQ(FHost.Lines.size(), 25u);
+    EXPECT_EQ(FHost.Lines.back(), L"Прежняя база данных сохранена: «" + kept + L"»");
     EXPECT_EQ(FileBytes(kept), "recordings of the first clinic day");
     EXPECT_EQ(FileBytes(FDatabase), MediumBytes(L"T12.FDB"));
 
@@ -188,7 +208,7 @@ TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Completed);
     const std::wstring keptAgain = FTarget + L"DTAfb\\T12.FDB.20240305-070809-2.bak";
-    EXPECT_EQ(FHost.Lines.at(1), L"Прежняя база данных сохранена: «" + keptAgain + L"»");
+    EXPECT_EQ(FHost.Lines.back(), L"Прежняя база данных сохранена: «" + keptAgain + L"»");
     EXPECT_EQ(FileBytes(kept), "recordings of the first clinic day");
     EXPECT_EQ(FileBytes(keptAgain), "recordings of the second day");
 }
@@ -204,11 +224,13 @@ TEST_F(Deploy, HeldFilesAreNamedAndEitherRetriedOrLeftAsTheyWere) {
         ::CreateFileW(FDatabase.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid());
 
+    // Held at the commit, when the medium's copy is to take its name: cancelled, the run is undone.
     FHost.InUseAnswers = {TInUseAnswer::Cancel};
     EXPECT_THROW(Run(0), TCancelled);
     EXPECT_TRUE(FHost.SawPrefix(L"in use: " + FDatabase));
     EXPECT_EQ(FileBytes(FDatabase), "open in the server");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
+    EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L"~tessaro"), IsEmpty());
     EXPECT_FALSE(FileExists(FTarget + L"aliases.conf"));
 
     // Given up (an unattended run that waited long enough): the error names the file.
@@ -224,8 +246,10 @@ TEST_F(Deploy, HeldFilesAreNamedAndEitherRetriedOrLeftAsTheyWere) {
     EXPECT_EQ(FileBytes(FDatabase), MediumBytes(L"T12.FDB"));
     EXPECT_EQ(FilesContaining(FTarget + L"DTAfb\\", L".bak").size(), 1u);
 
-    // A server file held open: the same question, for that file.
+    // A server file held open, which the next release replaces: the same question, for that file. (One
+    // that is there as the medium has it is left alone, held or not.)
     const std::wstring library = FTarget + L"fbclient.Dll";
+    PutFile(FMedium + L"Firebird\\fbclient.Dll", "fbclient.Dll of the next release");
     held.Reset(
         ::CreateFileW(library.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid());
@@ -241,16 +265,17 @@ TEST_F(Deploy, FileMissingFromTheMediumRaisesNamingItAndLeavesItsLineOpen) {
     const std::wstring missing = FMedium + L"Firebird\\fbclient.Dll";
     ::DeleteFileW(missing.c_str());
     EXPECT_THAT(RunError(0), HasSubstr(WideToUtf8(missing)));
-    ASSERT_EQ(FHost.Lines.size(), 5u);
+    ASSERT_EQ(FHost.Lines.size(), 6u);
     EXPECT_EQ(FHost.Lines[3], Step(L"firebird.conf"));
     EXPECT_EQ(FHost.Lines[4], L"Копирование файла fbclient.Dll....");
+    EXPECT_EQ(FHost.Lines[5], RolledBackText);
 
     // An own library raises as well: only a failed copy is forgiven there.
     PutFile(missing, MediumBytes(L"fbclient.Dll"));
     ::DeleteFileW((FMedium + L"UDF\\PosStr.Dll").c_str());
     FHost = TRecordingHost();
     EXPECT_THAT(RunError(0), HasSubstr("PosStr.Dll"));
-    EXPECT_EQ(FHost.Lines.back(), L"Копирование файла PosStr.Dll....");
+    EXPECT_EQ(FHost.Lines.at(FHost.Lines.size() - 2), L"Копирование файла PosStr.Dll....");
 }
 
 TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
@@ -258,7 +283,7 @@ TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
     PutFile(FDatabase, "the only copy of the recordings");
     ::DeleteFileW((FMedium + L"DTAfb\\T12.FDB").c_str());
     EXPECT_THAT(RunError(0), HasSubstr("T12.FDB"));
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({L"Копирование файла T12.FDB...."}));
+    EXPECT_THAT(FHost.Lines, ElementsAreArray({L"Копирование файла T12.FDB....", RolledBackText}));
     EXPECT_EQ(FileBytes(FDatabase), "the only copy of the recordings");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
 
@@ -267,7 +292,7 @@ TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
     TReadFake::FailingSuffix() = L"\\DTAfb\\T12.FDB";
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!")}));
+    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!"), std::wstring(RolledBackText)}));
     EXPECT_EQ(FileBytes(FDatabase), "the only copy of the recordings");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
 }
@@ -285,7 +310,7 @@ TEST_F(Deploy, FailedCopiesStopTheServerFilesButNotTheOwnLibraries) {
     TReadFake::FailingSuffix() = L"\\intl\\fbintl.conf";
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
-    EXPECT_EQ(FHost.Lines.back(), Step(L"fbintl.conf", L"ОШИБКА!!!"));
+    EXPECT_EQ(FHost.Lines.at(13), Step(L"fbintl.conf", L"ОШИБКА!!!"));
     EXPECT_EQ(FHost.Lines.size(), 15u);
 }
 

@@ -20,7 +20,7 @@
 #include "install/files/Processes.h"
 #include "install/files/Walks.h"
 #include "install/record/InstalledFiles.h"
-#include "install/files/RunCopies.h"
+#include "install/files/TargetFolder.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -187,29 +187,40 @@ TEST(ContentHash, PlainAndSse2RoutinesAgreeWhateverThePieces) {
     EXPECT_EQ(TContentHash().Hex(), "99aa06d3014798d86001c324468d497f");
 }
 
+// A run's folder: its new files' flushes left to the end.
+struct TRunFolder : TTargetFolder {
+    explicit TRunFolder(const std::wstring& path) : TTargetFolder(path) { DelayFlushes(true); }
+};
+
+TCopyHow NotRemembered() {
+    TCopyHow how;
+    how.Remember = false;
+    return how;
+}
+
 TEST(CopyForRun, NewFileIsInPlaceAtOnceAndItsHashAndStateAreThoseAWalkFindsLater) {
     TScratchDir dir;
     PutFile(dir / L"источник.dll", Pattern(3 * MiB + 7, 2));
     SetWriteTime(dir / L"источник.dll", LocalTimeToFileTime(2022, 1, 2, 3, 4, 5));
     ::CreateDirectoryW((dir / L"Цель").c_str(), nullptr);
     const std::wstring dest = dir / L"Цель\\новый.dll";
-    TRunCopies run;
-    ASSERT_TRUE(CopyForRun(dir / L"источник.dll", dest, run, true));
+    TRunFolder run(dir / L"Цель");
+    ASSERT_TRUE(CopyInto(run, dir / L"источник.dll", L"новый.dll"));
     // The content is there under its name before the run waited for any flush.
     EXPECT_TRUE(FileBytes(dest) == Pattern(3 * MiB + 7, 2));
-    EXPECT_THAT(run.Finish(), IsEmpty());
-    EXPECT_EQ(run.Pending(), 0u);
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
+    EXPECT_EQ(run.Flushes().Pending(), 0u);
 
-    const auto known = run.Hashes().find(dest);
+    const auto known = run.Hashes().find(L"новый.dll");
     ASSERT_NE(known, run.Hashes().end());
     EXPECT_EQ(known->second.Hash, HashFile(dest));
     EXPECT_TRUE(known->second.State == WalkedState(dir / L"Цель", L"новый.dll"));
     EXPECT_THAT(FilesContaining(dir / L"Цель", L"~tessaro"), IsEmpty());
 
     // Without Remember (the clinic's folder, kept out of the record) nothing is hashed.
-    ASSERT_TRUE(CopyForRun(dir / L"источник.dll", dir / L"Цель\\T12.FDB", run, false));
-    EXPECT_EQ(run.Hashes().count(dir / L"Цель\\T12.FDB"), 0u);
-    EXPECT_THAT(run.Finish(), IsEmpty());
+    ASSERT_TRUE(CopyInto(run, dir / L"источник.dll", L"T12.FDB", nullptr, NotRemembered()));
+    EXPECT_EQ(run.Hashes().count(L"T12.FDB"), 0u);
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
 }
 
 // A failed flush of a new file is found when the run waits for them all: it names the file, which goes, and
@@ -218,19 +229,19 @@ TEST(CopyForRun, FailedLaterFlushIsReportedNamingTheFileWhichIsRemoved) {
     TScratchDir dir;
     PutFile(dir / L"a.dll", "first");
     PutFile(dir / L"b.dll", "second");
-    TRunCopies run;
+    TRunFolder run(dir.Folder());
     {
         TFailingCopyIo failing(TFailingCopyIo::Flushes, 1);
-        ASSERT_TRUE(CopyForRun(dir / L"a.dll", dir / L"копия a.dll", run, true));
-        ASSERT_TRUE(CopyForRun(dir / L"b.dll", dir / L"копия b.dll", run, true));
-        EXPECT_THAT(ErrorOf([&] { FinishRunCopies(run); }),
+        ASSERT_TRUE(CopyInto(run, dir / L"a.dll", L"копия a.dll"));
+        ASSERT_TRUE(CopyInto(run, dir / L"b.dll", L"копия b.dll"));
+        EXPECT_THAT(ErrorOf([&] { run.FinishFlushes(); }),
                     AllOf(HasSubstr(WideToUtf8(dir / L"копия b.dll")), Not(HasSubstr("копия a.dll"))));
     }
     EXPECT_EQ(FileBytes(dir / L"копия a.dll"), "first");
     EXPECT_FALSE(FileExists(dir / L"копия b.dll"));
     EXPECT_THAT(FilesContaining(dir.Folder(), L"~tessaro"), IsEmpty());
     // Reported once: a later wait finds nothing more.
-    EXPECT_THAT(run.Finish(), IsEmpty());
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
 }
 
 // A run that stops before it waits lets go of its files without flushing them, and without waiting long.
@@ -238,10 +249,10 @@ TEST(CopyForRun, RunStoppedBeforeItsWaitLeavesItsCopiesInPlace) {
     TScratchDir dir;
     PutFile(dir / L"источник.dat", Pattern(MiB, 3));
     {
-        TRunCopies run;
+        TRunFolder run(dir.Folder());
         for (int i = 0; i < 20; ++i)
-            ASSERT_TRUE(
-                CopyForRun(dir / L"источник.dat", dir / (L"копия " + std::to_wstring(i)), run, false));
+            ASSERT_TRUE(CopyInto(run, dir / L"источник.dat", L"копия " + std::to_wstring(i), nullptr,
+                                 NotRemembered()));
     }
     for (int i = 0; i < 20; ++i)
         EXPECT_TRUE(FileBytes(dir / (L"копия " + std::to_wstring(i))) == Pattern(MiB, 3)) << i;
@@ -249,20 +260,21 @@ TEST(CopyForRun, RunStoppedBeforeItsWaitLeavesItsCopiesInPlace) {
 
 // What replaces a file reaches the disk before it takes the name: a flush that fails leaves the old file.
 TEST_F(AtomicCopy, ReplacementForTheRunIsFlushedBeforeItTakesTheName) {
-    TRunCopies run;
+    TRunFolder run(FDir.Folder());
+    const std::wstring name = FDest.substr(FDir.Folder().size());
     {
         TFailingCopyIo failing(TFailingCopyIo::Flushes, 0);
         DWORD failure = 0;
-        EXPECT_FALSE(CopyForRun(FSource, FDest, run, true, &failure));
+        EXPECT_FALSE(CopyInto(run, FSource, name, &failure));
         EXPECT_EQ(failure, DWORD{ERROR_IO_DEVICE});
-        EXPECT_EQ(run.Pending(), 0u);
+        EXPECT_EQ(run.Flushes().Pending(), 0u);
     }
     ExpectDestinationAsBefore();
     EXPECT_TRUE(run.Hashes().empty());
-    ASSERT_TRUE(CopyForRun(FSource, FDest, run, true));
-    EXPECT_EQ(run.Pending(), 0u);
+    ASSERT_TRUE(CopyInto(run, FSource, name));
+    EXPECT_EQ(run.Flushes().Pending(), 0u);
     EXPECT_TRUE(FileBytes(FDest) == Pattern(FSourceSize, 1));
-    EXPECT_THAT(run.Finish(), IsEmpty());
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
 }
 
 // ---- Folders ----
@@ -327,14 +339,15 @@ TEST(CopyDirTree, CarriesAttributesAndAsksAboutAReadOnlyFileInTheWay) {
     PutFile(source + L"\\ReleaseInfo", "<ROOT/>");
     ::SetFileAttributesW((source + L"\\ReleaseInfo").c_str(),
                          FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    TRunCopies run;
+    ::CreateDirectoryW(dest.c_str(), nullptr);
+    TRunFolder run(dest);
     std::vector<std::wstring> asked;
     const TInUseRetry inUse = [&](const std::wstring& file, DWORD code) {
         asked.push_back(file + L" " + std::to_wstring(code));
         return false;
     };
-    EXPECT_THAT(CopyDirTree(source, dest, inUse, &run), IsEmpty());
-    EXPECT_THAT(run.Finish(), IsEmpty());
+    EXPECT_THAT(CopyDirTree(run, source, L"", inUse), IsEmpty());
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
     EXPECT_EQ(FileBytes(dest + L"\\ReleaseInfo"), "<ROOT/>");
     EXPECT_EQ(::GetFileAttributesW((dest + L"\\ReleaseInfo").c_str()) &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
@@ -343,14 +356,14 @@ TEST(CopyDirTree, CarriesAttributesAndAsksAboutAReadOnlyFileInTheWay) {
 
     // A file already there as the medium has it is left alone; one to be replaced by another content is
     // asked about, and, not to be tried again, named among those that did not arrive.
-    EXPECT_THAT(CopyDirTree(source, dest, inUse, &run), IsEmpty());
+    EXPECT_THAT(CopyDirTree(run, source, L"", inUse), IsEmpty());
     EXPECT_THAT(asked, IsEmpty());
     ::SetFileAttributesW((source + L"\\ReleaseInfo").c_str(), FILE_ATTRIBUTE_NORMAL);
     PutFile(source + L"\\ReleaseInfo", "<ROOT><Level/></ROOT>");
-    const std::vector<TCopyFailure> failed = CopyDirTree(source, dest, inUse, &run);
+    const std::vector<TCopyFailure> failed = CopyDirTree(run, source, L"", inUse);
     for (const std::wstring& file : {source + L"\\ReleaseInfo", dest + L"\\ReleaseInfo"})
         ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_THAT(asked, ElementsAre(dest + L"\\ReleaseInfo " + std::to_wstring(ERROR_ACCESS_DENIED)));
+    EXPECT_THAT(asked, ElementsAre(L"ReleaseInfo " + std::to_wstring(ERROR_ACCESS_DENIED)));
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_EQ(failed[0].Path, dest + L"\\ReleaseInfo");
     EXPECT_FALSE(failed[0].Reason.empty());

@@ -21,7 +21,9 @@
 #include "WinScratch.h"
 #include "common/Error.h"
 #include "common/IniFile.h"
+#include "install/files/ContentHash.h"
 #include "install/files/CopyFileApi.h"
+#include "install/files/TargetFolder.h"
 #include "install/run/InstallRun.h"
 #include "install/record/InstallRecord.h"
 #include "install/record/InstalledFiles.h"
@@ -504,7 +506,8 @@ TEST_F(InstallRun, RecordedHashesAreThoseOfTheFilesInTheTarget) {
     host.Answers = {false};
     ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
     const std::wstring target = Target().wstring() + L"\\";
-    const auto record = ReadInstallRecord(target);
+    TTargetFolder folder(target);
+    const auto record = ReadInstallRecord(folder);
     ASSERT_TRUE(record.has_value());
     ASSERT_GT(record->Files.size(), 20u);
     for (const TRecordedFile& file : record->Files)
@@ -621,7 +624,8 @@ TEST_F(InstallRun, CompleteRunRegistersRecordsAndLeavesItsUninstaller) {
               L"\"" + target + L"Uninstall\\Setup.exe\" /UNINSTALL");
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"InstallLocation"), L"<no key>");
     EXPECT_TRUE(fs::exists(Target() / L"Uninstall" / L"Setup.exe"));
-    const auto record = ReadInstallRecord(target);
+    TTargetFolder folder(target);
+    const auto record = ReadInstallRecord(folder);
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(InDataFolder(*record, L"DTAfb\\T12.FDB") && InDataFolder(*record, L"Settings\\holter.ini"));
     std::vector<std::wstring> paths;
@@ -787,6 +791,23 @@ TEST(FolderAccess, DescriptorsHoldTheListsAsBuilt) {
     EXPECT_THROW(TSecurityDescriptor({L"", {{L"no SID", 1, 0, true}}, true}), TError);
 }
 
+// The take-over, the users' lists and the administrators' folders as the run does them, through the
+// folder's gateway.
+void TakeOverTarget(IProgress& host, const std::wstring& target) {
+    EnableOwnershipPrivileges();
+    TTargetFolder folder(target, WRITE_DAC | WRITE_OWNER);
+    TakeOverTarget(host, folder);
+}
+void GrantUsersTheirFiles(IProgress& host, const std::wstring& target) {
+    TTargetFolder folder(target);
+    GrantUsersTheirFiles(host, folder);
+}
+TFileBytes ReadFromAdminFolder(const std::wstring& folder, const std::wstring& name) {
+    const fs::path path(folder);
+    TTargetFolder parent(path.parent_path().wstring());
+    return ReadFromAdminFolder(parent, path.filename().wstring(), name);
+}
+
 class AdminFolders : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -849,10 +870,10 @@ TEST_F(AdminFolders, MadeOrMovedAsideAndMadeAnewNeverTrustedInPlace) {
         EXPECT_TRUE(made.Made) << c.Name;
         EXPECT_EQ(made.Fault, c.Fault) << c.Name;
         ASSERT_EQ(Asides(L"Uninstall").size(), 1u) << c.Name;
-        EXPECT_EQ(made.MovedAside, Asides(L"Uninstall").front()) << c.Name;
+        EXPECT_EQ((root / made.MovedAside).wstring(), Asides(L"Uninstall").front()) << c.Name;
         EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder)) << c.Name;
         facts.AdministratorsOwn(folder);
-        fs::remove_all(made.MovedAside);
+        fs::remove_all(root / made.MovedAside);
     }
 }
 

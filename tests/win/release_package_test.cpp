@@ -14,6 +14,7 @@
 #include "common/Error.h"
 #include "common/HandlesWin.h"
 #include "install/trust/AccessRules.h"
+#include "install/files/TargetFolder.h"
 #include "install/steps/ReleasePackage.h"
 
 namespace {
@@ -209,9 +210,15 @@ protected:
     bool Ran(const std::wstring& package) const {
         return FileExists(target + L"backup\\" + package + L"\\ran.txt");
     }
+    // The package step as the run takes it: the copies, the package chosen, its script run.
     std::wstring Install(bool elevated = false) {
-        return MessageOf(
-            [&] { outcome = InstallReleasePackage(host, source, target, target, nullptr, elevated); });
+        return MessageOf([&] {
+            TTargetFolder folder(target);
+            const std::size_t notCopied = CopyReleasePackages(host, source, folder, false);
+            TChosenPackage chosen = ChooseReleasePackage(host, source, folder, elevated);
+            outcome = RunReleasePackage(host, folder, chosen);
+            outcome.FilesNotCopied = notCopied;
+        });
     }
     // A package in the suite's folder that the medium does not have (the updater's, or one planted there).
     void PutPackageInTarget(const std::wstring& name) {

@@ -93,13 +93,13 @@ void SwapInDatabase(IInstallHost& Host, TTargetFolder& Target, const std::wstrin
         // it all the same. Asking first gives the same answer on both.
         const bool clinics = Exists(Target, Dest);
         if (clinics && !Target.Open(Dest, DELETE, ShareAll, TUse::Change, &code)) {
-            if (Target.RetryInUse(Host, Dest, code))
+            if (Target.RetryInUse(Host, full, code))
                 continue;
             throw TError(L"База данных носителя не заняла место прежней (" + Quoted(full) + L"): " +
                          TargetErrorText(code));
         }
         if (clinics && !NameAlso(Target, Dest, Kept, linked, code)) {
-            if (Target.RetryInUse(Host, Dest, code))
+            if (Target.RetryInUse(Host, full, code))
                 continue;
             throw TError(L"Прежнюю базу данных не удалось сохранить как " + Quoted(Target.Full(Kept)) + L": " +
                          TargetErrorText(code));
@@ -115,7 +115,7 @@ void SwapInDatabase(IInstallHost& Host, TTargetFolder& Target, const std::wstrin
             Target.Remove(Kept);
         else if (clinics && !linked && !Exists(Target, Dest))
             Move(Target, Kept, Dest);
-        if (Target.RetryInUse(Host, Dest, code))
+        if (Target.RetryInUse(Host, full, code))
             continue;
         throw TError(L"База данных носителя не заняла место прежней (" + Quoted(full) + L"): " +
                      TargetErrorText(code));

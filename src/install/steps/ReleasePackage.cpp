@@ -287,8 +287,9 @@ TUniqueFile VerifiedScript(TTargetFolder& target, const std::wstring& source, co
     return script;
 }
 
-// The packages of the suite's folder an elevated run may choose from: the medium's, and those the machine's
-// accounts alone may change; the others are named and passed over. Folders that are links are not packages.
+// The packages of the suite's folder an elevated run may choose from (full paths): the medium's, and those the
+// machine's accounts alone may change; the others are named and passed over. Folders that are links are not
+// packages.
 std::vector<std::wstring> EligiblePackages(IInstallHost& host, const std::wstring& source, TTargetFolder& target,
                                           bool elevated) {
     std::vector<std::wstring> eligible;
@@ -300,7 +301,7 @@ std::vector<std::wstring> EligiblePackages(IInstallHost& host, const std::wstrin
         const TTrustFault fault =
             elevated && !OnMedium(source, entry.Name) ? ForeignFault(target, entry.Name) : TTrustFault::None;
         if (fault == TTrustFault::None)
-            eligible.push_back(entry.Name);
+            eligible.push_back(target.Full(InStore(entry.Name)));
         else
             host.AddLine(PackagePassedOverText(entry.Name, fault));
     }
@@ -373,9 +374,10 @@ TChosenPackage ChooseReleasePackage(IInstallHost& Host, const std::wstring& Sour
         GrantUsersTheirFiles(Host, Target);
     std::vector<std::wstring> eligible = EligiblePackages(Host, Source, Target, Elevated);
     SortPackageList(eligible);
+    const std::wstring store = Target.Full(std::wstring(Store) + L"\\");
     TChosenPackage chosen;
-    chosen.Name = eligible[NewestPackage(eligible, Target.Full(std::wstring(Store) + L"\\"))];
-    chosen.Folder = Target.Full(InStore(chosen.Name));
+    chosen.Folder = eligible[NewestPackage(eligible, store)];
+    chosen.Name = chosen.Folder.substr(store.size());
     // The script that runs is the one checked: held from here to its end, shared for reading only.
     chosen.Script = VerifiedScript(Target, Source, chosen.Name, Elevated);
     return chosen;

@@ -34,27 +34,6 @@ TLinkKind LinkKindFrom(bool reparsePoint, std::uint32_t tag, const std::function
     return IsTrustedOwner(ownerSid()) ? TLinkKind::Trusted : TLinkKind::Foreign;
 }
 
-std::wstring FirstForeignLevel(std::wstring_view target, std::wstring_view folder,
-                               const std::function<TLinkKind(const std::wstring&)>& kindOf) {
-    const std::wstring root = WithTrailingBackslash(std::wstring(target));
-    std::wstring wanted = WithTrailingBackslash(std::wstring(folder));
-    if (!PathInFolder(wanted, root) && !SameText(wanted, root)) {
-        std::wstring level = WithoutTrailingBackslash(wanted);
-        return kindOf(level) == TLinkKind::Foreign ? level : std::wstring();
-    }
-    // The target, then each level below it, down to the folder.
-    for (std::size_t end = root.size() - 1;;) {
-        const std::wstring level = wanted.substr(0, end);
-        if (kindOf(level) == TLinkKind::Foreign)
-            return level;
-        if (end + 1 >= wanted.size())
-            return {};
-        end = wanted.find(L'\\', end + 1);
-        if (end == std::wstring::npos)
-            return {};
-    }
-}
-
 std::wstring PlainFinalPath(std::wstring_view finalPath) {
     constexpr std::wstring_view Unc = L"\\\\?\\UNC\\";
     constexpr std::wstring_view Local = L"\\\\?\\";

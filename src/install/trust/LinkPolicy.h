@@ -28,12 +28,6 @@ bool IsLinkTag(std::uint32_t tag) noexcept;
 // owner (asked only when the entry is a link).
 TLinkKind LinkKindFrom(bool reparsePoint, std::uint32_t tag, const std::function<std::wstring()>& ownerSid);
 
-// Walks from `target` (a folder, ending in "\") down to `folder`, which lies in it or is it, and returns the
-// first level that `kindOf` calls foreign, without its final "\"; empty when there is none. The target itself
-// is a level; so is `folder`. A folder outside the target is its own only level.
-std::wstring FirstForeignLevel(std::wstring_view target, std::wstring_view folder,
-                               const std::function<TLinkKind(const std::wstring&)>& kindOf);
-
 // A path as the system gives it back for an open file ("\\?\C:\...", "\\?\UNC\server\share\...") in the
 // ordinary form ("C:\...", "\\server\share\...").
 std::wstring PlainFinalPath(std::wstring_view finalPath);
