@@ -1122,7 +1122,7 @@ TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes)
                 if (passed != point)
                     return;
                 fs::remove_all(state);
-                fs::copy(Target(), state, fs::copy_options::recursive);
+                CopyTree(Target().wstring(), state.wstring());
                 throw TError(L"killed");
             });
             host = TRecordingHost();
@@ -1281,7 +1281,7 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
         const TAtRunPoints killed([&](const std::wstring& point) {
             if (point != L"database-swapped")
                 return;
-            fs::copy(Target(), state, fs::copy_options::recursive);
+            CopyTree(Target().wstring(), state.wstring());
             throw TError(L"killed");
         });
         host = TRecordingHost();

@@ -50,7 +50,8 @@ bool IsOnePart(const std::wstring& name) {
 TUniqueFile NtOpen(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
                    ULONG options, PSECURITY_DESCRIPTOR descriptor, DWORD* error) {
     static const auto create = NtFunction<TNtCreateFile>("NtCreateFile");
-    if (!IsOnePart(name) || !create) {
+    // An empty name is the folder itself, opened anew.
+    if ((!name.empty() && !IsOnePart(name)) || !create) {
         if (error)
             *error = create ? ERROR_INVALID_NAME : ERROR_PROC_NOT_FOUND;
         return TUniqueFile();
@@ -173,6 +174,12 @@ bool InfoOf(HANDLE Object, TObjectInfo& Info, DWORD* Error) {
 }
 
 bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error) {
+    // Listed through a handle of its own: Wine lists a handle once, and starts nowhere anew when asked to.
+    const TUniqueFile fresh =
+        NtOpen(Folder, L"", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+               OpenExisting, DirectoryFile, nullptr, nullptr);
+    if (fresh)
+        Folder = fresh.Get();
     // Aligned as the system writes its records.
     std::vector<LONGLONG> buffer(8192);
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;; kind = FileFullDirectoryInfo) {

@@ -324,6 +324,8 @@ TAdminFolder EnsureAdminFolder(TTargetFolder& Parent, const std::wstring& Name) 
             missing = held == nullptr;
         } catch (const TForeignLink&) {
             fault = TTrustFault::Link;
+        } catch (const TSystemError&) {
+            // Something else in its place (a file), or one a program holds: the system cannot tell what.
         }
         if (held) {
             fault = AdminFault(held, Parent.Full(Name));
