@@ -18,7 +18,7 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "ker
 # first and would take one planted there; the program loads shell32 at its first use (src/win/ShellFunctions.cpp).
 STARTUP_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
                 "oleaut32.dll", "user32.dll"}
-# The environment variables of the test build's hooks (src/app/TestSeams.cpp): whoever starts the shipped
+# The environment variables of the test build's hooks (tests/seams/TestSeams.cpp): whoever starts the shipped
 # program, which runs with an administrator's rights, could set them.
 TEST_HOOK_MARK = "TESSARO_E2E"
 SKIN = ["BACKGROUND", "MAIN", "LOGO", "TITLE_PNL_L", "TITLE_PNL_R", "TITLE_PNL_M", "TITLE"]
@@ -96,7 +96,7 @@ def main():
     hooks = [kind for kind, mark in (("ASCII", TEST_HOOK_MARK.encode("ascii")),
                                      ("UTF-16", TEST_HOOK_MARK.encode("utf-16-le"))) if mark in image]
     report("no test hooks", f"holds {TEST_HOOK_MARK} as {' and '.join(hooks)}: the test build's hooks "
-           "(src/app/TestSeams.cpp) are in it" if hooks else None)
+           "(tests/seams/TestSeams.cpp) are in it" if hooks else None)
 
     found = resources(pe)
     rcdata = pefile.RESOURCE_TYPE["RT_RCDATA"]

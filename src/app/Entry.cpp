@@ -40,7 +40,7 @@
 #include "win/SystemLibrary.h"
 #include "win/Window.h"
 #ifdef TESSARO_TEST_HOOKS
-#include "app/TestSeams.h"
+#include "TestSeams.h"
 #endif
 
 namespace {

@@ -1,5 +1,5 @@
 // The points the start-up passes on its way to the first painted page. The test build hangs a recorder on
-// them (src/app/TestSeams.cpp) to find where a start spends its time; the shipped program leaves the hook
+// them (tests/seams/TestSeams.cpp) to find where a start spends its time; the shipped program leaves the hook
 // empty, and passing a point then costs one test of a null pointer.
 #pragma once
 

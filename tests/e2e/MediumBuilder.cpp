@@ -204,6 +204,22 @@ void PlantLink(const std::wstring& link, const std::wstring& destination) {
         Fail(L"ln -s", link);
 }
 
+void SwapForLink(const std::wstring& folder, const std::wstring& destination) {
+    RunUnixProgram(L"Z:\\bin\\mv", L"/bin/mv \"" + WideFromUtf8(UnixPath(folder)) + L"\" \"" +
+                                           WideFromUtf8(UnixPath(folder + L".swapped")) + L"\"");
+    if (!Shows(folder + L".swapped", true))
+        Fail(L"mv", folder);
+    PlantLink(folder, destination);
+}
+
+void SwapBack(const std::wstring& folder) {
+    RemoveTree(folder);
+    RunUnixProgram(L"Z:\\bin\\mv", L"/bin/mv \"" + WideFromUtf8(UnixPath(folder + L".swapped")) + L"\" \"" +
+                                           WideFromUtf8(UnixPath(folder)) + L"\"");
+    if (!Shows(folder, true))
+        Fail(L"mv", folder);
+}
+
 void RemoveTree(const std::wstring& path) {
     DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)

@@ -586,6 +586,72 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
     EXPECT_FALSE(FileExists(JoinPath(target, L"Shell.exe")));
 }
 
+// A folder of the suite's swapped for a link to another program's folder while the run waits: for a held file
+// to be let go, or at its commit. Windows keeps anyone from renaming a folder the run holds; Wine does not keep
+// the host's programs from it, which stand in here for a user who got there first. The run finds the folder
+// changed on the handle it holds before it writes anything more, stops with 1603 and is undone, and nothing
+// behind the link changes. What it left in the swapped folder itself (its copy of the medium's database)
+// stays named in its journal, and the next run, with the folder back, removes it first and completes.
+TEST_F(ReinstallTest, AFolderSwappedForALinkWhileTheRunWaitsStopsItAndItIsUndone) {
+    TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
+    FCleanUp.push_back(next.Folder());
+    const std::wstring other = JoinPath(FRoot, L"Чужая папка");
+    WriteFileBytes(JoinPath(other, L"T12.FDB"), "another program's database");
+    WriteFileBytes(JoinPath(other, L"holter.ini"), "[options]\r\nFilterType=9\r\n");
+    const auto others = FilesBelow(other);
+    struct TCase {
+        const wchar_t* Name;
+        const wchar_t* Point;
+        const wchar_t* Held; // a file the run replaces, held until the swap
+        const wchar_t* Swapped;
+    };
+    const TCase cases[] = {
+        {L"database folder while its server holds the database", L"in-use", L"DTAfb\\T12.FDB", L"DTAfb"},
+        {L"settings folder at a held file", L"in-use", L"Updater.exe.cfg", L"Settings"},
+        {L"database folder at the commit", L"commit", nullptr, L"DTAfb"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.Name));
+        const std::wstring target = Target(std::wstring(L"swapped-") + c.Swapped + (c.Held ? L"-held" : L""));
+        Installed(FOptions.Medium, target);
+        const auto before = TreeBelow(target);
+        const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
+        const std::wstring log = LogPath(L"swapped");
+        TRunPause pause(TempPath(L"tessaro-e2e-pause"), c.Point);
+        std::unique_ptr<THolder> holder = c.Held ? std::make_unique<THolder>(JoinPath(target, c.Held)) : nullptr;
+        TWizard& run = Launch(next.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), pause.Environment()});
+        EXPECT_EQ(ToUtf8(pause.WaitPaused(run, RunTimeout)), ToUtf8(c.Point));
+        const std::wstring swapped = JoinPath(target, c.Swapped);
+        SwapForLink(swapped, other);
+        holder.reset();
+        pause.Resume();
+        EXPECT_EQ(run.WaitExit(RunTimeout), 1603u);
+        const auto entries = ReadRunLog(log);
+        EXPECT_TRUE(LogHas(entries, L"Строка: Папка " + Guillemets(swapped) +
+                                        L" подменена во время работы программы установки."))
+            << Joined(entries);
+        EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack)) << Joined(entries);
+        EXPECT_EQ(FilesBelow(other), others) << "nothing written, renamed or removed behind the link";
+        SwapBack(swapped);
+        // Every file of the suite as it was; nothing more than the journal and what it names.
+        const auto after = TreeBelow(target);
+        for (const auto& [path, bytes] : before) {
+            const auto now = after.find(path);
+            EXPECT_TRUE(now != after.end() && now->second == bytes) << "changed: " << ToUtf8(path);
+        }
+        for (const auto& [path, bytes] : after)
+            EXPECT_TRUE(before.count(path) || path == L"Uninstall\\journal.txt" ||
+                        (path.starts_with(L"DTAfb\\T12.FDB.~tessaro-") && path.ends_with(L".new")))
+                << "added: " << ToUtf8(path);
+        EXPECT_EQ(RunUnattended(next.Folder(), switches), 0u);
+        EXPECT_EQ(StrayCopies(target), std::vector<std::wstring>{});
+        EXPECT_FALSE(FileExists(JoinPath(target, L"Uninstall\\journal.txt")));
+        EXPECT_EQ(ReadFileBytes(JoinPath(target, L"fbclient.Dll")), "fbclient.Dll of the next release");
+        ASSERT_EQ(Backups(target).size(), 1u);
+        EXPECT_EQ(ReadFileBytes(JoinPath(target, L"DTAfb\\" + Backups(target).front())), Recordings);
+    }
+}
+
 // A suite's folder that is itself a link to another program's folder (any user may make one before the first
 // installation) is refused: unattended with 1603 and a line naming where it leads, on the path page with the
 // same words; nothing is written through it.

@@ -1,6 +1,6 @@
 // The wizard's secondary windows and the large-font page, driven from outside like the main walk. The
 // large-font page comes only after an installation run; these tests reach it, and replace the system calls
-// behind it, through the test build's hooks (environment variables, src/app/TestSeams.h), so that nothing
+// behind it, through the test build's hooks (environment variables, tests/seams/TestSeams.h), so that nothing
 // ever changes the fonts or restarts the machine.
 #include <gtest/gtest.h>
 

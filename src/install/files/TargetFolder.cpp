@@ -232,6 +232,12 @@ TTargetFolder::THeld TTargetFolder::OpenLevel(const THeld& Parent, const std::ws
 const TTargetFolder::THeld* TTargetFolder::Held(std::wstring_view Relative, bool Make) {
     const std::wstring relative = Bare(Relative);
     const std::wstring key = Folded(relative);
+    for (const std::wstring& lost : FLost)
+        if (lost.empty() || key == lost ||
+            (key.size() > lost.size() && key[lost.size()] == L'\\' && key.compare(0, lost.size(), lost) == 0)) {
+            const std::wstring full = WithoutTrailingBackslash(Full(relative.substr(0, lost.size())));
+            throw TForeignLink(SwappedFolderText(full), full, SwappedFolderLine(full));
+        }
     if (const auto found = FHeld.find(key); found != FHeld.end())
         return &found->second;
     const auto [folder, name] = Split(relative);
@@ -321,7 +327,12 @@ void TTargetFolder::Recheck() {
         const bool swapped = !again || !InfoOf(again.Get(), info) || !info.SameObject(expected) ||
                              (!held.Link && (info.Attributes & FILE_ATTRIBUTE_REPARSE_POINT));
         if (swapped) {
-            const std::wstring full = WithoutTrailingBackslash(Full(held.Relative));
+            const std::wstring relative = held.Relative;
+            const std::wstring full = WithoutTrailingBackslash(Full(relative));
+            FLost.push_back(key);
+            // Wine removes and renames what a handle names by its first path, which now leads elsewhere.
+            if (!relative.empty())
+                Release(relative);
             throw TForeignLink(SwappedFolderText(full), full, SwappedFolderLine(full));
         }
     }

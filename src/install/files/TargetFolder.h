@@ -83,7 +83,9 @@ public:
     // again, when next used.
     void Release(std::wstring_view Relative = {});
     // Whether every held folder is still where its name says; TForeignLink where one is not (swapped for a
-    // link or another folder meanwhile). Whatever the run does afterwards goes through the handles it holds.
+    // link or another folder meanwhile). Such a folder is lost for good: nothing below it is opened, written
+    // or removed any more (what the run left there stays for the next run's recovery), and everything else
+    // goes on through the handles the run holds.
     void Recheck();
 
     // How a file is opened: to be read (a link refused); to be removed, when it must also lie where its name
@@ -183,6 +185,7 @@ private:
 
     std::wstring FPath;
     std::map<std::wstring, THeld> FHeld; // by relative path, its letters folded; "" the folder itself
+    std::vector<std::wstring> FLost;     // folders found swapped, as FHeld's keys
     TNoUndo FNoUndo;
     IUndoRecord* FUndo = &FNoUndo;
     bool FDelay = false;

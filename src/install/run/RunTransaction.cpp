@@ -57,22 +57,27 @@ void UndoSettingsFile(TTargetFolder& target, const std::wstring& file, const TRu
         target.Replace(file, ini.ToBytes());
 }
 
-void UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& journal) {
+// False where a file's keys could not be put back: the journal then stays for the next run.
+bool UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& journal) {
     std::vector<std::wstring> files;
     for (const TJournalSetting& setting : journal.Settings)
         if (std::find(files.begin(), files.end(), setting.File) == files.end())
             files.push_back(setting.File);
+    bool back = true;
     for (const std::wstring& file : files) {
         try {
             UndoSettingsFile(target, file, journal);
         } catch (const TError& error) {
             host.Trace(L"Настройки в " + Quoted(target.Full(file)) + L" не возвращены: " + error.Message());
+            back = false;
         }
     }
+    return back;
 }
 
 // The undo of the database step: its line, and a box where the suite's database was kept beside the
-// clinic's, for whoever is there to read it. False where something stayed, named in a line.
+// clinic's, for whoever is there to read it. What stayed is named in a line; false also where the run's copy
+// could not be removed: the journal then stays for the next run.
 bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJournal& journal, TStayed& stayed) {
     if (!journal.Database)
         return true;
@@ -80,10 +85,14 @@ bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJourn
     try {
         undo = UndoDatabase(host, target, journal.Run, *journal.Database, DeployClock()());
     } catch (const TError& error) {
+        // The database's folder swapped meanwhile: nothing there is touched, and the journal stays. Where the
+        // commit had given the clinic's database its dated name, that database is named as not put back.
+        host.Trace(error.Message());
+        if (journal.Database->Kept.empty())
+            return false;
         undo.Outcome = TDatabaseUndo::TOutcome::Stayed;
         undo.Dest = target.Full(DatabaseFile().Dest);
-        undo.Kept = journal.Database->Kept.empty() ? std::wstring() : target.Full(journal.Database->Kept);
-        host.Trace(error.Message());
+        undo.Kept = target.Full(journal.Database->Kept);
     }
     if (undo.Outcome == TDatabaseUndo::TOutcome::Stayed) {
         host.Trace(L"Прежняя база данных не возвращена: " + Quoted(undo.Dest) + L": " +
@@ -96,7 +105,7 @@ bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJourn
         host.AddLine(text);
     if (undo.Outcome == TDatabaseUndo::TOutcome::BothKept && !host.Unattended())
         host.ShowError(text);
-    return true;
+    return !undo.CopyLeft;
 }
 
 // The predecessors a commit could not remove (relative kept names), the journal's lines for the next run;
@@ -308,23 +317,24 @@ void TRunTransaction::Finish() noexcept {
     FCommitted = false;
 }
 
-void TRunTransaction::RollBackStep(const TStep& Step, TStayed& Stayed) {
+bool TRunTransaction::RollBackStep(const TStep& Step, TStayed& Stayed) {
     const std::wstring path = FTarget.Full(Step.Path);
     DWORD code = 0;
     if (Step.Kind == TKind::File) {
         if ((code = FTarget.Remove(Step.Path)) != 0)
             FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " + TargetErrorText(code));
-        return;
+        return code == 0;
     }
     const std::wstring kept = KeptName(Step.Path, FJournal.Run);
     // Given back already, or never kept.
     if (Step.Kind != TKind::Kept || !FTarget.IsFile(kept))
-        return;
-    if (!PutBack(FTarget, kept, Step.Path, code)) {
-        FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
-                    Quoted(FTarget.Full(kept)) + L": " + TargetErrorText(code));
-        Stayed.emplace_back(path, FTarget.Full(kept));
-    }
+        return true;
+    if (PutBack(FTarget, kept, Step.Path, code))
+        return true;
+    FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
+                Quoted(FTarget.Full(kept)) + L": " + TargetErrorText(code));
+    Stayed.emplace_back(path, FTarget.Full(kept));
+    return false;
 }
 
 bool TRunTransaction::RollBack() {
@@ -332,26 +342,29 @@ bool TRunTransaction::RollBack() {
         return true;
     FOpen = false;
     TStayed stayed;
+    bool whole = true;
     for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
         try {
-            RollBackStep(*step, stayed);
+            whole = RollBackStep(*step, stayed) && whole;
         } catch (const TError& error) {
             // A folder found swapped on the way: what lies behind it is not touched, and the journal stays.
             FHost.Trace(error.Message());
+            whole = false;
             if (step->Kind == TKind::Kept)
                 stayed.emplace_back(FTarget.Full(step->Path), FTarget.Full(KeptName(step->Path, FJournal.Run)));
         }
     }
-    UndoSettings(FHost, FTarget, FJournal);
-    UndoDatabaseStep(FHost, FTarget, FJournal, stayed);
-    // The journal stays for the next run where something stayed kept; the folders go last, once empty.
-    if (stayed.empty()) {
-        FJournalFile.Reset();
+    whole = UndoSettings(FHost, FTarget, FJournal) && whole;
+    whole = UndoDatabaseStep(FHost, FTarget, FJournal, stayed) && whole;
+    // The journal stays for the next run where anything could not be undone (a predecessor that stayed kept,
+    // keys or a copy in a folder swapped meanwhile); the folders the run made go last, where they are empty.
+    FJournalFile.Reset();
+    if (whole && stayed.empty())
+        FTarget.Remove(RunJournalName);
+    for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
         try {
-            FTarget.Remove(RunJournalName);
-            for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step)
-                if (step->Kind == TKind::Folder)
-                    FTarget.RemoveFolder(step->Path);
+            if (step->Kind == TKind::Folder)
+                FTarget.RemoveFolder(step->Path);
         } catch (const TError& error) {
             FHost.Trace(error.Message());
         }

@@ -70,8 +70,8 @@ public:
     // the run wrote back to what they held where they still hold what it wrote, the clinic's database back
     // under its name where the commit had swapped it (UndoFiles.h), the files and folders the run added
     // removed. One line says the previous files were restored; what cannot be put back stays under its kept
-    // name, is named in a line and a box, and the journal stays for the next run. True when everything
-    // went back.
+    // name, is named in a line and a box, and the journal stays for the next run (as it does where anything
+    // else could not be undone: its recovery tries again). True when no predecessor stayed.
     bool RollBack();
 
 private:
@@ -81,7 +81,7 @@ private:
         std::wstring Path; // relative to the target
     };
     void Save();
-    void RollBackStep(const TStep& Step, std::vector<std::pair<std::wstring, std::wstring>>& Stayed);
+    bool RollBackStep(const TStep& Step, std::vector<std::pair<std::wstring, std::wstring>>& Stayed);
 
     IInstallHost& FHost;
     TTargetFolder& FTarget;

@@ -180,9 +180,11 @@ TDatabaseUndo UndoDatabase(IProgress& Host, TTargetFolder& Target, const std::ws
     undo.Kept = kept.empty() ? std::wstring() : Target.Full(kept);
     const bool copyThere = Exists(Target, copy);
     if (copyThere)
-        if (const DWORD code = Target.Remove(copy))
+        if (const DWORD code = Target.Remove(copy)) {
             Host.Trace(L"Копия базы данных носителя не удалена: " + Quoted(Target.Full(copy)) + L": " +
                        TargetErrorText(code));
+            undo.CopyLeft = true;
+        }
     if (copyThere || Database.Stage == TJournalDatabase::TStage::Copying) {
         UndoBeforeTheSwap(Target, kept, dest, undo);
         return undo;

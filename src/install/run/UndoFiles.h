@@ -45,6 +45,7 @@ struct TDatabaseUndo {
     std::wstring Kept;    // the clinic's dated name, where it was kept
     std::wstring Changed; // BothKept: where the database the suite wrote to went
     DWORD Code = 0;
+    bool CopyLeft = false; // the run's copy could not be removed: the next run's recovery removes it
 };
 // Undoes the database step of run `Run` as its journal has it: the run's copy removed, the clinic's database
 // given its name back when the commit had swapped them. A database at the name that is no longer the run's

@@ -1,4 +1,4 @@
-#include "app/TestSeams.h"
+#include "TestSeams.h"
 
 #include <windows.h>
 

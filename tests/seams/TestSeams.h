@@ -1,8 +1,9 @@
 // Test-only. The end-to-end tests drive the real program from outside: they cannot run an installation to
 // reach the large-font page, must never let it change the system's fonts or restart anything, and cannot
 // bring about a copy that fails half-way (a bad sector, a medium pulled out). These environment variables
-// serve them; they are read here and nowhere else. This file is built into the test build (SetupTest) alone:
-// the shipped Setup.exe runs with an administrator's rights, and whoever starts it could set these variables.
+// serve them; they are read here and nowhere else. This folder is built into the test build (SetupTest) alone,
+// which links it as a library of its own: the shipped Setup.exe runs with an administrator's rights, and
+// whoever starts it could set these variables.
 // In the test build a program started without them behaves as if the file did not exist.
 //   TESSARO_E2E_LARGE_FONTS_PAGE=1       the wizard opens on the large-font page, as after a complete run
 //   TESSARO_E2E_SYSTEM_CALLS=absent      the system's set-up library is not found (as under Wine)
@@ -22,8 +23,10 @@
 //   TESSARO_E2E_PAUSE_AT=<point>[,<point>...]   with TESSARO_E2E_PAUSE_FILE=<file>: at each named point of a
 //                                        run (RunStop.h's PassRunPoint: locked, settings-written,
 //                                        database-copied, server-files, fonts, package-copies, commit,
-//                                        database-swapped, committed) the point's name is written to the file
-//                                        and the run waits while the file is there (or a stop is asked for)
+//                                        database-swapped, committed, and in-use after each pause for a held
+//                                        file, before the run looks at its folders again) the point's name is
+//                                        written to the file and the run waits while the file is there (or a
+//                                        stop is asked for)
 //   TESSARO_E2E_STARTUP_TRACE=<file>     when the first page has painted, the start-up's phases are appended
 //                                        there, one a line: name, QueryPerformanceCounter stamp, ms since
 //                                        the process was created and since the entry
