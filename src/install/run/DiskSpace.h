@@ -6,7 +6,7 @@
 #include <string>
 
 #include "install/run/InstallHost.h"
-#include "install/run/InstallRun.h"
+#include "install/run/RunOptions.h"
 
 // What the run adds: to the target's disk (the database whole, beside the kept one; files it replaces only
 // by their growth, and the largest one once more while its new copy is written beside it; only the server

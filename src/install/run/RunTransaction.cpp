@@ -13,7 +13,6 @@
 #include "install/run/RunStop.h"
 #include "install/run/UndoFiles.h"
 #include "install/steps/DatabaseFiles.h"
-#include "install/steps/DatabaseServer.h"
 #include "install/trust/Links.h"
 #include "install/trust/TargetAccess.h"
 

@@ -44,6 +44,11 @@ std::vector<TDeployGroup> ServerFileGroups(int WindowsIndex) {
     return groups;
 }
 
+TDeployClock& DeployClock() noexcept {
+    static TDeployClock clock = &LocalNow;
+    return clock;
+}
+
 std::wstring CopyStepText(const std::wstring& Name) {
     return L"Копирование файла " + Name + L"....";
 }

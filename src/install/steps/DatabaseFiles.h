@@ -37,5 +37,9 @@ std::wstring CopyStepText(const std::wstring& Name);
 // "T12.FDB.YYYYMMDD-HHMMSS.bak"; Attempt n > 0 (the name was taken) gives "...-HHMMSS-<n+1>.bak".
 std::wstring BackupFileName(const std::wstring& FileName, const TLocalTime& Time, int Attempt = 0);
 
+// The local time that names the copy of an existing database; tests fix it.
+using TDeployClock = TLocalTime (*)();
+TDeployClock& DeployClock() noexcept;
+
 // Whether `Name` is a name BackupFileName makes of `FileName` (any time, any attempt).
 bool IsDatedBackupName(std::wstring_view Name, std::wstring_view FileName);

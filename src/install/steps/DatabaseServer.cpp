@@ -99,11 +99,6 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, TTargetFolde
 
 } // namespace
 
-TDeployClock& DeployClock() noexcept {
-    static TDeployClock clock = &LocalNow;
-    return clock;
-}
-
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, TTargetFolder& Target,
                                    int WindowsIndex, TRunTransaction& Transaction) {
     // The clinic's database is renamed and replaced in its folder: never in one a link leads to.

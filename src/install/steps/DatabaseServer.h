@@ -21,7 +21,3 @@ enum class TDeployResult { Completed, Stopped };
 // A clinic's database with other names (a hard link anyone could have made in "DTAfb") stops the run.
 TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Source, TTargetFolder& Target,
                                    int WindowsIndex, TRunTransaction& Transaction);
-
-// The local time that names the copy of an existing database; tests fix it.
-using TDeployClock = TLocalTime (*)();
-TDeployClock& DeployClock() noexcept;
