@@ -521,10 +521,14 @@ TUniqueFile TTargetFolder::Replace(std::wstring_view Relative, std::string_view 
     const auto fail = [&](DWORD code) -> TSystemError {
         return TSystemError(L"Не удалось записать файл " + Quoted(full) + L": " + TargetErrorText(code), code);
     };
-    // A file with another name, or a link, at the name is not renamed over: it is not the file it seems.
+    // A file with another name, or a link, at the name is not renamed over: it is not the file it seems. Nor
+    // is a read-only file, which Windows refuses to replace and Wine replaces all the same.
     DWORD code = 0;
-    if (!Open(Relative, 0, ShareAll, TUse::Change, &code) && !IsMissing(code))
+    TObjectInfo info;
+    if (!Open(Relative, 0, ShareAll, TUse::Change, &code, &info) && !IsMissing(code))
         throw fail(code);
+    if (!code && (info.Attributes & FILE_ATTRIBUTE_READONLY))
+        throw fail(ERROR_ACCESS_DENIED);
     std::wstring temporary;
     TUniqueFile file = CreateBeside(Relative, temporary);
     if ((code = WriteAll(file.Get(), Bytes)) == 0 && (code = Rename(file.Get(), Relative, true)) == 0 &&

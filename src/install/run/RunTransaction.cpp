@@ -412,9 +412,17 @@ bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verif
         UndoSettings(Host, Target, *journal);
         UndoDatabaseStep(Host, Target, *journal, stayed);
     }
-    for (const std::wstring& relative : left.Temporaries)
-        if (Target.Remove(relative) != 0)
+    for (const std::wstring& relative : left.Temporaries) {
+        // Below a folder swapped for a link since the walk found it, nothing is removed.
+        DWORD code = 0;
+        try {
+            code = Target.Remove(relative);
+        } catch (const TError&) {
+            code = LinkInPlace;
+        }
+        if (code)
             Host.Trace(L"Незаконченная копия не удалена: " + Quoted(Target.Full(relative)));
+    }
     NameWhatStayed(Host, stayed, false);
     Host.Trace(journal->Committed
                    ? L"Прежних файлов прерванной установки удалено: " + std::to_wstring(restored)
