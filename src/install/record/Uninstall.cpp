@@ -238,7 +238,6 @@ std::wstring Kept(const std::wstring& target) {
 
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
     const std::wstring target = WithTrailingBackslash(Options.Target);
-    Host.ShowProgressPage();
     // A folder that is, or lies in, a link anyone could have made leads the removal elsewhere; so does an
     // uninstaller's folder that is one, where the record is read and rewritten.
     std::wstring foreign = ForeignLevelOfTarget(target);

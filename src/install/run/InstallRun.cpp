@@ -6,7 +6,9 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <optional>
 
+#include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
@@ -152,31 +154,40 @@ std::size_t InstallDriver(IInstallHost& host, const std::wstring& source, const 
     return notCopied;
 }
 
+// How far a run got before it ended, for its outcome: whether it had committed, and what its undo achieved.
+struct TRunReach {
+    bool Committed = false;
+    std::optional<TUndo> Undo;
+};
+
 // Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
 // cancel, the session's end): the copies let go of their files first, then the transaction puts everything
-// back. After the commit the journal goes at the run's end, however it ends.
+// back. After the commit the journal goes at the run's end, however it ends. `Reach` learns which it was.
 class TUndoUnlessCommitted {
 public:
-    TUndoUnlessCommitted(TRunCopies& copies, TRunTransaction& transaction)
-        : FCopies(copies), FTransaction(transaction) {}
+    TUndoUnlessCommitted(TRunCopies& copies, TRunTransaction& transaction, TRunReach& reach)
+        : FCopies(copies), FTransaction(transaction), FReach(reach) {}
     TUndoUnlessCommitted(const TUndoUnlessCommitted&) = delete;
     TUndoUnlessCommitted& operator=(const TUndoUnlessCommitted&) = delete;
     ~TUndoUnlessCommitted() {
         if (!FTransaction.Open()) {
+            FReach.Committed = FReach.Committed || FTransaction.Committed();
             FTransaction.Finish();
             return;
         }
         try {
             FCopies.Abandon();
-            FTransaction.RollBack();
+            FReach.Undo = FTransaction.RollBack();
         } catch (...) {
             // What stayed kept is named in the journal, which the next run reads first.
+            FReach.Undo = TUndo::NotWhole;
         }
     }
 
 private:
     TRunCopies& FCopies;
     TRunTransaction& FTransaction;
+    TRunReach& FReach;
 };
 
 } // namespace
@@ -200,18 +211,16 @@ std::function<void(const std::wstring&)> LinkTrace(IProgress& host) {
     return [&host](const std::wstring& link) { host.Trace(PassedOverLinkText(link)); };
 }
 
-TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
+TOutcome RunSteps(IInstallHost& Host, const TInstallOptions& Options, TRunReach& reach) {
     const std::wstring target = AbsoluteTarget(TrimControl(Options.TargetText));
     const std::wstring& source = Options.SourceFolder;
-
-    Host.ShowProgressPage();
 
     // Any user may have made the folder, or a level above it, a link before the first installation: nothing
     // is made, written or run through it.
     if (const std::wstring foreign = ForeignLevelOfTarget(target); !foreign.empty()) {
         Host.ShowError(ForeignTargetText(foreign));
         Host.AddLine(ForeignLinkLine(foreign));
-        return TRunEnd::Stopped;
+        return TOutcome::Refused;
     }
     // One run at a time in a folder, from before anything is made or read there to the run's end: a second
     // one would undo the first's work under it.
@@ -220,7 +229,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         const std::wstring text = RunBusyText(target);
         Host.ShowError(text);
         Host.AddLine(text);
-        return TRunEnd::Busy;
+        return TOutcome::Busy;
     }
     PassRunPoint(L"locked");
     TRunTransaction transaction(Host, target);
@@ -232,12 +241,12 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         const std::wstring refusal = elevated ? TargetRefusal(target) : std::wstring();
         if (!refusal.empty()) {
             Host.ShowError(refusal);
-            Host.AddLine(refusal);
+            Host.AddLine(TargetRefusalLine(target));
         }
         return !refusal.empty();
     };
     if (refused())
-        return TRunEnd::Stopped;
+        return TOutcome::Refused;
     if (!FolderExists(target)) {
         // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC
         // without "Программы и данные"); the box and the log say which level failed and why. With an
@@ -250,14 +259,14 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
             Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
                            SystemErrorText(code));
             Host.AddLine(RunText::DirCreateError);
-            return TRunEnd::Stopped;
+            return TOutcome::Refused;
         }
         Host.AddLine(RunText::DirCreated);
         for (const std::wstring& folder : made)
             transaction.AddedFolder(folder);
         // A level someone made meanwhile was not checked before: every level is there now.
         if (refused())
-            return TRunEnd::Stopped;
+            return TOutcome::Refused;
     }
     // Also after the folder was made: one that someone else made first, between the look and the making, is
     // found here. A folder that is the machine's already is left as it is.
@@ -270,21 +279,22 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
         const TAdminFolder uninstall = EnsureAdminFolder(target + UninstallFolder);
         if (uninstall.Made && uninstall.MovedAside.empty())
             transaction.AddedFolder(target + UninstallFolder);
-        if (!uninstall.MovedAside.empty())
-            Host.AddLine(
-                FolderMovedAsideText(target + UninstallFolder, uninstall.Fault, uninstall.MovedAside));
+        if (!uninstall.MovedAside.empty()) {
+            Host.AddLine(FolderMovedAsideLine(target + UninstallFolder));
+            Host.Trace(FolderMovedAsideText(target + UninstallFolder, uninstall.Fault, uninstall.MovedAside));
+        }
     }
     // A run killed before its commit left its predecessors kept: they go back first.
     if (!RecoverInterruptedRun(Host, target, elevated)) {
         Host.ShowError(RunText::NotRecovered);
         Host.AddLine(RunText::NotRecoveredLine);
-        return TRunEnd::Stopped;
+        return TOutcome::Refused;
     }
     // Over an installation, a package that arrives in part stops the run: the previous release stays whole.
     transaction.SetReplacesInstallation(FileExists(target + InstallRecordName) ||
                                         FileExists(target + L"ReleaseInfo"));
     if (!EnoughSpace(Host, Options, target, elevated))
-        return TRunEnd::Stopped;
+        return TOutcome::Refused;
     // What the folder holds before the run: what differs afterwards is what the run put there.
     const TTreeState before = ReadTreeState(target, LinkTrace(Host));
     TRunCopies copies;
@@ -292,7 +302,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     copies.SetTransaction(&transaction);
     copies.OnForeignLink = LinkTrace(Host);
     // From here until the commit (the package step's copies on the disk) a run that ends is undone.
-    TUndoUnlessCommitted undo(copies, transaction);
+    TUndoUnlessCommitted undo(copies, transaction, reach);
     copies.CheckFolder(target + UninstallFolder);
     transaction.Begin(elevated);
     // A target created just now has no settings folder yet, and the settings file goes into it.
@@ -309,7 +319,7 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
             TStepTimer timer(Host, L"База данных и файлы сервера");
             if (DeployDatabaseServer(Host, source, target, Options.WindowsIndex, &copies) ==
                 TDeployResult::Stopped)
-                return TRunEnd::Stopped;
+                return TOutcome::Stopped;
         }
         PassRunPoint(L"server-files");
         copies.CheckFolder(target + std::wstring(SettingsDir));
@@ -358,40 +368,37 @@ TRunEnd RunSteps(IInstallHost& Host, const TInstallOptions& Options) {
     const bool registered = RecordAndRegister(Host, Options, target, before, elevated, copies.Hashes());
     transaction.Finish();
 
-    const TRunEnd end =
-        package.ExitCode == 0 && package.FilesNotCopied == 0 && driverNotCopied == 0 && registered
-            ? TRunEnd::Completed
-            : TRunEnd::Incomplete;
-    // A close asked for during the run is carried out now, and nothing more asked.
-    Host.EnableExit();
-    if (Host.CloseRequested()) {
-        Host.CloseWindow();
-        return end;
-    }
-    const bool small = Options.SmallFonts && Options.SmallFonts();
-    // A run that did not complete asks first, over its list, and the large-font advice follows only when the
-    // user stays: the advice page would hide the lines that say what went wrong.
-    if (end == TRunEnd::Incomplete) {
-        if (Host.AskYesNo(RunText::IncompleteQuestion))
-            Host.CloseWindow();
-        else if (small)
-            Host.ShowLargeFontPage();
-    } else if (small) {
-        Host.ShowLargeFontPage();
-    } else if (Host.AskYesNo(RunText::FinalQuestion)) {
-        Host.CloseWindow();
-    }
-    return end;
+    return package.ExitCode == 0 && package.FilesNotCopied == 0 && driverNotCopied == 0 && registered
+               ? TOutcome::Completed
+               : TOutcome::Incomplete;
 }
 
 } // namespace
 
-TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+TRunOutcome RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+    TRunReach reach;
+    TRunOutcome outcome;
     try {
-        return RunSteps(Host, Options);
+        outcome.Kind = RunSteps(Host, Options, reach);
     } catch (const TForeignLink& link) {
-        // The line says where the run stopped; the box the session shows says why.
+        // The line says where the run stopped; the box says why.
         Host.AddLine(ForeignLinkLine(link.Link()));
-        throw;
+        outcome.Reason = link.Message();
+    } catch (const TCancelled& cancelled) {
+        outcome = {TOutcome::Cancelled, cancelled.Message()};
+    } catch (const TError& error) {
+        outcome.Reason = error.Message();
+    } catch (const std::exception& error) {
+        outcome.Reason = UnexpectedErrorText(error.what());
+    } catch (...) {
+        outcome.Reason = UnexpectedErrorText(nullptr);
     }
+    // A run that stopped (a step's failure, or an error) is told by how far it got; a cancel stays one,
+    // whatever its undo achieved: its own lines and box say that.
+    if (outcome.Kind == TOutcome::Stopped)
+        outcome.Kind = reach.Undo
+                           ? (*reach.Undo == TUndo::NotWhole ? TOutcome::NotFullyUndone : TOutcome::Undone)
+                       : reach.Committed ? TOutcome::Stopped
+                                         : TOutcome::Refused;
+    return outcome;
 }

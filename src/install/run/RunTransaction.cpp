@@ -78,12 +78,16 @@ void UndoSettings(IProgress& host, const std::wstring& target, const TRunJournal
 }
 
 // The undo of the database step: its line, and a box where the suite's database was kept beside the
-// clinic's, for whoever is there to read it. False where something stayed, named in a line.
+// clinic's, for whoever is there to read it. False where something stayed, named in a line; `putBack` is set
+// where the clinic's database went back under its name.
 bool UndoDatabaseStep(IInstallHost& host, const std::wstring& target, const TRunJournal& journal,
-                      std::vector<std::pair<std::wstring, std::wstring>>& stayed) {
+                      std::vector<std::pair<std::wstring, std::wstring>>& stayed, bool* putBack = nullptr) {
     if (!journal.Database)
         return true;
     const TDatabaseUndo undo = UndoDatabase(host, target, journal.Run, *journal.Database, DeployClock()());
+    if (putBack && (undo.Outcome == TDatabaseUndo::TOutcome::Restored ||
+                    undo.Outcome == TDatabaseUndo::TOutcome::BothKept))
+        *putBack = true;
     if (undo.Outcome == TDatabaseUndo::TOutcome::Stayed) {
         host.Trace(L"Прежняя база данных не возвращена: " + Quoted(undo.Dest) + L": " +
                    SystemErrorText(undo.Code));
@@ -122,6 +126,10 @@ std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept)
 
 std::wstring NotRestoredLine(const std::wstring& file) {
     return L"Прежний файл " + Quoted(file) + L" не возвращён на место.";
+}
+
+std::wstring NotRemovedLine(const std::wstring& file) {
+    return L"Скопированный файл " + Quoted(file) + L" не удалён.";
 }
 
 TRunTransaction::TRunTransaction(IInstallHost& Host, std::wstring Target)
@@ -265,19 +273,23 @@ void TRunTransaction::Finish() noexcept {
     FCommitted = false;
 }
 
-bool TRunTransaction::RollBack() {
+TUndo TRunTransaction::RollBack() {
     if (!FOpen)
-        return true;
+        return TUndo::Restored;
     FOpen = false;
     std::vector<std::pair<std::wstring, std::wstring>> stayed;
+    std::vector<std::wstring> notRemoved;
+    bool putBack = false; // a predecessor, or the clinic's database, went back under its name
     for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
         const std::wstring path = FTarget + step->Path;
         DWORD code = 0;
         switch (step->Kind) {
         case TKind::File:
-            if (!RemoveFileNoFollow(path))
+            if (!RemoveFileNoFollow(path) && PathExists(path)) {
                 FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " +
                             SystemErrorText(::GetLastError()));
+                notRemoved.push_back(path);
+            }
             break;
         case TKind::Kept:
             // Given back already, or never kept.
@@ -287,6 +299,8 @@ bool TRunTransaction::RollBack() {
                 FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
                             Quoted(FTarget + step->Kept) + L": " + SystemErrorText(code));
                 stayed.emplace_back(path, FTarget + step->Kept);
+            } else {
+                putBack = true;
             }
             break;
         case TKind::Folder:
@@ -294,7 +308,8 @@ bool TRunTransaction::RollBack() {
         }
     }
     UndoSettings(FHost, FTarget, FJournal);
-    UndoDatabaseStep(FHost, FTarget, FJournal, stayed);
+    // The database's own line, where the commit had swapped it, comes before the undo line.
+    UndoDatabaseStep(FHost, FTarget, FJournal, stayed, &putBack);
     // The journal stays for the next run where something stayed kept; the folders go last, once empty.
     if (stayed.empty()) {
         RemoveFileNoFollow(FTarget + RunJournalName);
@@ -302,16 +317,24 @@ bool TRunTransaction::RollBack() {
             if (step->Kind == TKind::Folder)
                 RemoveFolderUnlessLink(FTarget + step->Path);
     }
-    FHost.AddLine(RolledBackText);
-    if (stayed.empty())
-        return true;
+    if (stayed.empty() && notRemoved.empty()) {
+        // "Restored" only where there was something before the run: a first installation had its copies
+        // removed and nothing more.
+        const bool restored = putBack || FReplaces;
+        FHost.AddLine(restored ? UndoText::Restored : UndoText::CopiesRemoved);
+        return restored ? TUndo::Restored : TUndo::CopiesRemoved;
+    }
+    FHost.AddLine(UndoText::NotWhole);
     std::wstring text;
     for (const auto& [file, kept] : stayed) {
         FHost.AddLine(NotRestoredLine(file));
         text += (text.empty() ? L"" : L"\r\n") + NotRestoredText(file, kept);
     }
-    FHost.ShowError(text);
-    return false;
+    for (const std::wstring& file : notRemoved)
+        FHost.AddLine(NotRemovedLine(file));
+    if (!text.empty())
+        FHost.ShowError(text);
+    return TUndo::NotWhole;
 }
 
 bool RecoverInterruptedRun(IInstallHost& Host, const std::wstring& Target, bool Verified) {

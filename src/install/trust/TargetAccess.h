@@ -24,6 +24,8 @@ DWORD MakeAdminFolders(const std::wstring& Folder, std::wstring* FailedLevel = n
 // ordinary user could rename or delete a level above it (or the folder itself through its parent). Empty
 // when it can.
 std::wstring TargetRefusal(const std::wstring& Target);
+// The list's line of that refusal: short, for the reason takes a box and the log.
+std::wstring TargetRefusalLine(const std::wstring& Target);
 
 // An existing suite's folder that is not the machine's alone yet is taken over through handles that follow no
 // link: the administrators made its owner, its list replaced, and every entry below made to inherit it
@@ -58,8 +60,9 @@ struct TAdminFolder {
     TTrustFault Fault = TTrustFault::None; // why it went
 };
 TAdminFolder EnsureAdminFolder(const std::wstring& Folder);
-// The line of a folder moved aside.
+// What became of a folder moved aside, and why, for the log; and the list's short line of it.
 std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault, const std::wstring& Aside);
+std::wstring FolderMovedAsideLine(const std::wstring& Folder);
 
 // The file `Name` of `Folder`, read through a handle opened relative to the folder once the folder is held
 // and found the machine's. NotFound where either is missing; throws TError (FolderNotTrustedText) where the
