@@ -33,10 +33,11 @@ TRunOutcome RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TIns
     TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
     const TRunOutcome outcome = RunInstallation(logging, options);
     logging.FailOpenSteps();
-    Report(logging, log, outcome.Reason, outcome.Kind == TOutcome::Cancelled);
+    // The list says where the run was, the box why it stopped.
     const TRunEnd& end = InstallationEnd(outcome.Kind);
     if (end.Line)
         logging.AddLine(end.Line);
+    Report(logging, log, outcome.Reason, outcome.Kind == TOutcome::Cancelled);
     // Whoever reads the log learns of the advice too, whether or not a window showed it.
     if (end.FontAdvice != TFontAdvice::None && policy.SmallFonts && policy.SmallFonts())
         logging.Trace(RunEndText::FontAdvice);

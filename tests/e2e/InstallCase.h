@@ -24,6 +24,8 @@ inline const std::wstring DriverDone = L"Установка драйверов �
 // one.
 inline const std::wstring RolledBack = L"Установка прервана: прежние файлы комплекса восстановлены.";
 inline const std::wstring CopiesRemoved = L"Установка прервана: скопированные файлы удалены.";
+// The last line of a run an error stopped after its commit: what it copied stays.
+inline const std::wstring StoppedAfterCommit = L"Установка прервана после копирования файлов из-за ошибки.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
 // Where the wizard puts its link, and what the link says.
