@@ -126,7 +126,7 @@ void TFMain::AttachRun() {
     pages.ShowPage = [this](TPage page) { ShowPage(page); };
     pages.SetCanClose = [this](bool canClose) { FCanClose = canClose; };
     TRunManner manner;
-    manner.Interactive = FStart.Line.Mode == TUiMode::Interactive;
+    manner.Interactive = !FStart.Line.AnswersQuestions();
     manner.Policy = {FStart.Line.AnswersQuestions(), FStart.Line.SuppressMsgBoxes, IsSmallFonts};
     manner.Log = FRunLog;
     manner.LogPath = FRunLogPath;

@@ -267,8 +267,7 @@ void TRunPresenter::Done(int result) {
         ::EnableWindow(FPages.Exit, TRUE);
     ShowLogPath();
     const bool smallFonts = FManner.Policy.SmallFonts && FManner.Policy.SmallFonts();
-    const TRunEndStep step = RunEndStep(
-        end, {smallFonts, FManner.Interactive, FState.CloseRequested(), !FManner.Policy.SuppressErrors});
+    const TRunEndStep step = RunEndStep(end, {smallFonts, FManner.Interactive, FState.CloseRequested()});
     if (step.Close) {
         ::DestroyWindow(FPages.Window);
         return;

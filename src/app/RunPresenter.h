@@ -31,7 +31,7 @@ struct TRunPages {
 
 // How the start wants its run carried out.
 struct TRunManner {
-    bool Interactive = true; // someone is there: the last question, the advice page, the boxes
+    bool Interactive = true; // someone is there to answer: the last question, the advice page, the boxes
     TSessionPolicy Policy;   // questions answered, errors only written down, the screen's font test
     TRunLog* Log = nullptr;  // the run's record; none in the tests' windows
     std::wstring LogPath;

@@ -40,8 +40,7 @@ TRunEndStep RunEndStep(const TRunEnd& end, const TEndFacts& facts) {
         step.Close = true;
         return step;
     }
-    if (facts.Boxes)
-        step.Box = end.Box;
+    step.Box = end.Box;
     if (facts.SmallFonts && end.FontAdvice == TFontAdvice::Instead)
         step.Page = TPage::tsChangeFontSize;
     else

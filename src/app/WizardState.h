@@ -34,10 +34,10 @@ bool PageHasCancel(TPage page);
 
 // What the window knows at a run's end that the run does not.
 struct TEndFacts {
-    bool SmallFonts = false;     // the screen runs below 100 dots per inch
-    bool Interactive = true;     // someone is there to read and answer (not /SILENT)
+    bool SmallFonts = false; // the screen runs below 100 dots per inch
+    bool Interactive = true; // someone is there to read and answer: neither /SILENT nor /SUPPRESSMSGBOXES,
+                             // whose questions all get the answer that lets the run go on
     bool CloseRequested = false; // the window was asked to close while the run went on
-    bool Boxes = true;           // boxes may be shown (no /SUPPRESSMSGBOXES)
 };
 
 // The window at a run's end, from its outcome's row (session/RunEnd.h), in this order: it closes, asking
