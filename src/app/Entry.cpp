@@ -18,15 +18,9 @@
 #include "common/TH_Common_Proc.h"
 #include "common/TH_Common_Var.h"
 #include "common/TextCodec.h"
-#include "install/record/HandOver.h"
-#include "install/record/InstallRecord.h"
-#include "install/run/InstallRun.h"
-#include "install/trust/Elevation.h"
-#include "install/trust/Links.h"
-#include "install/run/RunStop.h"
-#include "install/trust/TargetAccess.h"
 #include "resources/ResourceIds.h"
 #include "session/InstallSession.h"
+#include "session/RunEnd.h"
 #include "session/StartOptions.h"
 #include "session/StartOptionsWin.h"
 #include "session/TargetPath.h"
@@ -63,14 +57,17 @@ void WriteHelpToConsole(const std::wstring& text) {
 // /VERYSILENT: no window that shows; the run goes on a worker thread while this one keeps a hidden window
 // that hears of the session's end (SessionEnd.h), and the run log is its whole record.
 int RunWindowless(const TStart& start, TRunLog& log) {
-    const TSessionPolicy policy{true, start.Line.SuppressMsgBoxes};
+    // The large-font advice has no page here: the log keeps it.
+    const TSessionPolicy policy{true, start.Line.SuppressMsgBoxes, IsSmallFonts};
     const bool removing = start.Action == TStartAction::Uninstall;
     return RunInHiddenWindow(
         [&start, &log, policy, removing] {
             TWindowlessHost windowless;
             if (removing)
-                return RemovalExitCode(RunRecordedUninstallation(windowless, log, start.Uninstall, policy));
-            return InstallExitCode(RunRecordedInstallation(windowless, log, start.Install, policy));
+                return RemovalEnd(RunRecordedUninstallation(windowless, log, start.Uninstall, policy))
+                    .ExitCode;
+            return InstallationEnd(RunRecordedInstallation(windowless, log, start.Install, policy).Kind)
+                .ExitCode;
         },
         &log, removing);
 }
@@ -138,21 +135,9 @@ int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
     return exitCode;
 }
 
-// After a removal that completed from the suite's own uninstaller, its copy removes it (see HandOver.h); one
-// that did not complete keeps its uninstaller for the next.
-void HandOverAfterRemoval(const TStart& start, int exitCode, TRunLog& log) {
-    const TUninstallOptions& options = start.Uninstall;
-    if (exitCode != ecInstalled || !SameText(options.Running, options.Target + UninstallerName))
-        return;
-    std::wstring why;
-    if (!HandOverCleanUp(options.Target, why))
-        log.Write(L"Программа удаления оставлена в папке комплекса: " + why);
-}
-
 int RunSetup() {
     const std::wstring commandLine = ::GetCommandLineW();
-    const TStart start =
-        ResolveStart(SkipProgramName(commandLine), SystemStartFacts(ProgramTexts(), IsSmallFonts));
+    const TStart start = ResolveStart(SkipProgramName(commandLine), SystemStartFacts(ProgramTexts()));
     // The caption of the general error report: a removal's says so.
     Application().SetTitle(start.Action == TStartAction::Uninstall
                                ? L"Удаление комплекса «Тессаро-Холтер»"
@@ -160,12 +145,12 @@ int RunSetup() {
     // The clean-up after an uninstaller keeps no log: the uninstaller's own has the whole story. It does
     // anything only for the uninstaller that made it; any other start of it is refused and changes nothing.
     if (start.Action == TStartAction::FinishUninstall)
-        return FinishUninstall(start.FinishTarget, start.FinishProcess) ? ecInstalled : ecBadCommandLine;
+        return FinishRemoval(start.FinishTarget, start.FinishProcess) ? ecInstalled : ecBadCommandLine;
     if (start.Line.FinishUninstall)
         return ecBadCommandLine;
     // The uninstaller's own file, before anything else and while it is the one this process was started from.
     if (start.Action == TStartAction::Uninstall)
-        HoldOwnImage();
+        HoldUninstaller();
 
 #ifdef TESSARO_TEST_HOOKS
     ApplyTestSeams();
@@ -174,17 +159,12 @@ int RunSetup() {
     log.Log->Write(L"Командная строка: " + commandLine);
     PassStartupPoint(TStartupPhase::RunLogOpened);
     // A session that ends during the run ends the process from the window that heard of it.
-    SetSessionEndFinish([&log](int code, bool runEnded) {
-        // A run that ended wrote why itself.
-        if (!runEnded)
-            log.Log->Write(std::wstring(RunLogTag::Error) + RunStoppedText);
-        log.Log->Write(L"Код завершения: " + std::to_wstring(code));
-    });
+    SetSessionEndFinish([&log](int code, bool runEnded) { RecordSessionEnd(*log.Log, code, runEnded); });
 
     int exitCode = ecInstalled;
     switch (start.Action) {
     case TStartAction::Refused:
-        log.Log->Write(std::wstring(RunLogTag::Error) + start.Refusal);
+        RecordError(*log.Log, start.Refusal);
         if (!start.Quiet)
             ShowMessageBox(nullptr,
                            start.RefusalShowsHelp ? start.Refusal + L"\r\n\r\n" + CommandLineHelp()
@@ -202,13 +182,12 @@ int RunSetup() {
         // run's list is the wizard's; never through a link anyone could have made, nor where an elevated run
         // could not keep it the administrators', which the run refuses.
         if (start.Action == TStartAction::Install && start.Line.Mode != TUiMode::Interactive &&
-            ForeignLevelOfTarget(start.Install.TargetText).empty() &&
-            (!ProcessIsElevated() || TargetRefusal(start.Install.TargetText).empty()))
+            TargetFolderRefusal(start.Install.TargetText).empty())
             CreateTargetFolders(start.Install.TargetText);
         exitCode = start.Line.Mode == TUiMode::VerySilent ? RunWindowless(start, *log.Log)
                                                           : RunWizard(start, *log.Log, log.Path);
         if (start.Action == TStartAction::Uninstall)
-            HandOverAfterRemoval(start, exitCode, *log.Log);
+            HandOverAfterRemoval(start.Uninstall, exitCode, *log.Log);
         break;
     case TStartAction::FinishUninstall:
         break;

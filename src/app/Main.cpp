@@ -3,23 +3,14 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <memory>
-
 #include "app/LargeFonts.h"
 #include "app/SkinLoader.h"
 #include "app/StartupTrace.h"
-#include "session/TargetPath.h"
-#include "common/FileIO.h"
 #include "common/HandlesWin.h"
 #include "common/StrUtils.h"
-#include "session/InstallSession.h"
-#include "session/StartOptionsWin.h"
-#include "install/run/InstallRun.h"
-#include "install/trust/Elevation.h"
-#include "install/trust/Links.h"
-#include "install/trust/TargetAccess.h"
-#include "install/record/Uninstall.h"
 #include "resources/ResourceIds.h"
+#include "session/StartOptionsWin.h"
+#include "session/TargetPath.h"
 #include "support/MessageForm.h"
 #include "support/PlacementWin.h"
 #include "win/Application.h"
@@ -73,7 +64,6 @@ TProductTexts ProgramTexts() {
 void TFMain::SetRunContext(const TStart& start, TRunLog& log, std::wstring logPath) {
     FStart = start;
     FOptions = start.Install;
-    FCommandLine = start.Line;
     FPages.InitialPath = FOptions.TargetText;
     FContextSet = true;
     FRunLog = &log;
@@ -87,10 +77,8 @@ void TFMain::Create() {
 void TFMain::Create(const TDisplay& display) {
     // A window made without a start of its own (the tests) is that of a start without switches.
     if (!FContextSet) {
-        const TStart plain = ResolveStart(L"", SystemStartFacts(ProgramTexts(), IsSmallFonts));
-        FStart = plain;
-        FOptions = plain.Install;
-        FCommandLine = plain.Line;
+        FStart = ResolveStart(L"", SystemStartFacts(ProgramTexts()));
+        FOptions = FStart.Install;
         FPages.InitialPath = FOptions.TargetText;
     }
     RegisterWindowClass(L"TFMain", 0, nullptr,
@@ -126,6 +114,23 @@ void TFMain::Show() {
 
 void TFMain::CreateRemainingPages() {
     FPages.CreateRemaining(FLayout);
+    AttachRun();
+}
+
+void TFMain::AttachRun() {
+    TRunPages pages;
+    pages.Window = Handle();
+    pages.List = FPages.LogList;
+    pages.Exit = FPages.BtnExit;
+    pages.LogLabel = FPages.LblRunLog;
+    pages.ShowPage = [this](TPage page) { ShowPage(page); };
+    pages.SetCanClose = [this](bool canClose) { FCanClose = canClose; };
+    TRunManner manner;
+    manner.Interactive = !FStart.Line.AnswersQuestions();
+    manner.Policy = {FStart.Line.AnswersQuestions(), FStart.Line.SuppressMsgBoxes, IsSmallFonts};
+    manner.Log = FRunLog;
+    manner.LogPath = FRunLogPath;
+    FRun.Attach(std::move(pages), std::move(manner));
 }
 
 void TFMain::FormCreate() {
@@ -210,7 +215,7 @@ void TFMain::BtnSelectPathClick() {
 
 void TFMain::BtnInputPathNextClick() {
     const TPathCheck check = CheckTargetPath(WindowText(FPages.ePath));
-    ClearRunList();
+    FRun.ClearList();
     if (check.Verdict != TPathVerdict::Empty)
         ::SetWindowTextW(FPages.ePath, check.Path.c_str());
     if (check.Verdict != TPathVerdict::Accepted) {
@@ -219,19 +224,13 @@ void TFMain::BtnInputPathNextClick() {
         Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
         return;
     }
-    // A folder any user may have made a link before the first installation is no place to install into.
-    if (const std::wstring foreign = ForeignLevelOfTarget(check.Path); !foreign.empty()) {
-        ShowMessageBox(Handle(), ForeignTargetText(foreign), TBoxIcon::Error);
+    // A folder any user may have made a link before the first installation is no place to install into, nor
+    // one that an elevated run could not keep the administrators': the run would refuse either.
+    if (const std::wstring refusal = TargetFolderRefusal(check.Path); !refusal.empty()) {
+        ShowMessageBox(Handle(), refusal, TBoxIcon::Error);
         Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
         return;
     }
-    // Nor one that an elevated run could not keep the administrators': the run would refuse it.
-    if (ProcessIsElevated())
-        if (const std::wstring refusal = TargetRefusal(check.Path); !refusal.empty()) {
-            ShowMessageBox(Handle(), refusal, TBoxIcon::Error);
-            Apply(NextStep(FPage, TWizardEvent::PathRefused, FCanClose));
-            return;
-        }
     CreateTargetFolders(check.Path);
     FOptions.TargetText = check.Path;
     Apply(NextStep(FPage, TWizardEvent::PathAccepted, FCanClose));
@@ -246,39 +245,25 @@ void TFMain::BtnInputComponentsBackClick() {
 }
 
 void TFMain::StartUninstall() {
-    const TUninstallOptions options = FStart.Uninstall;
-    FRemoving = true;
-    FListFolder = options.Target;
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
     Show();
-    TRunLog* log = FRunLog;
-    const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
-    StartRun([this, log, options, policy](IInstallHost& host) {
-        TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
-        FRemovalEnd = RunRecordedUninstallation(host, log ? *log : fallback, options, policy);
-        return RemovalExitCode(FRemovalEnd);
-    });
+    FRun.StartRemoval(FStart.Uninstall);
 }
 
 void TFMain::BtnInsatallClick() {
     CreateRemainingPages();
+    // One run per start: a second click that came before the run showed its page starts nothing.
+    if (FRun.Started())
+        return;
     const int windows = static_cast<int>(::SendMessageW(FPages.CBWindows, CB_GETCURSEL, 0, 0));
     FOptions.WindowsIndex = windows < 0 ? 0 : windows;
     FOptions.InstallDriver = ::SendMessageW(FPages.CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    const TInstallOptions options = FOptions;
-    Fcopyfrom = options.SourceFolder;
-    // The folder as the run takes it: full, whatever the path box holds.
-    FListFolder = WithTrailingBackslash(FullPathOf(TrimControl(options.TargetText)));
-    TRunLog* log = FRunLog;
-    const TSessionPolicy policy{FCommandLine.AnswersQuestions(), FCommandLine.SuppressMsgBoxes};
+    Fcopyfrom = FOptions.SourceFolder;
     // The progress page before the run begins: neither "Назад" nor "Отмена" reaches a run under way.
-    if (!FRunStarted && FPage != TPage::tsProgressInstall)
-        ShowProgressPage();
-    StartRun([log, options, policy](IInstallHost& host) {
-        TRunLog fallback([] { return TLocalTime{}; }, [](std::string_view) {});
-        return InstallExitCode(RunRecordedInstallation(host, log ? *log : fallback, options, policy));
-    });
+    if (FPage != TPage::tsProgressInstall)
+        Apply(NextStep(FPage, TWizardEvent::Install, FCanClose));
+    FRun.StartInstallation(FOptions);
 }
 
 void TFMain::StartSilentRun() {
@@ -288,23 +273,9 @@ void TFMain::StartSilentRun() {
     BtnInsatallClick();
 }
 
-void TFMain::ShowRunLogPath() {
-    HWND label = FPages.LblRunLog;
-    if (FRunLogPath.empty() || !label || !::IsWindow(label))
-        return;
-    ::SetWindowTextW(
-        label, ((FRemoving ? L"Журнал удаления: " : L"Журнал установки: ") + Quoted(FRunLogPath)).c_str());
-    ::ShowWindow(label, SW_SHOW);
-}
-
-void TFMain::ShowProgressPage() {
-    ClearRunList();
-    Apply(NextStep(FPage, TWizardEvent::Install, FCanClose));
-}
-
 void TFMain::BtnCancelClick() {
     // A click that reached a page's hidden "Отмена" after the run began asks nothing.
-    if (FRunStarted || !PageHasCancel(FPage))
+    if (FRun.Started() || !PageHasCancel(FPage))
         return;
     if (!::AskYesNo(Handle(), L"Вы уверены, что хотите отменить процесс установки?"))
         return;
@@ -323,8 +294,9 @@ void TFMain::BtnChangeFontClick() {
 
 void TFMain::ShowLargeFontAdvice() {
     ShowPage(TPage::tsProgressInstall);
-    ::EnableWindow(FPages.BtnExit, TRUE);
-    Apply(NextStep(FPage, TWizardEvent::RunCompletedSmallFonts, FCanClose, true));
+    const TRunEnd& completed = InstallationEnd(TOutcome::Completed);
+    ::EnableWindow(FPages.BtnExit, completed.ExitEnabled);
+    ShowPage(RunEndStep(completed, {.SmallFonts = true}).Page);
 }
 
 void TFMain::BGResize() {
@@ -411,8 +383,8 @@ void TFMain::OnCommand(int id, int code) {
         break;
     case IDCANCEL:
         // Esc during a run asks for the same as the window's close.
-        if (FWorker.Running())
-            FRunState.RequestClose();
+        if (FRun.Running())
+            FRun.RequestClose();
         else
             PressDefault(true);
         break;
@@ -448,6 +420,8 @@ void TFMain::OnCommand(int id, int code) {
 }
 
 LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT result = 0; FRun.HandleMessage(message, wParam, lParam, result))
+        return result;
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -476,37 +450,13 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         // During a run the close is refused in its protected stretch, and otherwise remembered and carried
         // out when the run has ended: the window stays until then.
-        if (FWorker.Running()) {
-            FRunState.RequestClose();
+        if (FRun.Running()) {
+            FRun.RequestClose();
             return 0;
         }
         if (!NextStep(FPage, TWizardEvent::CloseCommand, FormCloseQuery()).CloseWindow)
             return 0;
         ::DestroyWindow(Handle());
-        return 0;
-    case WM_RUN_EVENTS:
-        ApplyRunEvents();
-        return 0;
-    case WM_RUN_ASK: {
-        const std::unique_ptr<std::shared_ptr<TRunAsk>> ask(
-            reinterpret_cast<std::shared_ptr<TRunAsk>*>(lParam));
-        (*ask)->Answer = AnswerRun((*ask)->Question);
-        ::SetEvent((*ask)->Answered.Get());
-        return 0;
-    }
-    case WM_QUERYENDSESSION:
-        // Refused while the run works, with the reason Windows shows; said once in the list and the log.
-        if (!FSessionEnd.Working())
-            break;
-        RefuseSessionEnd();
-        return FALSE;
-    case WM_ENDSESSION:
-        // Ending all the same: the run stops, undoes itself before its commit, and the process ends with it.
-        if (wParam && FSessionEnd.Working())
-            FSessionEnd.EndWithRun(FWorker);
-        return 0;
-    case WM_RUN_DONE:
-        RunDone(static_cast<int>(wParam));
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);

@@ -1,26 +1,21 @@
 // The wizard's main window: the skinned background, message dispatch and page switching. Its controls are
-// built by TMainPages, laid out by TScaledLayout; the installation run and the removal go on a worker thread
-// (TRunWorker) and reach the window through the marshalling host (MainRun.cpp applies and answers).
+// built by TMainPages, laid out by TScaledLayout; the installation run and the removal are its run
+// presenter's (TRunPresenter), which it hands the run's messages and the closes asked for during a run.
 #pragma once
 
 #include <windows.h>
 
-#include <deque>
-#include <functional>
-#include <optional>
 #include <string>
 
-#include "session/StartOptions.h"
 #include "app/MainLayout.h"
 #include "app/MainPages.h"
-#include "app/RunWorker.h"
-#include "app/SessionEnd.h"
+#include "app/RunPresenter.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
-#include "install/run/InstallRun.h"
-#include "install/record/Uninstall.h"
-#include "install/run/RunLog.h"
+#include "session/StartOptions.h"
 #include "win/Window.h"
+
+class TRunLog;
 
 class TFMain : public TWindow {
 public:
@@ -69,10 +64,8 @@ public:
     // /UNINSTALL: the removal on the progress page: the window shows, the question comes, the removal runs
     // and the window waits for "Выход" (unattended, it closes at the end).
     void StartUninstall();
-    int ExitCode() const noexcept { return FExitCode; }
-
-    // Empties the progress list and shows the progress page, as a run begins.
-    void ShowProgressPage();
+    // 1602 until a run has ended; the run's own then.
+    int ExitCode() const noexcept { return FRun.Started() ? FRun.ExitCode() : ecNotInstalled; }
 
     // Form state.
     bool FCanClose = true;
@@ -91,29 +84,14 @@ private:
     void ApplyPixelsPerInch(int pixelsPerInch);
     void OnDpiChanged(int pixelsPerInch, const RECT& suggested);
     void ApplyCommandLine();
-    void ShowRunLogPath();
     void ShowPage(TPage page);
     void Apply(const TWizardStep& step);
     void Close();
     void OnCommand(int id, int code);
     void PressDefault(bool cancel);
     void Paint();
-
-    // The run on its worker: started with the host it talks through, its events applied in order, its
-    // questions answered with boxes, and its end.
-    void StartRun(std::function<int(IInstallHost&)> run);
-    // Empties the progress list and lets it show again.
-    void ClearRunList();
-    void ApplyRunEvents();
-    // Applies one of the run's events; `lines`: whether a line came, `shown`: the lines as the list shows
-    // them.
-    void ApplyRunEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown);
-    // Lets the list scroll sideways as far as the widest of `shown`.
-    void WidenRunList(const std::vector<std::wstring>& shown);
-    TRunAnswer AnswerRun(const TRunQuestion& question);
-    void RunDone(int result);
-    // The session is to end while the run works: refused, and said in the list and the log.
-    void RefuseSessionEnd();
+    // The run presenter's view of the window, once the pages after the welcome page exist.
+    void AttachRun();
 
     TScaledLayout FLayout;
     TMainPages FPages;
@@ -122,26 +100,13 @@ private:
     bool FPainted = false;  // the first WM_PAINT has been handled
     int FBackgroundDpi = 0; // the resolution FBackground was composed at
 
-    TRunEvents FRunEvents;
-    TRunEventPump FRunEventPump{FRunEvents};
-    TRunState FRunState;
-    TSessionEndGuard FSessionEnd;
-    bool FRunStarted = false;    // at most one run per start
-    bool FCloseAfterRun = false; // the run is done with the window: it closes when the run has ended
-    bool FRemoving = false;      // /UNINSTALL: the window removes the suite
-    std::optional<TRemovalEnd> FRemovalEnd;
-    std::wstring FListFolder; // the run's folder: the list names what lies below it from there
-    int FListExtent = 0;      // how far the list scrolls sideways: its widest line
-
     bool FContextSet = false; // SetRunContext came before Create; otherwise the start is a plain one
     TStart FStart;
     TInstallOptions FOptions;
-    TCommandLine FCommandLine;
     TRunLog* FRunLog = nullptr;
     std::wstring FRunLogPath;
-    int FExitCode = ecNotInstalled;
-    // Last: the worker uses the members above until it has ended, and its destructor waits for that.
-    TRunWorker FWorker;
+    // Last: its worker uses the window until it has ended, and its destructor waits for that.
+    TRunPresenter FRun;
 };
 
 // The product name (string resource 1) is "Фиалон", compared upper-cased.

@@ -103,6 +103,112 @@ DWORD CALLBACK ReadResourceChunk(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, L
     return 0;
 }
 
+// The pages, their text blocks and their buttons, in the order they are made (which is the order the keyboard
+// goes through them); the path box, the options, the progress list and the log's label come between the text
+// blocks and the buttons (TMainPages::CreateFields).
+constexpr int TextWidth = PageWidth - 2 * Margin;
+constexpr int SelectWidth = 91;
+constexpr int InstallWidth = 160;
+constexpr int OptionsHeight = 123;
+constexpr int OptionsTop = BarTop - OptionsHeight;
+constexpr TRect WholePage{0, 0, PageWidth, PageHeight};
+
+using TPageMember = TContainer TMainPages::*;
+using THandleMember = HWND TMainPages::*;
+
+struct TPageSpec {
+    TPageMember Page;
+    const wchar_t* Title;
+};
+constexpr TPageSpec RemainingPages[] = {
+    {&TMainPages::tsInputPath, L"Путь установки"},     {&TMainPages::tsInputComponents, L"Компоненты"},
+    {&TMainPages::tsProgressInstall, L"Установка"},    {&TMainPages::tsCancel, L"Отмена установки"},
+    {&TMainPages::tsChangeFontSize, L"Размер шрифта"},
+};
+
+struct TMemoSpec {
+    TPageMember Page;
+    TRect Bounds;
+    const wchar_t* const* Lines;
+    std::size_t Count;
+    TFontRole Font;
+    COLORREF Colour;
+    THandleMember Handle;
+};
+constexpr TMemoSpec Memos[] = {
+    {&TMainPages::tsStart,
+     {Margin, Margin, TextWidth, BarTop - Margin},
+     StartLines,
+     std::size(StartLines),
+     TFontRole::Times,
+     Navy,
+     &TMainPages::MemoStart},
+    {&TMainPages::tsInputPath,
+     {Margin, Margin, TextWidth, 60},
+     InputPathLines,
+     std::size(InputPathLines),
+     TFontRole::Times,
+     Black,
+     &TMainPages::MemoInputPath},
+    {&TMainPages::tsInputComponents,
+     {Margin, Margin, TextWidth, OptionsTop - Margin},
+     InputComponentsLines,
+     std::size(InputComponentsLines),
+     TFontRole::Tahoma,
+     Black,
+     &TMainPages::MemoInputComponents},
+    {&TMainPages::tsCancel,
+     {Margin, Margin, TextWidth, 177},
+     CancelLines,
+     std::size(CancelLines),
+     TFontRole::Times,
+     Maroon,
+     &TMainPages::MemoCancel},
+    {&TMainPages::tsChangeFontSize,
+     {Margin, Margin, TextWidth, BarTop - Margin},
+     ChangeFontSizeLines,
+     std::size(ChangeFontSizeLines),
+     TFontRole::Tahoma,
+     Black,
+     &TMainPages::MemoChangeFontSize},
+};
+
+struct TButtonSpec {
+    TPageMember Parent; // a page, or the path's panel
+    int Id;
+    const wchar_t* Caption;
+    TRect Bounds;
+    TGlyph Glyph;
+    THandleMember Handle;
+};
+constexpr TButtonSpec Buttons[] = {
+    {&TMainPages::tsStart, idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel, &TMainPages::BtnCancel},
+    {&TMainPages::tsStart, idBtnStartNext, L"Далее", RightButton(), TGlyph::Next, &TMainPages::BtnStartNext},
+    {&TMainPages::PnlPath,
+     idBtnSelectPath,
+     L"Выбрать",
+     {TextWidth - 2 - SelectWidth, 2, SelectWidth, 28},
+     TGlyph::Browse,
+     &TMainPages::BtnSelectPath},
+    {&TMainPages::tsInputPath, idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel,
+     &TMainPages::BtnCancel2},
+    {&TMainPages::tsInputPath, idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next,
+     &TMainPages::BtnInputPathNext},
+    {&TMainPages::tsInputComponents, idBtnCancel4, L"Отмена", LeftButton(), TGlyph::Cancel,
+     &TMainPages::BtnCancel4},
+    {&TMainPages::tsInputComponents, idBtnInsatall, L"Начать установку", RightButton(InstallWidth),
+     TGlyph::Install, &TMainPages::BtnInsatall},
+    {&TMainPages::tsInputComponents, idBtnInputComponentsBack, L"Назад",
+     RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back, &TMainPages::BtnInputComponentsBack},
+    {&TMainPages::tsProgressInstall, idBtnExit, L"Выход", RightButton(), TGlyph::Exit, &TMainPages::BtnExit},
+    {&TMainPages::tsCancel, idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit,
+     &TMainPages::BtnExitCancel},
+    {&TMainPages::tsChangeFontSize, idBtnChangeFont, L"Изменить настройки", LeftButton(196), TGlyph::Fonts,
+     &TMainPages::BtnChangeFont},
+    {&TMainPages::tsChangeFontSize, idBtnExitOnChangefont, L"Выход", RightButton(), TGlyph::Exit,
+     &TMainPages::BtnExitOnChangefont},
+};
+
 } // namespace
 
 void TMainPages::CreateFirst(HWND window, TScaledLayout& layout) {
@@ -115,71 +221,57 @@ void TMainPages::CreateFirst(HWND window, TScaledLayout& layout) {
     FRichFont = MakeFont(L"MS Sans Serif", layout.Px(13), RUSSIAN_CHARSET);
     SetWindowFont(RichEdit1, FRichFont.Get());
     layout.CreateContainer(InsatallPages, window, L"TPageControl", L"", PagesBounds, true);
-    CreateWelcome(layout);
-}
-
-HWND TMainPages::CreateMemo(TScaledLayout& layout, HWND parent, TRect bounds, const wchar_t* const* lines,
-                            std::size_t count, TFontRole font, COLORREF colour) {
-    std::wstring text;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i)
-            text += L"\r\n";
-        text += lines[i];
-    }
-    HWND memo = layout.CreateControl(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY, bounds,
-                                     parent, idMemo, font);
-    FTextColours[memo] = colour;
-    return memo;
-}
-
-void TMainPages::CreateWelcome(TScaledLayout& layout) {
-    const TRect page{0, 0, PageWidth, PageHeight};
-    layout.CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", page, true);
-    MemoStart =
-        CreateMemo(layout, tsStart.Handle(), {Margin, Margin, PageWidth - 2 * Margin, BarTop - Margin},
-                   StartLines, std::size(StartLines), TFontRole::Times, Navy);
-    BtnCancel = layout.CreateButton(tsStart.Handle(), idBtnCancel, L"Отмена", LeftButton(), TGlyph::Cancel);
-    BtnStartNext =
-        layout.CreateButton(tsStart.Handle(), idBtnStartNext, L"Далее", RightButton(), TGlyph::Next);
+    layout.CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", WholePage, true);
+    CreateFromTables(layout, true);
 }
 
 void TMainPages::CreateRemaining(TScaledLayout& layout) {
     if (FRemainingMade)
         return;
     FRemainingMade = true;
-    const TRect page{0, 0, PageWidth, PageHeight};
-    HWND pages = InsatallPages.Handle();
-    layout.CreateContainer(tsInputPath, pages, L"TTabSheet", L"Путь установки", page, false);
-    layout.CreateContainer(tsInputComponents, pages, L"TTabSheet", L"Компоненты", page, false);
-    layout.CreateContainer(tsProgressInstall, pages, L"TTabSheet", L"Установка", page, false);
-    layout.CreateContainer(tsCancel, pages, L"TTabSheet", L"Отмена установки", page, false);
-    layout.CreateContainer(tsChangeFontSize, pages, L"TTabSheet", L"Размер шрифта", page, false);
-    const int textWidth = PageWidth - 2 * Margin;
+    for (const TPageSpec& page : RemainingPages)
+        layout.CreateContainer(this->*page.Page, InsatallPages.Handle(), L"TTabSheet", page.Title, WholePage,
+                               false);
+    CreateFromTables(layout, false);
+    ::EnableWindow(BtnExit, FALSE); // until the run lets the user leave
+    // Made after the colours were set (the usual way): they take them now.
+    if (FControlBrush)
+        ColourRemaining();
+}
 
-    // Target folder.
-    MemoInputPath = CreateMemo(layout, tsInputPath.Handle(), {Margin, Margin, textWidth, 60}, InputPathLines,
-                               std::size(InputPathLines), TFontRole::Times, Black);
+void TMainPages::CreateFromTables(TScaledLayout& layout, bool welcome) {
+    // The welcome page's own, or every other page's.
+    const auto wanted = [welcome](TPageMember parent) { return (parent == &TMainPages::tsStart) == welcome; };
+    for (const TMemoSpec& memo : Memos) {
+        if (!wanted(memo.Page))
+            continue;
+        std::wstring text;
+        for (std::size_t i = 0; i < memo.Count; ++i)
+            text += (i ? L"\r\n" : L"") + std::wstring(memo.Lines[i]);
+        HWND handle = layout.CreateControl(L"Edit", text.c_str(), WS_VISIBLE | ES_MULTILINE | ES_READONLY,
+                                           memo.Bounds, (this->*memo.Page).Handle(), idMemo, memo.Font);
+        FTextColours[handle] = memo.Colour;
+        this->*memo.Handle = handle;
+    }
+    if (!welcome)
+        CreateFields(layout);
+    for (const TButtonSpec& button : Buttons)
+        if (wanted(button.Parent))
+            this->*button.Handle = layout.CreateButton((this->*button.Parent).Handle(), button.Id,
+                                                       button.Caption, button.Bounds, button.Glyph);
+}
+
+// What is neither a text block nor a button: the path box on its panel, the options on theirs, the progress
+// list and the label of where the run's record went (shown once the run has ended).
+void TMainPages::CreateFields(TScaledLayout& layout) {
     layout.CreateContainer(PnlPath, tsInputPath.Handle(), L"TPanel", L"",
-                           {Margin, Margin + 60 + 4, textWidth, 32}, true);
-    constexpr int SelectWidth = 91;
+                           {Margin, Margin + 60 + 4, TextWidth, 32}, true);
     ePath = layout.CreateControl(L"Edit", InitialPath.c_str(), WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                                 {6, 7, textWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath,
+                                 {6, 7, TextWidth - 2 - SelectWidth - 10, 20}, PnlPath.Handle(), idePath,
                                  TFontRole::Tahoma);
-    BtnSelectPath = layout.CreateButton(PnlPath.Handle(), idBtnSelectPath, L"Выбрать",
-                                        {textWidth - 2 - SelectWidth, 2, SelectWidth, 28}, TGlyph::Browse);
-    BtnCancel2 =
-        layout.CreateButton(tsInputPath.Handle(), idBtnCancel2, L"Отмена", LeftButton(), TGlyph::Cancel);
-    BtnInputPathNext =
-        layout.CreateButton(tsInputPath.Handle(), idBtnInputPathNext, L"Далее", RightButton(), TGlyph::Next);
 
-    // Components.
-    constexpr int OptionsHeight = 123;
-    const int optionsTop = BarTop - OptionsHeight;
-    MemoInputComponents =
-        CreateMemo(layout, tsInputComponents.Handle(), {Margin, Margin, textWidth, optionsTop - Margin},
-                   InputComponentsLines, std::size(InputComponentsLines), TFontRole::Tahoma, Black);
     layout.CreateContainer(PnlOptions, tsInputComponents.Handle(), L"TPanel", L"",
-                           {Margin, optionsTop, textWidth, OptionsHeight}, true);
+                           {Margin, OptionsTop, TextWidth, OptionsHeight}, true);
     CbDriverInstal =
         layout.CreateControl(L"Button", L"Устанавливать драйвер", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
                              {8, 12, 300, 22}, PnlOptions.Handle(), idCbDriverInstal, TFontRole::Tahoma);
@@ -189,48 +281,16 @@ void TMainPages::CreateRemaining(TScaledLayout& layout) {
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
     ::SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
     ::SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
-    BtnCancel4 = layout.CreateButton(tsInputComponents.Handle(), idBtnCancel4, L"Отмена", LeftButton(),
-                                     TGlyph::Cancel);
-    constexpr int InstallWidth = 160;
-    BtnInsatall = layout.CreateButton(tsInputComponents.Handle(), idBtnInsatall, L"Начать установку",
-                                      RightButton(InstallWidth), TGlyph::Install);
-    BtnInputComponentsBack =
-        layout.CreateButton(tsInputComponents.Handle(), idBtnInputComponentsBack, L"Назад",
-                            RightButton(ButtonWidth, InstallWidth + Margin), TGlyph::Back);
 
-    // Progress.
     LogList = layout.CreateControl(L"ListBox", L"",
                                    WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
-                                   {Margin, Margin, textWidth, BarTop - Margin}, tsProgressInstall.Handle(),
+                                   {Margin, Margin, TextWidth, BarTop - Margin}, tsProgressInstall.Handle(),
                                    idLogList, TFontRole::Tahoma);
     ::SendMessageW(LogList, LB_SETITEMHEIGHT, 0, layout.Px(LogItemHeight));
-    BtnExit =
-        layout.CreateButton(tsProgressInstall.Handle(), idBtnExit, L"Выход", RightButton(), TGlyph::Exit);
-    ::EnableWindow(BtnExit, FALSE); // until the run lets the user leave
-    // Where the run's record went, shown once the run has ended.
     LblRunLog = layout.CreateControl(L"Static", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                                      {Margin, ButtonTop + 5, PageWidth - ButtonWidth - 3 * Margin, 18},
                                      tsProgressInstall.Handle(), idLblRunLog, TFontRole::Tahoma);
     ::ShowWindow(LblRunLog, SW_HIDE);
-
-    // Cancelled.
-    MemoCancel = CreateMemo(layout, tsCancel.Handle(), {Margin, Margin, textWidth, 177}, CancelLines,
-                            std::size(CancelLines), TFontRole::Times, Maroon);
-    BtnExitCancel =
-        layout.CreateButton(tsCancel.Handle(), idBtnExitCancel, L"Выход", RightButton(), TGlyph::Exit);
-
-    // Large-font advice.
-    MemoChangeFontSize =
-        CreateMemo(layout, tsChangeFontSize.Handle(), {Margin, Margin, textWidth, BarTop - Margin},
-                   ChangeFontSizeLines, std::size(ChangeFontSizeLines), TFontRole::Tahoma, Black);
-    BtnChangeFont = layout.CreateButton(tsChangeFontSize.Handle(), idBtnChangeFont, L"Изменить настройки",
-                                        LeftButton(196), TGlyph::Fonts);
-    BtnExitOnChangefont = layout.CreateButton(tsChangeFontSize.Handle(), idBtnExitOnChangefont, L"Выход",
-                                              RightButton(), TGlyph::Exit);
-
-    // Made after the colours were set (the usual way): they take them now.
-    if (FControlBrush)
-        ColourRemaining();
 }
 
 void TMainPages::LoadInfoDocument(int dpi) {

@@ -81,9 +81,10 @@ public:
     HWND LblRunLog = nullptr;
 
 private:
-    void CreateWelcome(TScaledLayout& layout);
-    HWND CreateMemo(TScaledLayout& layout, HWND parent, TRect bounds, const wchar_t* const* lines,
-                    std::size_t count, TFontRole font, COLORREF colour);
+    // The text blocks and buttons of the tables (MainPages.cpp): the welcome page's, or the others' with
+    // their fields between.
+    void CreateFromTables(TScaledLayout& layout, bool welcome);
+    void CreateFields(TScaledLayout& layout);
     void ColourRemaining();
 
     // Declared before the controls' windows go (with the main window) so that they outlive them.

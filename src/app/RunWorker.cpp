@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "common/ErrorWin.h"
-#include "install/run/RunStop.h"
 #include "win/ComPtr.h"
 
 void TWindowPort::Wake() {
@@ -22,7 +21,7 @@ TRunAnswer TWindowPort::Ask(const TRunQuestion& question) {
     }
     // A session that ends waits for no answer: the run goes on to its undo while it may.
     while (::WaitForSingleObject(ask->Answered.Get(), 100) == WAIT_TIMEOUT)
-        if (RunStop().Requested() || !::IsWindow(FWindow))
+        if (RunStopRequested() || !::IsWindow(FWindow))
             return {};
     return ask->Answer;
 }
@@ -31,7 +30,7 @@ TRunWorker::~TRunWorker() {
     if (!FThread)
         return;
     // A question of the worker's would wait for a window that is going: it goes without its answer.
-    RunStop().Request();
+    StopRun();
     HANDLE thread = FThread.Get();
     while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
         MSG message;

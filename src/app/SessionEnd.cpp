@@ -1,8 +1,7 @@
 #include "app/SessionEnd.h"
 
-#include "install/run/RunLog.h"
-#include "install/run/RunStop.h"
 #include "session/CommandLine.h"
+#include "session/InstallSession.h"
 #include "win/SystemLibrary.h"
 #include "win/Window.h"
 
@@ -35,7 +34,7 @@ protected:
             if (!Guard.Working())
                 break;
             if (Guard.Refuse() && FLog)
-                FLog->Write(std::wstring(RunLogTag::Line) + SessionEndRefusedText(FRemoving));
+                RecordWindowLine(*FLog, SessionEndRefusedText(FRemoving));
             return FALSE;
         case WM_ENDSESSION:
             if (wParam && Guard.Working())
@@ -80,7 +79,7 @@ bool TSessionEndGuard::Refuse() noexcept {
 }
 
 void TSessionEndGuard::EndWithRun(TRunWorker& Worker, DWORD Patience) {
-    RunStop().Request();
+    StopRun();
     // The run may still send this thread something (it asks nothing any more, but a shell's copy or a font's
     // announcement may): answered while it is waited for.
     HANDLE thread = Worker.Thread();

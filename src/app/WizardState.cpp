@@ -21,10 +21,6 @@ TWizardStep NextStep(TPage page, TWizardEvent event, bool canClose, bool exitEna
         return page == TPage::tsInputComponents ? TWizardStep{TPage::tsProgressInstall} : stay;
     case TWizardEvent::CancelConfirmed:
         return PageHasCancel(page) ? TWizardStep{TPage::tsCancel} : stay;
-    case TWizardEvent::RunCompletedQuit:
-        return page == TPage::tsProgressInstall ? TWizardStep{page, canClose} : stay;
-    case TWizardEvent::RunCompletedSmallFonts:
-        return page == TPage::tsProgressInstall ? TWizardStep{TPage::tsChangeFontSize} : stay;
     case TWizardEvent::Exit: {
         const bool offersExit = page == TPage::tsCancel || page == TPage::tsChangeFontSize ||
                                 (page == TPage::tsProgressInstall && exitEnabled);
@@ -34,4 +30,27 @@ TWizardStep NextStep(TPage page, TWizardEvent event, bool canClose, bool exitEna
         return {page, canClose};
     }
     return stay;
+}
+
+TRunEndStep RunEndStep(const TRunEnd& end, const TEndFacts& facts) {
+    TRunEndStep step;
+    // No one there to leave the window, a close asked for during the run (carried out now, asking nothing
+    // more), or nothing to look at.
+    if (end.Leaves || !facts.Interactive || facts.CloseRequested) {
+        step.Close = true;
+        return step;
+    }
+    step.Box = end.Box;
+    if (facts.SmallFonts && end.FontAdvice == TFontAdvice::Instead)
+        step.Page = TPage::tsChangeFontSize;
+    else
+        step.Question = end.Question;
+    return step;
+}
+
+TWizardStep AfterEndQuestion(const TRunEnd& end, bool yes, bool smallFonts) {
+    if (yes)
+        return {TPage::tsProgressInstall, true};
+    return {smallFonts && end.FontAdvice == TFontAdvice::AfterQuestion ? TPage::tsChangeFontSize
+                                                                       : TPage::tsProgressInstall};
 }

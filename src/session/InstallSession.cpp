@@ -4,68 +4,103 @@
 
 #include "common/Error.h"
 #include "common/StrUtils.h"
+#include "install/record/HandOver.h"
+#include "install/record/InstallRecord.h"
+#include "install/run/RunStop.h"
+#include "session/CommandLine.h"
 #include "win/MessageBox.h"
 
-TSessionEnd RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
+namespace {
+
+// What the user must be told of an error that ended the run: in a box and the log, or the log alone where the
+// start said so. A cancel is the user's own choice or the session's end: the log records it, no box repeats
+// it.
+void Report(TLoggingHost& logging, TRunLog& log, const std::wstring& reason, bool cancelled) {
+    if (reason.empty())
+        return;
+    if (cancelled)
+        RecordError(log, reason);
+    else
+        logging.ShowError(reason);
+}
+
+} // namespace
+
+TRunOutcome RunRecordedInstallation(IInstallHost& host, TRunLog& log, const TInstallOptions& options,
                                     TSessionPolicy policy) {
     log.Write(L"Установка: носитель " + Quoted(options.SourceFolder) + L", папка " +
               Quoted(options.TargetText));
     TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
-    try {
-        switch (RunInstallation(logging, options)) {
-        case TRunEnd::Completed:
-            return TSessionEnd::Completed;
-        case TRunEnd::Busy:
-            return TSessionEnd::Busy;
-        case TRunEnd::Incomplete:
-        case TRunEnd::Stopped:
-            break;
-        }
-        return TSessionEnd::Stopped;
-    } catch (const TCancelled& cancelled) {
-        // The user chose to stop after a box said why, or the session ends: the log records it, no box
-        // repeats it.
-        log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
-    } catch (const TError& error) {
-        // Written to the log, and shown unless the start said not to.
-        logging.ShowError(error.Message());
-    } catch (const std::exception& error) {
-        logging.ShowError(UnexpectedErrorText(error.what()));
-    } catch (...) {
-        logging.ShowError(UnexpectedErrorText(nullptr));
-    }
-    return TSessionEnd::Failed;
+    const TRunOutcome outcome = RunInstallation(logging, options);
+    logging.FailOpenSteps();
+    // The list says where the run was, the box why it stopped.
+    const TRunEnd& end = InstallationEnd(outcome.Kind);
+    if (end.Line)
+        logging.AddLine(end.Line);
+    Report(logging, log, outcome.Reason, outcome.Kind == TOutcome::Cancelled);
+    // Whoever reads the log learns of the advice too, whether or not a window showed it.
+    if (end.FontAdvice != TFontAdvice::None && policy.SmallFonts && policy.SmallFonts())
+        logging.Trace(RunEndText::FontAdvice);
+    return outcome;
 }
 
-std::optional<TRemovalEnd> RunRecordedUninstallation(IInstallHost& host, TRunLog& log,
-                                                     const TUninstallOptions& options,
-                                                     TSessionPolicy policy) {
+TRemovalEnd RunRecordedUninstallation(IInstallHost& host, TRunLog& log, const TUninstallOptions& options,
+                                      TSessionPolicy policy) {
     log.Write(L"Удаление: папка " + Quoted(options.Target));
     TLoggingHost logging(host, log, policy.AnswerQuestions, policy.SuppressErrors);
+    std::wstring reason;
+    bool cancelled = false;
+    TRemovalEnd end = TRemovalEnd::Stopped;
     try {
-        return RunUninstallation(logging, options);
-    } catch (const TCancelled& cancelled) {
-        log.Write(std::wstring(RunLogTag::Error) + cancelled.Message());
+        end = RunUninstallation(logging, options);
+    } catch (const TCancelled& error) {
+        reason = error.Message();
+        cancelled = true;
     } catch (const TError& error) {
-        logging.ShowError(error.Message());
+        reason = error.Message();
     } catch (const std::exception& error) {
-        logging.ShowError(UnexpectedErrorText(error.what()));
+        reason = UnexpectedErrorText(error.what());
     } catch (...) {
-        logging.ShowError(UnexpectedErrorText(nullptr));
+        reason = UnexpectedErrorText(nullptr);
     }
-    return std::nullopt;
+    logging.FailOpenSteps();
+    Report(logging, log, reason, cancelled);
+    return end;
 }
 
-std::wstring UnexpectedErrorText(const char* what) {
-    std::wstring text = L"Непредвиденная ошибка программы установки";
-    // The library's own words are Latin ("bad_alloc"); anything else is left out rather than shown garbled.
-    if (what && *what) {
-        std::wstring detail;
-        for (const char* c = what; *c && detail.size() < 200; ++c)
-            detail += (*c >= 0x20 && *c < 0x7F) ? static_cast<wchar_t>(*c) : L'?';
-        text += L": " + detail;
-    }
-    return text;
+void RecordAnswer(TRunLog& log, const std::wstring& question, bool yes) {
+    log.Write(std::wstring(RunLogTag::Question) + question + (yes ? L" Ответ: Да" : L" Ответ: Нет"));
+}
+
+void RecordWindowLine(TRunLog& log, const std::wstring& line) {
+    log.Write(std::wstring(RunLogTag::Line) + line);
+}
+
+void RecordError(TRunLog& log, const std::wstring& text) {
+    log.Write(std::wstring(RunLogTag::Error) + text);
+}
+
+void RecordSessionEnd(TRunLog& log, int exitCode, bool runEnded) {
+    // A run that ended wrote why itself.
+    if (!runEnded)
+        RecordError(log, RunStoppedText);
+    log.Write(L"Код завершения: " + std::to_wstring(exitCode));
+}
+
+void HoldUninstaller() {
+    HoldOwnImage();
+}
+
+void HandOverAfterRemoval(const TUninstallOptions& options, int exitCode, TRunLog& log) {
+    if (exitCode != ecInstalled || !SameText(options.Running, options.Target + UninstallerName))
+        return;
+    std::wstring why;
+    if (!HandOverCleanUp(options.Target, why))
+        log.Write(L"Программа удаления оставлена в папке комплекса: " + why);
+}
+
+bool FinishRemoval(const std::wstring& target, unsigned long process) {
+    return FinishUninstall(target, process);
 }
 
 void TWindowlessHost::ShowError(const std::wstring& text) {

@@ -2,10 +2,11 @@
 
 #include <utility>
 
+#include "install/files/InUseText.h"
+#include "install/run/RunStop.h"
+
 bool TRunEvents::Push(TRunEvent event, std::size_t* Index) {
     std::lock_guard<std::mutex> locked(FLock);
-    if (event.Kind == TRunEvent::TKind::ProgressPage)
-        FLines = 0;
     if (event.Kind == TRunEvent::TKind::Line || event.Kind == TRunEvent::TKind::StepLine) {
         event.Index = FLines++;
         if (Index)
@@ -79,10 +80,6 @@ void TMarshallingHost::ShowError(const std::wstring& text) {
     FWindow.Ask({TRunQuestion::TKind::Error, text, {}});
 }
 
-void TMarshallingHost::ShowProgressPage() {
-    Post({TRunEvent::TKind::ProgressPage});
-}
-
 void TMarshallingHost::SetProtected(bool on) {
     // At once for the close requests, which the window's thread decides on; the window's own state (its
     // close query, the hourglass) follows in order with the lines.
@@ -90,19 +87,19 @@ void TMarshallingHost::SetProtected(bool on) {
     Post({TRunEvent::TKind::Protected, {}, 0, on});
 }
 
-void TMarshallingHost::EnableExit() {
-    Post({TRunEvent::TKind::ExitEnabled});
-}
-
-void TMarshallingHost::ShowLargeFontPage() {
-    Post({TRunEvent::TKind::LargeFontPage});
-}
-
-void TMarshallingHost::CloseWindow() {
-    Post({TRunEvent::TKind::Close});
-}
-
 TInUseAnswer TMarshallingHost::FileInUse(const std::wstring& file,
                                          const std::vector<std::wstring>& programs) {
     return FWindow.Ask({TRunQuestion::TKind::FileInUse, file, programs}).InUse;
+}
+
+std::wstring HeldFileQuestion(const TRunQuestion& question, bool removal) {
+    return InUseQuestion(question.Text, question.Programs, removal);
+}
+
+void StopRun() noexcept {
+    RunStop().Request();
+}
+
+bool RunStopRequested() noexcept {
+    return RunStop().Requested();
 }

@@ -1,6 +1,6 @@
 // The installation run and the removal go on a worker thread of their own; the window's thread only paints
-// and answers. This host is the worker's side of the window: what the run shows (lines, pages, the exit
-// button) is queued and applied by the window's thread in order, at once and without waiting; what it asks
+// and answers. This host is the worker's side of the window: what the run shows (its lines, its protected
+// stretch) is queued and applied by the window's thread in order, at once and without waiting; what it asks
 // (a question, an error box, a file held by another program) waits for the window's answer. Portable: the
 // window is reached through IRunWindow, which a test fakes.
 #pragma once
@@ -18,14 +18,10 @@
 // What the run shows, in the order it showed it.
 struct TRunEvent {
     enum class TKind {
-        ProgressPage,  // the list emptied and the progress page shown
-        Line,          // Text added
-        StepLine,      // Text added; its index is the count of lines before it
-        Complete,      // Text (the suffix) appended to line Index
-        Protected,     // the protected stretch begins (On) or ends
-        ExitEnabled,   // "Выход" may be pressed
-        LargeFontPage, // the run ends on the large-font advice
-        Close,         // the run is done with the window: it closes once the run has ended
+        Line,      // Text added
+        StepLine,  // Text added; its index is the count of lines before it
+        Complete,  // Text (the suffix) appended to line Index
+        Protected, // the protected stretch begins (On) or ends
     };
     TKind Kind;
     std::wstring Text = {};
@@ -51,7 +47,8 @@ class TRunEvents {
 public:
     // Queues one; true when the queue was empty, so that the window's thread must be woken. A line, the run's
     // or one the window adds of its own (the session's end refused), gets its index in the list here, in
-    // `Index` where given: the lines since the progress page, whoever added them.
+    // `Index` where given: the lines of the run's list, whoever added them (the list is empty as a run
+    // begins).
     bool Push(TRunEvent event, std::size_t* Index = nullptr);
     // Everything queued so far, oldest first.
     std::deque<TRunEvent> Take();
@@ -122,15 +119,10 @@ public:
     void CompleteLine(std::size_t index, const std::wstring& suffix) override;
     bool AskYesNo(const std::wstring& text) override;
     void ShowError(const std::wstring& text) override;
-    void ShowProgressPage() override;
     void SetProtected(bool on) override;
-    void EnableExit() override;
-    void ShowLargeFontPage() override;
-    void CloseWindow() override;
     void* OwnerWindow() override { return FWindow.Owner(); }
     bool Unattended() override { return FUnattended; }
     TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override;
-    bool CloseRequested() override { return FState.CloseRequested(); }
 
 private:
     void Post(TRunEvent event);
@@ -140,3 +132,12 @@ private:
     TRunState& FState;
     bool FUnattended;
 };
+
+// The box that asks about a file another program holds (TRunQuestion::TKind::FileInUse), in the words of an
+// installation or of a removal.
+std::wstring HeldFileQuestion(const TRunQuestion& question, bool removal);
+
+// The run asked to stop where it is, because the session ends (install/run/RunStop.h), and whether it was:
+// a question of the run's is then answered by no one.
+void StopRun() noexcept;
+bool RunStopRequested() noexcept;

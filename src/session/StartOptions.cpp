@@ -102,30 +102,6 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts) {
     options.ProductDescription = product.ProductDescription;
     options.ShellExe = product.ShellExe;
     options.Publisher = product.Publisher;
-    options.SmallFonts = facts.SmallFonts;
     start.Action = TStartAction::Install;
     return start;
-}
-
-int InstallExitCode(TSessionEnd end) {
-    return end == TSessionEnd::Completed ? ecInstalled
-           : end == TSessionEnd::Busy    ? ecAnotherRun
-                                         : ecRunFailed;
-}
-
-int RemovalExitCode(const std::optional<TRemovalEnd>& end) {
-    if (!end)
-        return ecRunFailed;
-    switch (*end) {
-    case TRemovalEnd::Completed:
-    case TRemovalEnd::NothingToRemove:
-        return ecInstalled;
-    case TRemovalEnd::Declined:
-        return ecNotInstalled;
-    case TRemovalEnd::Busy:
-        return ecAnotherRun;
-    case TRemovalEnd::Incomplete:
-        break;
-    }
-    return ecRunFailed;
 }

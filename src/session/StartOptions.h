@@ -11,7 +11,6 @@
 #include "install/run/InstallRun.h"
 #include "install/record/Uninstall.h"
 #include "session/CommandLine.h"
-#include "session/InstallSession.h"
 #include "session/TargetPath.h"
 
 // The product's own texts, from the program's resources.
@@ -30,7 +29,6 @@ struct TStartFacts {
     std::wstring ProgramFolder;                   // its folder, ending in "\": the medium
     std::optional<std::wstring> RegisteredFolder; // where "Programs and Features" has the suite
     TFullPathOf FullPathOf;                       // the system's full path of a path
-    bool (*SmallFonts)() = nullptr;               // the screen's large-font test
     TProductTexts Product;
 };
 
@@ -61,8 +59,3 @@ TStart ResolveStart(std::wstring_view arguments, const TStartFacts& facts);
 // The folder the path page offers and an unattended start without /DIR takes: the registered one, or
 // "C:\<AppName>" where there is none.
 std::wstring DefaultTargetFolder(const TStartFacts& facts);
-
-// Exit codes, the same for every kind of start: 0 installed (or removed), 1602 left before the run or the
-// removal declined, 1603 the run stopped, failed or did not complete, 1618 another run works in the folder.
-int InstallExitCode(TSessionEnd end);
-int RemovalExitCode(const std::optional<TRemovalEnd>& end);

@@ -9,14 +9,13 @@
 #include "install/record/Registration.h"
 #include "win/MessageBox.h"
 
-TStartFacts SystemStartFacts(const TProductTexts& Product, bool (*SmallFonts)()) {
+TStartFacts SystemStartFacts(const TProductTexts& Product) {
     TStartFacts facts;
     facts.Program = ExecutablePath();
     facts.ProgramFolder = ExecutableFolder();
     if (const auto registered = TrustedRegistration(ProcessIsElevated()))
         facts.RegisteredFolder = registered->InstallLocation;
     facts.FullPathOf = FullPathOf;
-    facts.SmallFonts = SmallFonts;
     facts.Product = Product;
     return facts;
 }

@@ -10,7 +10,7 @@
 #include "session/StartOptions.h"
 
 // The running program, its folder, the registered folder and the system's full paths.
-TStartFacts SystemStartFacts(const TProductTexts& Product, bool (*SmallFonts)());
+TStartFacts SystemStartFacts(const TProductTexts& Product);
 
 // The run log: at `Path`, or the temporary folder's dated one. A log that cannot be created is reported (a
 // box unless `ShowErrors` is false) and the start goes on without one: the installation matters more than its

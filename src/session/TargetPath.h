@@ -50,6 +50,11 @@ std::wstring RefusalText(TPathVerdict verdict);
 // The same for the /DIR of a removal, which names the suite's folder rather than one to install into.
 std::wstring RemovalRefusalText(TPathVerdict verdict);
 
+// Why the run would refuse an accepted folder, in the box's words: it is, or lies below, a link any user may
+// have made, or (with an administrator's rights) it cannot be kept the administrators'. Empty when it would
+// not (TargetPathWin.cpp).
+std::wstring TargetFolderRefusal(const std::wstring& path);
+
 // The accepted folder and its "Settings\" sub-folder, one level each, as the path page leaves them; a level
 // that cannot be made is left to the run, which reports it. With an administrator's rights the folder is made
 // with the administrators' list (install/trust/TargetAccess.h).

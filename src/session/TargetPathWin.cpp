@@ -10,9 +10,17 @@
 #include "install/files/Folders.h"
 #include "install/files/TargetFolder.h"
 #include "install/trust/Elevation.h"
+#include "install/trust/Links.h"
+#include "install/trust/TargetAccess.h"
 
 TPathCheck CheckTargetPath(std::wstring_view entry) {
     return CheckTargetPath(entry, FullPathOf);
+}
+
+std::wstring TargetFolderRefusal(const std::wstring& path) {
+    if (const std::wstring foreign = ForeignLevelOfTarget(path); !foreign.empty())
+        return ForeignTargetText(foreign);
+    return ProcessIsElevated() ? TargetRefusal(path) : std::wstring();
 }
 
 void CreateTargetFolders(const std::wstring& path) {

@@ -20,8 +20,12 @@ namespace e2e {
 inline const std::wstring DriverQuestion = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 inline const std::wstring DriverStarted = L"Началась установка драйверов устройства...";
 inline const std::wstring DriverDone = L"Установка драйверов устройства завершена";
-// The last line of a run that stopped before its commit and was undone.
+// The last line of a run that stopped before its commit and was undone: over an installation, and on a first
+// one.
 inline const std::wstring RolledBack = L"Установка прервана: прежние файлы комплекса восстановлены.";
+inline const std::wstring CopiesRemoved = L"Установка прервана: скопированные файлы удалены.";
+// The last line of a run an error stopped after its commit: what it copied stays.
+inline const std::wstring StoppedAfterCommit = L"Установка прервана после копирования файлов из-за ошибки.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.
 inline constexpr TDuration RunTimeout{90000};
 // Where the wizard puts its link, and what the link says.

@@ -187,8 +187,9 @@ TEST_F(InstallTest, RelativeTargetLandsBesideTheWizard) {
     LeaveFromFontPage(wizard);
 }
 
-// A required server file missing from the medium: the general error report names it, the run ends with the
-// file's line open, "Выход" stays disabled, and the window can still be closed.
+// A required server file missing from the medium: the general error report names it, the file's line says it
+// failed, the first installation's copies are removed, "Выход" stays disabled, and the window can still be
+// closed.
 TEST_F(InstallTest, MissingServerFileIsNamedAndTheWindowStaysClosable) {
     TMediumBuilder medium(FOptions.Medium, TempPath(L"tessaro-e2e-medium-missing"));
     FCleanUp.push_back(medium.Folder());
@@ -205,8 +206,8 @@ TEST_F(InstallTest, MissingServerFileIsNamedAndTheWindowStaysClosable) {
     wizard.WaitPage(ProgressPage);
     std::vector<std::wstring> expected = ExpectedDeployLines(0, true);
     expected.resize(FirstLineOf(expected, L"Копирование файла icuin30.Dll....Завершено") + 1);
-    expected.back() = L"Копирование файла icuin30.Dll....";
-    expected.push_back(RolledBack);
+    expected.back() = L"Копирование файла icuin30.Dll....ОШИБКА!!!";
+    expected.push_back(CopiesRemoved);
     EXPECT_EQ(Joined(wizard.ProgressLines()), Joined(expected));
     EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
     wizard.Screenshot(L"14-progress-stopped.png");
@@ -235,10 +236,10 @@ TEST_F(InstallTest, ReadOnlyFileInTheWayIsNamedAndLeftAsItWas) {
     wizard.WaitPage(ProgressPage);
     const std::vector<std::wstring> lines = wizard.ProgressLines();
     ASSERT_GE(lines.size(), 3u);
-    // The file's line stays open; the run, stopped after the database step, is undone: the clinic's database
-    // never left its name (the medium's waited for the commit under a name of the run's), and everything
-    // else is back.
-    EXPECT_EQ(ToUtf8(lines[lines.size() - 2]), ToUtf8(L"Копирование файла fbclient.Dll...."));
+    // The file's line says it failed; the run, stopped after the database step, is undone: the clinic's
+    // database never left its name (the medium's waited for the commit under a name of the run's), and
+    // everything else is back.
+    EXPECT_EQ(ToUtf8(lines[lines.size() - 2]), ToUtf8(L"Копирование файла fbclient.Dll....ОШИБКА!!!"));
     EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(RolledBack));
     EXPECT_EQ(wizard.ProgressLinesOverhang(), 0) << Joined(lines);
     EXPECT_TRUE(Backups(target).empty());
@@ -275,13 +276,13 @@ TEST_F(InstallTest, CopyThatBreaksOffHalfWay) {
         // The run stops without a question or a box: the line says it all.
         wizard.WaitFor(L"\"Выход\" to stay disabled while the run stops", RunTimeout, [&]() -> HWND {
             const std::vector<std::wstring> lines = wizard.ProgressLines();
-            return !lines.empty() && lines.back() == RolledBack ? wizard.MainWindow() : nullptr;
+            return !lines.empty() && lines.back() == CopiesRemoved ? wizard.MainWindow() : nullptr;
         });
         wizard.ExpectPageStays(ProgressPage);
         std::vector<std::wstring> expected = ExpectedDeployLines(0, true);
         expected.resize(FirstLineOf(expected, L"Копирование файла gbak.exe....Завершено") + 1);
         expected.back() = L"Копирование файла gbak.exe....ОШИБКА!!!";
-        expected.push_back(RolledBack);
+        expected.push_back(CopiesRemoved);
         EXPECT_EQ(Joined(wizard.ProgressLines()), Joined(expected));
         EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit)));
         EXPECT_FALSE(FileExists(JoinPath(target, L"gbak.exe")));

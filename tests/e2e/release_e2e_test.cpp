@@ -92,7 +92,8 @@ protected:
     // report's text once it is answered, with the window back on the progress page, "Выход" disabled, and
     // the list complete up to the driver's lines.
     // `undone`: the report came before the run's commit, which the run's last line says it undid.
-    std::wstring RunToErrorReport(TWizard& wizard, bool undone = false) {
+    // The run's last line says how it ended: after the commit, which undoes nothing, or undone.
+    std::wstring RunToErrorReport(TWizard& wizard, const std::wstring& lastLine = StoppedAfterCommit) {
         wizard.Click(InstallButton);
         TMessageBox question = wizard.WaitMessageBox(RunTimeout);
         EXPECT_EQ(ToUtf8(question.Text), ToUtf8(DriverQuestion));
@@ -106,10 +107,8 @@ protected:
         wizard.WaitPage(ProgressPage);
         EXPECT_FALSE(::IsWindowEnabled(wizard.WaitButton(Exit))) << ToUtf8(report.Text);
         std::vector<std::wstring> lines = wizard.ProgressLines();
-        if (undone) {
-            EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(RolledBack));
-            lines.pop_back();
-        }
+        EXPECT_EQ(ToUtf8(lines.back()), ToUtf8(lastLine));
+        lines.pop_back();
         ExpectRunLines(lines, ExpectedDeployLines(0, true), FontLines(), true);
         return report.Text;
     }
@@ -236,7 +235,7 @@ TEST_F(ReleaseTest, EmptyPackageStoreIsNamed) {
     const std::wstring target = Target(L"empty-backup");
 
     TWizard& wizard = WalkToComponents(medium.Folder(), target);
-    const std::wstring report = RunToErrorReport(wizard, true);
+    const std::wstring report = RunToErrorReport(wizard, CopiesRemoved);
     EXPECT_NE(report.find(Guillemets(JoinPath(target, L"backup\\"))), std::wstring::npos) << ToUtf8(report);
     // The store was found empty before the run's commit: the run is undone, the updater's files with it.
     EXPECT_FALSE(FileExists(JoinPath(target, L"ReleaseInfo")));
@@ -308,7 +307,7 @@ TEST_F(ReleaseTest, OnlyVerifiedPackagesRunElevated) {
                        L"Ошибка: Сценарий установки пакета «R010321» в папке комплекса отличается от "
                        L"сценария на носителе: он не запущен."))
         << Joined(refused);
-    EXPECT_TRUE(LogHas(refused, L"Строка: " + RolledBack)) << Joined(refused);
+    EXPECT_TRUE(LogHas(refused, L"Строка: " + CopiesRemoved)) << Joined(refused);
     EXPECT_FALSE(FileExists(JoinPath(other, L"replaced.txt"))) << "the rewritten script ran";
     EXPECT_FALSE(FileExists(JoinPath(other, medium::Shell)));
 }

@@ -253,8 +253,9 @@ TEST_F(UnattendedTest, DriveRootInAnySpellingAndARelativeFolderAreRefused) {
 }
 
 // With an administrator's rights the suite's folder becomes the administrators'. Where that cannot hold it is
-// refused before anything is made in it, with 1603 and a line naming why: a level above it that an ordinary
-// user owns (so reported by the test build: Wine gives every file one owner), or a disk that keeps no rights.
+// refused before anything is made in it, with 1603, a line saying so and the log saying why: a level above it
+// that an ordinary user owns (so reported by the test build: Wine gives every file one owner), or a disk that
+// keeps no rights.
 TEST_F(UnattendedTest, FolderAnElevatedRunCannotProtectIsRefused) {
     const std::wstring shared = JoinPath(FRoot, L"Общая папка");
     ASSERT_TRUE(::CreateDirectoryW(shared.c_str(), nullptr));
@@ -290,8 +291,14 @@ TEST_F(UnattendedTest, FolderAnElevatedRunCannotProtectIsRefused) {
                           {c.Seam}),
             1603u)
             << ToUtf8(c.Name);
+        // The list's line is short; the reason is the box's, and the log's.
         const std::vector<std::wstring> entries = ReadRunLog(log);
-        EXPECT_TRUE(LogHas(entries, L"Строка: " + c.Line)) << Joined(entries);
+        EXPECT_TRUE(LogHas(entries, L"Ошибка: " + c.Line)) << Joined(entries);
+        EXPECT_TRUE(
+            LogHas(entries, L"Строка: Папку «" + c.Target +
+                                L"» нельзя защитить от изменения обычными пользователями: установка в "
+                                L"неё отклонена."))
+            << Joined(entries);
         EXPECT_FALSE(FolderExists(c.Target)) << ToUtf8(c.Name) << ": nothing is made there";
     }
 }

@@ -250,8 +250,11 @@ TEST_F(UninstallTest, AnUninstallersFolderOfAnOrdinaryUserIsNeverTrusted) {
                             {usersOwn}),
               0u);
     const std::vector<std::wstring> entries = ReadRunLog(reinstall);
+    EXPECT_TRUE(LogHas(entries, L"Строка: Папке «" + folder +
+                                    L"» нельзя было доверять: она отложена и создана заново."))
+        << Joined(entries);
     EXPECT_TRUE(
-        LogHas(entries, L"Строка: Папке «" + folder +
+        LogHas(entries, L"Сведения: Папке «" + folder +
                             L"» нельзя было доверять (её владелец — не администратор): она отложена как «" +
                             folder + L".~tessaro-"))
         << Joined(entries);

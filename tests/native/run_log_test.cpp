@@ -25,11 +25,7 @@ struct TInner : IInstallHost {
         return false;
     }
     void ShowError(const std::wstring& t) override { Errors.push_back(t); }
-    void ShowProgressPage() override { Lines.clear(); }
     void SetProtected(bool) override {}
-    void EnableExit() override {}
-    void ShowLargeFontPage() override {}
-    void CloseWindow() override {}
     void* OwnerWindow() override { return nullptr; }
     TInUseAnswer InUseAnswer = TInUseAnswer::Cancel;
     int InUseAsked = 0;
@@ -86,21 +82,31 @@ TEST(RunLog, LinesCarryTheTimeToTheMillisecondAndStayOneLine) {
     EXPECT_EQ(f.Bytes, WideToUtf8(L"2026-12-09 07:05:03.042 Тессаро\r\n"));
 }
 
+// A step line an error cut short (its copy broke off) is completed as failed once the run has ended, in the
+// list and the log; a completed one is left as it is.
 TEST(RunLog, HostWritesEveryLineAsTheListShowsIt) {
     TLogFixture f;
     TInner inner;
     TLoggingHost host(inner, f.Log, false, false);
-    host.ShowProgressPage();
     host.AddLine(L"Каталог создан...");
     const std::size_t step = host.AddStepLine(L"Копирование файла T12.FDB....");
     host.Trace(L"T12.FDB: 1024 байт");
     host.CompleteLine(step, L"Завершено");
+    host.AddStepLine(L"Копирование файла icuin30.Dll....");
+    host.AddLine(L"Установка прервана: скопированные файлы удалены.");
+    host.FailOpenSteps();
+    host.FailOpenSteps();
     EXPECT_EQ(inner.Lines,
-              (std::vector<std::wstring>{L"Каталог создан...", L"Копирование файла T12.FDB....Завершено"}));
+              (std::vector<std::wstring>{L"Каталог создан...", L"Копирование файла T12.FDB....Завершено",
+                                         L"Копирование файла icuin30.Dll....ОШИБКА!!!",
+                                         L"Установка прервана: скопированные файлы удалены."}));
     EXPECT_EQ(f.Entries(),
               (std::vector<std::wstring>{L"Строка: Каталог создан...", L"Шаг: Копирование файла T12.FDB....",
                                          L"Сведения: T12.FDB: 1024 байт",
-                                         L"Итог: Копирование файла T12.FDB....Завершено"}));
+                                         L"Итог: Копирование файла T12.FDB....Завершено",
+                                         L"Шаг: Копирование файла icuin30.Dll....",
+                                         L"Строка: Установка прервана: скопированные файлы удалены.",
+                                         L"Итог: Копирование файла icuin30.Dll....ОШИБКА!!!"}));
 }
 
 TEST(RunLog, QuestionsAndErrorsFollowTheMode) {

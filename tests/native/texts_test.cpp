@@ -10,6 +10,7 @@
 #include "common/StrUtils.h"
 #include "install/run/SpacePlan.h"
 #include "session/CommandLine.h"
+#include "session/RunEnd.h"
 #include "session/StartOptions.h"
 
 namespace {
@@ -189,20 +190,26 @@ TEST(Help, GivesEveryExitCodeWithEveryEndItCovers) {
         const wchar_t* Says; // a part of the code's line
     };
     const TCase cases[] = {
-        {"installed", InstallExitCode(TSessionEnd::Completed), L"установка или удаление выполнены"},
-        {"removed", RemovalExitCode(TRemovalEnd::Completed), L"установка или удаление выполнены"},
-        {"nothing to remove", RemovalExitCode(TRemovalEnd::NothingToRemove), L"удалять было нечего"},
+        {"installed", InstallationEnd(TOutcome::Completed).ExitCode, L"установка или удаление выполнены"},
+        {"removed", RemovalEnd(TRemovalEnd::Completed).ExitCode, L"установка или удаление выполнены"},
+        {"nothing to remove", RemovalEnd(TRemovalEnd::NothingToRemove).ExitCode, L"удалять было нечего"},
         {"a refused command line", ecBadCommandLine, L"ошибка в командной строке"},
         {"a refused /DIR", ecBadCommandLine, L"в папке /DIR"},
         {"left before the run", ecNotInstalled, L"установка отменена до её начала"},
-        {"removal declined", RemovalExitCode(TRemovalEnd::Declined), L"удаление отклонено"},
-        {"a step stopped the run", InstallExitCode(TSessionEnd::Stopped), L"прерваны ошибкой"},
-        {"an error ended the run", InstallExitCode(TSessionEnd::Failed), L"прерваны ошибкой"},
-        {"a package not installed", InstallExitCode(TSessionEnd::Incomplete), L"выполнены не полностью"},
-        {"files left by the removal", RemovalExitCode(TRemovalEnd::Incomplete), L"выполнены не полностью"},
-        {"an error ended the removal", RemovalExitCode(std::nullopt), L"прерваны ошибкой"},
-        {"another run in the folder", InstallExitCode(TSessionEnd::Busy), L"уже работает другая установка"},
-        {"a removal beside another run", RemovalExitCode(TRemovalEnd::Busy), L"или удаление"},
+        {"removal declined", RemovalEnd(TRemovalEnd::Declined).ExitCode, L"удаление отклонено"},
+        {"a run undone", InstallationEnd(TOutcome::Undone).ExitCode, L"прерваны ошибкой"},
+        {"a run not fully undone", InstallationEnd(TOutcome::NotFullyUndone).ExitCode, L"прерваны ошибкой"},
+        {"an error after the commit", InstallationEnd(TOutcome::Stopped).ExitCode, L"прерваны ошибкой"},
+        {"a run cancelled", InstallationEnd(TOutcome::Cancelled).ExitCode, L"прерваны ошибкой"},
+        {"a folder refused", InstallationEnd(TOutcome::Refused).ExitCode, L"прерваны ошибкой"},
+        {"a package not installed", InstallationEnd(TOutcome::Incomplete).ExitCode,
+         L"выполнены не полностью"},
+        {"files left by the removal", RemovalEnd(TRemovalEnd::Incomplete).ExitCode,
+         L"выполнены не полностью"},
+        {"an error ended the removal", RemovalEnd(TRemovalEnd::Stopped).ExitCode, L"прерваны ошибкой"},
+        {"another run in the folder", InstallationEnd(TOutcome::Busy).ExitCode,
+         L"уже работает другая установка"},
+        {"a removal beside another run", RemovalEnd(TRemovalEnd::Busy).ExitCode, L"или удаление"},
     };
     const THelp help = ReadHelp(CommandLineHelp());
     std::set<int> codes;

@@ -19,8 +19,7 @@ public:
     std::deque<bool> Answers;              // answers to the questions in turn; Yes when none is left
     std::deque<TInUseAnswer> InUseAnswers; // answers to files in use in turn; give up when none is left
     std::function<void()> OnInUse;         // runs before each such answer (a holder lets go, say)
-    bool CloseAsked = false;               // a close of the window is pending
-    bool Protected = false, ExitEnabled = false, LargeFontPage = false, Closed = false, ProgressPage = false;
+    bool Protected = false;
 
     void AddLine(const std::wstring& text) override {
         Lines.push_back(text);
@@ -53,26 +52,9 @@ public:
         Errors.push_back(text);
         Transcript.push_back(L"error: " + text);
     }
-    void ShowProgressPage() override {
-        Lines.clear();
-        ProgressPage = true;
-        Transcript.push_back(L"page: progress");
-    }
     void SetProtected(bool on) override {
         Protected = on;
         Transcript.push_back(on ? L"protect: on" : L"protect: off");
-    }
-    void EnableExit() override {
-        ExitEnabled = true;
-        Transcript.push_back(L"exit: enabled");
-    }
-    void ShowLargeFontPage() override {
-        LargeFontPage = true;
-        Transcript.push_back(L"page: large fonts");
-    }
-    void CloseWindow() override {
-        Closed = true;
-        Transcript.push_back(L"close");
     }
     void* OwnerWindow() override { return nullptr; }
     TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override {
@@ -92,7 +74,6 @@ public:
                                                                : L" -> give up"));
         return answer;
     }
-    bool CloseRequested() override { return CloseAsked; }
 
     bool Saw(const std::wstring& entry) const {
         for (const auto& each : Transcript)

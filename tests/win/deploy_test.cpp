@@ -188,7 +188,7 @@ TEST_F(Deploy, DatabaseFolderThatCannotBeMadeStopsWithTheErrorBox) {
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
     EXPECT_THAT(FHost.Errors, ElementsAreArray({L"Ошибка при создании каталога <DTAfb>!"}));
     EXPECT_THAT(FHost.Lines,
-                ElementsAreArray({std::wstring(L"Ошибка при создании каталога <DTAfb>!"), std::wstring(RolledBackText)}));
+                ElementsAreArray({std::wstring(L"Ошибка при создании каталога <DTAfb>!"), std::wstring(UndoText::CopiesRemoved)}));
 }
 
 TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
@@ -268,7 +268,7 @@ TEST_F(Deploy, FileMissingFromTheMediumRaisesNamingItAndLeavesItsLineOpen) {
     ASSERT_EQ(FHost.Lines.size(), 6u);
     EXPECT_EQ(FHost.Lines[3], Step(L"firebird.conf"));
     EXPECT_EQ(FHost.Lines[4], L"Копирование файла fbclient.Dll....");
-    EXPECT_EQ(FHost.Lines[5], RolledBackText);
+    EXPECT_EQ(FHost.Lines[5], UndoText::CopiesRemoved);
 
     // An own library raises as well: only a failed copy is forgiven there.
     PutFile(missing, MediumBytes(L"fbclient.Dll"));
@@ -283,7 +283,7 @@ TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
     PutFile(FDatabase, "the only copy of the recordings");
     ::DeleteFileW((FMedium + L"DTAfb\\T12.FDB").c_str());
     EXPECT_THAT(RunError(0), HasSubstr("T12.FDB"));
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({L"Копирование файла T12.FDB....", RolledBackText}));
+    EXPECT_THAT(FHost.Lines, ElementsAreArray({L"Копирование файла T12.FDB....", UndoText::CopiesRemoved}));
     EXPECT_EQ(FileBytes(FDatabase), "the only copy of the recordings");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
 
@@ -292,7 +292,7 @@ TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
     TReadFake::FailingSuffix() = L"\\DTAfb\\T12.FDB";
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!"), std::wstring(RolledBackText)}));
+    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!"), std::wstring(UndoText::CopiesRemoved)}));
     EXPECT_EQ(FileBytes(FDatabase), "the only copy of the recordings");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
 }

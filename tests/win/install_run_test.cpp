@@ -22,6 +22,7 @@
 #include "common/Error.h"
 #include "common/IniFile.h"
 #include "install/files/ContentHash.h"
+#include "install/files/Copies.h"
 #include "install/files/CopyFileApi.h"
 #include "install/files/TargetFolder.h"
 #include "install/run/InstallRun.h"
@@ -98,7 +99,6 @@ protected:
         options.ProductName = L"Тессаро - Холтер";
         options.ProductDescription = L"Комплекс суточного мониторирования электрокардиограмм";
         options.ShellExe = L"Shell.exe";
-        options.SmallFonts = No;
         options.Elevated = Yes;
         // A small stand-in for the uninstaller the run leaves (a copy of the running program otherwise).
         Put(root / L"Setup.exe", "uninstaller");
@@ -133,8 +133,7 @@ protected:
 };
 
 TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
-    host.Answers = {false}; // the final question: stay
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
 
     ASSERT_GE(host.Lines.size(), 3u);
     EXPECT_EQ(host.Lines[0], L"Каталог создан...");
@@ -150,12 +149,10 @@ TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
     EXPECT_EQ(fs::file_size(Target() / L"Settings" / L"lastnum.dta"), 14u);
     EXPECT_FALSE(fs::exists(Target() / L"btooth.ini"));
 
-    // The protected stretch went up once and came down again; the run ended with the final question.
+    // The protected stretch went up once and came down again; nothing was asked.
     EXPECT_FALSE(host.Protected);
     EXPECT_TRUE(host.Saw(L"protect: on"));
-    EXPECT_TRUE(host.Saw(L"exit: enabled"));
-    EXPECT_TRUE(host.Saw(L"ask: Установка завершена. Выйти из программы установки? -> No"));
-    EXPECT_FALSE(host.Saw(L"close"));
+    EXPECT_TRUE(host.Questions.empty());
     EXPECT_FALSE(host.SawPrefix(L"error: "));
 
     // The newest package's script ran in its folder and its level is recorded; the link is on the desktop.
@@ -173,22 +170,17 @@ TEST_F(InstallRun, FirstRunWritesItsFilesAndReportsEveryStep) {
 }
 
 TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndLeavesTheDatabaseInPlace) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const fs::path database = Target() / L"DTAfb" / L"T12.FDB";
     Put(database, "the clinic's recordings");
     fs::remove_all(medium / L"backup");
     fs::remove_all(Target() / L"backup");
     host = TRecordingHost();
-    try {
-        RunInstallation(host, options);
-        FAIL() << "the run went on without a release package";
-    } catch (const TError& error) {
-        EXPECT_NE(error.Message().find(Target().wstring() + L"\\backup\\"), std::wstring::npos)
-            << WideToUtf8(error.Message());
-    }
+    const TRunOutcome outcome = RunInstallation(host, options);
+    EXPECT_EQ(outcome.Kind, TOutcome::Undone);
+    EXPECT_NE(outcome.Reason.find(Target().wstring() + L"\\backup\\"), std::wstring::npos)
+        << WideToUtf8(outcome.Reason);
     EXPECT_FALSE(host.Protected);
-    EXPECT_FALSE(host.Saw(L"exit: enabled"));
     // The medium's database waited under the run's name for the commit: the clinic's never left its own, and
     // the copy is gone.
     EXPECT_EQ(Read(database), "the clinic's recordings");
@@ -198,58 +190,26 @@ TEST_F(InstallRun, PackageStepThatFailsEndsTheRunBeforeTheLinkAndLeavesTheDataba
 }
 
 // The run goes on past a package whose script fails, but says so, records no level and ends incomplete.
-// It ends on a question that says so, and the large-font advice comes only after it, when the user stays.
 TEST_F(InstallRun, FailedPackageScriptLeavesTheRunIncomplete) {
     Put(medium / L"backup" / L"R010321" / L"Install.cmd", "@exit 5\r\n");
-    const std::wstring asked = L"ask: " + std::wstring(RunText::IncompleteQuestion);
-    struct TCase {
-        bool SmallFonts, Leave;
-        const wchar_t* Then;
-    };
-    const TCase cases[] = {
-        {false, false, nullptr}, {true, false, L"page: large fonts"}, {true, true, L"close"}};
-    for (const TCase& c : cases) {
-        host = TRecordingHost();
-        host.Answers = {c.Leave};
-        options.SmallFonts = c.SmallFonts ? Yes : No;
-        EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
-        EXPECT_TRUE(host.Saw(L"line: Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5"));
-        EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
-        EXPECT_TRUE(fs::exists(Link()));
-        ASSERT_FALSE(host.Transcript.empty());
-        const auto question = std::find(host.Transcript.begin(), host.Transcript.end(),
-                                        asked + (c.Leave ? L" -> Yes" : L" -> No"));
-        ASSERT_NE(question, host.Transcript.end()) << c.SmallFonts;
-        EXPECT_EQ(host.Questions.size(), 1u) << "no other final question";
-        if (c.Then)
-            EXPECT_EQ(*std::next(question), c.Then);
-        else
-            EXPECT_EQ(std::next(question), host.Transcript.end());
-    }
-}
-
-// A close that came while the run went on is carried out at its end, without the final question.
-TEST_F(InstallRun, CloseAskedForDuringTheRunEndsItWithoutTheFinalQuestion) {
-    host.CloseAsked = true;
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Completed);
-    EXPECT_TRUE(host.Questions.empty());
-    EXPECT_TRUE(host.Saw(L"close"));
-    EXPECT_FALSE(host.LargeFontPage);
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Incomplete);
+    EXPECT_TRUE(host.Saw(L"line: Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5"));
+    EXPECT_NE(Read(Target() / L"ReleaseInfo").find("<Level>R000000</Level>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(Link()));
+    EXPECT_TRUE(host.Questions.empty()) << "the window asks the last question, not the run";
 }
 
 // A reinstall needs room only for what grows: a disk with little more than the largest file free is enough,
 // which a sum of the whole medium would refuse.
 TEST_F(InstallRun, ReinstallThatFitsIsNotRefused) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     // The release file, some 80 bytes, is the largest.
     options.FreeBytes = [](const std::wstring&, std::uint64_t& bytes) {
         bytes = 128;
         return true;
     };
     TRecordingHost second;
-    second.Answers = {false};
-    EXPECT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    EXPECT_EQ(RunInstallation(second, options).Kind, TOutcome::Completed);
     EXPECT_FALSE(second.SawPrefix(L"error: "));
 }
 
@@ -260,8 +220,7 @@ TEST_F(InstallRun, TheTokensOwnElevationLetsTheFontsBeInstalled) {
         GTEST_SKIP() << "the prefix has fonts of the list of its own";
     PutTestFonts(medium.wstring() + L"\\fonts\\");
     options.Elevated = nullptr;
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
 
     EXPECT_FALSE(host.SawPrefix(L"line: Шрифты не установлены"));
     const auto last =
@@ -275,9 +234,7 @@ TEST_F(InstallRun, TheTokensOwnElevationLetsTheFontsBeInstalled) {
 }
 
 TEST_F(InstallRun, SecondRunKeepsOtherSettingsAndTheCounterFile) {
-    host.Answers = {true};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
-    EXPECT_TRUE(host.Saw(L"close"));
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const fs::path counter = Target() / L"Settings" / L"lastnum.dta";
     Put(counter, "fourteen bytes");
     TIniFile ini((Target() / L"Settings" / L"holter.ini").wstring());
@@ -286,7 +243,7 @@ TEST_F(InstallRun, SecondRunKeepsOtherSettingsAndTheCounterFile) {
     ini.UpdateFile();
 
     TRecordingHost second;
-    ASSERT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(second, options).Kind, TOutcome::Completed);
     EXPECT_EQ(second.Lines.at(0), L"Создание настроечных файлов....Завершено");
     TIniFile after((Target() / L"Settings" / L"holter.ini").wstring());
     EXPECT_EQ(after.ReadString(L"options", L"LanguageSetting", L"?"), L"ENG");
@@ -299,26 +256,23 @@ TEST_F(InstallRun, RelativeTargetIsTakenAgainstTheCurrentFolderAtTheStart) {
     ::GetCurrentDirectoryW(MAX_PATH, saved);
     ::SetCurrentDirectoryW(root.c_str());
     options.TargetText = L"Prog";
-    const TRunEnd end = RunInstallation(host, options);
+    const TOutcome end = RunInstallation(host, options).Kind;
     ::SetCurrentDirectoryW(saved);
-    ASSERT_EQ(end, TRunEnd::Completed);
+    ASSERT_EQ(end, TOutcome::Completed);
     EXPECT_TRUE(fs::exists(root / L"Prog" / L"Settings" / L"holter.ini"));
     EXPECT_TRUE(fs::exists(root / L"Prog" / L"DTAfb" / L"T12.FDB"));
 }
 
 TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
     fs::remove(medium / L"Firebird" / L"icuin30.Dll");
-    try {
-        RunInstallation(host, options);
-        FAIL() << "the run went on without a required file";
-    } catch (const TError& error) {
-        EXPECT_NE(error.Message().find(L"icuin30.Dll"), std::wstring::npos);
-    }
+    const TRunOutcome outcome = RunInstallation(host, options);
+    EXPECT_EQ(outcome.Kind, TOutcome::Undone);
+    EXPECT_NE(outcome.Reason.find(L"icuin30.Dll"), std::wstring::npos);
     EXPECT_FALSE(host.Protected);
     ASSERT_GE(host.Lines.size(), 2u);
+    // The file's line stays open here: the session completes it as failed (RunLog.h).
     EXPECT_EQ(host.Lines[host.Lines.size() - 2], L"Копирование файла icuin30.Dll....");
-    EXPECT_EQ(host.Lines.back(), RolledBackText) << "the run is undone";
-    EXPECT_FALSE(host.Saw(L"exit: enabled"));
+    EXPECT_EQ(host.Lines.back(), UndoText::CopiesRemoved) << "a first installation is undone";
     // A first installation undone leaves nothing of itself: no file the run added, no folder it made.
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
     EXPECT_FALSE(fs::exists(Target() / L"Settings" / L"holter.ini"));
@@ -329,8 +283,7 @@ TEST_F(InstallRun, MissingServerFileEndsTheRunWithTheStretchLowered) {
 // The new files' flushes are waited for before the package's script: one that failed stops the run there,
 // before anything is registered, with the clinic's database where it was and the file gone.
 TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndLeavesTheDatabase) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     RemoveRegistration(Target().wstring() + L"\\");
     const fs::path database = Target() / L"DTAfb" / L"T12.FDB";
     Put(database, "the clinic's recordings");
@@ -343,13 +296,10 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndLeavesTheDatabase)
         // The first flush is the medium's database's, before it takes the name: it gets through; the server's
         // files after it, new files flushed later, do not.
         TFailingCopyIo failing(TFailingCopyIo::Flushes, 1);
-        try {
-            RunInstallation(host, options);
-            FAIL() << "the run went on past a file that did not reach the disk";
-        } catch (const TError& error) {
-            EXPECT_NE(error.Message().find((Target() / L"fbclient.Dll").wstring()), std::wstring::npos)
-                << WideToUtf8(error.Message());
-        }
+        const TRunOutcome outcome = RunInstallation(host, options);
+        EXPECT_EQ(outcome.Kind, TOutcome::Undone);
+        EXPECT_NE(outcome.Reason.find((Target() / L"fbclient.Dll").wstring()), std::wstring::npos)
+            << WideToUtf8(outcome.Reason);
     }
     EXPECT_TRUE(host.Saw(L"complete: Копирование файла fbclient.Dll....Завершено"));
     EXPECT_FALSE(fs::exists(Target() / L"fbclient.Dll"));
@@ -357,7 +307,6 @@ TEST_F(InstallRun, FlushThatFailsStopsTheRunBeforeTheScriptAndLeavesTheDatabase)
     EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"ran.txt"));
     EXPECT_EQ(Read(database), "the clinic's recordings");
     EXPECT_FALSE(host.SawPrefix(L"line: Прежняя база данных "));
-    EXPECT_FALSE(host.Saw(L"exit: enabled"));
     EXPECT_FALSE(FindRegistration(true).has_value());
     EXPECT_TRUE(StrayFiles(Target()).empty());
 }
@@ -401,8 +350,7 @@ struct TFailingFlushOf {
 // files it replaced back under their names (the clinic's database among them), the files and folders it added
 // gone, no journal and no kept file left. Then the same run with nothing in the way completes.
 TEST_F(InstallRun, ReinstallThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     Put(Target() / L"DTAfb" / L"T12.FDB", "the clinic's recordings");
     const auto before = Snapshot(Target());
     // The next release: every server file, the newest package and the updater's file changed, files and a
@@ -444,18 +392,17 @@ TEST_F(InstallRun, ReinstallThatStopsBeforeItsCommitLeavesTheSuiteAsItWas) {
         host = TRecordingHost();
         {
             const auto stop = c.Arrange();
-            EXPECT_THROW(RunInstallation(host, options), TError);
+            EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Undone);
         }
         fs::remove_all(medium / L"backup" / L"Новый");
         fs::remove_all(Target() / L"backup" / L"Новый");
-        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + UndoText::Restored));
         EXPECT_TRUE(Snapshot(Target()) == before) << "the suite is as it was";
         EXPECT_TRUE(StrayFiles(Target()).empty());
         EXPECT_FALSE(fs::exists(Target() / L"backup" / L"R010321" / L"lib"));
     }
     host = TRecordingHost();
-    host.Answers = {false};
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     EXPECT_EQ(Read(Target() / L"Updater.exe.cfg"), "next config");
     EXPECT_TRUE(StrayFiles(Target()).empty());
 }
@@ -467,8 +414,7 @@ TEST_F(InstallRun, PackageFileThatCannotBeCopiedLeavesAFirstRunIncompleteAndUndo
     const fs::path held = medium / L"backup" / L"R311220" / L"bin" / L"Shell.exe";
     TUniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.Valid());
-    host.Answers = {false};
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Incomplete);
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Incomplete);
     const std::wstring copy = (Target() / L"backup" / L"R311220" / L"bin" / L"Shell.exe").wstring();
     // The line names the file once and then only the system's reason; the log has which call failed on which.
     const std::wstring line = L"Файл «" + copy + L"» не скопирован: ";
@@ -483,28 +429,22 @@ TEST_F(InstallRun, PackageFileThatCannotBeCopiedLeavesAFirstRunIncompleteAndUndo
     // Everything else arrived: the newest package's script ran and the link is there.
     EXPECT_EQ(Read(Target() / L"Shell.exe"), "shell");
     EXPECT_TRUE(fs::exists(Link()));
-    EXPECT_TRUE(host.Saw(L"exit: enabled"));
 
     Put(medium / L"Updater" / L"Updater.exe.cfg", "next config");
     Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
     const auto before = Snapshot(Target());
     host = TRecordingHost();
-    try {
-        RunInstallation(host, options);
-        ADD_FAILURE() << "a reinstall went on with half a package";
-    } catch (const TError& error) {
-        EXPECT_NE(error.Message().find(L"«" + copy + L"»"), std::wstring::npos)
-            << WideToUtf8(error.Message());
-    }
-    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+    const TRunOutcome outcome = RunInstallation(host, options);
+    EXPECT_EQ(outcome.Kind, TOutcome::Undone) << "a reinstall never goes on with half a package";
+    EXPECT_NE(outcome.Reason.find(L"«" + copy + L"»"), std::wstring::npos) << WideToUtf8(outcome.Reason);
+    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + UndoText::Restored));
     EXPECT_TRUE(Snapshot(Target()) == before) << "the installed release is whole, as it was";
 }
 
 // The record's hashes, taken as the files were copied, are those of the files as they are in the end: the
 // release file the run rewrote and the script's copies included.
 TEST_F(InstallRun, RecordedHashesAreThoseOfTheFilesInTheTarget) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     TTargetFolder folder(target);
     const auto record = ReadInstallRecord(folder);
@@ -519,7 +459,7 @@ TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWrittenAndSaysW
     Put(root / L"Программы и данные", "not a folder");
     const fs::path blocked = root / L"Программы и данные";
     options.TargetText = (blocked / L"Тессаро" / L"Дедира").wstring();
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Refused);
     ASSERT_EQ(host.Errors.size(), 1u);
     EXPECT_EQ(host.Errors[0].rfind(L"Ошибка при создании каталога!\r\n«" + blocked.wstring() + L"»: ", 0), 0u)
         << WideToUtf8(host.Errors[0]);
@@ -528,20 +468,17 @@ TEST_F(InstallRun, TargetThatCannotBeCreatedStopsBeforeAnythingIsWrittenAndSaysW
     EXPECT_FALSE(host.SawPrefix(L"protect: "));
 }
 
-TEST_F(InstallRun, EditionWritesBtoothAndSmallFontsEndOnTheAdvicePage) {
+TEST_F(InstallRun, EditionWritesBtooth) {
     options.Edition = true;
-    options.SmallFonts = Yes;
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     TIniFile btooth((Target() / L"btooth.ini").wstring());
     EXPECT_EQ(btooth.ReadString(L"Common", L"Disk", L"?"), L"I");
-    EXPECT_TRUE(host.Saw(L"page: large fonts"));
-    EXPECT_FALSE(host.SawPrefix(L"ask: "));
 }
 
 TEST_F(InstallRun, DriverThatCannotStartIsReportedAsSuch) {
     options.InstallDriver = true;
-    host.Answers = {true, false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    host.Answers = {true};
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     EXPECT_TRUE(host.Saw(L"ask: Подключите интерфейсный блок и нажмите \"Yes\"? -> Yes"));
     // The installer is never started from the target: from a private copy of the medium's, which has none.
     const std::wstring program = medium.wstring() + L"\\FTDIDriverInstall\\FTDIDriverInstall.exe";
@@ -559,8 +496,8 @@ TEST_F(InstallRun, DriverDeclinedAddsNothingAndNotElevatedSkipsTheFonts) {
     PutTestFonts(medium.wstring() + L"\\fonts\\");
     options.InstallDriver = true;
     options.Elevated = No;
-    host.Answers = {false, false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    host.Answers = {false};
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     EXPECT_FALSE(host.SawPrefix(L"line: Началась"));
     EXPECT_TRUE(host.Saw(L"line: Шрифты не установлены: нет прав администратора"));
     // Not a font is tried: no line, no file in the Windows fonts folder, no value in the system's list.
@@ -583,7 +520,7 @@ TEST_F(InstallRun, TooLittleSpaceStopsBeforeTheFirstCopyWithBothFigures) {
         bytes = 1024 * 1024;
         return true;
     };
-    EXPECT_EQ(RunInstallation(host, options), TRunEnd::Stopped);
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Refused);
     ASSERT_FALSE(host.Lines.empty());
     const std::wstring& line = host.Lines.back();
     EXPECT_EQ(line, L"Недостаточно места на диске «" + Target().root_path().wstring() +
@@ -614,8 +551,7 @@ std::wstring RegistryText(HKEY root, const wchar_t* name) {
 // A complete run registers the suite where deployment tools look for it (the machine's list with an
 // administrator's rights, the user's own without), records what it put there and leaves its uninstaller.
 TEST_F(InstallRun, CompleteRunRegistersRecordsAndLeavesItsUninstaller) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), target);
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"DisplayName"), L"Тессаро-Холтер");
@@ -643,8 +579,7 @@ TEST_F(InstallRun, CompleteRunRegistersRecordsAndLeavesItsUninstaller) {
     RemoveRegistration(target);
     options.Elevated = No;
     TRecordingHost second;
-    second.Answers = {false};
-    ASSERT_EQ(RunInstallation(second, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(second, options).Kind, TOutcome::Completed);
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"InstallLocation"), target);
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, L"InstallLocation"), L"<no key>");
     EXPECT_EQ(FindRegistration(true)->InstallLocation, target);
@@ -654,8 +589,7 @@ TEST_F(InstallRun, CompleteRunRegistersRecordsAndLeavesItsUninstaller) {
 // a file the user changed and one the user added stay; the link and the entry go. A second removal finds
 // nothing to remove.
 TEST_F(InstallRun, UninstallRemovesWhatIsUnchangedAndKeepsTheClinicsData) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     Put(Target() / L"ReleaseInfo", "changed by the updater");
     Put(Target() / L"Заметки.txt", "the clinic's own");
@@ -690,8 +624,7 @@ TEST_F(InstallRun, UninstallRemovesWhatIsUnchangedAndKeepsTheClinicsData) {
 
 // Declined, nothing changes; a recorded file held by a running program is named and waited for.
 TEST_F(InstallRun, UninstallDeclinedChangesNothingAndAHeldFileIsNamed) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};
     TRecordingHost declined;
@@ -1105,8 +1038,7 @@ bool Recorded(const fs::path& target, const std::string& recording) {
 // database the suite finds between the stops: at every stop the database's name holds a whole database, no
 // recording is lost, and the next run completes with nothing of the killed one left.
 TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::string emptyDatabase = Read(medium / L"DTAfb" / L"T12.FDB");
     Put(Target() / L"DTAfb" / L"T12.FDB", Recording(0));
     for (const wchar_t* name : ServerFiles)
@@ -1126,8 +1058,7 @@ TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes)
                 throw TError(L"killed");
             });
             host = TRecordingHost();
-            host.Answers = {false};
-            EXPECT_THROW(RunInstallation(host, options), TError);
+            EXPECT_EQ(RunInstallation(host, options).Reason, L"killed");
         }
         ::SetCurrentDirectoryW(root.c_str());
         fs::remove_all(Target());
@@ -1140,8 +1071,7 @@ TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes)
         Put(Target() / L"DTAfb" / L"T12.FDB", database + Recording(++recording));
     }
     host = TRecordingHost();
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     for (int each = 0; each <= recording; ++each)
         EXPECT_TRUE(Recorded(Target(), Recording(each))) << each;
     EXPECT_EQ(Read(Target() / L"DTAfb" / L"T12.FDB"), emptyDatabase);
@@ -1155,8 +1085,7 @@ TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes)
 // settings keys it wrote back to what they held, and what the suite wrote meanwhile stays; a held file's
 // "Отмена" does the same.
 TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const fs::path ini = Target() / L"Settings" / L"holter.ini";
     Put(ini, "[options]\r\nFilterType=5\r\nLanguageSetting=RUS\r\n");
     Put(medium / L"Updater" / L"Updater.exe.cfg", "next config");
@@ -1184,9 +1113,9 @@ TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
         host = TRecordingHost();
         host.InUseAnswers = {TInUseAnswer::Cancel};
         host.OnInUse = suiteSaves;
-        EXPECT_THROW(RunInstallation(host, options), TCancelled);
+        EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Cancelled);
         EXPECT_EQ(host.SawPrefix(L"in use: "), !c.Session);
-        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
+        EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + UndoText::Restored));
         TIniFile after(ini.wstring());
         EXPECT_EQ(after.ReadString(L"options", L"FilterType", L"?"), L"5") << "the run's key as it was";
         EXPECT_EQ(after.ReadString(L"options", L"HardwareType", L"?"), L"?") << "the run's new key gone";
@@ -1202,8 +1131,7 @@ TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
 // predecessor, which an undo puts back; a predecessor a running program holds at the commit stays listed in
 // the journal and goes with the next run.
 TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const fs::path shell = Target() / L"backup" / L"R010321" / L"bin" / L"Shell.exe";
     Put(medium / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "next shell");
     Put(medium / L"Updater" / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "updater's shell");
@@ -1213,7 +1141,7 @@ TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
                 throw TError(L"stopped");
         });
         host = TRecordingHost();
-        EXPECT_THROW(RunInstallation(host, options), TError);
+        EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Undone);
         EXPECT_EQ(Read(shell), "shell") << "the first predecessor back";
     }
     TUniqueFile held;
@@ -1227,8 +1155,7 @@ TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
                                      nullptr, OPEN_EXISTING, 0, nullptr));
         });
         host = TRecordingHost();
-        host.Answers = {false};
-        ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+        ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     }
     EXPECT_EQ(Read(shell), "updater's shell");
     ASSERT_TRUE(held.Valid());
@@ -1238,8 +1165,7 @@ TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
     EXPECT_EQ(journal->Leftovers.size(), 1u);
     held.Reset();
     host = TRecordingHost();
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     EXPECT_TRUE(StrayFiles(Target()).empty());
     EXPECT_FALSE(fs::exists(Target() / L"Uninstall" / L"journal.txt"));
 }
@@ -1247,8 +1173,7 @@ TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
 // One run at a time in a folder: an installation or a removal that finds another at work there does nothing
 // and says so. A removal that finds what a killed installation left puts it back first.
 TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};
     {
@@ -1264,7 +1189,7 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
         ::WaitForSingleObject(taken, INFINITE);
         const auto before = Snapshot(Target());
         host = TRecordingHost();
-        EXPECT_EQ(RunInstallation(host, options), TRunEnd::Busy);
+        EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Busy);
         EXPECT_TRUE(host.Saw(L"error: " + RunBusyText(target)));
         TRecordingHost removal;
         EXPECT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Busy);
@@ -1285,7 +1210,7 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
             throw TError(L"killed");
         });
         host = TRecordingHost();
-        EXPECT_THROW(RunInstallation(host, options), TError);
+        EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Undone);
     }
     ::SetCurrentDirectoryW(root.c_str());
     fs::remove_all(Target());
@@ -1309,29 +1234,157 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
 
 namespace {
 
-// An error that is not the run's own (no memory, a fault of the program's) ends it as any error does: the run
-// is undone, a box shows it and the run log has it, and the session reports the run failed.
-TEST_F(InstallRun, AnyExceptionEndsTheRunWithABoxALogLineAndTheUndo) {
-    host.Answers = {false};
-    ASSERT_EQ(RunInstallation(host, options), TRunEnd::Completed);
+// What the session adds to the run's own record, in the list and the log alike: a step line an error cut
+// short completed as failed, the reason of an error in a box and the log (that of an error no one expected
+// too), the line of a stop after the commit, and the large-font advice in the log for a run that installed
+// the suite on a screen with small fonts, whether or not the window then shows it.
+TEST_F(InstallRun, TheSessionRecordsEachEndInTheListAndTheLog) {
+    ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
-    const auto before = Snapshot(Target());
+    const std::wstring advice = L"Сведения: Экран работает с мелким шрифтом (меньше 100 точек на дюйм): "
+                                L"рекомендуется крупный шрифт";
+    struct TCase {
+        const char* Name;
+        const wchar_t* Point;  // where the run meets its fault; null: none
+        bool Unexpected;       // the fault is no error of the run's own
+        const wchar_t* Script; // the newest package's script instead of its own
+        bool SmallFonts;
+        TOutcome Outcome;
+        std::wstring Error;    // the box and the log's error; "" for none
+        std::wstring LastLine; // of the list, where the end adds one of its own; "": not looked at
+        bool Advice;
+    };
+    const std::wstring stopped = L"Установка прервана после копирования файлов из-за ошибки.";
+    const TCase cases[] = {
+        {"completed at small fonts", nullptr, false, nullptr, true, TOutcome::Completed, L"", L"", true},
+        {"completed at large fonts", nullptr, false, nullptr, false, TOutcome::Completed, L"", L"", false},
+        {"incomplete at small fonts", nullptr, false, L"@exit 5\r\n", true, TOutcome::Incomplete, L"",
+         L"Пакет выпуска «R010321» не установлен: сценарий завершился с кодом 5", true},
+        {"an unexpected fault before the commit", L"package-copies", true, nullptr, true, TOutcome::Undone,
+         L"Непредвиденная ошибка программы установки: bad_alloc", UndoText::Restored, false},
+        {"an error after the commit", L"committed", false, nullptr, true, TOutcome::Stopped, L"stopped",
+         stopped, false},
+    };
+    const std::string script = Read(medium / L"backup" / L"R010321" / L"Install.cmd");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Put(medium / L"backup" / L"R010321" / L"Install.cmd", c.Script ? WideToUtf8(c.Script) : script);
+        std::vector<std::wstring> logged;
+        TRunLog log([] { return TLocalTime{}; },
+                    [&](std::string_view line) {
+                        std::wstring text = Utf8ToWide(std::string(line));
+                        logged.push_back(text.substr(24, text.size() - 24 - 2));
+                    });
+        const TAtRunPoints fault([&](const std::wstring& point) {
+            if (!c.Point || point != c.Point)
+                return;
+            if (c.Unexpected)
+                throw std::runtime_error("bad_alloc");
+            throw TError(L"stopped");
+        });
+        host = TRecordingHost();
+        TSessionPolicy policy;
+        policy.SmallFonts = c.SmallFonts ? Yes : No;
+        EXPECT_EQ(RunRecordedInstallation(host, log, options, policy).Kind, c.Outcome);
+        EXPECT_EQ(host.Errors, c.Error.empty() ? std::vector<std::wstring>{} : std::vector{c.Error});
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), L"Ошибка: " + c.Error), c.Error.empty() ? 0 : 1);
+        ASSERT_FALSE(host.Lines.empty());
+        if (!c.LastLine.empty()) {
+            EXPECT_EQ(host.Lines.back(), c.LastLine);
+        }
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), advice), c.Advice ? 1 : 0);
+        EXPECT_TRUE(std::none_of(host.Lines.begin(), host.Lines.end(), [](const std::wstring& line) {
+            return line.ends_with(L"....");
+        })) << "no step line is left open";
+    }
+}
+
+// The undo line says what the rollback achieved, in its three forms: a first installation's copies removed;
+// a reinstall's predecessors restored; not everything put back, with a line for each file that stayed (a
+// predecessor whose place a program holds keeps its kept name, said in a box too, and the journal stays for
+// the next run; a copy a program holds stays where it is).
+TEST_F(InstallRun, TheUndoLineSaysWhatTheRollbackAchieved) {
+    const fs::path target = Target();
+    const fs::path old = target / L"fbclient.Dll", added = target / L"udf" / L"новый.dll";
+    enum class THold { Nothing, Replaced, Added };
+    struct TCase {
+        const char* Name;
+        bool Reinstall; // the folder holds an installation, and the run replaces one of its files
+        THold Held;     // what a program holds open as the run is undone
+        TUndo Undo;
+        std::vector<std::wstring> Lines; // from the undo line on
+        bool Box;
+    };
+    const std::wstring restored = UndoText::Restored, removed = UndoText::CopiesRemoved,
+                       notWhole = UndoText::NotWhole;
+    const TCase cases[] = {
+        {"a first installation", false, THold::Nothing, TUndo::CopiesRemoved, {removed}, false},
+        {"a reinstall", true, THold::Nothing, TUndo::Restored, {restored}, false},
+        {"a replaced file held",
+         true,
+         THold::Replaced,
+         TUndo::NotWhole,
+         {notWhole, NotRestoredLine(old.wstring())},
+         true},
+        {"a copy held",
+         false,
+         THold::Added,
+         TUndo::NotWhole,
+         {notWhole, NotRemovedLine(added.wstring())},
+         false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        fs::remove_all(target);
+        fs::create_directories(target / L"udf");
+        if (c.Reinstall) {
+            Put(old, "before");
+            Put(target / L"ReleaseInfo", "<ROOT/>");
+        }
+        host = TRecordingHost();
+        const fs::path after = root / L"after", addedSource = root / L"added";
+        Put(after, "after");
+        Put(addedSource, "added");
+        TTargetFolder folder(target.wstring() + L"\\");
+        TRunTransaction transaction(host, folder);
+        transaction.SetReplacesInstallation(c.Reinstall);
+        transaction.Begin(false);
+        if (c.Reinstall) {
+            ASSERT_TRUE(CopyInto(folder, after.wstring(), L"fbclient.Dll"));
+        }
+        ASSERT_TRUE(CopyInto(folder, addedSource.wstring(), L"udf\\новый.dll"));
+        folder.FinishFlushes();
+        const fs::path heldPath = c.Held == THold::Replaced ? old : added;
+        TUniqueFile held(c.Held == THold::Nothing
+                             ? INVALID_HANDLE_VALUE
+                             : ::CreateFileW(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(transaction.RollBack(), c.Undo);
+        held.Reset();
+        const auto undo = std::find(host.Lines.begin(), host.Lines.end(), c.Lines.front());
+        ASSERT_NE(undo, host.Lines.end());
+        EXPECT_EQ(std::vector<std::wstring>(undo, host.Lines.end()), c.Lines);
+        EXPECT_EQ(host.Errors.size(), c.Box ? 1u : 0u);
+        EXPECT_EQ(fs::exists(target / L"Uninstall" / L"journal.txt"), c.Held == THold::Replaced)
+            << "the journal stays only for what the next run can put back";
+        if (c.Reinstall && c.Held == THold::Nothing) {
+            EXPECT_EQ(Read(old), "before");
+        }
+    }
+}
+
+// A step line an error cuts short (a copy that breaks off) is completed as failed, the list's and the log's.
+TEST_F(InstallRun, TheSessionCompletesTheLineAnErrorCutShort) {
+    fs::remove(medium / L"Firebird" / L"icuin30.Dll");
     std::vector<std::wstring> logged;
     TRunLog log([] { return TLocalTime{}; },
                 [&](std::string_view line) { logged.push_back(Utf8ToWide(std::string(line))); });
-    const TAtRunPoints fault([](const std::wstring& point) {
-        if (point == L"package-copies")
-            throw std::runtime_error("bad_alloc");
-    });
-    host = TRecordingHost();
-    EXPECT_EQ(RunRecordedInstallation(host, log, options, TSessionPolicy{}), TSessionEnd::Failed);
-    const std::wstring text = L"Непредвиденная ошибка программы установки: bad_alloc";
-    EXPECT_TRUE(host.Saw(L"error: " + text));
-    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [&](const std::wstring& line) {
-        return line.find(L"Ошибка: " + text) != std::wstring::npos;
+    EXPECT_EQ(RunRecordedInstallation(host, log, options, TSessionPolicy{}).Kind, TOutcome::Undone);
+    ASSERT_GE(host.Lines.size(), 2u);
+    EXPECT_EQ(host.Lines[host.Lines.size() - 2], L"Копирование файла icuin30.Dll....ОШИБКА!!!");
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::wstring& line) {
+        return line.ends_with(L"Итог: Копирование файла icuin30.Dll....ОШИБКА!!!\r\n");
     }));
-    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RolledBackText));
-    EXPECT_TRUE(Snapshot(Target()) == before);
 }
 
 } // namespace

@@ -351,7 +351,6 @@ constexpr TRemovalStep RemovalSteps[] = {
 
 TRemovalEnd RunUninstallation(IInstallHost& Host, const TUninstallOptions& Options) {
     TRemoval removal(Host, Options);
-    Host.ShowProgressPage();
     TProtectedRows stretch(Host);
     for (const TRemovalStep& step : RemovalSteps) {
         stretch.Set(step.Protected);

@@ -25,6 +25,8 @@ enum class TRemovalEnd {
     Incomplete,      // files the record vouches for could not be removed: they keep their lines in the
                      // record, the entry and the uninstaller stay, and the run's record says why
     Busy,            // another installation or removal works in the folder: nothing was done
+    Stopped,         // an error or the user's cancel stopped it (RunUninstallation raises these; its session
+                     // reports them so)
 };
 
 // Takes the folder's run lock (RunLock.h) and puts back what an installation killed there before its commit
@@ -50,5 +52,4 @@ inline constexpr wchar_t KeptHeading[] =
     L"База данных, настройки и изменённые после установки файлы сохранены в папке:";
 std::wstring Kept(const std::wstring& target);
 inline constexpr wchar_t LinkRemoved[] = L"Ярлык на рабочем столе удалён";
-inline constexpr wchar_t Done[] = L"Удаление комплекса «Тессаро-Холтер» завершено.";
 } // namespace UninstallText

@@ -1,5 +1,6 @@
-// What the installation run needs of whoever shows it: the progress list, questions, error boxes and the
-// state of the window around it. The main window is one host; a silent run and the tests are others.
+// What the installation run and the removal need of whoever shows them: the progress list, questions, error
+// boxes and the protected stretch. Nothing of pages or closing: the run ends with an outcome (RunOutcome.h),
+// and the window decides from it. The main window is one host; a silent run and the tests are others.
 // Portable on purpose: the run log and the silent answers are decided without a window.
 #pragma once
 
@@ -35,16 +36,8 @@ public:
     virtual bool AskYesNo(const std::wstring& text) = 0;
     // A modal error box with OK.
     virtual void ShowError(const std::wstring& text) = 0;
-    // Empties the progress list, makes it visible and switches to the progress page.
-    virtual void ShowProgressPage() = 0;
     // The protected stretch: the window refuses to close and shows the hourglass while it is on.
     virtual void SetProtected(bool on) = 0;
-    // Enables "Выход".
-    virtual void EnableExit() = 0;
-    // Switches to the large-font advice page.
-    virtual void ShowLargeFontPage() = 0;
-    // Closes the main window, which ends the program.
-    virtual void CloseWindow() = 0;
     // The native handle of the window that owns the shell's dialogs; null where there is none.
     virtual void* OwnerWindow() = 0;
     // True when no one is there to answer a dialog: the shell must then copy without asking anything.
@@ -52,9 +45,6 @@ public:
     // A file the run must replace, or a folder it must write into, is held by `programs` (empty when the
     // system cannot tell who). Programs are never closed for the user: the host asks them to close it.
     virtual TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) = 0;
-    // The window was asked to close while the run went on after its protected stretch: the run finishes its
-    // steps and then closes it, asking nothing more.
-    virtual bool CloseRequested() { return false; }
 };
 
 // Raises and lowers the protected stretch for one scope, whatever way the scope is left.

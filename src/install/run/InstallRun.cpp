@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <optional>
 
+#include "common/Error.h"
 #include "common/ErrorWin.h"
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
@@ -63,6 +65,7 @@ struct TRunContext {
     const std::wstring Target; // ending in "\"
     const bool Elevated;
     std::optional<TRunLock> Lock;
+    std::vector<std::wstring> MadeLevels; // the target and the levels above it the run made, shallowest first
     std::unique_ptr<TTargetFolder> Folder;
     std::unique_ptr<TRunTransaction> Transaction;
     TTreeState Before;
@@ -104,12 +107,6 @@ private:
     std::chrono::steady_clock::time_point FStart;
 };
 
-TStepEnd Refuse(IInstallHost& host, const std::wstring& text) {
-    host.ShowError(text);
-    host.AddLine(text);
-    return TStepEnd::Stopped;
-}
-
 // Any user may have made the folder, or a level above it, a link before the first installation: nothing is
 // made, written or run through it.
 TStepEnd RefuseLinkedTarget(TRunContext& run) {
@@ -126,7 +123,9 @@ TStepEnd RefuseLinkedTarget(TRunContext& run) {
 TStepEnd TakeRunLock(TRunContext& run) {
     run.Lock.emplace(run.Target);
     if (!run.Lock->Held()) {
-        Refuse(run.Host, RunBusyText(run.Target));
+        const std::wstring text = RunBusyText(run.Target);
+        run.Host.ShowError(text);
+        run.Host.AddLine(text);
         return TStepEnd::Busy;
     }
     PassRunPoint(L"locked");
@@ -138,7 +137,11 @@ TStepEnd TakeRunLock(TRunContext& run) {
 // before anything is made there.
 TStepEnd RefuseUnprotectable(TRunContext& run) {
     const std::wstring refusal = run.Elevated ? TargetRefusal(run.Target) : std::wstring();
-    return refusal.empty() ? TStepEnd::Next : Refuse(run.Host, refusal);
+    if (refusal.empty())
+        return TStepEnd::Next;
+    run.Host.ShowError(refusal);
+    run.Host.AddLine(TargetRefusalLine(run.Target));
+    return TStepEnd::Stopped;
 }
 
 // Every missing level, as users expect of an installer ("C:\Программы и данные\Дедира\" on a PC without
@@ -148,7 +151,8 @@ TStepEnd MakeTarget(TRunContext& run) {
     if (FolderExists(run.Target))
         return TStepEnd::Next;
     std::wstring level;
-    if (const DWORD code = run.Elevated ? MakeAdminFolders(run.Target, &level) : ForceDirectories(run.Target, &level)) {
+    if (const DWORD code = run.Elevated ? MakeAdminFolders(run.Target, &level, &run.MadeLevels)
+                                        : ForceDirectories(run.Target, &level, &run.MadeLevels)) {
         run.Host.ShowError(std::wstring(RunText::DirCreateError) + L"\r\n" + Quoted(level) + L": " +
                            SystemErrorText(code));
         run.Host.AddLine(RunText::DirCreateError);
@@ -175,9 +179,11 @@ TStepEnd HoldTarget(TRunContext& run) {
         return TStepEnd::Next;
     TakeOverTarget(run.Host, *run.Folder);
     const TAdminFolder uninstall = EnsureAdminFolder(*run.Folder, UninstallFolder);
-    if (!uninstall.MovedAside.empty())
-        run.Host.AddLine(FolderMovedAsideText(run.Folder->Full(UninstallFolder), uninstall.Fault,
-                                              run.Folder->Full(uninstall.MovedAside)));
+    if (!uninstall.MovedAside.empty()) {
+        run.Host.AddLine(FolderMovedAsideLine(run.Folder->Full(UninstallFolder)));
+        run.Host.Trace(FolderMovedAsideText(run.Folder->Full(UninstallFolder), uninstall.Fault,
+                                            run.Folder->Full(uninstall.MovedAside)));
+    }
     return TStepEnd::Next;
 }
 
@@ -402,40 +408,46 @@ constexpr TRunStep InstallSteps[] = {
     {&Register, TPhase::After, false, nullptr},
 };
 
+// How far a run got before it ended, for its outcome: whether it had committed, and what its undo achieved.
+struct TRunReach {
+    bool Committed = false;
+    std::optional<TUndo> Undo;
+};
+
 // Undoes a run that ends before its commit, however it ends (a step that stops it, an error, the user's
 // cancel, the session's end): the copies let go of their files first, then the transaction puts everything
-// back. After the commit the journal goes at the run's end, however it ends.
+// back. After the commit the journal goes at the run's end, however it ends. `Reach` learns which it was.
 class TUndoUnlessCommitted {
 public:
-    explicit TUndoUnlessCommitted(TRunContext& run) : FRun(run) {}
+    TUndoUnlessCommitted(TRunContext& run, TRunReach& reach) : FRun(run), FReach(reach) {}
     TUndoUnlessCommitted(const TUndoUnlessCommitted&) = delete;
     TUndoUnlessCommitted& operator=(const TUndoUnlessCommitted&) = delete;
     ~TUndoUnlessCommitted() {
         if (!FRun.Transaction->Open()) {
+            FReach.Committed = FReach.Committed || FRun.Transaction->Committed();
             FRun.Transaction->Finish();
             return;
         }
         try {
             FRun.Folder->Flushes().Abandon();
-            FRun.Transaction->RollBack();
+            FReach.Undo = FRun.Transaction->RollBack();
         } catch (...) {
             // What stayed kept is named in the journal, which the next run reads first.
+            FReach.Undo = TUndo::NotWhole;
         }
     }
 
 private:
     TRunContext& FRun;
+    TRunReach& FReach;
 };
 
-TRunEnd EndOfRun(TRunContext& run);
-
-TRunEnd RunSteps(TRunContext& run) {
-    run.Host.ShowProgressPage();
+TOutcome RunSteps(TRunContext& run, TRunReach& reach) {
     std::optional<TUndoUnlessCommitted> undo;
     TProtectedRows stretch(run.Host);
     for (const TRunStep& step : InstallSteps) {
         if (step.Phase != TPhase::Prepare && !undo)
-            undo.emplace(run);
+            undo.emplace(run, reach);
         stretch.Set(step.Protected);
         if (step.Phase == TPhase::Undone || step.Phase == TPhase::Commit)
             RunStop().Check();
@@ -443,49 +455,49 @@ TRunEnd RunSteps(TRunContext& run) {
             run.Folder->Recheck();
         const TStepTimer timer(run.Host, step.Time);
         if (const TStepEnd end = step.Run(run); end != TStepEnd::Next)
-            return end == TStepEnd::Busy ? TRunEnd::Busy : TRunEnd::Stopped;
+            return end == TStepEnd::Busy ? TOutcome::Busy : TOutcome::Stopped;
     }
-    return EndOfRun(run);
-}
-
-// The end of a run that went through its steps: how it ended, and what the host is asked or shown last.
-TRunEnd EndOfRun(TRunContext& run) {
-    const TRunEnd end = run.Package.ExitCode == 0 && run.Package.FilesNotCopied == 0 &&
-                                run.DriverNotCopied == 0 && run.Registered
-                            ? TRunEnd::Completed
-                            : TRunEnd::Incomplete;
-    IInstallHost& host = run.Host;
-    // A close asked for during the run is carried out now, and nothing more asked.
-    host.EnableExit();
-    if (host.CloseRequested()) {
-        host.CloseWindow();
-        return end;
-    }
-    const bool small = run.Options.SmallFonts && run.Options.SmallFonts();
-    // A run that did not complete asks first, over its list, and the large-font advice follows only when the
-    // user stays: the advice page would hide the lines that say what went wrong.
-    if (end == TRunEnd::Incomplete) {
-        if (host.AskYesNo(RunText::IncompleteQuestion))
-            host.CloseWindow();
-        else if (small)
-            host.ShowLargeFontPage();
-    } else if (small) {
-        host.ShowLargeFontPage();
-    } else if (host.AskYesNo(RunText::FinalQuestion)) {
-        host.CloseWindow();
-    }
-    return end;
+    return run.Package.ExitCode == 0 && run.Package.FilesNotCopied == 0 && run.DriverNotCopied == 0 &&
+                   run.Registered
+               ? TOutcome::Completed
+               : TOutcome::Incomplete;
 }
 
 } // namespace
 
-TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
+TRunOutcome RunInstallation(IInstallHost& Host, const TInstallOptions& Options) {
     TRunContext run(Host, Options);
+    TRunReach reach;
+    TRunOutcome outcome;
     try {
-        return RunSteps(run);
+        outcome.Kind = RunSteps(run, reach);
     } catch (const TForeignLink& link) {
-        // The line says where the run stopped; the box the session shows says why.
+        // The line says where the run stopped; the box says why.
         Host.AddLine(link.Line());
-        throw;
+        outcome.Reason = link.Message();
+    } catch (const TCancelled& cancelled) {
+        outcome = {TOutcome::Cancelled, cancelled.Message()};
+    } catch (const TError& error) {
+        outcome.Reason = error.Message();
+    } catch (const std::exception& error) {
+        outcome.Reason = UnexpectedErrorText(error.what());
+    } catch (...) {
+        outcome.Reason = UnexpectedErrorText(nullptr);
     }
+    // A run that stopped (a step's failure, or an error) is told by how far it got; a cancel stays one,
+    // whatever its undo achieved: its own lines and box say that.
+    if (outcome.Kind == TOutcome::Stopped)
+        outcome.Kind = reach.Undo
+                           ? (*reach.Undo == TUndo::NotWhole ? TOutcome::NotFullyUndone : TOutcome::Undone)
+                       : reach.Committed ? TOutcome::Stopped
+                                         : TOutcome::Refused;
+    // A first installation undone whole leaves no folder of its own either: the levels it made go, deepest
+    // first, once the run has let go of them (each only where it is empty and no link).
+    if (reach.Undo && *reach.Undo != TUndo::NotWhole && !run.MadeLevels.empty()) {
+        run.Transaction.reset();
+        run.Folder.reset();
+        for (auto level = run.MadeLevels.rbegin(); level != run.MadeLevels.rend(); ++level)
+            RemoveFolderUnlessLink(*level);
+    }
+    return outcome;
 }

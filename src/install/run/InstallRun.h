@@ -7,20 +7,13 @@
 
 #include "install/run/InstallHost.h"
 #include "install/run/RunOptions.h"
+#include "install/run/RunOutcome.h"
 
-enum class TRunEnd {
-    Completed,  // every step ran; the host was shown the large-font page or asked the final question
-    Incomplete, // every step ran, but the package's script failed (the package is not installed) or files of
-                // the packages did not arrive (each named in a line)
-    Stopped,    // a step ended the run and said why on the host
-    Busy,       // another installation or removal works in the folder: nothing was done
-};
-
-// Runs every step in order, holding the folder's run lock (RunLock.h) throughout. Errors that are not a
-// step's own failure (a file that cannot be opened or created, a package that cannot be installed, a stop
-// because the session ends) escape as TError after the protected stretch has been lowered and the run has
-// been undone where it had not committed.
-TRunEnd RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
+// Runs every step in order, holding the folder's run lock (RunLock.h) throughout, and returns how it ended.
+// Nothing escapes: an error that is not a step's own failure (a file that cannot be opened or created, a
+// package that cannot be installed, a stop because the session ends) ends the run with its reason, after the
+// protected stretch has been lowered and the run has been undone where it had not committed.
+TRunOutcome RunInstallation(IInstallHost& Host, const TInstallOptions& Options);
 
 // The texts of the run's own lines and questions.
 namespace RunText {
@@ -36,11 +29,6 @@ inline constexpr wchar_t DriverStarted[] = L"Началась установка
 inline constexpr wchar_t DriverDone[] = L"Установка драйверов устройства завершена";
 inline constexpr wchar_t DriverNotStarted[] = L"Установщик не запустился: ";
 inline constexpr wchar_t DriverNotCopied[] = L"в папке комплекса он не совпадает с файлом носителя";
-inline constexpr wchar_t FinalQuestion[] = L"Установка завершена. Выйти из программы установки?";
-// The end of a run that did not complete (a package that did not install, files that did not arrive, a
-// registration that failed): said as such, over the list that names what went wrong.
-inline constexpr wchar_t IncompleteQuestion[] =
-    L"Установка завершена с ошибками: они указаны в списке. Выйти из программы установки?";
 // The box of a run that finds files of an interrupted one it cannot put back, and its line under theirs.
 inline constexpr wchar_t NotRecovered[] = L"Прежние файлы прерванной установки не удалось вернуть на место: "
                                           L"они названы в списке. Закройте программы "

@@ -34,16 +34,23 @@ std::size_t TLoggingHost::AddStepLine(const std::wstring& text) {
     FLog.Write(std::wstring(RunLogTag::Step) + text);
     // The inner host numbers the lines: the window's list may hold lines of its own between the run's.
     const std::size_t index = FInner.AddStepLine(text);
-    FSteps[index] = text;
+    FSteps[index] = {text};
     return index;
 }
 
 void TLoggingHost::CompleteLine(std::size_t index, const std::wstring& suffix) {
     if (const auto step = FSteps.find(index); step != FSteps.end()) {
-        step->second += suffix;
-        FLog.Write(std::wstring(RunLogTag::Completed) + step->second);
+        step->second.Text += suffix;
+        step->second.Open = false;
+        FLog.Write(std::wstring(RunLogTag::Completed) + step->second.Text);
     }
     FInner.CompleteLine(index, suffix);
+}
+
+void TLoggingHost::FailOpenSteps() {
+    for (const auto& [index, step] : FSteps)
+        if (step.Open)
+            CompleteLine(index, L"ОШИБКА!!!");
 }
 
 void TLoggingHost::Trace(const std::wstring& text) {
@@ -65,17 +72,6 @@ void TLoggingHost::ShowError(const std::wstring& text) {
     FLog.Write(std::wstring(RunLogTag::Error) + text);
     if (!FSuppressErrors)
         FInner.ShowError(text);
-}
-
-void TLoggingHost::ShowProgressPage() {
-    FSteps.clear();
-    FInner.ShowProgressPage();
-}
-
-void TLoggingHost::ShowLargeFontPage() {
-    FLog.Write(std::wstring(RunLogTag::Detail) +
-               L"Экран работает с мелким шрифтом (меньше 100 точек на дюйм): рекомендуется крупный шрифт");
-    FInner.ShowLargeFontPage();
 }
 
 TInUseAnswer TLoggingHost::FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) {

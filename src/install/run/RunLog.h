@@ -70,16 +70,15 @@ public:
     void Trace(const std::wstring& text) override;
     bool AskYesNo(const std::wstring& text) override;
     void ShowError(const std::wstring& text) override;
-    void ShowProgressPage() override;
     void SetProtected(bool on) override { FInner.SetProtected(on); }
-    void EnableExit() override { FInner.EnableExit(); }
-    void ShowLargeFontPage() override;
-    void CloseWindow() override { FInner.CloseWindow(); }
     void* OwnerWindow() override { return FInner.OwnerWindow(); }
     bool Unattended() override { return FAnswerQuestions || FInner.Unattended(); }
     // Unattended, the same file is waited for with the patience given; otherwise the inner host decides.
     TInUseAnswer FileInUse(const std::wstring& file, const std::vector<std::wstring>& programs) override;
-    bool CloseRequested() override { return FInner.CloseRequested(); }
+
+    // Completes with "ОШИБКА!!!" every step line still open once the run has ended: an error or a cancel
+    // cut its work short, and the line must not read as if it were still under way.
+    void FailOpenSteps();
 
 private:
     IInstallHost& FInner;
@@ -88,5 +87,9 @@ private:
     TInUsePatience FPatience;
     std::wstring FInUseFile; // the file waited for, and how long so far
     std::chrono::milliseconds FInUseWaited{0};
-    std::map<std::size_t, std::wstring> FSteps; // the step lines by the inner host's index, to log them whole
+    struct TStep {
+        std::wstring Text;
+        bool Open = true;
+    };
+    std::map<std::size_t, TStep> FSteps; // the step lines by the inner host's index, to log them whole
 };

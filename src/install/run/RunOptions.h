@@ -17,7 +17,6 @@ struct TInstallOptions {
     std::wstring ShellExe;           // string resource 4
     std::wstring Publisher;          // as the version resource names it
     std::wstring Uninstaller;        // the program put into the target as its uninstaller; empty: this one
-    bool (*SmallFonts)() = nullptr;  // the large-font test of the screen the run is shown on; null: none
     bool (*Elevated)() = nullptr;    // whether the process may install fonts; null for the token's own answer
     // Free bytes for the caller on the volume of Folder; false when unknown. Null for the system's answer.
     bool (*FreeBytes)(const std::wstring& Folder, std::uint64_t& Bytes) = nullptr;

@@ -76,8 +76,10 @@ bool UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& jou
 
 // The undo of the database step: its line, and a box where the suite's database was kept beside the
 // clinic's, for whoever is there to read it. What stayed is named in a line; false also where the run's copy
-// could not be removed: the journal then stays for the next run.
-bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJournal& journal, TStayed& stayed) {
+// could not be removed: the journal then stays for the next run. `putBack` is set where the clinic's database
+// went back under its name.
+bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJournal& journal, TStayed& stayed,
+                      bool& putBack) {
     if (!journal.Database)
         return true;
     TDatabaseUndo undo;
@@ -93,6 +95,8 @@ bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJourn
         undo.Dest = target.Full(DatabaseFile().Dest);
         undo.Kept = target.Full(journal.Database->Kept);
     }
+    if (undo.Outcome == TDatabaseUndo::TOutcome::Restored || undo.Outcome == TDatabaseUndo::TOutcome::BothKept)
+        putBack = true;
     if (undo.Outcome == TDatabaseUndo::TOutcome::Stayed) {
         host.Trace(L"Прежняя база данных не возвращена: " + Quoted(undo.Dest) + L": " +
                    TargetErrorText(undo.Code));
@@ -171,6 +175,10 @@ std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept)
 
 std::wstring NotRestoredLine(const std::wstring& file) {
     return L"Прежний файл " + Quoted(file) + L" не возвращён на место.";
+}
+
+std::wstring NotRemovedLine(const std::wstring& file) {
+    return L"Скопированный файл " + Quoted(file) + L" не удалён.";
 }
 
 TRunTransaction::TRunTransaction(IInstallHost& Host, TTargetFolder& Target) : FHost(Host), FTarget(Target) {
@@ -316,45 +324,64 @@ void TRunTransaction::Finish() noexcept {
     FCommitted = false;
 }
 
-bool TRunTransaction::RollBackStep(const TStep& Step, TStayed& Stayed) {
+TRunTransaction::TStepUndo TRunTransaction::RollBackStep(const TStep& Step, TStayed& Stayed) {
     const std::wstring path = FTarget.Full(Step.Path);
     DWORD code = 0;
     if (Step.Kind == TKind::File) {
-        if ((code = FTarget.Remove(Step.Path)) != 0)
-            FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " + TargetErrorText(code));
-        return code == 0;
+        if ((code = FTarget.Remove(Step.Path)) == 0)
+            return TStepUndo::Done;
+        FHost.Trace(L"Добавленный файл " + Quoted(path) + L" не удалён: " + TargetErrorText(code));
+        return TStepUndo::NotRemoved;
     }
     const std::wstring kept = KeptName(Step.Path, FJournal.Run);
     // Given back already, or never kept.
     if (Step.Kind != TKind::Kept || !FTarget.IsFile(kept))
-        return true;
+        return TStepUndo::Done;
     if (PutBack(FTarget, kept, Step.Path, code))
-        return true;
+        return TStepUndo::PutBack;
     FHost.Trace(L"Прежний файл " + Quoted(path) + L" не возвращён, он остался под именем " +
                 Quoted(FTarget.Full(kept)) + L": " + TargetErrorText(code));
     Stayed.emplace_back(path, FTarget.Full(kept));
-    return false;
+    return TStepUndo::Stayed;
 }
 
-bool TRunTransaction::RollBack() {
+TUndo TRunTransaction::RollBack() {
     if (!FOpen)
-        return true;
+        return TUndo::Restored;
     FOpen = false;
     TStayed stayed;
+    std::vector<std::wstring> notRemoved;
     bool whole = true;
+    bool putBack = false; // a predecessor, or the clinic's database, went back under its name
     for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
         try {
-            whole = RollBackStep(*step, stayed) && whole;
+            switch (RollBackStep(*step, stayed)) {
+            case TStepUndo::Done:
+                break;
+            case TStepUndo::PutBack:
+                putBack = true;
+                break;
+            case TStepUndo::Stayed:
+                whole = false;
+                break;
+            case TStepUndo::NotRemoved:
+                whole = false;
+                notRemoved.push_back(FTarget.Full(step->Path));
+                break;
+            }
         } catch (const TError& error) {
             // A folder found swapped on the way: what lies behind it is not touched, and the journal stays.
             FHost.Trace(error.Message());
             whole = false;
             if (step->Kind == TKind::Kept)
                 stayed.emplace_back(FTarget.Full(step->Path), FTarget.Full(KeptName(step->Path, FJournal.Run)));
+            else if (step->Kind == TKind::File)
+                notRemoved.push_back(FTarget.Full(step->Path));
         }
     }
     whole = UndoSettings(FHost, FTarget, FJournal) && whole;
-    whole = UndoDatabaseStep(FHost, FTarget, FJournal, stayed) && whole;
+    // The database's own line, where the commit had swapped it, comes before the undo line.
+    whole = UndoDatabaseStep(FHost, FTarget, FJournal, stayed, putBack) && whole;
     // The journal stays for the next run where anything could not be undone (a predecessor that stayed kept,
     // keys or a copy in a folder swapped meanwhile); the folders the run made go last, where they are empty.
     FJournalFile.Reset();
@@ -368,9 +395,18 @@ bool TRunTransaction::RollBack() {
             FHost.Trace(error.Message());
         }
     }
-    FHost.AddLine(RolledBackText);
+    if (stayed.empty() && notRemoved.empty()) {
+        // "Restored" only where there was something before the run: a first installation had its copies
+        // removed and nothing more.
+        const bool restored = putBack || FReplaces;
+        FHost.AddLine(restored ? UndoText::Restored : UndoText::CopiesRemoved);
+        return restored ? TUndo::Restored : TUndo::CopiesRemoved;
+    }
+    FHost.AddLine(UndoText::NotWhole);
     NameWhatStayed(FHost, stayed, true);
-    return stayed.empty();
+    for (const std::wstring& file : notRemoved)
+        FHost.AddLine(NotRemovedLine(file));
+    return TUndo::NotWhole;
 }
 
 bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified) {
@@ -409,8 +445,9 @@ bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verif
             else
                 stayed.emplace_back(Target.Full(original), Target.Full(kept));
         }
+        bool putBack = false;
         UndoSettings(Host, Target, *journal);
-        UndoDatabaseStep(Host, Target, *journal, stayed);
+        UndoDatabaseStep(Host, Target, *journal, stayed, putBack);
     }
     for (const std::wstring& relative : left.Temporaries) {
         // Below a folder swapped for a link since the walk found it, nothing is removed.

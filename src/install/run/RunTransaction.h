@@ -20,6 +20,13 @@
 #include "install/run/InstallHost.h"
 #include "install/run/RunJournal.h"
 
+// What a rollback achieved, as its undo line says it.
+enum class TUndo {
+    Restored,      // everything is as it was before the run, the files it replaced back under their names
+    CopiesRemoved, // a first installation that replaced nothing: its copies and folders are gone
+    NotWhole,      // something stayed: a predecessor under its kept name, or a file the run added
+};
+
 class TRunTransaction : public IUndoRecord {
 public:
     // Becomes the undo record of `Target` for as long as it lives.
@@ -65,14 +72,17 @@ public:
     void Commit();
     // The run's end after its commit: the journal goes, unless leftovers keep it for the next run.
     void Finish() noexcept;
+    // The commit has come (and Finish not yet): from then on nothing is undone.
+    bool Committed() const noexcept { return FCommitted; }
 
     // Undoes what the run did, in reverse order: the predecessors back under their names, the settings keys
     // the run wrote back to what they held where they still hold what it wrote, the clinic's database back
     // under its name where the commit had swapped it (UndoFiles.h), the files and folders the run added
-    // removed. One line says the previous files were restored; what cannot be put back stays under its kept
-    // name, is named in a line and a box, and the journal stays for the next run (as it does where anything
-    // else could not be undone: its recovery tries again). True when no predecessor stayed.
-    bool RollBack();
+    // removed. The undo line says which of the three it was (UndoText); where something could not be put
+    // back, the lines under it name each file, a box says where the predecessors stayed (under their kept
+    // names), and the journal stays for the next run, as it does where anything else could not be undone
+    // (keys or a copy in a folder swapped meanwhile): its recovery tries again.
+    TUndo RollBack();
 
 private:
     enum class TKind { Kept, File, Folder };
@@ -81,7 +91,10 @@ private:
         std::wstring Path; // relative to the target
     };
     void Save();
-    bool RollBackStep(const TStep& Step, std::vector<std::pair<std::wstring, std::wstring>>& Stayed);
+    // What one step's undo left: nothing, a predecessor under its kept name (in `Stayed`), or a copy the
+    // run added that is still there.
+    enum class TStepUndo { Done, PutBack, Stayed, NotRemoved };
+    TStepUndo RollBackStep(const TStep& Step, std::vector<std::pair<std::wstring, std::wstring>>& Stayed);
 
     IInstallHost& FHost;
     TTargetFolder& FTarget;
@@ -103,8 +116,17 @@ private:
 // folder of the administrators' (TError otherwise).
 bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified = false);
 
-// The text of the line after a rollback.
-inline constexpr wchar_t RolledBackText[] = L"Установка прервана: прежние файлы комплекса восстановлены.";
+// The undo line, after a rollback, in its three forms.
+namespace UndoText {
+inline constexpr wchar_t Restored[] = L"Установка прервана: прежние файлы комплекса восстановлены.";
+// A first installation: nothing was there to restore, only the run's own copies to remove.
+inline constexpr wchar_t CopiesRemoved[] = L"Установка прервана: скопированные файлы удалены.";
+// Followed by a line for each file that stayed.
+inline constexpr wchar_t NotWhole[] =
+    L"Установка прервана: не всё удалось вернуть как было, файлы названы ниже.";
+} // namespace UndoText
+// The line of a file the run added that the rollback could not remove.
+std::wstring NotRemovedLine(const std::wstring& file);
 // A predecessor that could not be put back: for the box (where it stayed, beside its file), and the
 // list's line.
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept);

@@ -366,6 +366,16 @@ std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault,
            TrustFaultText(Fault) + L"): она отложена как " + Quoted(Aside) + L" и создана заново.";
 }
 
+std::wstring FolderMovedAsideLine(const std::wstring& Folder) {
+    return L"Папке " + Quoted(WithoutTrailingBackslash(Folder)) +
+           L" нельзя было доверять: она отложена и создана заново.";
+}
+
+std::wstring TargetRefusalLine(const std::wstring& Target) {
+    return L"Папку " + Quoted(WithoutTrailingBackslash(Target)) +
+           L" нельзя защитить от изменения обычными пользователями: установка в неё отклонена.";
+}
+
 TFileBytes ReadFromAdminFolder(TTargetFolder& Parent, const std::wstring& Folder, const std::wstring& Name) {
     const std::wstring full = Parent.Full(Folder);
     HANDLE held = nullptr;

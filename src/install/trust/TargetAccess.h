@@ -26,6 +26,8 @@ DWORD MakeAdminFolders(const std::wstring& Folder, std::wstring* FailedLevel = n
 // ordinary user could rename or delete a level above it (or the folder itself through its parent). Empty
 // when it can.
 std::wstring TargetRefusal(const std::wstring& Target);
+// The list's line of that refusal: short, for the reason takes a box and the log.
+std::wstring TargetRefusalLine(const std::wstring& Target);
 
 // An existing suite's folder that is not the machine's alone yet is taken over through handles that follow no
 // link: the administrators made its owner, its list replaced, and every entry below made to inherit it
@@ -64,8 +66,9 @@ struct TAdminFolder {
 TAdminFolder EnsureAdminFolder(TTargetFolder& Parent, const std::wstring& Name);
 // The same for a folder given by its path (the run logs' outside the suite's folder).
 TAdminFolder EnsureAdminFolder(const std::wstring& Folder);
-// The line of a folder moved aside.
+// What became of a folder moved aside, and why, for the log; and the list's short line of it.
 std::wstring FolderMovedAsideText(const std::wstring& Folder, TTrustFault Fault, const std::wstring& Aside);
+std::wstring FolderMovedAsideLine(const std::wstring& Folder);
 
 // The file `Name` of the folder `Folder` of `Parent`, read once the folder is held and found the machine's.
 // NotFound where either is missing; throws TError (FolderNotTrustedText) where the folder is not the

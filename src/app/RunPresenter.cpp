@@ -1,0 +1,289 @@
+#include "app/RunPresenter.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "common/FileIO.h"
+#include "common/HandlesWin.h"
+#include "common/StrUtils.h"
+#include "session/CommandLine.h"
+#include "win/Application.h"
+#include "win/MessageBox.h"
+
+namespace {
+
+// A list box keeps its first line in view whatever is added below; the line of the file being copied must be
+// the one the user sees, so the list follows its newest line down.
+void ScrollToLine(HWND list, LRESULT index) {
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const LRESULT itemHeight = ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+    if (itemHeight <= 0 || index < 0)
+        return;
+    const LONG_PTR rows = std::max<LONG_PTR>(1, (client.bottom - client.top) / itemHeight);
+    const LONG_PTR top = static_cast<LONG_PTR>(index) - rows + 1;
+    if (top > ::SendMessageW(list, LB_GETTOPINDEX, 0, 0))
+        ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+// The line completed in place; its new text.
+std::wstring CompleteListLine(HWND list, std::size_t index, const std::wstring& suffix) {
+    const WPARAM item = static_cast<WPARAM>(index);
+    const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, item, 0);
+    if (length < 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
+    text += suffix;
+    // Taking the line out may scroll the list up; the view is put back where it was.
+    const LRESULT top = ::SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    ::SendMessageW(list, LB_DELETESTRING, item, 0);
+    ::SendMessageW(list, LB_INSERTSTRING, item, reinterpret_cast<LPARAM>(text.c_str()));
+    if (top >= 0)
+        ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    return text;
+}
+
+// The widest of `lines` in the list's font, with the margins the list leaves on either side.
+int WidestLine(HWND list, const std::vector<std::wstring>& lines) {
+    TWindowDC dc(list);
+    TSelectObject select(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const std::wstring& line : lines) {
+        SIZE extent{};
+        if (::GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &extent))
+            widest = std::max<int>(widest, extent.cx + 4);
+    }
+    return widest;
+}
+
+// A run without a record of its own (a window the tests made) writes into none.
+TRunLog& NoLog() {
+    static TRunLog none([] { return TLocalTime{}; }, [](std::string_view) {});
+    return none;
+}
+
+} // namespace
+
+void TRunPresenter::Attach(TRunPages pages, TRunManner manner) {
+    // The worker reads them while it runs.
+    if (FStarted)
+        return;
+    FPages = std::move(pages);
+    FManner = std::move(manner);
+}
+
+void TRunPresenter::ClearList() {
+    ::SendMessageW(FPages.List, LB_RESETCONTENT, 0, 0);
+    ::SendMessageW(FPages.List, LB_SETHORIZONTALEXTENT, 0, 0);
+    FListExtent = 0;
+    ::ShowWindow(FPages.List, SW_SHOW);
+}
+
+void TRunPresenter::StartInstallation(const TInstallOptions& options) {
+    if (FStarted)
+        return;
+    // The folder as the run takes it: full, whatever the path box holds.
+    FListFolder = WithTrailingBackslash(FullPathOf(TrimControl(options.TargetText)));
+    const TSessionPolicy policy = FManner.Policy;
+    Start([options, policy](IInstallHost& host, TRunLog& log) -> const TRunEnd& {
+        return InstallationEnd(RunRecordedInstallation(host, log, options, policy).Kind);
+    });
+}
+
+void TRunPresenter::StartRemoval(const TUninstallOptions& options) {
+    if (FStarted)
+        return;
+    FRemoving = true;
+    FListFolder = options.Target;
+    const TSessionPolicy policy = FManner.Policy;
+    Start([options, policy](IInstallHost& host, TRunLog& log) -> const TRunEnd& {
+        return RemovalEnd(RunRecordedUninstallation(host, log, options, policy));
+    });
+}
+
+void TRunPresenter::Start(std::function<const TRunEnd&(IInstallHost&, TRunLog&)> run) {
+    FStarted = true;
+    FExitCode = ecRunFailed;
+    // The run's list begins empty: its lines are numbered from there.
+    ClearList();
+    FWorker.Start(
+        FPages.Window,
+        [this, run = std::move(run)] {
+            TWindowPort port(FPages.Window);
+            TMarshallingHost host(port, FEvents, FState, false);
+            FEnd = &run(host, FManner.Log ? *FManner.Log : NoLog());
+            return FEnd->ExitCode;
+        },
+        ecRunFailed, FRemoving ? L"Не удалось начать удаление" : L"Не удалось начать установку");
+    FSessionEnd.RunStarts(FPages.Window, SessionEndReason(FRemoving));
+}
+
+bool TRunPresenter::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    switch (message) {
+    case WM_RUN_EVENTS:
+        ApplyEvents();
+        return true;
+    case WM_RUN_ASK: {
+        const std::unique_ptr<std::shared_ptr<TRunAsk>> ask(
+            reinterpret_cast<std::shared_ptr<TRunAsk>*>(lParam));
+        (*ask)->Answer = Answer((*ask)->Question);
+        ::SetEvent((*ask)->Answered.Get());
+        return true;
+    }
+    case WM_RUN_DONE:
+        Done(static_cast<int>(wParam));
+        return true;
+    case WM_QUERYENDSESSION:
+        // Refused while the run works, with the reason Windows shows; said once in the list and the log.
+        if (!FSessionEnd.Working())
+            return false;
+        RefuseSessionEnd();
+        result = FALSE;
+        return true;
+    case WM_ENDSESSION:
+        // Ending all the same: the run stops, undoes itself before its commit, and the process ends with it.
+        if (wParam && FSessionEnd.Working())
+            FSessionEnd.EndWithRun(FWorker);
+        return true;
+    }
+    return false;
+}
+
+void TRunPresenter::ApplyEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown) {
+    HWND list = FPages.List;
+    switch (event.Kind) {
+    case TRunEvent::TKind::Line:
+    case TRunEvent::TKind::StepLine:
+        // The run names the suite's files in full, for its log; the list names them from its folder.
+        shown.push_back(QuotedPathsBelow(event.Text, FListFolder));
+        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.back().c_str()));
+        lines = true;
+        break;
+    case TRunEvent::TKind::Complete:
+        shown.push_back(CompleteListLine(list, event.Index, event.Text));
+        lines = true;
+        break;
+    case TRunEvent::TKind::Protected:
+        FPages.SetCanClose(!event.On);
+        Application().SetBusyCursor(event.On);
+        break;
+    }
+}
+
+void TRunPresenter::ShowLines(bool lines, const std::vector<std::wstring>& shown) {
+    // A line wider than the list (a long path of the clinic's, a long reason) is not cut off: the list
+    // scrolls sideways as far as its widest line.
+    if (const int widest = shown.empty() ? 0 : WidestLine(FPages.List, shown); widest > FListExtent) {
+        FListExtent = widest;
+        ::SendMessageW(FPages.List, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(FListExtent), 0);
+    }
+    if (lines)
+        ScrollToLine(FPages.List, ::SendMessageW(FPages.List, LB_GETCOUNT, 0, 0) - 1);
+}
+
+void TRunPresenter::ApplyEvents() {
+    HWND list = FPages.List;
+    // A batch of lines is drawn once, and the list scrolled once, to its newest line: drawn line by line,
+    // fifty of them held the window for a tenth of a second under Wine. A batch that takes its time leaves
+    // the rest for the next turn, so that the window answers in between.
+    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    bool lines = false;
+    std::vector<std::wstring> shown; // the lines added or completed, to widen the list for
+    const ULONGLONG started = ::GetTickCount64();
+    const bool more = FPump.ApplyBatch([&](const TRunEvent& event) { ApplyEvent(event, lines, shown); },
+                                       [&] { return ::GetTickCount64() - started >= 8; });
+    ShowLines(lines, shown);
+    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (lines)
+        ::InvalidateRect(list, nullptr, TRUE);
+    if (more)
+        ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0);
+}
+
+TRunAnswer TRunPresenter::Answer(const TRunQuestion& question) {
+    bool lines = false;
+    std::vector<std::wstring> shown;
+    // What the run showed before it asked is on the screen before the box.
+    return FPump.Answer(
+        question, [&](const TRunEvent& event) { ApplyEvent(event, lines, shown); },
+        [&](const TRunQuestion& asked) {
+            ShowLines(lines, shown);
+            ::UpdateWindow(FPages.List);
+            TRunAnswer answer;
+            switch (asked.Kind) {
+            case TRunQuestion::TKind::YesNo:
+                answer.Yes = ::AskYesNo(FPages.Window, asked.Text);
+                break;
+            case TRunQuestion::TKind::Error:
+                ShowMessageBox(FPages.Window, asked.Text, TBoxIcon::Error);
+                break;
+            case TRunQuestion::TKind::FileInUse:
+                answer.InUse = AskRetryCancel(FPages.Window, HeldFileQuestion(asked, FRemoving))
+                                   ? TInUseAnswer::Retry
+                                   : TInUseAnswer::Cancel;
+                break;
+            }
+            return answer;
+        });
+}
+
+void TRunPresenter::RefuseSessionEnd() {
+    if (!FSessionEnd.Refuse())
+        return;
+    const std::wstring text = SessionEndRefusedText(FRemoving);
+    // A line of the window's own, in its place among the run's (the queue numbers them all), and in the log.
+    FEvents.Push({TRunEvent::TKind::Line, text});
+    ApplyEvents();
+    if (FManner.Log)
+        RecordWindowLine(*FManner.Log, text);
+}
+
+void TRunPresenter::ShowLogPath() {
+    if (FManner.LogPath.empty() || !FPages.LogLabel || !::IsWindow(FPages.LogLabel))
+        return;
+    ::SetWindowTextW(
+        FPages.LogLabel,
+        ((FRemoving ? L"Журнал удаления: " : L"Журнал установки: ") + Quoted(FManner.LogPath)).c_str());
+    ::ShowWindow(FPages.LogLabel, SW_SHOW);
+}
+
+void TRunPresenter::Done(int result) {
+    bool lines = false;
+    std::vector<std::wstring> shown;
+    FPump.ApplyAll([&](const TRunEvent& event) { ApplyEvent(event, lines, shown); });
+    ShowLines(lines, shown);
+    FWorker.Join();
+    FSessionEnd.RunEnds();
+    FExitCode = result;
+    Application().SetBusyCursor(false);
+    FPages.SetCanClose(true);
+    // A worker that never got to its end (the system gave no memory) ended as failed: a stop's row.
+    const TRunEnd& end =
+        FEnd ? *FEnd : (FRemoving ? RemovalEnd(TRemovalEnd::Stopped) : InstallationEnd(TOutcome::Refused));
+    if (end.ExitEnabled)
+        ::EnableWindow(FPages.Exit, TRUE);
+    ShowLogPath();
+    const bool smallFonts = FManner.Policy.SmallFonts && FManner.Policy.SmallFonts();
+    const TRunEndStep step = RunEndStep(end, {smallFonts, FManner.Interactive, FState.CloseRequested()});
+    if (step.Close) {
+        ::DestroyWindow(FPages.Window);
+        return;
+    }
+    if (step.Box)
+        ShowMessageBox(FPages.Window, step.Box, TBoxIcon::Information);
+    if (!step.Question) {
+        FPages.ShowPage(step.Page);
+        return;
+    }
+    const bool yes = ::AskYesNo(FPages.Window, step.Question);
+    if (FManner.Log)
+        RecordAnswer(*FManner.Log, step.Question, yes);
+    const TWizardStep next = AfterEndQuestion(end, yes, smallFonts);
+    if (next.CloseWindow)
+        ::DestroyWindow(FPages.Window);
+    else
+        FPages.ShowPage(next.Page);
+}
