@@ -630,7 +630,8 @@ TEST_F(ReinstallTest, AFolderSwappedForALinkWhileTheRunWaitsStopsItAndItIsUndone
         EXPECT_TRUE(LogHas(entries, L"Строка: Папка " + Guillemets(swapped) +
                                         L" подменена во время работы программы установки."))
             << Joined(entries);
-        EXPECT_TRUE(LogHas(entries, L"Строка: " + RolledBack)) << Joined(entries);
+        // The copy the run had begun in the folder lost to it stays there, named, until the next run.
+        EXPECT_TRUE(LogHas(entries, L"Строка: " + NotWhole)) << Joined(entries);
         EXPECT_EQ(FilesBelow(other), others) << "nothing written, renamed or removed behind the link";
         SwapBack(swapped);
         // Every file of the suite as it was; nothing more than the journal and what it names.

@@ -143,9 +143,12 @@ std::string FormatRunJournal(const TRunJournal& journal) {
     }
     for (const std::wstring& leftover : journal.Leftovers)
         text += "leftover\t" + WideToUtf8(leftover) + "\r\n";
-    text += "kept-list\r\n";
-    for (const std::wstring& kept : journal.Kept)
-        text += KeptLine(kept);
+    // An earlier wizard's journal listed no kept files; the next run then looks for them by name.
+    if (journal.KeptListed) {
+        text += "kept-list\r\n";
+        for (const std::wstring& kept : journal.Kept)
+            text += KeptLine(kept);
+    }
     return text;
 }
 
@@ -191,6 +194,8 @@ std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
                 journal.Kept.push_back(kept);
         }
     }
+    if (!journal.KeptListed)
+        journal.Kept.clear();
     if (!heading || !IsRunId(journal.Run))
         return std::nullopt;
     // Only a predecessor of this run's, of a file the run may have replaced.

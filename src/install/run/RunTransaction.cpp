@@ -365,7 +365,7 @@ TUndo TRunTransaction::RollBack() {
                 whole = false;
                 break;
             case TStepUndo::NotRemoved:
-                whole = false;
+                // Named below the undo line; the journal would not help the next run with it.
                 notRemoved.push_back(FTarget.Full(step->Path));
                 break;
             }
