@@ -56,22 +56,22 @@ void UndoSettingsFile(TTargetFolder& target, const std::wstring& file, const TRu
         target.Replace(file, ini.ToBytes());
 }
 
-// False where a file's keys could not be put back: the journal then stays for the next run.
-bool UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& journal) {
+// The settings files whose keys could not be put back (full paths): the journal then stays for the next run.
+std::vector<std::wstring> UndoSettings(IProgress& host, TTargetFolder& target, const TRunJournal& journal) {
     std::vector<std::wstring> files;
     for (const TJournalSetting& setting : journal.Settings)
         if (std::find(files.begin(), files.end(), setting.File) == files.end())
             files.push_back(setting.File);
-    bool back = true;
+    std::vector<std::wstring> notBack;
     for (const std::wstring& file : files) {
         try {
             UndoSettingsFile(target, file, journal);
         } catch (const TError& error) {
             host.Trace(L"Настройки в " + Quoted(target.Full(file)) + L" не возвращены: " + error.Message());
-            back = false;
+            notBack.push_back(target.Full(file));
         }
     }
-    return back;
+    return notBack;
 }
 
 // The undo of the database step: its line, and a box where the suite's database was kept beside the
@@ -379,7 +379,8 @@ TUndo TRunTransaction::RollBack() {
                 notRemoved.push_back(FTarget.Full(step->Path));
         }
     }
-    whole = UndoSettings(FHost, FTarget, FJournal) && whole;
+    const std::vector<std::wstring> settingsNotBack = UndoSettings(FHost, FTarget, FJournal);
+    whole = settingsNotBack.empty() && whole;
     // The database's own line, where the commit had swapped it, comes before the undo line.
     whole = UndoDatabaseStep(FHost, FTarget, FJournal, stayed, putBack) && whole;
     // The journal stays for the next run where anything could not be undone (a predecessor that stayed kept,
@@ -395,7 +396,7 @@ TUndo TRunTransaction::RollBack() {
             FHost.Trace(error.Message());
         }
     }
-    if (stayed.empty() && notRemoved.empty()) {
+    if (whole && stayed.empty() && notRemoved.empty()) {
         // "Restored" only where there was something before the run: a first installation had its copies
         // removed and nothing more.
         const bool restored = putBack || FReplaces;
@@ -406,6 +407,8 @@ TUndo TRunTransaction::RollBack() {
     NameWhatStayed(FHost, stayed, true);
     for (const std::wstring& file : notRemoved)
         FHost.AddLine(NotRemovedLine(file));
+    for (const std::wstring& file : settingsNotBack)
+        FHost.AddLine(L"Настройки в " + Quoted(file) + L" не возвращены.");
     return TUndo::NotWhole;
 }
 

@@ -24,7 +24,7 @@
 enum class TUndo {
     Restored,      // everything is as it was before the run, the files it replaced back under their names
     CopiesRemoved, // a first installation that replaced nothing: its copies and folders are gone
-    NotWhole,      // something stayed: a predecessor under its kept name, or a file the run added
+    NotWhole,      // something stayed: a predecessor under its kept name, a file the run added, or its keys
 };
 
 class TRunTransaction : public IUndoRecord {
