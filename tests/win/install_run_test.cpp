@@ -980,6 +980,7 @@ TEST(HandOver, AnEventMadeFirstBySomeoneElseRefusesTheHandOver) {
 
 #include <thread>
 
+#include "install/files/Folders.h"
 #include "install/run/RunJournal.h"
 #include "install/run/RunLock.h"
 #include "install/run/RunStop.h"
@@ -1173,6 +1174,17 @@ TEST_F(InstallRun, PredecessorsKeptTwiceOrHeldAtTheCommit) {
 // One run at a time in a folder: an installation or a removal that finds another at work there does nothing
 // and says so. A removal that finds what a killed installation left puts it back first.
 TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
+    {
+        // A first installation into a drive's root locks the folder before it makes it: under the name a run
+        // started once it is there takes, whatever the current folder on that drive.
+        const fs::path fresh = Target().root_path() / (L"Тессаро-замок-" + RandomHex(8));
+        ::SetCurrentDirectoryW(root.c_str());
+        const std::wstring before = RunLockName(fresh.wstring() + L"\\");
+        ASSERT_TRUE(::CreateDirectoryW(fresh.c_str(), nullptr));
+        const std::wstring after = RunLockName(fresh.wstring() + L"\\");
+        ::RemoveDirectoryW(fresh.c_str());
+        EXPECT_EQ(WideToUtf8(before), WideToUtf8(after));
+    }
     ASSERT_EQ(RunInstallation(host, options).Kind, TOutcome::Completed);
     const std::wstring target = Target().wstring() + L"\\";
     const TUninstallOptions uninstall{target, options.ProductName, options.ShellExe, L""};

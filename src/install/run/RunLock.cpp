@@ -15,9 +15,15 @@ std::wstring FinalForm(const std::wstring& target) {
     std::wstring path = WithoutTrailingBackslash(FullPathOf(target));
     std::wstring rest;
     for (;;) {
-        const std::wstring final = FinalPathOfPath(path);
-        if (!final.empty())
-            return WithoutTrailingBackslash(final) + rest;
+        // "C:" alone names the current folder on that drive, not its root.
+        const bool drive = path.size() == 2 && path[1] == L':';
+        const std::wstring final = FinalPathOfPath(drive ? path + L"\\" : path);
+        if (!final.empty()) {
+            std::wstring found = WithoutTrailingBackslash(final);
+            if (found.ends_with(L'\\') && !rest.empty())
+                found.pop_back(); // a drive's root keeps its backslash
+            return found + rest;
+        }
         const std::size_t slash = path.find_last_of(L'\\');
         if (slash == std::wstring::npos || slash + 1 >= path.size())
             return path + rest;
