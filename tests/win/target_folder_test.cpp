@@ -46,10 +46,13 @@ protected:
             ::CreateDirectoryW((dir / folder).c_str(), nullptr);
         PutFile(dir / L"Чужая папка\\system.ini", "the system's own");
         PutFile(dir / L"Чужая папка\\T12.FDB", "another program's database");
+        PutFile(dir / L"Чужая папка\\boot.ini", "read-only elsewhere");
+        ::SetFileAttributesW((dir / L"Чужая папка\\boot.ini").c_str(), FILE_ATTRIBUTE_READONLY);
         PutFile(dir / L"Дедира\\DTAfb\\T12.FDB", "the clinic's recordings");
         PutFile(dir / L"Носитель.dll", "the medium's file");
     }
     void TearDown() override {
+        ::SetFileAttributesW((dir / L"Чужая папка\\boot.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
         // Links are taken away as links before the scratch folder goes.
         for (const wchar_t* link : {L"Дедира\\udf", L"Дедира\\Settings\\link.ini", L"Дедира\\Settings"})
             if (::GetFileAttributesW((dir / link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -59,6 +62,8 @@ protected:
     void ExpectOutsideAsItWas() {
         EXPECT_EQ(FileBytes(dir / L"Чужая папка\\system.ini"), "the system's own");
         EXPECT_EQ(FileBytes(dir / L"Чужая папка\\T12.FDB"), "another program's database");
+        EXPECT_EQ(::GetFileAttributesW((dir / L"Чужая папка\\boot.ini").c_str()) & FILE_ATTRIBUTE_READONLY,
+                  DWORD{FILE_ATTRIBUTE_READONLY});
         EXPECT_THAT(FilesContaining(dir / L"Чужая папка", L"~tessaro"), IsEmpty());
     }
 
@@ -73,6 +78,9 @@ protected:
 TEST_F(TargetFolderTest, WhatAUserPlantedIsNeverWrittenThroughRenamedOrRemoved) {
     ASSERT_TRUE(::CreateHardLinkW((dir / L"Дедира\\Settings\\holter.ini").c_str(),
                                   (dir / L"Чужая папка\\system.ini").c_str(), nullptr));
+    // Named as a half-made copy of a killed run's, which the next run removes wherever it finds one.
+    ASSERT_TRUE(::CreateHardLinkW((dir / L"Дедира\\DTAfb\\T12.FDB.~tessaro-0123456789abcdef.tmp").c_str(),
+                                  (dir / L"Чужая папка\\boot.ini").c_str(), nullptr));
     e2e::PlantLink(dir / L"Дедира\\udf", outside);
     e2e::PlantLink(dir / L"Дедира\\Settings\\link.ini", dir / L"Чужая папка\\T12.FDB");
     TTargetFolder folder(target);
@@ -101,6 +109,8 @@ TEST_F(TargetFolderTest, WhatAUserPlantedIsNeverWrittenThroughRenamedOrRemoved) 
          otherNames},
         {"a hard link copied over", [&] { return DWORD(!CopyInto(folder, dir / L"Носитель.dll", L"Settings\\holter.ini")); },
          "error "},
+        {"a read-only hard link removed",
+         [&] { return folder.Remove(L"DTAfb\\T12.FDB.~tessaro-0123456789abcdef.tmp"); }, otherNames},
         {"a file's link removed", [&] { return folder.Remove(L"Settings\\link.ini"); }, linkInPlace},
         {"a file's link opened to change", [&] {
              DWORD code = 0;

@@ -436,8 +436,13 @@ DWORD TTargetFolder::Remove(std::wstring_view Relative) {
     // Where Wine followed a Unix link, the file the handle names is elsewhere: it is not removed.
     if (!SameText(FinalPathOf(file.Get()), held->Final + L"\\" + name))
         return LinkInPlace;
-    if (info.Attributes & FILE_ATTRIBUTE_READONLY)
+    if (info.Attributes & FILE_ATTRIBUTE_READONLY) {
+        // The attribute is the file's, wherever its other names lie (a hard link any user may make in
+        // "DTAfb" or "Settings" of a read-only file elsewhere): such a file is left as it is.
+        if (info.Names > 1)
+            return OtherNames;
         SetAttributes(file.Get(), (info.Attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE);
+    }
     return SetDisposition(file.Get()) ? 0 : ::GetLastError();
 }
 

@@ -110,8 +110,8 @@ public:
     // with `Replace`), or a second name; 0 or the system's code.
     DWORD Rename(HANDLE File, std::wstring_view NewRelative, bool Replace);
     DWORD AlsoName(HANDLE File, std::wstring_view NewRelative);
-    // Removes a file, its read-only attribute cleared first; a link goes as the link. 0 also where nothing
-    // is there.
+    // Removes a file, its read-only attribute cleared first; a link goes as the link; a read-only file with
+    // other names stays (OtherNames). 0 also where nothing is there.
     DWORD Remove(std::wstring_view Relative);
     // Removes a folder when it is empty (a link is left alone), letting go of it first. 0 or the code.
     DWORD RemoveFolder(std::wstring_view Relative);
