@@ -1126,6 +1126,39 @@ TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
         EXPECT_TRUE(StrayFiles(Target()).empty());
         Put(ini, "[options]\r\nFilterType=5\r\nLanguageSetting=RUS\r\n");
     }
+    // Killed once its keys are written; the next run cannot put them back (a second name of the file, which
+    // any user may make): it stops and keeps the journal, with what the keys held, for a run that can.
+    const fs::path state = root / L"Состояние при остановке";
+    {
+        const TAtRunPoints killed([&](const std::wstring& point) {
+            if (point != L"settings-written")
+                return;
+            CopyTree(Target().wstring(), state.wstring());
+            throw TError(L"killed");
+        });
+        host = TRecordingHost();
+        EXPECT_EQ(RunInstallation(host, options).Reason, L"killed");
+    }
+    ::SetCurrentDirectoryW(root.c_str());
+    fs::remove_all(Target());
+    fs::rename(state, Target());
+    const fs::path secondName = root / L"holter.ini";
+    ASSERT_TRUE(::CreateHardLinkW(secondName.c_str(), ini.c_str(), nullptr));
+    host = TRecordingHost();
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Refused);
+    EXPECT_TRUE(host.Saw(std::wstring(L"line: ") + RunText::NotRecoveredLine));
+    const auto journal = ParseRunJournal(Read(Target() / L"Uninstall" / L"journal.txt"));
+    ASSERT_TRUE(journal.has_value());
+    ASSERT_FALSE(journal->Settings.empty());
+    EXPECT_EQ(journal->Settings.front().Before, std::optional<std::wstring>(L"5"));
+    fs::remove(secondName);
+    host = TRecordingHost();
+    const TAtRunPoints stop([](const std::wstring& point) {
+        if (point == L"server-files")
+            throw TError(L"stopped");
+    });
+    EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Undone);
+    EXPECT_EQ(TIniFile(ini.wstring()).ReadString(L"options", L"FilterType", L"?"), L"5");
 }
 
 // A file the run replaces twice (the updater's tree and a package's bring the same one) keeps its first

@@ -177,6 +177,10 @@ std::wstring NotRestoredLine(const std::wstring& file) {
     return L"Прежний файл " + Quoted(file) + L" не возвращён на место.";
 }
 
+std::wstring SettingsNotBackLine(const std::wstring& file) {
+    return L"Настройки в " + Quoted(file) + L" не возвращены.";
+}
+
 std::wstring NotRemovedLine(const std::wstring& file) {
     return L"Скопированный файл " + Quoted(file) + L" не удалён.";
 }
@@ -408,7 +412,7 @@ TUndo TRunTransaction::RollBack() {
     for (const std::wstring& file : notRemoved)
         FHost.AddLine(NotRemovedLine(file));
     for (const std::wstring& file : settingsNotBack)
-        FHost.AddLine(L"Настройки в " + Quoted(file) + L" не возвращены.");
+        FHost.AddLine(SettingsNotBackLine(file));
     return TUndo::NotWhole;
 }
 
@@ -427,6 +431,7 @@ bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verif
     const TLeftBehind left = LeftBehind(Target, *journal);
     std::size_t restored = 0;
     TStayed stayed;
+    bool settingsStayed = false;
     if (journal->Committed) {
         std::vector<std::wstring> remove = journal->Leftovers;
         for (const std::wstring& original : left.Kept) {
@@ -449,7 +454,12 @@ bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verif
                 stayed.emplace_back(Target.Full(original), Target.Full(kept));
         }
         bool putBack = false;
-        UndoSettings(Host, Target, *journal);
+        // Keys not put back stay in the journal, with what they held, for a run that can: the run that
+        // follows would journal the killed run's values as what they held.
+        for (const std::wstring& file : UndoSettings(Host, Target, *journal)) {
+            Host.AddLine(SettingsNotBackLine(file));
+            settingsStayed = true;
+        }
         UndoDatabaseStep(Host, Target, *journal, stayed, putBack);
     }
     for (const std::wstring& relative : left.Temporaries) {
@@ -468,7 +478,7 @@ bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verif
                    ? L"Прежних файлов прерванной установки удалено: " + std::to_wstring(restored)
                    : L"Прежних файлов прерванной установки возвращено на место: " +
                          std::to_wstring(restored));
-    if (!stayed.empty())
+    if (!stayed.empty() || settingsStayed)
         return false;
     Target.Remove(RunJournalName);
     return true;

@@ -111,8 +111,8 @@ private:
 // predecessors it lists, its settings keys and the clinic's database put back (a database the suite has
 // written to since is kept under a new dated name beside it, named in a line and, interactively, a box); one
 // that committed has its predecessors and leftovers removed; either way the half-made copies it left go.
-// Said in the run's record. False, with the files that stayed named, when something could not be put back:
-// the journal then stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's
+// Said in the run's record. False, with the files that stayed named, when something could not be put back
+// (a predecessor, the database, or the settings keys): the journal then stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's
 // folder of the administrators' (TError otherwise).
 bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified = false);
 
@@ -127,6 +127,8 @@ inline constexpr wchar_t NotWhole[] =
 } // namespace UndoText
 // The line of a file the run added that the rollback could not remove.
 std::wstring NotRemovedLine(const std::wstring& file);
+// The line of a settings file (full) whose keys the run wrote and an undo could not put back.
+std::wstring SettingsNotBackLine(const std::wstring& file);
 // A predecessor that could not be put back: for the box (where it stayed, beside its file), and the
 // list's line.
 std::wstring NotRestoredText(const std::wstring& file, const std::wstring& kept);
