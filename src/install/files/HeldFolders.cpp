@@ -274,10 +274,13 @@ DWORD DeleteInFolder(HANDLE Folder, const std::wstring& Name, bool Directory) {
                                            FILE_SHARE_READ | FILE_SHARE_DELETE, Directory, &code);
     if (!entry)
         return code;
-    // A read-only file is not deleted: the attribute goes first.
+    // A read-only file is not deleted: the attribute goes first, unless the file has other names, wherever
+    // they lie: the attribute is theirs too, and such a file stays.
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(entry.Get(), &info) &&
         (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        if (info.nNumberOfLinks > 1)
+            return ERROR_ACCESS_DENIED;
         FILE_BASIC_INFO basic{};
         basic.FileAttributes =
             (info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE;

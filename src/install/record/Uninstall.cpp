@@ -90,6 +90,11 @@ TFileFate RemoveRecordedFile(IInstallHost& host, TTargetFolder& target, const TR
             return TFileFate::Kept;
         }
         // The tree copy carries the medium's read-only attribute along, and a read-only file is not deleted.
+        // The attribute is the file's wherever its other names lie: one with another name stays as it is.
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && info.nNumberOfLinks > 1) {
+            why = L"у файла есть другие имена";
+            return TFileFate::Kept;
+        }
         if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
             FILE_BASIC_INFO basic{};
             basic.FileAttributes =
