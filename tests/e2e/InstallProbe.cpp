@@ -3,8 +3,8 @@
 // long each takes to be handled. Prints the longest wait while the database file was being copied and over
 // the whole run, and the run's time from start to exit. With --time-only it only times the run, from start to
 // exit, for a program that shows no window (a silent installation): asking for windows every few milliseconds
-// would cost the run itself; it also prints the wall-clock time of the start, in the run log's form, and how long
-// CreateProcess took, so that the run log's lines can be placed between the process's start and its end.
+// would cost the run itself; it also prints the wall-clock time of the start, in the run log's form, and how
+// long CreateProcess took, so that the run log's lines can be placed between the process's start and its end.
 //   install_probe --exe=<Setup.exe> --args="<switches>" [--time-only]
 #include <windows.h>
 
