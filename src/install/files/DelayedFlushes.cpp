@@ -99,6 +99,12 @@ void TDelayedFlushes::Flush(TJob job) {
 }
 
 bool TDelayedFlushes::Started() {
+    {
+        // Abandoned: a worker started now would end at once and leave what it was given waiting for ever.
+        TLocked locked(FLock);
+        if (FStop)
+            return false;
+    }
     if (!FThread)
         FThread.Reset(::CreateThread(nullptr, 0, Worker, this, 0, nullptr));
     return FThread.Valid();

@@ -36,7 +36,7 @@ public:
 
     // Takes the open handle of a new file, already under its name, to be flushed on the worker, after those
     // handed over before. When too many wait, the caller waits for the worker to catch up. Without a worker
-    // (the system refused a thread) it flushes now and keeps the failure for Finish.
+    // (the system refused a thread, or after Abandon) it flushes now and keeps the failure for Finish.
     void Later(TUniqueFile file, std::wstring relative);
 
     // The bytes written so far to `file`, a copy under way, may go to the disk now: a handle of its own to
@@ -63,7 +63,7 @@ private:
         bool Early = false; // a copy's bytes so far, through a handle of its own
     };
     static DWORD WINAPI Worker(LPVOID self);
-    // Starts the worker when there is none yet; false where the system refuses a thread.
+    // Starts the worker when there is none yet; false where the system refuses a thread, or after Abandon.
     bool Started();
     void Work();
     // Flushes and closes the job's file; a failure goes to FFailures. Called without the lock.
