@@ -45,6 +45,53 @@ class RunLogTest(unittest.TestCase):
                              ["  baseline's run log names no copied file with its size and time"])
 
 
+ACCOUNTED_LOG = (
+    "\ufeff2026-12-09 10:00:00.100 Командная строка: Setup.exe /VERYSILENT\r\n"
+    "2026-12-09 10:00:00.130 Шаг: Копирование файла T12.FDB....\r\n"
+    "2026-12-09 10:00:00.930 Сведения: Копирование файла T12.FDB.... 1073741824 байт, 800 мс: Завершено\r\n"
+    "2026-12-09 10:00:00.970 Сведения: База данных и файлы сервера: 840 мс\r\n"
+    "2026-12-09 10:00:01.120 Сведения: Пакеты и файлы программы обновления скопированы: 150 мс\r\n"
+    "2026-12-09 10:00:01.500 Сведения: Пакеты обновлений и сведения о выпуске: 530 мс\r\n"
+    "2026-12-09 10:00:01.510 Код завершения: 0\r\n"
+)
+
+
+class AccountTest(unittest.TestCase):
+    def test_parts_add_up_to_the_run_and_missing_ones_join_the_next(self):
+        with tempfile.TemporaryDirectory() as folder:
+            probe, log = os.path.join(folder, "probe.log"), os.path.join(folder, "run.log")
+            with open(probe, "w", encoding="utf-8") as out:
+                out.write("run: 1600 ms, exit code 0\n"
+                          "started at 2026-12-09 10:00:00.000, the process created after 20.0 ms\n")
+            with open(log, "w", encoding="utf-8", newline="") as out:
+                out.write(ACCOUNTED_LOG)
+            parts = install_figures.account(probe, log)
+            self.assertEqual(parts, [
+                ("the process's creation", 20),
+                ("before the run log's first line", 80),
+                ("the run's checks and settings files", 30),
+                ("the database (T12.FDB, written and flushed)", 800),
+                ("the server's files", 40),
+                ("fonts and driver + the packages' and updater's copies", 150),
+                ("the wait for their flushes + the commit and the package's choice + "
+                 "the package's script and release information", 380),
+                ("shortcut, record and registration + the run's end to its last line", 10),
+                ("after the last line until the process was gone", 90),
+            ])
+            self.assertAlmostEqual(sum(ms for _, ms in parts), 1600)
+            lines = install_figures.account_figures({"wizard": [(probe, log)], "baseline": []})
+            self.assertEqual(lines[2], "  before the run log's first line: wizard 80 ms")
+
+    def test_a_probe_without_its_start_gives_no_account(self):
+        with tempfile.TemporaryDirectory() as folder:
+            probe, log = os.path.join(folder, "probe.log"), os.path.join(folder, "run.log")
+            with open(probe, "w", encoding="utf-8") as out:
+                out.write("run: 1600 ms, exit code 0\n")
+            with open(log, "w", encoding="utf-8") as out:
+                out.write(ACCOUNTED_LOG)
+            self.assertIsNone(install_figures.account(probe, log))
+
+
 class FiguresTest(unittest.TestCase):
     def test_medians_and_ratios_resist_one_slow_round(self):
         runs = {

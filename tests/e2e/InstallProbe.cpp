@@ -3,7 +3,8 @@
 // long each takes to be handled. Prints the longest wait while the database file was being copied and over
 // the whole run, and the run's time from start to exit. With --time-only it only times the run, from start to
 // exit, for a program that shows no window (a silent installation): asking for windows every few milliseconds
-// would cost the run itself.
+// would cost the run itself; it also prints the wall-clock time of the start, in the run log's form, and how
+// long CreateProcess took, so that the run log's lines can be placed between the process's start and its end.
 //   install_probe --exe=<Setup.exe> --args="<switches>" [--time-only]
 #include <windows.h>
 
@@ -115,12 +116,15 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
+    SYSTEMTIME wall;
+    ::GetLocalTime(&wall);
     const double started = Now();
     if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info)) {
         std::fprintf(stderr, "install_probe: CreateProcessW failed, error %lu\n", ::GetLastError());
         return 1;
     }
+    const double created = Now() - started;
     TUniqueHandle process(info.hProcess), thread(info.hThread);
     if (timeOnly) {
         ::WaitForSingleObject(process.Get(), INFINITE);
@@ -128,6 +132,9 @@ int wmain(int argc, wchar_t** argv) {
         DWORD exitCode = 0;
         ::GetExitCodeProcess(process.Get(), &exitCode);
         std::printf("run: %.0f ms, exit code %lu\n", took, exitCode);
+        std::printf("started at %04u-%02u-%02u %02u:%02u:%02u.%03u, the process created after %.1f ms\n",
+                    wall.wYear, wall.wMonth, wall.wDay, wall.wHour, wall.wMinute, wall.wSecond,
+                    wall.wMilliseconds, created);
         return exitCode == 0 ? 0 : 1;
     }
 

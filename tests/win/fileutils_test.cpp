@@ -223,6 +223,45 @@ TEST(CopyForRun, NewFileIsInPlaceAtOnceAndItsHashAndStateAreThoseAWalkFindsLater
     EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
 }
 
+// Copies at the edges of a chunk and of an early flush: every byte arrives and is hashed once, whatever the
+// pieces the copy reads, writes and flushes it in.
+TEST(CopyForRun, EveryByteArrivesAndIsHashedOnceAtTheEdgesOfChunksAndEarlyFlushes) {
+    TScratchDir dir;
+    ::CreateDirectoryW((dir / L"Цель").c_str(), nullptr);
+    TRunFolder run(dir / L"Цель");
+    constexpr std::size_t Chunk = 64 * 1024, EarlyFlush = 32 * MiB;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, Chunk - 1, Chunk, Chunk + 1, EarlyFlush,
+                                   EarlyFlush + 1, 2 * EarlyFlush + Chunk + 7}) {
+        const std::string bytes = Pattern(size, 4);
+        PutFile(dir / L"источник", bytes);
+        const std::wstring name = L"копия " + std::to_wstring(size);
+        ASSERT_TRUE(CopyInto(run, dir / L"источник", name)) << size;
+        TContentHash whole;
+        whole.Add(bytes.data(), bytes.size());
+        EXPECT_EQ(run.Hashes()[name].Hash, whole.Hex()) << size;
+        EXPECT_TRUE(FileBytes(dir / (L"Цель\\" + name)) == bytes) << size;
+    }
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
+    EXPECT_THAT(FilesContaining(dir / L"Цель", L"~tessaro"), IsEmpty());
+}
+
+// A large copy that fails just after it handed its first bytes to an early flush leaves nothing behind by the
+// time it returns: the early flush's handle of the file is closed before the file is removed.
+TEST(CopyForRun, LargeCopyThatFailsAfterAnEarlyFlushLeavesNothingBehind) {
+    TScratchDir dir;
+    PutFile(dir / L"источник", Pattern(40 * MiB, 6));
+    TRunFolder run(dir.Folder());
+    {
+        TFailingCopyIo failing(TFailingCopyIo::Writes, 32 * MiB / (64 * 1024));
+        DWORD failure = 0;
+        EXPECT_FALSE(CopyInto(run, dir / L"источник", L"копия", &failure));
+        EXPECT_EQ(failure, DWORD{ERROR_DISK_FULL});
+        EXPECT_THAT(FilesContaining(dir.Folder(), L"~tessaro"), IsEmpty());
+    }
+    EXPECT_FALSE(FileExists(dir / L"копия"));
+    EXPECT_THAT(run.Flushes().Finish(), IsEmpty());
+}
+
 // A failed flush of a new file is found when the run waits for them all: it names the file, which goes, and
 // the files flushed well stay.
 TEST(CopyForRun, FailedLaterFlushIsReportedNamingTheFileWhichIsRemoved) {

@@ -34,8 +34,14 @@ constexpr DWORD CarriedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // A chunk that stays in the processor's cache while it goes from the source's pages to the destination's:
-// megabyte chunks ran at a third of this speed and less when other work used the memory too.
+// megabyte chunks ran at a third of this speed and less when other work used the memory too, and reading the
+// next chunk on a thread of its own (or overlapped) while this one was written was slower still.
 constexpr DWORD CopyBufferSize = 65536;
+
+// Each time a copy has written this much more, what it wrote so far goes to the disk on the flushes' worker
+// (TDelayedFlushes::Early): the disk writes beside the copy, and the flush after its last byte is short.
+// A gigabyte's copy and flush took 40 % less so than with one flush at the end.
+constexpr LONGLONG EarlyFlushEvery = 32 * 1024 * 1024;
 
 [[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& fileName, DWORD code) {
     ::SetLastError(code);
@@ -82,8 +88,8 @@ DWORD GetChunk(HANDLE Source, char* bytes, DWORD wanted, DWORD& got) {
 }
 
 // 0 when the whole content arrived, otherwise the system's reason. `Hash`, when given, takes in every byte
-// written.
-DWORD CopyContent(HANDLE Source, HANDLE Dest, TContentHash* Hash) {
+// written; `Flushes` takes what is written of a large file as the copy goes on.
+DWORD CopyContent(HANDLE Source, HANDLE Dest, TContentHash* Hash, TDelayedFlushes& Flushes) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(Source, &size))
         return LastErrorOr(ERROR_READ_FAULT);
@@ -91,6 +97,7 @@ DWORD CopyContent(HANDLE Source, HANDLE Dest, TContentHash* Hash) {
     const DWORD chunk =
         static_cast<DWORD>(std::min<LONGLONG>(std::max<LONGLONG>(size.QuadPart, 1), CopyBufferSize));
     const std::unique_ptr<char[]> buffer(new char[chunk]);
+    LONGLONG unflushed = 0;
     for (LONGLONG left = size.QuadPart; left > 0;) {
         // A session that ends stops a long copy between two chunks; what was written goes with its file.
         RunStop().Check();
@@ -101,6 +108,9 @@ DWORD CopyContent(HANDLE Source, HANDLE Dest, TContentHash* Hash) {
         if (const DWORD failure = PutChunk(Dest, buffer.get(), got, Hash))
             return failure;
         left -= got;
+        unflushed += got;
+        if (unflushed >= EarlyFlushEvery && left > 0 && Flushes.Early(Dest))
+            unflushed = 0;
     }
     return 0;
 }
@@ -183,12 +193,15 @@ TUniqueFile Replaceable(TTargetFolder& Target, const std::wstring& Relative) {
 // A file written beside its destination, removed unless it took the name.
 class TTemporary {
 public:
-    TTemporary(TTargetFolder& target, const std::wstring& relative) : FFile(target.CreateBeside(relative, FName)) {}
+    TTemporary(TTargetFolder& target, const std::wstring& relative)
+        : FTarget(target), FFile(target.CreateBeside(relative, FName)) {}
     TTemporary(const TTemporary&) = delete;
     TTemporary& operator=(const TTemporary&) = delete;
     ~TTemporary() {
         if (!FFile)
             return;
+        // A file goes when its last handle is closed: an early flush's must be closed first.
+        FTarget.Flushes().WaitForEarly();
         FILE_BASIC_INFO basic{};
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         ::SetFileInformationByHandle(FFile.Get(), FileBasicInfo, &basic, sizeof basic);
@@ -200,6 +213,7 @@ public:
     TUniqueFile Placed() noexcept { return std::move(FFile); }
 
 private:
+    TTargetFolder& FTarget;
     std::wstring FName;
     TUniqueFile FFile;
 };
@@ -254,7 +268,7 @@ bool CopyInto(TTargetFolder& Target, const std::wstring& Source, const std::wstr
         hash = std::make_unique<TContentHash>();
     TUniqueFile existing = Replaceable(Target, Relative);
     TTemporary copy(Target, Relative);
-    DWORD failure = CopyContent(source.Get(), copy.Get(), hash.get());
+    DWORD failure = CopyContent(source.Get(), copy.Get(), hash.get(), Target.Flushes());
     if (!failure) {
         CarryWriteTime(source.Get(), copy.Get());
         if (How.Attributes & CarriedAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}) {
@@ -305,7 +319,8 @@ bool CopyFileStream(const std::wstring& Source, const std::wstring& Dest, DWORD*
     } catch (const TSystemError& error) {
         // The folder the file was to be made in is not there: the file's path is.
         const DWORD code = static_cast<DWORD>(error.Code());
-        ThrowFileError(L"Не удалось создать файл", Dest, code == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : code);
+        ThrowFileError(L"Не удалось создать файл", Dest,
+                       code == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : code);
     }
     TCopyHow how;
     how.Remember = false;

@@ -1,7 +1,7 @@
 // Copies of single files and of folder trees from the medium into a folder held as a TTargetFolder (the
 // suite's folder for the run, any folder for everyone else): each file is written beside its destination
 // under a name of its own and takes its name only when whole; for the run, what it replaces is kept for the
-// undo, and what it adds is flushed at the run's end and hashed for the record as it is written.
+// undo, and what it adds is flushed beside the next copies and hashed for the record as it is written.
 #pragma once
 
 #include <windows.h>
@@ -23,10 +23,11 @@ struct TCopyHow {
 // Copies `Source` to `Relative` below `Target`. A file that is there already as the medium has it is left
 // alone: nothing is written, flushed or kept. Otherwise the content is written beside it and replaces it only
 // once on the disk, its predecessor kept for the undo (Target's undo record); a file that was not there takes
-// its name at once, its flush left to the end where Target delays flushes. Raises TError naming the file when
-// Source cannot be opened or the file cannot be created or replaced (TFileInUse where another program may
-// hold it; a link or a file with other names at its place is never replaced); false, with the system's reason
-// in `Failure`, when reading, writing or flushing fails after both were opened: the file is then as before.
+// its name at once, its flush left to a second thread where Target delays flushes. Raises TError naming the
+// file when Source cannot be opened or the file cannot be created or replaced (TFileInUse where another
+// program may hold it; a link or a file with other names at its place is never replaced); false, with the
+// system's reason in `Failure`, when reading, writing or flushing fails after both were opened: the file is
+// then as before.
 bool CopyInto(TTargetFolder& Target, const std::wstring& Source, const std::wstring& Relative,
               DWORD* Failure = nullptr, const TCopyHow& How = {});
 

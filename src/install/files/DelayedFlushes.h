@@ -1,11 +1,11 @@
-// The flush of the new files an installation run writes, left to the run's end. A file that was not in the
-// suite's folder takes its name as soon as its content is written, and is brought to the disk only when the
-// run has copied all it copies: a power cut before that loses nothing a second run cannot copy again. The run
-// waits for the last of them before it counts as installed (before the clinic's database is let go and the
-// suite registered). A file that replaces another never goes this way: its content reaches the disk before it
-// takes the name.
-// The flushes wait for the end rather than run beside the copies: there they are one wait in one place,
-// before the package's script may touch the folder; on the benchmark's medium that wait took 4 to 39 ms.
+// The flushes of the files an installation run writes, on a thread of their own beside the copies. A file
+// that was not in the suite's folder takes its name as soon as its content is written, and its flush starts
+// then, while the next files are copied: a power cut before it ends loses nothing a second run cannot copy
+// again. The run waits for the last of them before it counts as installed (before the clinic's database is
+// let go and the suite registered). A file that replaces another never goes this way: its content reaches the
+// disk before it takes the name. A large file's copy also hands over what it has written so far (Early), so
+// that the disk writes while the copy goes on rather than all of it after the last byte: the flush that
+// follows the last byte then finds little left to write.
 #pragma once
 
 #include <windows.h>
@@ -34,10 +34,20 @@ public:
     // so that no handle of ours is left on a file the undo removes or puts back.
     void Abandon();
 
-    // Takes the open handle of a new file, already under its name, to be flushed on the worker at Finish.
-    // When too many are open, the worker flushes the oldest at once. Without a worker (the system refused a
-    // thread) it flushes now and keeps the failure for Finish.
+    // Takes the open handle of a new file, already under its name, to be flushed on the worker, after those
+    // handed over before. When too many wait, the caller waits for the worker to catch up. Without a worker
+    // (the system refused a thread, or after Abandon) it flushes now and keeps the failure for Finish.
     void Later(TUniqueFile file, std::wstring relative);
+
+    // The bytes written so far to `file`, a copy under way, may go to the disk now: a handle of its own to
+    // the same file is flushed on the worker while the copy goes on writing through `file`. Does nothing
+    // while the worker has anything else to do, or where the system gives no second handle. Such a flush
+    // decides nothing: its failure is not kept, the flush after the copy's last byte is the one that counts.
+    // Whether the flush was handed over.
+    bool Early(HANDLE file);
+    // Waits until no early flush is waiting or under way: a copy that fails lets go of its file before it
+    // removes it, so that the file is gone when the copy returns.
+    void WaitForEarly();
 
     // Waits until every file handed over is on the disk; the files whose flush failed, whose content may not
     // be what was written. Further files may be handed over afterwards.
@@ -50,8 +60,11 @@ private:
     struct TJob {
         TUniqueFile File;
         std::wstring Relative;
+        bool Early = false; // a copy's bytes so far, through a handle of its own
     };
     static DWORD WINAPI Worker(LPVOID self);
+    // Starts the worker when there is none yet; false where the system refuses a thread, or after Abandon.
+    bool Started();
     void Work();
     // Flushes and closes the job's file; a failure goes to FFailures. Called without the lock.
     void Flush(TJob job);
@@ -60,7 +73,7 @@ private:
     CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
     std::deque<TJob> FQueue; // handed over, not yet taken by the worker, oldest first
     bool FBusy = false;      // the worker is flushing a file
-    bool FGo = false;        // the worker may flush: Finish waits, or too many files are open
+    std::size_t FEarly = 0;  // early flushes waiting or under way
     bool FStop = false;
     std::vector<TFlushFailure> FFailures;
     TUniqueHandle FThread;

@@ -1,6 +1,6 @@
 // The suite's folder as the installation run and the removal write into it: the one way every write, rename,
 // attribute or list change and deletion below the folder goes, and the home of what the run keeps of its
-// writes (the undo's record, the new files' flushes left to the end, the copies' hashes).
+// writes (the undo's record, the new files' flushes on a second thread, the copies' hashes).
 //
 // An elevated run works in a folder where every user may write "DTAfb\" and "Settings\" (links, hard links,
 // folders swapped at any moment included), so nothing below the folder is ever looked up by a path after a
