@@ -14,6 +14,7 @@
 #include "support/MessageForm.h"
 #include "support/PlacementWin.h"
 #include "win/Application.h"
+#include "win/ComFunctions.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/ShellFunctions.h"
@@ -26,10 +27,13 @@ namespace {
 const wchar_t* const DriverNotice = L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
                                     L"\"Тессаро-Холтер\",\r снимите галочку установки драйвера!";
 
+// The information box's timer: the box is made as soon as the window has painted and has nothing else to do.
+constexpr UINT_PTR InfoBoxTimer = 1;
+
 struct TCoTaskMemTraits {
     using TValue = PIDLIST_ABSOLUTE;
     static constexpr TValue Invalid() noexcept { return nullptr; }
-    static void Close(TValue value) noexcept { ::CoTaskMemFree(value); }
+    static void Close(TValue value) noexcept { Ole::CoTaskMemFree(value); }
 };
 using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 } // namespace
@@ -110,6 +114,21 @@ void TFMain::Show() {
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
     ::SetFocus(FPages.ForwardButton(FPage));
+    // A timer's message comes only when no other waits, whichever loop takes it (a question's box at the
+    // removal's start has its own).
+    if (!FPages.RichEdit1)
+        ::SetTimer(Handle(), InfoBoxTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void TFMain::CreateInfoBox() {
+    if (FPages.RichEdit1)
+        return;
+    ::KillTimer(Handle(), InfoBoxTimer);
+    FOle.emplace();
+    PassStartupPoint(TStartupPhase::ComReady);
+    FPages.CreateInfoBox(Handle(), FLayout);
+    FPages.LoadInfoDocument(FLayout.Dpi());
+    PassStartupPoint(TStartupPhase::InfoLoaded);
 }
 
 void TFMain::CreateRemainingPages() {
@@ -138,8 +157,6 @@ void TFMain::FormCreate() {
     FSkinLoaded = true;
     PassStartupPoint(TStartupPhase::SkinDecoded);
     EditionFlag = IsEditionName(GetResText(IDS_PRODUCT_NAME));
-    FPages.LoadInfoDocument(FLayout.Dpi());
-    PassStartupPoint(TStartupPhase::InfoLoaded);
     AppNameStr = GetResText(IDS_APP_NAME);
     FCanClose = true;
     ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);
@@ -198,6 +215,7 @@ void TFMain::BtnStartNextClick() {
 }
 
 void TFMain::BtnSelectPathClick() {
+    CreateInfoBox(); // OLE for the browser's new-style dialog, should the click come before the box
     BROWSEINFOW browse{};
     browse.hwndOwner = Handle();
     browse.pidlRoot = nullptr; // the desktop, the whole shell namespace
@@ -307,8 +325,10 @@ void TFMain::BGResize() {
     ComposeScaledBackground(FBackground, client.right - client.left, client.bottom - client.top,
                             FLayout.Dpi(), FSkin);
     FBackgroundDpi = FLayout.Dpi();
-    const TRect rich = FLayout.Px(RichEditBounds);
-    ::MoveWindow(FPages.RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
+    if (FPages.RichEdit1) {
+        const TRect rich = FLayout.Px(RichEditBounds);
+        ::MoveWindow(FPages.RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
+    }
     const TRect pages = FLayout.Px(PagesBounds);
     ::MoveWindow(FPages.InsatallPages.Handle(), pages.Left, pages.Top, pages.Width, pages.Height, TRUE);
     ::InvalidateRect(Handle(), nullptr, FALSE);
@@ -443,6 +463,11 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         BGResize();
+        return 0;
+    case WM_TIMER:
+        if (wParam != InfoBoxTimer)
+            break;
+        CreateInfoBox();
         return 0;
     case WM_DPICHANGED:
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
