@@ -18,6 +18,7 @@
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/ShellFunctions.h"
+#include "win/SystemLibrary.h"
 
 bool EditionFlag = false;
 TFMain* FMain = nullptr;
@@ -27,8 +28,19 @@ namespace {
 const wchar_t* const DriverNotice = L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
                                     L"\"Тессаро-Холтер\",\r снимите галочку установки драйвера!";
 
-// The information box's timer: the box is made as soon as the window has painted and has nothing else to do.
+// The information box's libraries have loaded: the box is made. A timer's message when they could not be
+// loaded aside, and the box is made with them.
+constexpr UINT WM_INFO_LIBRARIES = WM_APP + 20;
 constexpr UINT_PTR InfoBoxTimer = 1;
+
+// OLE's libraries and the rich edit box's, loaded aside while the window answers: loading them is most of
+// what the box costs, and would hold the window's thread for more than a frame.
+DWORD WINAPI LoadInfoLibraries(LPVOID window) {
+    for (const wchar_t* library : {L"ole32.dll", L"oleaut32.dll", L"Msftedit.dll"})
+        SystemLibrary(library);
+    ::PostMessageW(static_cast<HWND>(window), WM_INFO_LIBRARIES, 0, 0);
+    return 0;
+}
 
 struct TCoTaskMemTraits {
     using TValue = PIDLIST_ABSOLUTE;
@@ -48,6 +60,8 @@ TFMain::~TFMain() {
     if (FMain == this)
         FMain = nullptr;
     DestroyHandle();
+    if (FInfoLibraries)
+        ::WaitForSingleObject(FInfoLibraries.Get(), INFINITE);
 }
 
 bool IsEditionName(const std::wstring& name) {
@@ -114,10 +128,12 @@ void TFMain::Show() {
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
     ::SetFocus(FPages.ForwardButton(FPage));
-    // A timer's message comes only when no other waits, whichever loop takes it (a question's box at the
-    // removal's start has its own).
-    if (!FPages.RichEdit1)
-        ::SetTimer(Handle(), InfoBoxTimer, USER_TIMER_MINIMUM, nullptr);
+    // The message comes to whichever loop runs then (a question's box at the removal's start has its own).
+    if (!FPages.RichEdit1 && !FInfoLibraries) {
+        FInfoLibraries.Reset(::CreateThread(nullptr, 0, LoadInfoLibraries, Handle(), 0, nullptr));
+        if (!FInfoLibraries)
+            ::SetTimer(Handle(), InfoBoxTimer, USER_TIMER_MINIMUM, nullptr);
+    }
 }
 
 void TFMain::CreateInfoBox() {
@@ -467,6 +483,9 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam != InfoBoxTimer)
             break;
+        CreateInfoBox();
+        return 0;
+    case WM_INFO_LIBRARIES:
         CreateInfoBox();
         return 0;
     case WM_DPICHANGED:

@@ -190,16 +190,16 @@ bool VisibleStyle(HWND window) {
 TEST_F(SkinTest, StartUpStateOfTheMainWindow) {
     TFMain main;
     main.Create();
-    // The information box comes after the first paint, on its own from the window's timer.
+    // The information box comes after the first paint, on its own once its libraries have loaded aside.
     EXPECT_EQ(main.Pages().RichEdit1, nullptr);
     main.Show();
     EXPECT_EQ(main.Pages().RichEdit1, nullptr);
-    // (The windows of the tests before have posted their quit, which ends a pump: the timer's alone here.)
     for (int wait = 0; wait < 500 && !main.Pages().RichEdit1; ++wait) {
         ::Sleep(10);
         MSG message;
-        while (::PeekMessageW(&message, main.Handle(), WM_TIMER, WM_TIMER, PM_REMOVE))
-            ::DispatchMessageW(&message);
+        while (::PeekMessageW(&message, main.Handle(), 0, 0, PM_REMOVE))
+            if (message.message != WM_QUIT) // what the windows of the tests before have posted
+                ::DispatchMessageW(&message);
     }
     ASSERT_TRUE(::IsWindow(main.Pages().RichEdit1));
     EXPECT_TRUE(::IsWindowVisible(main.Pages().RichEdit1));
