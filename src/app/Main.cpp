@@ -281,6 +281,7 @@ void TFMain::BtnInputComponentsBackClick() {
 void TFMain::StartUninstall() {
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
+    CreateInfoBox(); // before the run, which begins at once, as for /SILENT
     Show();
     FRun.StartRemoval(FStart.Uninstall);
 }
@@ -301,8 +302,10 @@ void TFMain::BtnInsatallClick() {
 }
 
 void TFMain::StartSilentRun() {
-    // On the progress page before the window first shows: an unattended run shows no other page.
+    // On the progress page before the window first shows: an unattended run shows no other page. Its run
+    // begins at once, and the information box is made before it rather than amid its lines.
     ShowPage(TPage::tsProgressInstall);
+    CreateInfoBox();
     Show();
     BtnInsatallClick();
 }
