@@ -442,7 +442,7 @@ bool TWizard::InfoBoxFilled() const {
         std::wstring name = ClassName(window);
         ::CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
         if (name.find(L"RICHEDIT") != std::wstring::npos)
-            return ::IsWindowVisible(window) && ::GetWindowTextLengthW(window) > 0;
+            return ::IsWindowVisible(window) && !WindowText(window).empty();
     }
     return false;
 }
