@@ -28,7 +28,6 @@
 #include "support/WaitRun.h"
 #include "support/unitMyLog.h"
 #include "win/Application.h"
-#include "win/ComPtr.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/SystemLibrary.h"
@@ -73,10 +72,7 @@ int RunWindowless(const TStart& start, TRunLog& log) {
 }
 
 int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
-    // Single-threaded COM before any window: the folder browser needs it.
-    TOleInit ole;
-    PassStartupPoint(TStartupPhase::ComReady);
-
+    // OLE comes with the information box, after the first paint (TFMain::CreateInfoBox).
     // Everything relative is taken against the medium, whatever folder the program was started from.
     ::SetCurrentDirectoryW(ExecutableFolder().c_str());
 

@@ -14,9 +14,11 @@
 #include "support/MessageForm.h"
 #include "support/PlacementWin.h"
 #include "win/Application.h"
+#include "win/ComFunctions.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/ShellFunctions.h"
+#include "win/SystemLibrary.h"
 
 bool EditionFlag = false;
 TFMain* FMain = nullptr;
@@ -26,10 +28,24 @@ namespace {
 const wchar_t* const DriverNotice = L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
                                     L"\"Тессаро-Холтер\",\r снимите галочку установки драйвера!";
 
+// The information box's libraries have loaded: the box is made. A timer's message when they could not be
+// loaded aside, and the box is made with them.
+constexpr UINT WM_INFO_LIBRARIES = WM_APP + 20;
+constexpr UINT_PTR InfoBoxTimer = 1;
+
+// OLE's libraries and the rich edit box's, loaded aside while the window answers: loading them is most of
+// what the box costs, and would hold the window's thread for more than a frame.
+DWORD WINAPI LoadInfoLibraries(LPVOID window) {
+    for (const wchar_t* library : {L"ole32.dll", L"oleaut32.dll", L"Msftedit.dll"})
+        SystemLibrary(library);
+    ::PostMessageW(static_cast<HWND>(window), WM_INFO_LIBRARIES, 0, 0);
+    return 0;
+}
+
 struct TCoTaskMemTraits {
     using TValue = PIDLIST_ABSOLUTE;
     static constexpr TValue Invalid() noexcept { return nullptr; }
-    static void Close(TValue value) noexcept { ::CoTaskMemFree(value); }
+    static void Close(TValue value) noexcept { Ole::CoTaskMemFree(value); }
 };
 using TUniqueIdList = TUniqueAny<TCoTaskMemTraits>;
 } // namespace
@@ -44,6 +60,8 @@ TFMain::~TFMain() {
     if (FMain == this)
         FMain = nullptr;
     DestroyHandle();
+    if (FInfoLibraries)
+        ::WaitForSingleObject(FInfoLibraries.Get(), INFINITE);
 }
 
 bool IsEditionName(const std::wstring& name) {
@@ -110,6 +128,23 @@ void TFMain::Show() {
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
     ::SetFocus(FPages.ForwardButton(FPage));
+    // The message comes to whichever loop runs then (a question's box at the removal's start has its own).
+    if (!FPages.RichEdit1 && !FInfoLibraries) {
+        FInfoLibraries.Reset(::CreateThread(nullptr, 0, LoadInfoLibraries, Handle(), 0, nullptr));
+        if (!FInfoLibraries)
+            ::SetTimer(Handle(), InfoBoxTimer, USER_TIMER_MINIMUM, nullptr);
+    }
+}
+
+void TFMain::CreateInfoBox() {
+    if (FPages.RichEdit1)
+        return;
+    ::KillTimer(Handle(), InfoBoxTimer);
+    FOle.emplace();
+    PassStartupPoint(TStartupPhase::ComReady);
+    FPages.CreateInfoBox(Handle(), FLayout);
+    FPages.LoadInfoDocument(FLayout.Dpi());
+    PassStartupPoint(TStartupPhase::InfoLoaded);
 }
 
 void TFMain::CreateRemainingPages() {
@@ -138,8 +173,6 @@ void TFMain::FormCreate() {
     FSkinLoaded = true;
     PassStartupPoint(TStartupPhase::SkinDecoded);
     EditionFlag = IsEditionName(GetResText(IDS_PRODUCT_NAME));
-    FPages.LoadInfoDocument(FLayout.Dpi());
-    PassStartupPoint(TStartupPhase::InfoLoaded);
     AppNameStr = GetResText(IDS_APP_NAME);
     FCanClose = true;
     ShowPage(NextStep(FPage, TWizardEvent::Created, FCanClose).Page);
@@ -198,6 +231,7 @@ void TFMain::BtnStartNextClick() {
 }
 
 void TFMain::BtnSelectPathClick() {
+    CreateInfoBox(); // OLE for the browser's new-style dialog, should the click come before the box
     BROWSEINFOW browse{};
     browse.hwndOwner = Handle();
     browse.pidlRoot = nullptr; // the desktop, the whole shell namespace
@@ -247,6 +281,7 @@ void TFMain::BtnInputComponentsBackClick() {
 void TFMain::StartUninstall() {
     ::SetWindowTextW(Handle(), L"Удаление комплекса");
     ShowPage(TPage::tsProgressInstall);
+    CreateInfoBox(); // before the run, which begins at once, as for /SILENT
     Show();
     FRun.StartRemoval(FStart.Uninstall);
 }
@@ -267,8 +302,10 @@ void TFMain::BtnInsatallClick() {
 }
 
 void TFMain::StartSilentRun() {
-    // On the progress page before the window first shows: an unattended run shows no other page.
+    // On the progress page before the window first shows: an unattended run shows no other page. Its run
+    // begins at once, and the information box is made before it rather than amid its lines.
     ShowPage(TPage::tsProgressInstall);
+    CreateInfoBox();
     Show();
     BtnInsatallClick();
 }
@@ -307,8 +344,10 @@ void TFMain::BGResize() {
     ComposeScaledBackground(FBackground, client.right - client.left, client.bottom - client.top,
                             FLayout.Dpi(), FSkin);
     FBackgroundDpi = FLayout.Dpi();
-    const TRect rich = FLayout.Px(RichEditBounds);
-    ::MoveWindow(FPages.RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
+    if (FPages.RichEdit1) {
+        const TRect rich = FLayout.Px(RichEditBounds);
+        ::MoveWindow(FPages.RichEdit1, rich.Left, rich.Top, rich.Width, rich.Height, TRUE);
+    }
     const TRect pages = FLayout.Px(PagesBounds);
     ::MoveWindow(FPages.InsatallPages.Handle(), pages.Left, pages.Top, pages.Width, pages.Height, TRUE);
     ::InvalidateRect(Handle(), nullptr, FALSE);
@@ -443,6 +482,14 @@ LRESULT TFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         BGResize();
+        return 0;
+    case WM_TIMER:
+        if (wParam != InfoBoxTimer)
+            break;
+        CreateInfoBox();
+        return 0;
+    case WM_INFO_LIBRARIES:
+        CreateInfoBox();
         return 0;
     case WM_DPICHANGED:
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

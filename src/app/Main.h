@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "app/MainLayout.h"
@@ -12,7 +13,9 @@
 #include "app/RunPresenter.h"
 #include "app/Skin.h"
 #include "app/WizardState.h"
+#include "common/HandlesWin.h"
 #include "session/StartOptions.h"
+#include "win/ComPtr.h"
 #include "win/Window.h"
 
 class TRunLog;
@@ -30,7 +33,12 @@ public:
     // out at the resolution of `display`, or at the largest that still fits its work area.
     void Create();
     void Create(const TDisplay& display);
+    // Shows the window and paints it; the information box follows at once after (CreateInfoBox).
     void Show();
+    // OLE for this thread and the information box with its document: what the first paint does not wait
+    // for. Made once a thread that Show starts has loaded their libraries, whichever message loop runs then;
+    // at once by anything that needs it sooner (the folder browser needs OLE). Does nothing the second time.
+    void CreateInfoBox();
     // The pages after the welcome page (see TMainPages::CreateRemaining).
     void CreateRemainingPages();
 
@@ -93,6 +101,10 @@ private:
     // The run presenter's view of the window, once the pages after the welcome page exist.
     void AttachRun();
 
+    // OLE for the window's thread, from the information box on (single-threaded: the rich edit box and the
+    // folder browser need it); given back once the window is gone, which the destructor sees to first.
+    std::optional<TOleInit> FOle;
+    TUniqueHandle FInfoLibraries; // the thread that loads the information box's libraries
     TScaledLayout FLayout;
     TMainPages FPages;
     TPage FPage = TPage::tsStart;

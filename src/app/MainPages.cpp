@@ -212,17 +212,27 @@ constexpr TButtonSpec Buttons[] = {
 } // namespace
 
 void TMainPages::CreateFirst(HWND window, TScaledLayout& layout) {
+    layout.CreateContainer(InsatallPages, window, L"TPageControl", L"", PagesBounds, true);
+    layout.CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", WholePage, true);
+    CreateFromTables(layout, true);
+}
+
+void TMainPages::CreateInfoBox(HWND window, TScaledLayout& layout) {
+    if (RichEdit1)
+        return;
     if (!SystemLibrary(L"Msftedit.dll"))
         ThrowLastError(L"Не удалось загрузить библиотеку Msftedit.dll");
     // The document brings its own fonts; the box's font is only the default for what it leaves open.
     RichEdit1 = layout.CreateControl(MSFTEDIT_CLASS, L"",
                                      WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL,
                                      RichEditBounds, window, idRichEdit1, TFontRole::None);
+    // First among the window's children, where it was before it came late: the keyboard's order and the
+    // stacking stay those of the design.
+    ::SetWindowPos(RichEdit1, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     FRichFont = MakeFont(L"MS Sans Serif", layout.Px(13), RUSSIAN_CHARSET);
     SetWindowFont(RichEdit1, FRichFont.Get());
-    layout.CreateContainer(InsatallPages, window, L"TPageControl", L"", PagesBounds, true);
-    layout.CreateContainer(tsStart, InsatallPages.Handle(), L"TTabSheet", L"Приветствие", WholePage, true);
-    CreateFromTables(layout, true);
+    if (FControlBrush)
+        ::SendMessageW(RichEdit1, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(FControlColour));
 }
 
 void TMainPages::CreateRemaining(TScaledLayout& layout) {
@@ -294,6 +304,8 @@ void TMainPages::CreateFields(TScaledLayout& layout) {
 }
 
 void TMainPages::LoadInfoDocument(int dpi) {
+    if (!RichEdit1)
+        return; // the box, when it comes, is filled at the resolution of its time
     const std::string_view document = ResourceBytes(L"INFO");
     if (document.empty())
         throw TError(L"В программе нет документа INFO");

@@ -40,8 +40,12 @@ inline constexpr int LogItemHeight = 18;
 
 class TMainPages {
 public:
-    // The information box and the page control with the welcome page, in `window`'s client area.
+    // The page control with the welcome page, in `window`'s client area.
     void CreateFirst(HWND window, TScaledLayout& layout);
+    // The information box beside the pages, empty, in the skin's colour once the pages have theirs. Made
+    // after the window's first paint (TFMain::CreateInfoBox): the rich-edit library and OLE below it are
+    // the largest part of a start. Does nothing once it exists; until then RichEdit1 is null.
+    void CreateInfoBox(HWND window, TScaledLayout& layout);
     // The pages after the welcome page, with their controls in their first state. Made when one of them is
     // first shown or read (at once where the fonts are fitted to every page, at another resolution): the
     // window opens sooner without them, as a property sheet does. Does nothing once they exist; until then
@@ -51,7 +55,8 @@ public:
     std::wstring InitialPath;
     bool RemainingMade() const noexcept { return FRemainingMade; }
 
-    // The information document, its lengths scaled for a box drawn at another resolution than `dpi`.
+    // The information document, its lengths scaled for a box drawn at another resolution than `dpi`; nothing
+    // before the box exists.
     void LoadInfoDocument(int dpi);
     // The pages, the information box and the panels in the skin's colour.
     void SetColours(COLORREF controlColour);

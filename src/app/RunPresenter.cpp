@@ -1,6 +1,7 @@
 #include "app/RunPresenter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "common/FileIO.h"
@@ -192,9 +193,11 @@ void TRunPresenter::ApplyEvents() {
     ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     bool lines = false;
     std::vector<std::wstring> shown; // the lines added or completed, to widen the list for
-    const ULONGLONG started = ::GetTickCount64();
-    const bool more = FPump.ApplyBatch([&](const TRunEvent& event) { ApplyEvent(event, lines, shown); },
-                                       [&] { return ::GetTickCount64() - started >= 8; });
+    // The turn is timed by the steady clock: the tick count moves in steps of up to 16 ms, a whole frame.
+    const auto started = std::chrono::steady_clock::now();
+    const bool more = FPump.ApplyBatch(
+        [&](const TRunEvent& event) { ApplyEvent(event, lines, shown); },
+        [&] { return std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(4); });
     ShowLines(lines, shown);
     ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     if (lines)

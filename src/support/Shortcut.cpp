@@ -63,9 +63,9 @@ void CreateShortcut(const std::wstring& FileName, std::uint8_t Location, const s
                     const std::wstring& WorkingDir, const std::wstring& Arguments,
                     const std::wstring& Description, const std::wstring& LinkName, std::wstring& LinkPath) {
     TComPtr<IShellLinkW> link;
-    CheckHResult(
-        ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid()),
-        L"CLSID_ShellLink");
+    CheckHResult(Ole::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                       link.PutVoid()),
+                 L"CLSID_ShellLink");
     const TComPtr<IPersistFile> file = link.As<IPersistFile>(IID_IPersistFile);
 
     // A link is a convenience: what the shell refuses here leaves the installation as it is.
@@ -93,8 +93,8 @@ std::wstring ShortcutPath(const std::wstring& FileName, std::uint8_t Location, c
 
 std::wstring ShortcutTarget(const std::wstring& LinkPath) {
     TComPtr<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  link.PutVoid())))
+    if (FAILED(Ole::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                     link.PutVoid())))
         return {};
     TComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) ||
@@ -106,7 +106,7 @@ std::wstring ShortcutTarget(const std::wstring& LinkPath) {
     PIDLIST_ABSOLUTE items = nullptr;
     if (SUCCEEDED(link->GetIDList(&items)) && items) {
         const bool found = ShellPathFromIdList(items, target);
-        ::CoTaskMemFree(items);
+        Ole::CoTaskMemFree(items);
         if (found && target[0])
             return target;
     }

@@ -1,4 +1,5 @@
-// Owning COM interface pointer and scoped COM initialisation.
+// Owning COM interface pointer and scoped COM initialisation (through ComFunctions.h: COM's libraries load
+// at the first call).
 #pragma once
 
 #include <objbase.h>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "common/ErrorWin.h"
+#include "win/ComFunctions.h"
 
 template <typename T> class TComPtr {
 public:
@@ -50,12 +52,12 @@ private:
 // OleInitialize for one scope (single-threaded apartment, as the shell's dialogs and links need).
 class TOleInit {
 public:
-    TOleInit() : FResult(::OleInitialize(nullptr)) {}
+    TOleInit() : FResult(Ole::OleInitialize(nullptr)) {}
     TOleInit(const TOleInit&) = delete;
     TOleInit& operator=(const TOleInit&) = delete;
     ~TOleInit() {
         if (SUCCEEDED(FResult))
-            ::OleUninitialize();
+            Ole::OleUninitialize();
     }
     HRESULT Result() const noexcept { return FResult; }
 
@@ -66,12 +68,12 @@ private:
 // CoInitializeEx for one scope; a thread already initialised in another mode is no error here.
 class TComInit {
 public:
-    explicit TComInit(DWORD mode = COINIT_APARTMENTTHREADED) : FResult(::CoInitializeEx(nullptr, mode)) {}
+    explicit TComInit(DWORD mode = COINIT_APARTMENTTHREADED) : FResult(Ole::CoInitializeEx(nullptr, mode)) {}
     TComInit(const TComInit&) = delete;
     TComInit& operator=(const TComInit&) = delete;
     ~TComInit() {
         if (SUCCEEDED(FResult))
-            ::CoUninitialize();
+            Ole::CoUninitialize();
     }
     HRESULT Result() const noexcept { return FResult; }
 
@@ -83,13 +85,13 @@ private:
 class TBstr {
 public:
     explicit TBstr(const std::wstring& text)
-        : FValue(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+        : FValue(Ole::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
         if (!FValue)
             ThrowHResult(E_OUTOFMEMORY, L"SysAllocStringLen");
     }
     TBstr(const TBstr&) = delete;
     TBstr& operator=(const TBstr&) = delete;
-    ~TBstr() { ::SysFreeString(FValue); }
+    ~TBstr() { Ole::SysFreeString(FValue); }
     BSTR Get() const noexcept { return FValue; }
 
 private:
@@ -99,21 +101,21 @@ private:
 // An owned VARIANT, cleared when it goes.
 class TVariant {
 public:
-    TVariant() noexcept { ::VariantInit(&FValue); }
+    TVariant() noexcept { Ole::VariantInit(&FValue); }
     // A text variant (VT_BSTR).
     explicit TVariant(const std::wstring& text) : TVariant() {
-        FValue.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        FValue.bstrVal = Ole::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         if (!FValue.bstrVal)
             ThrowHResult(E_OUTOFMEMORY, L"SysAllocStringLen");
         FValue.vt = VT_BSTR;
     }
     TVariant(const TVariant&) = delete;
     TVariant& operator=(const TVariant&) = delete;
-    ~TVariant() { ::VariantClear(&FValue); }
+    ~TVariant() { Ole::VariantClear(&FValue); }
     const VARIANT& Get() const noexcept { return FValue; }
     // For out-parameters: clears what is held and hands out the slot.
     VARIANT* Put() noexcept {
-        ::VariantClear(&FValue);
+        Ole::VariantClear(&FValue);
         return &FValue;
     }
 

@@ -429,10 +429,22 @@ HWND TWizard::WaitPage(const std::wstring& text, TDuration timeout) {
         WaitMainWindow();
     return WaitFor(L"the page " + Quoted(text), timeout, [&]() -> HWND {
         HWND page = VisiblePage();
-        if (!page || WindowText(page) != text || !::IsWindowEnabled(FMain) || !Painted(FMain))
+        if (!page || WindowText(page) != text || !::IsWindowEnabled(FMain) || !InfoBoxFilled() ||
+            !Painted(FMain))
             return nullptr;
         return page;
     });
+}
+
+bool TWizard::InfoBoxFilled() const {
+    // Wine names the class "RichEdit50W", Windows "RICHEDIT50W".
+    for (HWND window : Descendants(FMain)) {
+        std::wstring name = ClassName(window);
+        ::CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+        if (name.find(L"RICHEDIT") != std::wstring::npos)
+            return ::IsWindowVisible(window) && !WindowText(window).empty();
+    }
+    return false;
 }
 
 void TWizard::ExpectPageStays(const std::wstring& text) {

@@ -95,7 +95,8 @@ public:
     HWND WaitFirstPage(TDuration timeout = StartTimeout);
     // For any program, not only the wizard: its first visible top-level window with everything painted.
     HWND WaitFirstWindow(TDuration timeout = StartTimeout);
-    // Waits until the page with this text is the visible one, the window takes input and all is painted.
+    // Waits until the page with this text is the visible one, the window takes input and all is painted, the
+    // information box (which comes after the first paint) with its document among it.
     HWND WaitPage(const std::wstring& text, TDuration timeout = DefaultTimeout);
     // Asserts that the page stays visible for a short while, e.g. after a refusal or a "No".
     void ExpectPageStays(const std::wstring& text);
@@ -163,6 +164,8 @@ public:
     void CloseNotice(const TNotice& notice);
     // Whether the window and all its visible descendants have painted everything they were asked to.
     bool Painted(HWND window) const;
+    // Whether the information box beside the pages is there and shows its document.
+    bool InfoBoxFilled() const;
 
 private:
     std::vector<HWND> TopLevelWindows() const;

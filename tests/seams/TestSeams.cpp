@@ -247,7 +247,8 @@ double FileTimeMs(const FILETIME& from, const FILETIME& to) {
     return static_cast<double>(ticks(to) - ticks(from)) / 10000.0;
 }
 
-void WriteStartupTrace() {
+// The stamps from `first` on; a start's stamps begin with its line "frequency".
+void WriteStartupTrace(std::size_t first) {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     FILETIME created{}, exited, kernel, user;
@@ -255,12 +256,15 @@ void WriteStartupTrace() {
     std::FILE* file = ::_wfopen(GTraceFile.c_str(), L"ab");
     if (!file)
         return;
-    std::fprintf(file, "frequency %lld\n", static_cast<long long>(frequency.QuadPart));
-    for (const TStamp& stamp : GStamps)
+    if (first == 0)
+        std::fprintf(file, "frequency %lld\n", static_cast<long long>(frequency.QuadPart));
+    for (std::size_t i = first; i < GStamps.size(); ++i) {
+        const TStamp& stamp = GStamps[i];
         std::fprintf(file, "%s %lld %.3f %.3f\n", PhaseName(stamp.Phase),
                      static_cast<long long>(stamp.Counter.QuadPart), FileTimeMs(created, stamp.Time),
                      static_cast<double>(stamp.Counter.QuadPart - GStamps.front().Counter.QuadPart) * 1000.0 /
                          static_cast<double>(frequency.QuadPart));
+    }
     std::fclose(file);
 }
 
@@ -269,10 +273,15 @@ void RecordStartupPoint(TStartupPhase phase) {
     ::QueryPerformanceCounter(&stamp.Counter);
     ::GetSystemTimePreciseAsFileTime(&stamp.Time);
     GStamps.push_back(stamp);
-    if (phase == TStartupPhase::FirstPaint) {
-        StartupRecorder = nullptr;
-        WriteStartupTrace();
+    // Written at the first paint, which a start that is closed at once reaches too, and what the information
+    // box adds after it.
+    static std::size_t written = 0;
+    if (phase == TStartupPhase::FirstPaint || phase == TStartupPhase::InfoLoaded) {
+        WriteStartupTrace(written);
+        written = GStamps.size();
     }
+    if (phase == TStartupPhase::InfoLoaded)
+        StartupRecorder = nullptr;
 }
 
 } // namespace

@@ -133,6 +133,7 @@ TEST_F(SkinTest, MainWindowComposesTheBackgroundAndColoursItsControls) {
     TFMain main;
     main.Create();
     main.BGResize();
+    main.CreateInfoBox();
     const TBitmap32& bg = main.FBackground;
     ASSERT_EQ(bg.Width(), 972);
     ASSERT_EQ(bg.Height(), 583);
@@ -189,6 +190,23 @@ bool VisibleStyle(HWND window) {
 TEST_F(SkinTest, StartUpStateOfTheMainWindow) {
     TFMain main;
     main.Create();
+    // The information box comes after the first paint, on its own once its libraries have loaded aside.
+    EXPECT_EQ(main.Pages().RichEdit1, nullptr);
+    main.Show();
+    EXPECT_EQ(main.Pages().RichEdit1, nullptr);
+    for (int wait = 0; wait < 500 && !main.Pages().RichEdit1; ++wait) {
+        ::Sleep(10);
+        MSG message;
+        while (::PeekMessageW(&message, main.Handle(), 0, 0, PM_REMOVE))
+            if (message.message != WM_QUIT) // what the windows of the tests before have posted
+                ::DispatchMessageW(&message);
+    }
+    ASSERT_TRUE(::IsWindow(main.Pages().RichEdit1));
+    EXPECT_TRUE(::IsWindowVisible(main.Pages().RichEdit1));
+    // Where it stood when it came first: the window's first child.
+    EXPECT_EQ(::GetWindow(main.Handle(), GW_CHILD), main.Pages().RichEdit1);
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(main.Pages().RichEdit1, EM_SETBKGNDCOLOR, 0, 0)),
+              main.ControlColour());
     EXPECT_EQ(main.CurrentPage(), TPage::tsStart);
     EXPECT_TRUE(main.FCanClose);
     EXPECT_FALSE(EditionFlag);
@@ -306,6 +324,7 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     design.Create({96, RoomyWorkArea});
     design.CreateRemainingPages();
     design.BGResize();
+    design.CreateInfoBox();
     const auto designPlaces = Places(design);
 
     // 125 per cent: large enough to show every rounding, small enough for any test screen, which the
@@ -315,6 +334,7 @@ TEST_F(SkinTest, AtAnotherResolutionEverythingIsLaidOutAtItsScale) {
     main.Create({120, RoomyWorkArea});
     ASSERT_TRUE(::IsWindow(main.Pages().ePath));
     main.BGResize();
+    main.CreateInfoBox();
     ASSERT_EQ(main.PixelsPerInch(), 120);
     RECT client;
     ::GetClientRect(main.Handle(), &client);
@@ -350,6 +370,7 @@ TEST_F(SkinTest, MovedToAMonitorOfAnotherResolutionTheWindowLaysItselfOutAgain) 
     main.Create({96, RoomyWorkArea});
     main.CreateRemainingPages();
     main.BGResize();
+    main.CreateInfoBox();
     const auto designPlaces = Places(main);
     const TBitmap32 designBackground = main.FBackground;
     const int designTimes = FontHeight(main.Pages().MemoStart);

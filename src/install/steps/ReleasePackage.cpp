@@ -84,7 +84,7 @@ bool ReadInteger(const VARIANT& value, long& result) {
     }
     TVariant converted;
     VARIANT source = value; // read only; the API merely lacks the const
-    if (FAILED(::VariantChangeType(converted.Put(), &source, 0, VT_I4)))
+    if (FAILED(Ole::VariantChangeType(converted.Put(), &source, 0, VT_I4)))
         return false;
     result = converted.Get().lVal;
     return true;
@@ -98,8 +98,8 @@ std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
     std::wstring text;
     BSTR reason = nullptr;
     if (SUCCEEDED(error->get_reason(&reason)) && reason) {
-        text.assign(reason, ::SysStringLen(reason));
-        ::SysFreeString(reason);
+        text.assign(reason, Ole::SysStringLen(reason));
+        Ole::SysFreeString(reason);
     }
     while (!text.empty() && std::iswspace(text.back()))
         text.pop_back();
@@ -114,12 +114,12 @@ std::wstring ParseErrorReason(IXMLDOMDocument2* document) {
 // share of their choosing with its credentials.
 TComPtr<IXMLDOMDocument2> GuardedDocument() {
     TComPtr<IXMLDOMDocument2> document;
-    CheckHResult(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
-                                    document.PutVoid()),
+    CheckHResult(Ole::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, DomDocument2Interface,
+                                       document.PutVoid()),
                  L"не удалось создать документ XML (MSXML)");
     CheckHResult(document->put_async(VARIANT_FALSE), L"не удалось настроить чтение XML");
     VARIANT prohibit;
-    ::VariantInit(&prohibit);
+    Ole::VariantInit(&prohibit);
     prohibit.vt = VT_BOOL;
     prohibit.boolVal = VARIANT_TRUE;
     CheckHResult(document->setProperty(TBstr(L"ProhibitDTD").Get(), prohibit),
@@ -138,21 +138,21 @@ bool LoadReleaseInfo(IXMLDOMDocument2* document, TTargetFolder& folder, std::wst
     if (file.Status != TReadStatus::Ok)
         throw TError(L"не удалось прочитать " + Quoted(fileName) + L": " + file.Error);
     const std::string& bytes = file.Bytes;
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    SAFEARRAY* array = Ole::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (!array)
         throw TError(L"не хватило памяти, чтобы прочитать " + Quoted(fileName));
     void* data = nullptr;
-    if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+    if (SUCCEEDED(Ole::SafeArrayAccessData(array, &data))) {
         std::memcpy(data, bytes.data(), bytes.size());
-        ::SafeArrayUnaccessData(array);
+        Ole::SafeArrayUnaccessData(array);
     }
     VARIANT content;
-    ::VariantInit(&content);
+    Ole::VariantInit(&content);
     content.vt = VT_ARRAY | VT_UI1;
     content.parray = array;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT result = document->load(content, &loaded);
-    ::VariantClear(&content);
+    Ole::VariantClear(&content);
     CheckHResult(result == S_FALSE ? S_OK : result, L"не удалось прочитать " + Quoted(fileName));
     if (loaded == VARIANT_TRUE)
         return true;
@@ -163,15 +163,17 @@ bool LoadReleaseInfo(IXMLDOMDocument2* document, TTargetFolder& folder, std::wst
 // The document as the parser writes it out, in the encoding it declares.
 std::string SavedBytes(IXMLDOMDocument2* document, const std::wstring& fileName) {
     TComPtr<IStream> stream;
-    CheckHResult(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), L"не удалось сохранить " + Quoted(fileName));
+    CheckHResult(Ole::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()),
+                 L"не удалось сохранить " + Quoted(fileName));
     VARIANT destination;
-    ::VariantInit(&destination);
+    Ole::VariantInit(&destination);
     destination.vt = VT_UNKNOWN;
     destination.punkVal = stream.Get();
     CheckHResult(document->save(destination), L"не удалось сохранить " + Quoted(fileName));
     HGLOBAL memory = nullptr;
     STATSTG stat{};
-    CheckHResult(::GetHGlobalFromStream(stream.Get(), &memory), L"не удалось сохранить " + Quoted(fileName));
+    CheckHResult(Ole::GetHGlobalFromStream(stream.Get(), &memory),
+                 L"не удалось сохранить " + Quoted(fileName));
     CheckHResult(stream->Stat(&stat, STATFLAG_NONAME), L"не удалось сохранить " + Quoted(fileName));
     const void* bytes = ::GlobalLock(memory);
     if (!bytes)
@@ -254,8 +256,8 @@ TTrustFault ForeignFault(TTargetFolder& target, const std::wstring& name, HANDLE
         script = opened.Get();
     }
     const std::wstring package = target.Full(InStore(name));
-    return ForeignPackageFault(facts.Security(folder, package), facts.Security(script, package + L"\\" + ScriptName),
-                               facts.SystemOwner());
+    return ForeignPackageFault(facts.Security(folder, package),
+                               facts.Security(script, package + L"\\" + ScriptName), facts.SystemOwner());
 }
 
 // The chosen package's script, opened without following a link and held, shared for reading only, so that
@@ -287,15 +289,16 @@ TUniqueFile VerifiedScript(TTargetFolder& target, const std::wstring& source, co
     return script;
 }
 
-// The packages of the suite's folder an elevated run may choose from (full paths): the medium's, and those the
-// machine's accounts alone may change; the others are named and passed over. Folders that are links are not
-// packages.
-std::vector<std::wstring> EligiblePackages(IInstallHost& host, const std::wstring& source, TTargetFolder& target,
-                                          bool elevated) {
+// The packages of the suite's folder an elevated run may choose from (full paths): the medium's, and those
+// the machine's accounts alone may change; the others are named and passed over. Folders that are links are
+// not packages.
+std::vector<std::wstring> EligiblePackages(IInstallHost& host, const std::wstring& source,
+                                           TTargetFolder& target, bool elevated) {
     std::vector<std::wstring> eligible;
     for (const TFolderEntry& entry : target.Entries(Store)) {
         if (!(entry.Attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            (entry.Attributes &
+             (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) ||
             entry.Name == L"WithOutAnswer")
             continue;
         const TTrustFault fault =
@@ -418,8 +421,8 @@ std::wstring NodeText(IXMLDOMNode* root, const wchar_t* name) {
     BSTR text = nullptr;
     if (FAILED(node->get_text(&text)) || !text)
         return {};
-    std::wstring value(text, ::SysStringLen(text));
-    ::SysFreeString(text);
+    std::wstring value(text, Ole::SysStringLen(text));
+    Ole::SysFreeString(text);
     return value;
 }
 } // namespace
