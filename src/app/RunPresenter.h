@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/RunWorker.h"
@@ -70,6 +71,8 @@ private:
     void ApplyEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown);
     // Lets the list scroll sideways as far as the widest of `shown`, and down to its newest line.
     void ShowLines(bool lines, const std::vector<std::wstring>& shown);
+    // The widest of `lines` in the list's font, with the margins the list leaves on either side.
+    int WidestLine(const std::vector<std::wstring>& lines);
     TRunAnswer Answer(const TRunQuestion& question);
     void RefuseSessionEnd();
     void Done(int result);
@@ -87,6 +90,9 @@ private:
     int FExitCode = 0;
     std::wstring FListFolder; // the run's folder: the list names what lies below it from there
     int FListExtent = 0;      // how far the list scrolls sideways: its widest line
+    // The advance of each letter in the list's font, asked of the font once: a device context for every
+    // batch, and a line measured through it, held the window for several milliseconds under Wine.
+    std::unordered_map<wchar_t, int> FLetterWidths;
     // Last: the worker uses the members above until it has ended, and its destructor waits for that.
     TRunWorker FWorker;
 };
