@@ -24,7 +24,8 @@ inline const std::wstring DriverDone = L"Установка драйверов �
 // one.
 inline const std::wstring RolledBack = L"Установка прервана: прежние файлы комплекса восстановлены.";
 inline const std::wstring CopiesRemoved = L"Установка прервана: скопированные файлы удалены.";
-inline const std::wstring NotWhole = L"Установка прервана: не всё удалось вернуть как было, файлы названы ниже.";
+inline const std::wstring NotWhole =
+    L"Установка прервана: не всё удалось вернуть как было, файлы названы ниже.";
 // The last line of a run an error stopped after its commit: what it copied stays.
 inline const std::wstring StoppedAfterCommit = L"Установка прервана после копирования файлов из-за ошибки.";
 // A whole run under a loaded machine, Wine's first start of the shell's copy included.

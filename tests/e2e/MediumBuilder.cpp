@@ -206,7 +206,7 @@ void PlantLink(const std::wstring& link, const std::wstring& destination) {
 
 void SwapForLink(const std::wstring& folder, const std::wstring& destination) {
     RunUnixProgram(L"Z:\\bin\\mv", L"/bin/mv \"" + WideFromUtf8(UnixPath(folder)) + L"\" \"" +
-                                           WideFromUtf8(UnixPath(folder + L".swapped")) + L"\"");
+                                       WideFromUtf8(UnixPath(folder + L".swapped")) + L"\"");
     if (!Shows(folder + L".swapped", true))
         Fail(L"mv", folder);
     PlantLink(folder, destination);
@@ -215,7 +215,7 @@ void SwapForLink(const std::wstring& folder, const std::wstring& destination) {
 void SwapBack(const std::wstring& folder) {
     RemoveTree(folder);
     RunUnixProgram(L"Z:\\bin\\mv", L"/bin/mv \"" + WideFromUtf8(UnixPath(folder + L".swapped")) + L"\" \"" +
-                                           WideFromUtf8(UnixPath(folder)) + L"\"");
+                                       WideFromUtf8(UnixPath(folder)) + L"\"");
     if (!Shows(folder, true))
         Fail(L"mv", folder);
 }

@@ -42,9 +42,9 @@ void RemoveTree(const std::wstring& path);
 // may write: Wine reports it as a reparse point whose owner is the one user, a link no administrator made.
 // Wine itself can neither make nor remove such a link; the system's ln and rm do it.
 void PlantLink(const std::wstring& link, const std::wstring& destination);
-// Moves the folder aside, beside itself ("<folder>.swapped"), and makes its name a link to `destination`, as a
-// user swaps a folder they may rename. Wine does not stop the system's mv while a program of its own holds the
-// folder, as Windows would: on Wine the swap happens under a run that holds it.
+// Moves the folder aside, beside itself ("<folder>.swapped"), and makes its name a link to `destination`, as
+// a user swaps a folder they may rename. Wine does not stop the system's mv while a program of its own holds
+// the folder, as Windows would: on Wine the swap happens under a run that holds it.
 void SwapForLink(const std::wstring& folder, const std::wstring& destination);
 // Takes the link away and puts the folder back in its place.
 void SwapBack(const std::wstring& folder);

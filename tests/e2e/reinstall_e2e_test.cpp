@@ -587,11 +587,12 @@ TEST_F(ReinstallTest, LinksPlantedInTheFolderAreNeverFollowed) {
 }
 
 // A folder of the suite's swapped for a link to another program's folder while the run waits: for a held file
-// to be let go, or at its commit. Windows keeps anyone from renaming a folder the run holds; Wine does not keep
-// the host's programs from it, which stand in here for a user who got there first. The run finds the folder
-// changed on the handle it holds before it writes anything more, stops with 1603 and is undone, and nothing
-// behind the link changes. What it left in the swapped folder itself (its copy of the medium's database)
-// stays named in its journal, and the next run, with the folder back, removes it first and completes.
+// to be let go, or at its commit. Windows keeps anyone from renaming a folder the run holds; Wine does not
+// keep the host's programs from it, which stand in here for a user who got there first. The run finds the
+// folder changed on the handle it holds before it writes anything more, stops with 1603 and is undone, and
+// nothing behind the link changes. What it left in the swapped folder itself (its copy of the medium's
+// database) stays named in its journal, and the next run, with the folder back, removes it first and
+// completes.
 TEST_F(ReinstallTest, AFolderSwappedForALinkWhileTheRunWaitsStopsItAndItIsUndone) {
     TMediumBuilder next = NextRelease(FOptions.Medium, TempPath(L"tessaro-e2e-medium-next"));
     FCleanUp.push_back(next.Folder());
@@ -618,8 +619,10 @@ TEST_F(ReinstallTest, AFolderSwappedForALinkWhileTheRunWaitsStopsItAndItIsUndone
         const std::wstring switches = L"/VERYSILENT /SUPPRESSMSGBOXES /NODRIVER /DIR=" + Quoted(target);
         const std::wstring log = LogPath(L"swapped");
         TRunPause pause(TempPath(L"tessaro-e2e-pause"), c.Point);
-        std::unique_ptr<THolder> holder = c.Held ? std::make_unique<THolder>(JoinPath(target, c.Held)) : nullptr;
-        TWizard& run = Launch(next.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), pause.Environment()});
+        std::unique_ptr<THolder> holder =
+            c.Held ? std::make_unique<THolder>(JoinPath(target, c.Held)) : nullptr;
+        TWizard& run =
+            Launch(next.Folder(), TLaunch{switches + L" /LOG=" + Quoted(log), pause.Environment()});
         EXPECT_EQ(ToUtf8(pause.WaitPaused(run, RunTimeout)), ToUtf8(c.Point));
         const std::wstring swapped = JoinPath(target, c.Swapped);
         SwapForLink(swapped, other);

@@ -2,7 +2,6 @@
 // down.
 #include <gtest/gtest.h>
 
-
 #include "common/StrUtils.h"
 #include "install/trust/LinkPolicy.h"
 

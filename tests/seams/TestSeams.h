@@ -1,10 +1,10 @@
 // Test-only. The end-to-end tests drive the real program from outside: they cannot run an installation to
 // reach the large-font page, must never let it change the system's fonts or restart anything, and cannot
 // bring about a copy that fails half-way (a bad sector, a medium pulled out). These environment variables
-// serve them; they are read here and nowhere else. This folder is built into the test build (SetupTest) alone,
-// which links it as a library of its own: the shipped Setup.exe runs with an administrator's rights, and
-// whoever starts it could set these variables.
-// In the test build a program started without them behaves as if the file did not exist.
+// serve them; they are read here and nowhere else. This folder is built into the test build (SetupTest)
+// alone, which links it as a library of its own: the shipped Setup.exe runs with an administrator's rights,
+// and whoever starts it could set these variables. In the test build a program started without them behaves
+// as if the file did not exist.
 //   TESSARO_E2E_LARGE_FONTS_PAGE=1       the wizard opens on the large-font page, as after a complete run
 //   TESSARO_E2E_SYSTEM_CALLS=absent      the system's set-up library is not found (as under Wine)
 //   TESSARO_E2E_SYSTEM_CALLS=succeeds    its "SetupChangeFontSize" is found and reports success

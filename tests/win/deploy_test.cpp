@@ -115,7 +115,8 @@ protected:
         TRunTransaction transaction(FHost, target);
         transaction.Begin(false);
         try {
-            const TDeployResult result = DeployDatabaseServer(FHost, FMedium, target, windowsIndex, transaction);
+            const TDeployResult result =
+                DeployDatabaseServer(FHost, FMedium, target, windowsIndex, transaction);
             if (result == TDeployResult::Completed) {
                 transaction.Commit();
                 transaction.Finish();
@@ -187,8 +188,8 @@ TEST_F(Deploy, DatabaseFolderThatCannotBeMadeStopsWithTheErrorBox) {
     PutFile(FTarget + L"DTAfb", "a file in the folder's place");
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
     EXPECT_THAT(FHost.Errors, ElementsAreArray({L"Ошибка при создании каталога <DTAfb>!"}));
-    EXPECT_THAT(FHost.Lines,
-                ElementsAreArray({std::wstring(L"Ошибка при создании каталога <DTAfb>!"), std::wstring(UndoText::CopiesRemoved)}));
+    EXPECT_THAT(FHost.Lines, ElementsAreArray({std::wstring(L"Ошибка при создании каталога <DTAfb>!"),
+                                               std::wstring(UndoText::CopiesRemoved)}));
 }
 
 TEST_F(Deploy, LaterRunsKeepEachEarlierDatabaseUnderADatedName) {
@@ -292,7 +293,8 @@ TEST_F(Deploy, DatabaseMissingFromTheMediumLeavesTheOldOneInPlace) {
     TReadFake::FailingSuffix() = L"\\DTAfb\\T12.FDB";
     FHost = TRecordingHost();
     EXPECT_EQ(Run(0), TDeployResult::Stopped);
-    EXPECT_THAT(FHost.Lines, ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!"), std::wstring(UndoText::CopiesRemoved)}));
+    EXPECT_THAT(FHost.Lines,
+                ElementsAreArray({Step(L"T12.FDB", L"ОШИБКА!!!"), std::wstring(UndoText::CopiesRemoved)}));
     EXPECT_EQ(FileBytes(FDatabase), "the only copy of the recordings");
     EXPECT_THAT(FilesContaining(FTarget + L"DTAfb\\", L".bak"), IsEmpty());
 }

@@ -92,27 +92,40 @@ TEST_F(TargetFolderTest, WhatAUserPlantedIsNeverWrittenThroughRenamedOrRemoved) 
         std::string Outcome; // the start of it
     };
     const TCase cases[] = {
-        {"a link's folder held", [&] { folder.Folder(L"udf"); return DWORD{0}; },
+        {"a link's folder held",
+         [&] {
+             folder.Folder(L"udf");
+             return DWORD{0};
+         },
          "link " + WideToUtf8(ForeignLinkLine(dir / L"Дедира\\udf"))},
-        {"a file below a link made", [&] { return DWORD(folder.CreateNew(L"udf\\fbudf.dll", GENERIC_WRITE).Valid()); },
-         "link "},
+        {"a file below a link made",
+         [&] { return DWORD(folder.CreateNew(L"udf\\fbudf.dll", GENERIC_WRITE).Valid()); }, "link "},
         {"a copy below a link", [&] { return DWORD(CopyInto(folder, dir / L"Носитель.dll", L"udf\\x.dll")); },
          "link "},
         {"a hard link read for a change",
          [&] { return DWORD(folder.Read(L"Settings\\holter.ini", TUse::Change).Status != TReadStatus::Ok); },
          "code 1"},
-        {"a hard link replaced", [&] { folder.Replace(L"Settings\\holter.ini", "[options]"); return DWORD{0}; },
+        {"a hard link replaced",
+         [&] {
+             folder.Replace(L"Settings\\holter.ini", "[options]");
+             return DWORD{0};
+         },
          "error "},
-        {"a hard link rewritten", [&] { folder.Rewrite(L"Settings\\holter.ini", "[options]"); return DWORD{0}; },
+        {"a hard link rewritten",
+         [&] {
+             folder.Rewrite(L"Settings\\holter.ini", "[options]");
+             return DWORD{0};
+         },
          "error "},
         {"a hard link made read-only", [&] { return folder.SetReadOnly(L"Settings\\holter.ini", true); },
          otherNames},
-        {"a hard link copied over", [&] { return DWORD(!CopyInto(folder, dir / L"Носитель.dll", L"Settings\\holter.ini")); },
-         "error "},
+        {"a hard link copied over",
+         [&] { return DWORD(!CopyInto(folder, dir / L"Носитель.dll", L"Settings\\holter.ini")); }, "error "},
         {"a read-only hard link removed",
          [&] { return folder.Remove(L"DTAfb\\T12.FDB.~tessaro-0123456789abcdef.tmp"); }, otherNames},
         {"a file's link removed", [&] { return folder.Remove(L"Settings\\link.ini"); }, linkInPlace},
-        {"a file's link opened to change", [&] {
+        {"a file's link opened to change",
+         [&] {
              DWORD code = 0;
              folder.Open(L"Settings\\link.ini", GENERIC_WRITE, ShareAll, TUse::Change, &code);
              return code;
@@ -186,7 +199,8 @@ TEST_F(TargetFolderTest, FilesAreMadeAndRenamedWithinTheFoldersTheRunHolds) {
 
     folder.Replace(L"Settings\\holter.ini", "[options]\r\nFilterType=0\r\n");
     EXPECT_EQ(FileBytes(dir / L"Дедира\\Settings\\holter.ini"), "[options]\r\nFilterType=0\r\n");
-    ASSERT_TRUE(::SetFileAttributesW((dir / L"Дедира\\Settings\\holter.ini").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(
+        ::SetFileAttributesW((dir / L"Дедира\\Settings\\holter.ini").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_THAT(Outcome([&] { return folder.Replace(L"Settings\\holter.ini", "lost").Valid() ? 0u : 1u; }),
                 HasSubstr("error "));
     ::SetFileAttributesW((dir / L"Дедира\\Settings\\holter.ini").c_str(), FILE_ATTRIBUTE_NORMAL);

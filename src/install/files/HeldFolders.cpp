@@ -68,9 +68,9 @@ TUniqueFile NtOpen(HANDLE folder, const std::wstring& name, DWORD access, DWORD 
     attributes.SecurityDescriptor = descriptor;
     IO_STATUS_BLOCK status{};
     HANDLE raw = nullptr;
-    const NTSTATUS result =
-        create(&raw, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr,
-               FILE_ATTRIBUTE_NORMAL, share, disposition, SynchronousIo | OpenForBackup | options, nullptr, 0);
+    const NTSTATUS result = create(&raw, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
+                                   nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                   SynchronousIo | OpenForBackup | options, nullptr, 0);
     if (result < 0) {
         if (error)
             *error = ErrorOf(result);
@@ -84,9 +84,8 @@ NTSTATUS SetName(HANDLE entry, HANDLE folder, const std::wstring& name, bool rep
     static const auto set = NtFunction<TNtSetInformationFile>("NtSetInformationFile");
     if (!set)
         return static_cast<NTSTATUS>(0xC0000002); // STATUS_NOT_IMPLEMENTED
-    std::vector<LONGLONG> buffer((sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t)) /
-                                     sizeof(LONGLONG) +
-                                 1);
+    std::vector<LONGLONG> buffer(
+        (sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t)) / sizeof(LONGLONG) + 1);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->RootDirectory = folder;
@@ -141,7 +140,8 @@ TUniqueFile OpenEntryInFolder(HANDLE Folder, const std::wstring& Name, DWORD Acc
     return NtOpen(Folder, Name, Access, Share, OpenExisting, OpenReparsePoint, nullptr, Error);
 }
 
-TUniqueFile OpenThroughLink(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, DWORD* Error) {
+TUniqueFile OpenThroughLink(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share,
+                            DWORD* Error) {
     return NtOpen(Folder, Name, Access, Share, OpenExisting, DirectoryFile, nullptr, Error);
 }
 
@@ -197,11 +197,10 @@ bool ListFolder(HANDLE Folder, std::vector<TFolderEntry>& Entries, DWORD* Error)
             const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
             std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
             if (name != L"." && name != L"..")
-                Entries.push_back(
-                    {std::move(name), entry->FileAttributes,
-                     (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? entry->EaSize : 0,
-                     static_cast<unsigned long long>(entry->EndOfFile.QuadPart),
-                     static_cast<unsigned long long>(entry->LastWriteTime.QuadPart)});
+                Entries.push_back({std::move(name), entry->FileAttributes,
+                                   (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? entry->EaSize : 0,
+                                   static_cast<unsigned long long>(entry->EndOfFile.QuadPart),
+                                   static_cast<unsigned long long>(entry->LastWriteTime.QuadPart)});
             if (entry->NextEntryOffset == 0)
                 break;
             at += entry->NextEntryOffset;

@@ -33,8 +33,8 @@ TUniqueFile OpenThroughLink(HANDLE Folder, const std::wstring& Name, DWORD Acces
 TUniqueFile CreateInFolder(HANDLE Folder, const std::wstring& Name, DWORD Access, DWORD Share, bool Directory,
                            PSECURITY_DESCRIPTOR Descriptor = nullptr, DWORD* Error = nullptr);
 
-// Gives the open `Entry`, which lies in the held `Folder`, the name `Name` in that same folder (over a file of
-// that name with `Replace`); with `AlsoName` a second name instead (a hard link), the first one staying.
+// Gives the open `Entry`, which lies in the held `Folder`, the name `Name` in that same folder (over a file
+// of that name with `Replace`); with `AlsoName` a second name instead (a hard link), the first one staying.
 // Nothing is looked up by a path: the entry stays in its folder. 0 or the system's code.
 DWORD RenameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name, bool Replace);
 DWORD AlsoNameInFolder(HANDLE Entry, HANDLE Folder, const std::wstring& Name);

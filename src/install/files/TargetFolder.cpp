@@ -59,7 +59,8 @@ std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
 }
 
 [[noreturn]] void ThrowFolderError(const std::wstring& folder, DWORD code) {
-    const std::wstring message = L"Не удалось открыть папку " + Quoted(folder) + L": " + SystemErrorText(code);
+    const std::wstring message =
+        L"Не удалось открыть папку " + Quoted(folder) + L": " + SystemErrorText(code);
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION)
         throw TFileInUse(message, folder, code);
     throw TSystemError(message, code);
@@ -90,7 +91,8 @@ std::wstring LinkSubstitute(HANDLE link) {
         names += sizeof(ULONG); // its flags come first
     else if (data->Tag != MountPoint)
         return {};
-    if (names + data->SubstituteOffset + data->SubstituteLength > reinterpret_cast<const BYTE*>(buffer.data()) + got)
+    if (names + data->SubstituteOffset + data->SubstituteLength >
+        reinterpret_cast<const BYTE*>(buffer.data()) + got)
         return {};
     return std::wstring(reinterpret_cast<const wchar_t*>(names + data->SubstituteOffset),
                         data->SubstituteLength / sizeof(wchar_t));
@@ -187,7 +189,8 @@ TTargetFolder::THeld TTargetFolder::ThroughTrustedLink(const THeld& Parent, cons
     // checked to be where it says.
     THeld held;
     DWORD code = 0;
-    held.Handle = OpenThroughLink(Parent.Handle.Get(), Split(Relative).second, FolderAccess, HeldShare, &code);
+    held.Handle =
+        OpenThroughLink(Parent.Handle.Get(), Split(Relative).second, FolderAccess, HeldShare, &code);
     if (!held.Handle)
         ThrowFolderError(full, code);
     if (!InfoOf(held.Handle.Get(), held.Info, &code) || !InfoOf(Link.Get(), held.LinkInfo, &code))
@@ -202,7 +205,8 @@ TTargetFolder::THeld TTargetFolder::ThroughTrustedLink(const THeld& Parent, cons
 }
 
 TTargetFolder::THeld TTargetFolder::OpenLevel(const THeld& Parent, const std::wstring& Relative,
-                                              const std::wstring& Name, bool Make, DWORD Share, bool& Missing) {
+                                              const std::wstring& Name, bool Make, DWORD Share,
+                                              bool& Missing) {
     DWORD code = 0;
     THeld held;
     held.Handle = OpenInFolder(Parent.Handle.Get(), Name, FolderAccess, Share, true, &code);
@@ -234,7 +238,8 @@ const TTargetFolder::THeld* TTargetFolder::Held(std::wstring_view Relative, bool
     const std::wstring key = Folded(relative);
     for (const std::wstring& lost : FLost)
         if (lost.empty() || key == lost ||
-            (key.size() > lost.size() && key[lost.size()] == L'\\' && key.compare(0, lost.size(), lost) == 0)) {
+            (key.size() > lost.size() && key[lost.size()] == L'\\' &&
+             key.compare(0, lost.size(), lost) == 0)) {
             const std::wstring full = WithoutTrailingBackslash(Full(relative.substr(0, lost.size())));
             throw TForeignLink(SwappedFolderText(full), full, SwappedFolderLine(full));
         }
@@ -278,7 +283,8 @@ HANDLE TTargetFolder::MakeFolderWithAccess(const std::wstring& Name, const TAcce
         // An owner this token may not give: the list alone still keeps everyone else out.
         if (!held.Handle && code == ERROR_INVALID_OWNER && descriptor.NamesOwner()) {
             descriptor.DropOwner();
-            held.Handle = CreateInFolder(Root(), Name, FolderAccess, HeldShare, true, descriptor.Get(), &code);
+            held.Handle =
+                CreateInFolder(Root(), Name, FolderAccess, HeldShare, true, descriptor.Get(), &code);
         }
     } catch (const TError&) {
         code = ERROR_INVALID_SECURITY_DESCR;
@@ -300,9 +306,10 @@ void TTargetFolder::Release(std::wstring_view Relative) {
     const std::wstring key = Folded(Bare(Relative));
     for (auto held = FHeld.begin(); held != FHeld.end();) {
         const std::wstring& each = held->first;
-        const bool below = key.empty() ? !each.empty()
-                                       : each == key || (each.size() > key.size() && each[key.size()] == L'\\' &&
-                                                         each.compare(0, key.size(), key) == 0);
+        const bool below = key.empty()
+                               ? !each.empty()
+                               : each == key || (each.size() > key.size() && each[key.size()] == L'\\' &&
+                                                 each.compare(0, key.size(), key) == 0);
         held = below ? FHeld.erase(held) : std::next(held);
     }
 }
@@ -338,8 +345,8 @@ void TTargetFolder::Recheck() {
     }
 }
 
-TUniqueFile TTargetFolder::Open(std::wstring_view Relative, DWORD Access, DWORD Share, TUse Use,
-                                DWORD* Error, TObjectInfo* Info) {
+TUniqueFile TTargetFolder::Open(std::wstring_view Relative, DWORD Access, DWORD Share, TUse Use, DWORD* Error,
+                                TObjectInfo* Info) {
     DWORD code = 0;
     const auto [folder, name] = Split(Relative);
     const THeld* held = Held(folder, false);
@@ -426,8 +433,8 @@ DWORD TTargetFolder::Remove(std::wstring_view Relative) {
     if (!held)
         return 0;
     DWORD code = 0;
-    const TUniqueFile file = OpenInFolder(held->Handle.Get(), name, DELETE | FILE_WRITE_ATTRIBUTES,
-                                          ShareAll, false, &code);
+    const TUniqueFile file =
+        OpenInFolder(held->Handle.Get(), name, DELETE | FILE_WRITE_ATTRIBUTES, ShareAll, false, &code);
     if (!file)
         return IsMissing(code) ? 0 : code;
     TObjectInfo info;
@@ -441,7 +448,8 @@ DWORD TTargetFolder::Remove(std::wstring_view Relative) {
         // "DTAfb" or "Settings" of a read-only file elsewhere): such a file is left as it is.
         if (info.Names > 1)
             return OtherNames;
-        SetAttributes(file.Get(), (info.Attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE);
+        SetAttributes(file.Get(),
+                      (info.Attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_ARCHIVE);
     }
     return SetDisposition(file.Get()) ? 0 : ::GetLastError();
 }
@@ -524,7 +532,8 @@ TFileBytes TTargetFolder::Read(std::wstring_view Relative, TUse Use) {
 TUniqueFile TTargetFolder::Replace(std::wstring_view Relative, std::string_view Bytes) {
     const std::wstring full = Full(Bare(Relative));
     const auto fail = [&](DWORD code) -> TSystemError {
-        return TSystemError(L"Не удалось записать файл " + Quoted(full) + L": " + TargetErrorText(code), code);
+        return TSystemError(L"Не удалось записать файл " + Quoted(full) + L": " + TargetErrorText(code),
+                            code);
     };
     // A file with another name, or a link, at the name is not renamed over: it is not the file it seems. Nor
     // is a read-only file, which Windows refuses to replace and Wine replaces all the same.

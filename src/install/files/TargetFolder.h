@@ -9,8 +9,8 @@
 // each checked on its handle to be a folder where its name says, and held sharing reading alone while the run
 // works there, so that no one renames it, deletes it, or renames anything into it meanwhile. Files are opened
 // relative to those handles, made new under random names, renamed within their folder through their own
-// handles; a file written through, renamed or given a list has one name only. After every pause (a held file's
-// box, a question) the held folders are checked again on their handles.
+// handles; a file written through, renamed or given a list has one name only. After every pause (a held
+// file's box, a question) the held folders are checked again on their handles.
 #pragma once
 
 #include <windows.h>
@@ -179,7 +179,8 @@ private:
     THeld OpenLevel(const THeld& Parent, const std::wstring& Relative, const std::wstring& Name, bool Make,
                     DWORD Share, bool& Missing);
     THeld ThroughTrustedLink(const THeld& Parent, const std::wstring& Relative, TUniqueFile Link);
-    void CheckPlace(const std::wstring& Final, const std::wstring& Expected, const std::wstring& Relative) const;
+    void CheckPlace(const std::wstring& Final, const std::wstring& Expected,
+                    const std::wstring& Relative) const;
     void Walk(const THeld& Folder, const std::wstring& Relative, std::size_t Depth, const TVisit& Visit,
               const std::function<bool(const std::wstring&)>& Into);
 
@@ -195,7 +196,8 @@ private:
 
 // Runs `Operation` until it gets through, asking the host each time a file turns out to be held, and
 // checking the held folders again after each pause.
-template <typename F> decltype(auto) RetryWhileInUse(TTargetFolder& Target, IInstallHost& Host, F&& Operation) {
+template <typename F>
+decltype(auto) RetryWhileInUse(TTargetFolder& Target, IInstallHost& Host, F&& Operation) {
     for (;;) {
         try {
             return Operation();

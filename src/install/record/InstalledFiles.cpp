@@ -56,7 +56,8 @@ std::string HashOf(TTargetFolder& target, const std::wstring& relative) {
     const TUniqueFile file = target.Open(relative, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          TTargetFolder::TUse::Read, &code);
     if (!file)
-        throw TError(L"Не удалось открыть файл " + Quoted(target.Full(relative)) + L": " + TargetErrorText(code));
+        throw TError(L"Не удалось открыть файл " + Quoted(target.Full(relative)) + L": " +
+                     TargetErrorText(code));
     return HashOpenFile(file.Get(), target.Full(relative));
 }
 } // namespace
@@ -75,8 +76,9 @@ std::uint64_t RecordInstalledFiles(TTargetFolder& Target, const TTreeState& Befo
         // A copy hashed as it was written, unchanged since (a package's script may have written it anew).
         const auto known = Target.Hashes().find(relative);
         put.push_back({relative, state.Size,
-                       known != Target.Hashes().end() && known->second.State == state ? known->second.Hash
-                                                                                       : HashOf(Target, relative)});
+                       known != Target.Hashes().end() && known->second.State == state
+                           ? known->second.Hash
+                           : HashOf(Target, relative)});
     }
     TInstallRecord record = ReadInstallRecord(Target, Verified).value_or(TInstallRecord{});
     MergeInstallRecord(record, put, ClinicDataFolders());

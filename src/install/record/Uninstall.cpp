@@ -56,7 +56,8 @@ TUniqueFile OpenRecordedFile(IInstallHost& host, TTargetFolder& target, const st
         }
         if (file)
             return file;
-        fate = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TFileFate::Gone : TFileFate::Failed;
+        fate = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TFileFate::Gone
+                                                                            : TFileFate::Failed;
         if (fate == TFileFate::Gone)
             return file;
         if (code == LinkInPlace || target.IsFolder(relative)) {
@@ -85,7 +86,8 @@ TFileFate RemoveRecordedFile(IInstallHost& host, TTargetFolder& target, const TR
             return TFileFate::Failed;
         }
         // Changed since it was installed: the clinic's own now.
-        if (FileStateOf(info).Size != file.Size || HashOpenFile(handle.Get(), target.Full(file.Path)) != file.Hash) {
+        if (FileStateOf(info).Size != file.Size ||
+            HashOpenFile(handle.Get(), target.Full(file.Path)) != file.Hash) {
             why = L"изменён после установки";
             return TFileFate::Kept;
         }
@@ -277,7 +279,8 @@ TRemovalStepEnd RemoveFiles(TRemoval& removal) {
     std::size_t kept = 0;
     std::vector<TRecordedFile> stayed;
     for (const TRecordedFile& file : removal.Record->Files) {
-        if (InDataFolder(*removal.Record, file.Path) || SameText(removal.Target + file.Path, removal.Options.Running))
+        if (InDataFolder(*removal.Record, file.Path) ||
+            SameText(removal.Target + file.Path, removal.Options.Running))
             continue;
         std::wstring why;
         switch (RemoveRecordedFile(host, *removal.Folder, file, why)) {
@@ -347,8 +350,8 @@ struct TRemovalStep {
 };
 
 constexpr TRemovalStep RemovalSteps[] = {
-    {&HoldFolder, false}, {&TakeLock, false},    {&Recover, false},           {&ReadRecord, false},
-    {&Ask, false},        {&RemoveLink, true},   {&RemoveFiles, true},        {&RemoveRecordItself, true},
+    {&HoldFolder, false}, {&TakeLock, false},  {&Recover, false},    {&ReadRecord, false},
+    {&Ask, false},        {&RemoveLink, true}, {&RemoveFiles, true}, {&RemoveRecordItself, true},
     {&Unregister, true},
 };
 

@@ -317,9 +317,11 @@ TStepEnd InstallDriver(TRunContext& run) {
     // What runs is never the target's copy, which a program may hold or a library planted beside: a copy of
     // the medium's folder made for this start alone, in a private folder no one else may write.
     std::wstring why;
-    const std::wstring copy = onMedium ? PrivateCopyOf(driverSource, L"TessaroDriver-", run.Elevated, why) : L"";
+    const std::wstring copy =
+        onMedium ? PrivateCopyOf(driverSource, L"TessaroDriver-", run.Elevated, why) : L"";
     const std::wstring program = (copy.empty() ? driverSource + L"\\" : copy) + L"FTDIDriverInstall.exe";
-    const std::int32_t exitCode = copy.empty() ? -1 : ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, copy);
+    const std::int32_t exitCode =
+        copy.empty() ? -1 : ExecProgram(L"\"" + program + L"\"", SW_HIDE, true, copy);
     if (!copy.empty())
         RemovePrivateFolder(copy);
     if (exitCode == -1) {
@@ -331,7 +333,8 @@ TStepEnd InstallDriver(TRunContext& run) {
         return TStepEnd::Next;
     }
     // The installer's codes are its maker's to interpret: the run only records them.
-    run.Host.Trace(L"Установщик драйвера " + Quoted(program) + L" завершился с кодом " + std::to_wstring(exitCode));
+    run.Host.Trace(L"Установщик драйвера " + Quoted(program) + L" завершился с кодом " +
+                   std::to_wstring(exitCode));
     run.Host.AddLine(RunText::DriverDone);
     return TStepEnd::Next;
 }

@@ -189,8 +189,9 @@ std::optional<TRunJournal> ParseRunJournal(std::string_view text) {
             journal.KeptListed = true;
         } else if (fields.size() == 2 && fields[0] == "kept") {
             const std::wstring kept = Utf8ToWide(fields[1]);
-            if (IsSuitesFile(kept) && std::none_of(journal.Kept.begin(), journal.Kept.end(),
-                                                  [&](const std::wstring& each) { return SameText(each, kept); }))
+            if (IsSuitesFile(kept) &&
+                std::none_of(journal.Kept.begin(), journal.Kept.end(),
+                             [&](const std::wstring& each) { return SameText(each, kept); }))
                 journal.Kept.push_back(kept);
         }
     }

@@ -82,8 +82,9 @@ std::string KeptLine(const std::wstring& relative);
 // medium's copy and the clinic's dated name in "DTAfb\" exactly as the run makes them, a settings line one of
 // RunSettingKeys with a value that fits on an INI line, a leftover the kept name of a file of the suite's (no
 // data folder, nothing outside the target) for this run, a kept file one of the suite's (the same rule);
-// anything else is dropped, so that the next run never renames, writes or removes anything else. A database line of the earlier form ("database", the
-// database and its dated name) is read as a commit whose copy is not known.
+// anything else is dropped, so that the next run never renames, writes or removes anything else. A database
+// line of the earlier form ("database", the database and its dated name) is read as a commit whose copy is
+// not known.
 std::optional<TRunJournal> ParseRunJournal(std::string_view text);
 
 // The name the predecessor of `file` (a file name or path) is kept under while run `run` goes on.

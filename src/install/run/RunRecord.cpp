@@ -46,9 +46,10 @@ std::vector<std::wstring> OwnCopies(const TInstallOptions& options) {
 namespace {
 
 // The uninstaller: this very program, which knows /UNINSTALL. What runs with an administrator's rights later
-// (the uninstaller, from "Programs and Features" or a deployment tool) and the record it trusts lie where only
-// administrators write; without those rights the folder stays the user's own, as the entry is.
-void PutUninstaller(IInstallHost& host, const TInstallOptions& options, TTargetFolder& target, bool perMachine) {
+// (the uninstaller, from "Programs and Features" or a deployment tool) and the record it trusts lie where
+// only administrators write; without those rights the folder stays the user's own, as the entry is.
+void PutUninstaller(IInstallHost& host, const TInstallOptions& options, TTargetFolder& target,
+                    bool perMachine) {
     const std::wstring program = options.Uninstaller.empty() ? ExecutablePath() : options.Uninstaller;
     if (perMachine)
         EnsureAdminFolder(target, UninstallFolder);

@@ -48,8 +48,8 @@ void UndoSettingsFile(TTargetFolder& target, const std::wstring& file, const TRu
             ini.DeleteKey(setting.Section, setting.Key);
         changed = true;
     }
-    const bool added = std::find(journal.AddedSettingsFiles.begin(), journal.AddedSettingsFiles.end(), file) !=
-                       journal.AddedSettingsFiles.end();
+    const bool added = std::find(journal.AddedSettingsFiles.begin(), journal.AddedSettingsFiles.end(),
+                                 file) != journal.AddedSettingsFiles.end();
     if (added && !ini.HasKeys())
         target.Remove(file);
     else if (changed)
@@ -95,7 +95,8 @@ bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJourn
         undo.Dest = target.Full(DatabaseFile().Dest);
         undo.Kept = target.Full(journal.Database->Kept);
     }
-    if (undo.Outcome == TDatabaseUndo::TOutcome::Restored || undo.Outcome == TDatabaseUndo::TOutcome::BothKept)
+    if (undo.Outcome == TDatabaseUndo::TOutcome::Restored ||
+        undo.Outcome == TDatabaseUndo::TOutcome::BothKept)
         putBack = true;
     if (undo.Outcome == TDatabaseUndo::TOutcome::Stayed) {
         host.Trace(L"Прежняя база данных не возвращена: " + Quoted(undo.Dest) + L": " +
@@ -114,8 +115,8 @@ bool UndoDatabaseStep(IInstallHost& host, TTargetFolder& target, const TRunJourn
 // The predecessors a commit could not remove (relative kept names), the journal's lines for the next run;
 // with an administrator's rights the system removes them at the next restart too (they lie where only
 // administrators write, outside the clinic's folders, so the name the restart goes by cannot be redirected).
-void RemoveOrList(IProgress& host, TTargetFolder& target, const std::vector<std::wstring>& kept, bool elevated,
-                  std::vector<std::wstring>& leftovers) {
+void RemoveOrList(IProgress& host, TTargetFolder& target, const std::vector<std::wstring>& kept,
+                  bool elevated, std::vector<std::wstring>& leftovers) {
     for (const std::wstring& relative : kept) {
         DWORD code = 0;
         try {
@@ -144,7 +145,8 @@ TLeftBehind LeftBehind(TTargetFolder& target, const TRunJournal& journal) {
     if (journal.KeptListed)
         left.Kept = journal.Kept;
     target.WalkFiles(L"", [&](const std::wstring& relative, const TFolderEntry& found) {
-        const std::wstring original = journal.KeptListed ? std::wstring() : OriginalOfKept(relative, journal.Run);
+        const std::wstring original =
+            journal.KeptListed ? std::wstring() : OriginalOfKept(relative, journal.Run);
         if (!original.empty())
             left.Kept.push_back(original);
         else if (IsRunTemporaryName(found.Name) && !(!journal.Committed && journal.Database &&
@@ -378,7 +380,8 @@ TUndo TRunTransaction::RollBack() {
             FHost.Trace(error.Message());
             whole = false;
             if (step->Kind == TKind::Kept)
-                stayed.emplace_back(FTarget.Full(step->Path), FTarget.Full(KeptName(step->Path, FJournal.Run)));
+                stayed.emplace_back(FTarget.Full(step->Path),
+                                    FTarget.Full(KeptName(step->Path, FJournal.Run)));
             else if (step->Kind == TKind::File)
                 notRemoved.push_back(FTarget.Full(step->Path));
         }
@@ -417,8 +420,8 @@ TUndo TRunTransaction::RollBack() {
 }
 
 bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified) {
-    const TFileBytes bytes = Verified ? ReadFromAdminFolder(Target, UninstallFolder, RunJournalFile)
-                                      : Target.Read(RunJournalName);
+    const TFileBytes bytes =
+        Verified ? ReadFromAdminFolder(Target, UninstallFolder, RunJournalFile) : Target.Read(RunJournalName);
     if (bytes.Status == TReadStatus::NotFound)
         return true;
     const std::optional<TRunJournal> journal =

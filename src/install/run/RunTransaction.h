@@ -112,8 +112,8 @@ private:
 // written to since is kept under a new dated name beside it, named in a line and, interactively, a box); one
 // that committed has its predecessors and leftovers removed; either way the half-made copies it left go.
 // Said in the run's record. False, with the files that stayed named, when something could not be put back
-// (a predecessor, the database, or the settings keys): the journal then stays. With `Verified` (an elevated run) the journal is read only from an uninstaller's
-// folder of the administrators' (TError otherwise).
+// (a predecessor, the database, or the settings keys): the journal then stays. With `Verified` (an elevated
+// run) the journal is read only from an uninstaller's folder of the administrators' (TError otherwise).
 bool RecoverInterruptedRun(IInstallHost& Host, TTargetFolder& Target, bool Verified = false);
 
 // The undo line, after a rollback, in its three forms.

@@ -19,7 +19,8 @@ bool IsRunsCopy(TTargetFolder& target, const std::wstring& relative, const TJour
         return false;
     const TUniqueFile file = target.Open(relative, GENERIC_READ, ShareAll, TUse::Read);
     LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) != *database.Size)
+    if (!file || !::GetFileSizeEx(file.Get(), &size) ||
+        static_cast<std::uint64_t>(size.QuadPart) != *database.Size)
         return false;
     try {
         return HashOpenFile(file.Get(), target.Full(relative)) == database.Hash;
@@ -33,7 +34,8 @@ bool IsRunsCopy(TTargetFolder& target, const std::wstring& relative, const TJour
 // has other names already, is neither: the name would be one of what it leads to.
 bool NameAlso(TTargetFolder& target, const std::wstring& existing, const std::wstring& name, bool& linked,
               DWORD& code) {
-    const TUniqueFile file = target.Open(existing, DELETE | FILE_WRITE_ATTRIBUTES, ShareAll, TUse::Change, &code);
+    const TUniqueFile file =
+        target.Open(existing, DELETE | FILE_WRITE_ATTRIBUTES, ShareAll, TUse::Change, &code);
     if (!file)
         return false;
     linked = target.AlsoName(file.Get(), name) == 0;
@@ -78,7 +80,8 @@ bool PutBack(TTargetFolder& Target, const std::wstring& Kept, const std::wstring
 }
 
 bool SameFile(TTargetFolder& Target, const std::wstring& A, const std::wstring& B) {
-    const TUniqueFile a = Target.Open(A, 0, ShareAll, TUse::Read), b = Target.Open(B, 0, ShareAll, TUse::Read);
+    const TUniqueFile a = Target.Open(A, 0, ShareAll, TUse::Read),
+                      b = Target.Open(B, 0, ShareAll, TUse::Read);
     TObjectInfo first, second;
     return a && b && InfoOf(a.Get(), first) && InfoOf(b.Get(), second) && first.SameObject(second);
 }
@@ -101,8 +104,8 @@ void SwapInDatabase(IInstallHost& Host, TTargetFolder& Target, const std::wstrin
         if (clinics && !NameAlso(Target, Dest, Kept, linked, code)) {
             if (Target.RetryInUse(Host, full, code))
                 continue;
-            throw TError(L"Прежнюю базу данных не удалось сохранить как " + Quoted(Target.Full(Kept)) + L": " +
-                         TargetErrorText(code));
+            throw TError(L"Прежнюю базу данных не удалось сохранить как " + Quoted(Target.Full(Kept)) +
+                         L": " + TargetErrorText(code));
         }
         // One rename, brought to the disk: the name holds the clinic's database until the copy has it.
         const TUniqueFile copy = Target.Open(Copy, DELETE | GENERIC_WRITE, ShareAll, TUse::Change, &code);

@@ -90,7 +90,8 @@ bool DeployDatabase(IInstallHost& Host, const std::wstring& Source, TTargetFolde
     how.Remember = false;
     how.FlushNow = true; // beside the package copies, its flush slowed them several times over
     how.Hash = &hash;
-    if (!CopyStep(Host, Target, line, database.Name, Source + database.Source, Transaction.DatabaseCopy(), how))
+    if (!CopyStep(Host, Target, line, database.Name, Source + database.Source, Transaction.DatabaseCopy(),
+                  how))
         return false;
     Transaction.DatabaseCopied(FileSizeOf(Source + database.Source).value_or(0), hash);
     PassRunPoint(L"database-copied");
@@ -109,7 +110,8 @@ TDeployResult DeployDatabaseServer(IInstallHost& Host, const std::wstring& Sourc
             Target.MakeFolder(group.Folder);
         for (const TDeployFile& file : group.Files) {
             const std::size_t line = Host.AddStepLine(CopyStepText(file.Name));
-            if (!CopyStep(Host, Target, line, file.Name, Source + file.Source, file.Dest) && group.FailureStops)
+            if (!CopyStep(Host, Target, line, file.Name, Source + file.Source, file.Dest) &&
+                group.FailureStops)
                 return TDeployResult::Stopped;
         }
     }

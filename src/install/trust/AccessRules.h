@@ -153,8 +153,8 @@ bool TakeOverNeeded(const TSecurityFacts& facts, std::wstring_view systemOwner);
 TTrustFault AdminFolderFault(const TSecurityFacts& facts, std::wstring_view systemOwner);
 
 // The one link inside the suite's folder that is followed: "DTAfb" itself, where an administrator moved the
-// database to a larger disk. Only when the system, the administrators or TrustedInstaller made it (by name: the
-// one owner of every file under Wine counts for nothing here), no other account may change it or where it
+// database to a larger disk. Only when the system, the administrators or TrustedInstaller made it (by name:
+// the one owner of every file under Wine counts for nothing here), no other account may change it or where it
 // leads (its own list) and none may rename or delete it (the delete-child right of the folder above, the
 // suite's folder). `relative` is its path below the suite's folder; any other link is foreign (Link).
 TTrustFault TrustedLinkFault(std::wstring_view relative, const TSecurityFacts& link,

@@ -288,9 +288,10 @@ void GrantUsersTheirFiles(IProgress& Host, TTargetFolder& Target) {
         entries.emplace_back(name, false);
     for (const auto& [name, isFolder] : entries) {
         DWORD code = 0;
-        const TUniqueFile entry = OpenInFolder(
-            Target.Root(), name, READ_CONTROL | WRITE_DAC | WRITE_OWNER | (isFolder ? FILE_LIST_DIRECTORY : 0),
-            ShareAll, isFolder, &code);
+        const TUniqueFile entry =
+            OpenInFolder(Target.Root(), name,
+                         READ_CONTROL | WRITE_DAC | WRITE_OWNER | (isFolder ? FILE_LIST_DIRECTORY : 0),
+                         ShareAll, isFolder, &code);
         // An administrator's link (the database moved to a larger disk) keeps the lists it has.
         if (!entry || IsLinkObject(entry.Get()))
             continue;
