@@ -329,6 +329,13 @@ TEST(EnsureDir, CreatesOneLevelAndIsSilentWhenItCannot) {
     EXPECT_FALSE(FolderExists(dir / L"нет"));
 }
 
+// A tree copied into a folder made for it, held as a run holds the suite's folder.
+void CopyTreeTo(const std::wstring& source, const std::wstring& dest) {
+    ASSERT_EQ(ForceDirectories(dest), 0u);
+    TTargetFolder target(dest);
+    CopyDirTree(target, source, L"");
+}
+
 TEST(CopyDirTree, CopiesHiddenFilesButNoHiddenFoldersIntoANewChain) {
     TScratchDir dir;
     const std::wstring source = dir / L"Пакет 1";
@@ -343,7 +350,7 @@ TEST(CopyDirTree, CopiesHiddenFilesButNoHiddenFoldersIntoANewChain) {
     ::SetFileAttributesW((source + L"\\Скрытая").c_str(), FILE_ATTRIBUTE_HIDDEN);
 
     const std::wstring dest = dir / L"Цель\\ещё уровень\\backup";
-    CopyDirTree(source, dest);
+    CopyTreeTo(source, dest);
     EXPECT_EQ(FileBytes(dest + L"\\Install.cmd"), "run");
     EXPECT_EQ(FileBytes(dest + L"\\скрытый.txt"), "hidden");
     EXPECT_EQ(FileBytes(dest + L"\\Вложенная папка\\data.bin"), "nested");
@@ -360,11 +367,11 @@ TEST(CopyDirTree, ReplacesSameNamesAndKeepsFilesOnlyInTheDestination) {
     PutFile(dest + L"\\общий.cfg", "old");
     PutFile(dest + L"\\только здесь.cfg", "mine");
     PutFile(source + L"\\второй.cfg", "2");
-    CopyDirTree(source, dest);
+    CopyTreeTo(source, dest);
     EXPECT_EQ(FileBytes(dest + L"\\общий.cfg"), "new");
     EXPECT_EQ(FileBytes(dest + L"\\только здесь.cfg"), "mine");
 
-    CopyDirTree(dir / L"нет источника", dir / L"пустая цель");
+    CopyTreeTo(dir / L"нет источника", dir / L"пустая цель");
     EXPECT_TRUE(FolderExists(dir / L"пустая цель"));
 }
 

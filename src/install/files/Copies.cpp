@@ -429,16 +429,6 @@ std::vector<TCopyFailure> CopyDirTree(TTargetFolder& Target, const std::wstring&
     return failed;
 }
 
-std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
-                                      const TInUseRetry& InUse) {
-    if (const DWORD code = ForceDirectories(Dest)) {
-        ::SetLastError(code);
-        ThrowLastError(L"Не удалось создать папку " + Quoted(Dest));
-    }
-    TTargetFolder target(Dest);
-    return CopyDirTree(target, Source, L"", InUse);
-}
-
 bool ShellCopyDir(const std::wstring& Source, const std::wstring& Dest, HWND Owner, bool Quiet) {
     auto withoutBackslash = [](std::wstring path) {
         if (!path.empty() && path.back() == L'\\')

@@ -58,9 +58,6 @@ struct TCopyFailure {
 // that did not arrive; the others are copied all the same.
 std::vector<TCopyFailure> CopyDirTree(TTargetFolder& Target, const std::wstring& Source,
                                       const std::wstring& Relative, const TInUseRetry& InUse = {});
-// The same into any folder, made with its parents, outside a run.
-std::vector<TCopyFailure> CopyDirTree(const std::wstring& Source, const std::wstring& Dest,
-                                      const TInUseRetry& InUse = {});
 
 // Copies the folder Source onto Dest through the shell; true when the shell reported success. With Quiet the
 // shell shows nothing (no progress, no question before replacing a file, no error box).
