@@ -15,17 +15,22 @@ bool IsVisibleFolder(const WIN32_FIND_DATAW& Found) noexcept {
            !(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !IsDots(Found.cFileName);
 }
 
+bool ForEachEntry(const std::wstring& Folder, const TVisitEntry& Visit) {
+    WIN32_FIND_DATAW found;
+    TUniqueFind search(::FindFirstFileW((Folder + L"\\*").c_str(), &found));
+    if (!search)
+        return false;
+    do {
+        if (!IsDots(found.cFileName) && !Visit(found))
+            break;
+    } while (::FindNextFileW(search.Get(), &found));
+    return true;
+}
+
 namespace {
 void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, const TVisitFile& Visit,
                     const TLinkReport& OnForeignLink) {
-    const std::wstring folder = Relative.empty() ? Root : Root + L"\\" + Relative;
-    WIN32_FIND_DATAW found;
-    TUniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!search)
-        return;
-    do {
-        if (IsDots(found.cFileName))
-            continue;
+    ForEachEntry(Relative.empty() ? Root : Root + L"\\" + Relative, [&](const WIN32_FIND_DATAW& found) {
         const std::wstring path =
             Relative.empty() ? std::wstring(found.cFileName) : Relative + L"\\" + found.cFileName;
         if (LinkKindOf(Root + L"\\" + path, found) == TLinkKind::Foreign) {
@@ -36,7 +41,8 @@ void WalkFilesBelow(const std::wstring& Root, const std::wstring& Relative, cons
         } else if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
             WalkFilesBelow(Root, path, Visit, OnForeignLink);
         }
-    } while (::FindNextFileW(search.Get(), &found));
+        return true;
+    });
 }
 } // namespace
 

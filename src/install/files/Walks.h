@@ -24,3 +24,9 @@ bool IsVisibleFolder(const WIN32_FIND_DATAW& Found) noexcept;
 
 // Whether a search's entry is "." or "..".
 bool IsDots(const wchar_t* Name) noexcept;
+
+// Calls Visit for each entry of Folder (no trailing backslash) but "." and "..", as the search finds it,
+// until Visit returns false. False where the folder could not be listed (the system's code in the last
+// error).
+using TVisitEntry = std::function<bool(const WIN32_FIND_DATAW& Found)>;
+bool ForEachEntry(const std::wstring& Folder, const TVisitEntry& Visit);

@@ -446,49 +446,37 @@ bool CopyIntoNewFile(HANDLE Source, const std::wstring& Dest, std::wstring& Why)
 
 namespace {
 bool CopyTreeNew(const std::wstring& from, const std::wstring& to, std::wstring& why) {
-    WIN32_FIND_DATAW found;
-    TUniqueFind search(::FindFirstFileW((from + L"\\*").c_str(), &found));
-    if (!search) {
-        why = SystemErrorText(::GetLastError());
-        return false;
-    }
-    do {
+    bool copied = true;
+    const bool listed = ForEachEntry(from, [&](const WIN32_FIND_DATAW& found) {
         const std::wstring source = from + L"\\" + found.cFileName;
         const std::wstring dest = to + L"\\" + found.cFileName;
-        if (IsDots(found.cFileName) || LinkKindOf(source, found) != TLinkKind::NotALink)
-            continue;
+        if (LinkKindOf(source, found) != TLinkKind::NotALink)
+            return true;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!IsVisibleFolder(found))
-                continue;
+                return true;
             if (!::CreateDirectoryW(dest.c_str(), nullptr)) {
                 why = SystemErrorText(::GetLastError());
-                return false;
+                return copied = false;
             }
-            if (!CopyTreeNew(source, dest, why))
-                return false;
-            continue;
+            return copied = CopyTreeNew(source, dest, why);
         }
         const TUniqueFile file(
             ::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!file) {
             why = Quoted(source) + L": " + SystemErrorText(::GetLastError());
-            return false;
+            return copied = false;
         }
-        if (!CopyIntoNewFile(file.Get(), dest, why))
-            return false;
-    } while (::FindNextFileW(search.Get(), &found));
-    return true;
+        return copied = CopyIntoNewFile(file.Get(), dest, why);
+    });
+    if (!listed)
+        why = SystemErrorText(::GetLastError());
+    return listed && copied;
 }
 
 void RemoveTreeBelow(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    TUniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!search)
-        return;
-    do {
-        if (IsDots(found.cFileName))
-            continue;
+    ForEachEntry(folder, [&](const WIN32_FIND_DATAW& found) {
         const std::wstring path = folder + L"\\" + found.cFileName;
         const bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         // A link goes as the link: removing it never reaches what it leads to.
@@ -498,7 +486,8 @@ void RemoveTreeBelow(const std::wstring& folder) {
             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!(isFolder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())))
             ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } while (::FindNextFileW(search.Get(), &found));
+        return true;
+    });
 }
 } // namespace
 
