@@ -1027,6 +1027,28 @@ std::string Recording(int number) {
 }
 
 // Whether a recording is in the database or in a dated copy beside it.
+// The folder as a run killed at `point` left it, as a power cut or the task manager would (what it holds at
+// that moment is all that stays); the outcome the run reported as it went on to undo itself.
+TRunOutcome KilledAt(const std::wstring& point, IInstallHost& host, const TInstallOptions& options,
+                     const fs::path& root, const fs::path& target) {
+    const fs::path state = root / L"Состояние при остановке";
+    fs::remove_all(state);
+    TRunOutcome outcome;
+    {
+        const TAtRunPoints killed([&](const std::wstring& passed) {
+            if (passed != point)
+                return;
+            CopyTree(target.wstring(), state.wstring());
+            throw TError(L"killed");
+        });
+        outcome = RunInstallation(host, options);
+    }
+    ::SetCurrentDirectoryW(root.c_str());
+    fs::remove_all(target);
+    fs::rename(state, target);
+    return outcome;
+}
+
 bool Recorded(const fs::path& target, const std::string& recording) {
     for (const auto& [name, bytes] : DatabaseFiles(target))
         if ((name == L"T12.FDB" || name.ends_with(L".bak")) && bytes.find(recording) != std::string::npos)
@@ -1045,25 +1067,12 @@ TEST_F(InstallRun, ReinstallKilledAtAnyPointLosesNoRecordingAndTheNextCompletes)
     for (const wchar_t* name : ServerFiles)
         Put(medium / L"Firebird" / name, "server file, next release");
     Put(medium / L"backup" / L"R010321" / L"bin" / L"Shell.exe", "next shell");
-    const fs::path state = root / L"Состояние при остановке";
     int recording = 0;
     for (const wchar_t* point : {L"settings-written", L"database-copied", L"server-files", L"package-copies",
                                  L"commit", L"database-swapped", L"committed"}) {
         SCOPED_TRACE(WideToUtf8(point));
-        {
-            const TAtRunPoints killed([&](const std::wstring& passed) {
-                if (passed != point)
-                    return;
-                fs::remove_all(state);
-                CopyTree(Target().wstring(), state.wstring());
-                throw TError(L"killed");
-            });
-            host = TRecordingHost();
-            EXPECT_EQ(RunInstallation(host, options).Reason, L"killed");
-        }
-        ::SetCurrentDirectoryW(root.c_str());
-        fs::remove_all(Target());
-        fs::rename(state, Target());
+        host = TRecordingHost();
+        EXPECT_EQ(KilledAt(point, host, options, root, Target()).Reason, L"killed");
         const std::string database = Read(Target() / L"DTAfb" / L"T12.FDB");
         EXPECT_TRUE(database.starts_with(Recording(0)) || database == emptyDatabase) << database;
         for (int earlier = 0; earlier <= recording; ++earlier)
@@ -1128,20 +1137,8 @@ TEST_F(InstallRun, StopsBeforeTheCommitPutBackTheRunsKeysAndKeepTheSuitesOwn) {
     }
     // Killed once its keys are written; the next run cannot put them back (a second name of the file, which
     // any user may make): it stops and keeps the journal, with what the keys held, for a run that can.
-    const fs::path state = root / L"Состояние при остановке";
-    {
-        const TAtRunPoints killed([&](const std::wstring& point) {
-            if (point != L"settings-written")
-                return;
-            CopyTree(Target().wstring(), state.wstring());
-            throw TError(L"killed");
-        });
-        host = TRecordingHost();
-        EXPECT_EQ(RunInstallation(host, options).Reason, L"killed");
-    }
-    ::SetCurrentDirectoryW(root.c_str());
-    fs::remove_all(Target());
-    fs::rename(state, Target());
+    host = TRecordingHost();
+    EXPECT_EQ(KilledAt(L"settings-written", host, options, root, Target()).Reason, L"killed");
     const fs::path secondName = root / L"holter.ini";
     ASSERT_TRUE(::CreateHardLinkW(secondName.c_str(), ini.c_str(), nullptr));
     host = TRecordingHost();
@@ -1246,20 +1243,8 @@ TEST_F(InstallRun, OneRunPerFolderAndARemovalRecoversFirst) {
     }
     Put(Target() / L"DTAfb" / L"T12.FDB", "the clinic's recordings");
     Put(medium / L"Firebird" / L"fbclient.Dll", "next server");
-    const fs::path state = root / L"Состояние при остановке";
-    {
-        const TAtRunPoints killed([&](const std::wstring& point) {
-            if (point != L"database-swapped")
-                return;
-            CopyTree(Target().wstring(), state.wstring());
-            throw TError(L"killed");
-        });
-        host = TRecordingHost();
-        EXPECT_EQ(RunInstallation(host, options).Kind, TOutcome::Undone);
-    }
-    ::SetCurrentDirectoryW(root.c_str());
-    fs::remove_all(Target());
-    fs::rename(state, Target());
+    host = TRecordingHost();
+    EXPECT_EQ(KilledAt(L"database-swapped", host, options, root, Target()).Kind, TOutcome::Undone);
     TRecordingHost removal;
     ASSERT_EQ(RunUninstallation(removal, uninstall), TRemovalEnd::Completed);
     EXPECT_TRUE(
