@@ -457,26 +457,6 @@ TEST(ShellCopyDir, QuietCopyReplacesWhatAnEarlierCopyLeft) {
     EXPECT_EQ(FileBytes(dir / L"Цель\\FTDIDriverInstall\\FTDIDriverInstall.ran"), "kept");
 }
 
-TEST(SetReadOnlyAttr, ChangesOnlyTheReadOnlyBit) {
-    TScratchDir dir;
-    const std::wstring file = dir / L"ReleaseInfo";
-    PutFile(file, "<ROOT/>");
-    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
-    SetReadOnlyAttr(file, false);
-    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    PutFile(file, "<ROOT><Version/></ROOT>");
-    SetReadOnlyAttr(file, true);
-    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
-              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY});
-    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetReadOnlyAttr(file, true);
-    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
-              DWORD{FILE_ATTRIBUTE_READONLY});
-    SetReadOnlyAttr(file, false);
-    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-}
-
 // ---- Processes ----
 
 // What the probe program saw: its own path, its command line, its current folder.

@@ -58,17 +58,6 @@ void RemoveFolderUnlessLink(const std::wstring& Folder) {
         ::RemoveDirectoryW(bare.c_str());
 }
 
-void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly) {
-    const DWORD attributes = ::GetFileAttributesW(FileName.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    DWORD changed =
-        ReadOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-    // "Normal" is valid only alone.
-    changed &= ~DWORD{FILE_ATTRIBUTE_NORMAL};
-    ::SetFileAttributesW(FileName.c_str(), changed ? changed : FILE_ATTRIBUTE_NORMAL);
-}
-
 std::wstring RandomHex(std::size_t Digits) {
     std::wstring digits;
     while (digits.size() < Digits) {

@@ -1,4 +1,4 @@
-// Folders and attributes: making the target's folders, the temporary folder, the read-only attribute.
+// Folders: making the target's folders, the temporary folder, random names.
 // Stateless; paths are full wide paths.
 #pragma once
 
@@ -25,6 +25,3 @@ void RemoveFolderUnlessLink(const std::wstring& Folder);
 
 // `Digits` random hex digits from the system's generator, for names no one can guess; empty when it fails.
 std::wstring RandomHex(std::size_t Digits);
-
-// Sets or clears the read-only attribute of FileName, every other attribute unchanged; silent on failure.
-void SetReadOnlyAttr(const std::wstring& FileName, bool ReadOnly);
