@@ -13,12 +13,13 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "ker
                "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll",
                "windowscodecs.dll", "uxtheme.dll", "msimg32.dll"}
 # Imported at start, before the program's first instruction can restrict the library search: Windows maps
-# these from System32 as known DLLs, and comctl32 comes from the side-by-side store the manifest names. Not
-# shell32 or shlwapi, though known DLLs too: Wine looks for their own imports (shcore) in the program's folder
-# first and would take one planted there; the program loads shell32 at its first use (src/win/ShellFunctions.cpp).
-# Nor ole32 and oleaut32: known DLLs, but with rpcrt4 and combase below them they cost every start time before
-# its first instruction; the program loads them at their first call (src/win/ComFunctions.cpp).
-STARTUP_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}
+# these from System32 as known DLLs. Not shell32 or shlwapi, though known DLLs too: Wine looks for their own
+# imports (shcore) in the program's folder first and would take one planted there; the program loads shell32
+# at its first use (src/win/ShellFunctions.cpp). Nor ole32 and oleaut32: known DLLs, but with rpcrt4 and
+# combase below them they cost every start time before its first instruction; nor comctl32, which brings the
+# themes and the display driver with it before any window is wanted, a /VERYSILENT run's too: the program
+# loads these at their first call (src/win/ComFunctions.cpp, src/win/ComCtlFunctions.cpp).
+STARTUP_DLLS = {"advapi32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}
 # The environment variables of the test build's hooks (tests/seams/TestSeams.cpp): whoever starts the shipped
 # program, which runs with an administrator's rights, could set them.
 TEST_HOOK_MARK = "TESSARO_E2E"

@@ -1,12 +1,11 @@
 #include "app/Controls.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <string>
 
 #include "app/WindowScale.h"
 #include "common/Error.h"
+#include "win/ComCtlFunctions.h"
 
 namespace {
 const wchar_t HoverProperty[] = L"TessaroHover";
@@ -31,10 +30,10 @@ LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LP
     case WM_NCDESTROY:
         ::RemovePropW(button, HoverProperty);
         ::RemovePropW(button, GlyphProperty);
-        ::RemoveWindowSubclass(button, ButtonSubclassProc, 0);
+        ComCtl::RemoveWindowSubclass(button, ButtonSubclassProc, 0);
         break;
     }
-    return ::DefSubclassProc(button, message, wParam, lParam);
+    return ComCtl::DefSubclassProc(button, message, wParam, lParam);
 }
 
 void FillPolygon(HDC dc, const POINT* points, int count, COLORREF colour) {
@@ -145,7 +144,7 @@ HWND CreateSkinButton(HWND parent, int id, const wchar_t* caption, TRect bounds,
     HWND button =
         CreateChildWindow(L"Button", caption, WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, bounds, parent, id);
     ::SetPropW(button, GlyphProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(glyph)));
-    ::SetWindowSubclass(button, ButtonSubclassProc, 0, 0);
+    ComCtl::SetWindowSubclass(button, ButtonSubclassProc, 0, 0);
     return button;
 }
 

@@ -2,7 +2,6 @@
 // then its run: without any window of ours for /VERYSILENT, the wizard's windows and the message loop
 // otherwise.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -28,6 +27,7 @@
 #include "support/WaitRun.h"
 #include "support/unitMyLog.h"
 #include "win/Application.h"
+#include "win/ComCtlFunctions.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/SystemLibrary.h"
@@ -89,7 +89,7 @@ int RunWizard(const TStart& start, TRunLog& log, const std::wstring& logPath) {
     });
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    ComCtl::InitCommonControlsEx(&controls);
     PassStartupPoint(TStartupPhase::ControlsReady);
 
     int exitCode = ecNotInstalled;

@@ -61,7 +61,8 @@ DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {
         result = worker->FFailed;
     }
     worker->FResult = result;
-    ::PostMessageW(worker->FWindow, WM_RUN_DONE, static_cast<WPARAM>(result), 0);
+    if (worker->FWindow)
+        ::PostMessageW(worker->FWindow, WM_RUN_DONE, static_cast<WPARAM>(result), 0);
     return 0;
 }
 

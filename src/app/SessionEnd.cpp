@@ -18,13 +18,13 @@ std::function<void(int, bool)>& Finish() {
 // The hidden window of a windowless run.
 class THiddenRunWindow : public TWindow {
 public:
-    THiddenRunWindow(TRunLog* log, bool removing) : FLog(log), FRemoving(removing) {
+    THiddenRunWindow(TRunWorker& worker, TRunLog* log, bool removing)
+        : FWorker(worker), FLog(log), FRemoving(removing) {
         RegisterWindowClass(L"TessaroHiddenRun");
         // Top-level, never shown: a message-only window would not hear of the session's end.
         CreateHandle(0, L"TessaroHiddenRun", L"", WS_POPUP, 0, 0, 0, 0, nullptr);
     }
     ~THiddenRunWindow() override { DestroyHandle(); }
-    TRunWorker Worker;
     TSessionEndGuard Guard;
 
 protected:
@@ -38,17 +38,14 @@ protected:
             return FALSE;
         case WM_ENDSESSION:
             if (wParam && Guard.Working())
-                Guard.EndWithRun(Worker);
-            return 0;
-        case WM_RUN_DONE:
-            Guard.RunEnds();
-            ::PostQuitMessage(0);
+                Guard.EndWithRun(FWorker);
             return 0;
         }
         return DefaultHandler(message, wParam, lParam);
     }
 
 private:
+    TRunWorker& FWorker;
     TRunLog* FLog;
     bool FRemoving;
 };
@@ -122,15 +119,24 @@ std::wstring SessionEndReason(bool Removing) {
 }
 
 int RunInHiddenWindow(std::function<int()> Work, TRunLog* Log, bool Removing) {
-    THiddenRunWindow window(Log, Removing);
+    // The run comes first: the window needs the display driver and, in a session where no program has shown
+    // a window yet, the desktop, which a run that shows nothing need not wait for. The session's end is heard
+    // from the moment the window is there, milliseconds later; the run changes nothing of the suite's before
+    // its checks are done.
+    TRunWorker worker;
+    worker.Start(nullptr, std::move(Work), ecRunFailed,
+                 Removing ? L"Не удалось начать удаление" : L"Не удалось начать установку");
+    THiddenRunWindow window(worker, Log, Removing);
     window.Guard.RunStarts(window.Handle(), SessionEndReason(Removing));
-    window.Worker.Start(window.Handle(), std::move(Work), ecRunFailed,
-                        Removing ? L"Не удалось начать удаление" : L"Не удалось начать установку");
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+    HANDLE thread = worker.Thread();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
     }
-    window.Worker.Join();
-    return window.Worker.Result();
+    window.Guard.RunEnds();
+    worker.Join();
+    return worker.Result();
 }

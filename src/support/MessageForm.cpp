@@ -60,7 +60,7 @@ template <typename F> void AddGlyph(HIMAGELIST list, HDC screen, int size, F&& d
         ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         draw(dc.Get());
     }
-    ::ImageList_AddMasked(list, bitmap.Get(), RGB(255, 255, 255));
+    ComCtl::ImageList_AddMasked(list, bitmap.Get(), RGB(255, 255, 255));
 }
 
 // A line through points given at the design resolution, drawn at `pixelsPerInch`.
@@ -149,7 +149,7 @@ void TFMessageform::PlaceStripControls() {
 void TFMessageform::CreateGlyphs() {
     const int size = FSizes.GlyphSize;
     const int dpi = FDpi;
-    ImageList1.Reset(::ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0));
+    ImageList1.Reset(ComCtl::ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0));
     if (!ImageList1)
         return; // the buttons work without their pictures
     TWindowDC screen(nullptr);
@@ -161,8 +161,8 @@ void TFMessageform::CreateGlyphs() {
     AddGlyph(ImageList1.Get(), screen.Get(), size, [dpi](HDC dc) { // 2: OK, a green tick
         DrawLines(dc, RGB(0, 128, 0), dpi, {{3, 8}, {6, 11}, {13, 4}});
     });
-    FOkGlyph.Reset(::ImageList_GetIcon(ImageList1.Get(), OkGlyph, ILD_NORMAL));
-    FCancelGlyph.Reset(::ImageList_GetIcon(ImageList1.Get(), CancelGlyph, ILD_NORMAL));
+    FOkGlyph.Reset(ComCtl::ImageList_GetIcon(ImageList1.Get(), OkGlyph, ILD_NORMAL));
+    FCancelGlyph.Reset(ComCtl::ImageList_GetIcon(ImageList1.Get(), CancelGlyph, ILD_NORMAL));
     // With the common controls of version 6 a push button shows its picture beside its caption.
     ::SendMessageW(btnOK, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(FOkGlyph.Get()));
     ::SendMessageW(btnCancel, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(FCancelGlyph.Get()));

@@ -3,13 +3,13 @@
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdint>
 #include <string>
 
 #include "common/HandlesWin.h"
 #include "support/MessageLayout.h"
+#include "win/ComCtlFunctions.h"
 #include "win/Window.h"
 
 enum TMessageType { mtMessage, mtDialog };
@@ -72,7 +72,7 @@ private:
     struct TImageListTraits {
         using TValue = HIMAGELIST;
         static constexpr TValue Invalid() noexcept { return nullptr; }
-        static void Close(TValue value) noexcept { ::ImageList_Destroy(value); }
+        static void Close(TValue value) noexcept { ComCtl::ImageList_Destroy(value); }
     };
 
     void CreateControls();

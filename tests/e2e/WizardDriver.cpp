@@ -2,6 +2,7 @@
 #include "WizardDriver.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -180,6 +181,19 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     return folder + L"\\" + name;
 }
 
+std::wstring LoadedLibraryPath(DWORD processId, const std::wstring& name) {
+    TUniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
+    if (!snapshot)
+        return {};
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof(module);
+    for (BOOL more = ::Module32FirstW(snapshot.Get(), &module); more;
+         more = ::Module32NextW(snapshot.Get(), &module))
+        if (::lstrcmpiW(module.szModule, name.c_str()) == 0)
+            return module.szExePath;
+    return {};
+}
+
 std::vector<HWND> Descendants(HWND window) {
     std::vector<HWND> found;
     ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&found));
@@ -328,7 +342,7 @@ bool TWizard::AnswerShellQuestion() {
         ::PostMessageW(yesToAll, BM_CLICK, 0, 0);
         // Counted once: the next polls must not press it again while it closes.
         for (int i = 0; i < 250 && ::IsWindow(window) && ::IsWindowVisible(window); ++i)
-            ::WaitForSingleObject(FProcess.Get(), 20);
+            ::WaitForSingleObject(FProcess.Get(), FPollInterval);
         ++FShellAnswered;
         return true;
     }
@@ -374,7 +388,7 @@ HWND TWizard::WaitFor(const std::wstring& what, TDuration timeout, const std::fu
                                others + L")");
         }
         // Doubles as the polling pause and as a prompt wake-up when the wizard ends.
-        ::WaitForSingleObject(FProcess.Get(), 20);
+        ::WaitForSingleObject(FProcess.Get(), FPollInterval);
     }
 }
 
@@ -461,7 +475,7 @@ void TWizard::ExpectPageStays(const std::wstring& text) {
         if (auto box = FindMessageBox())
             throw TDriverError(L"unexpected message box " + Quoted(box->Text) + L" on the page " +
                                Quoted(text));
-        ::WaitForSingleObject(FProcess.Get(), 20);
+        ::WaitForSingleObject(FProcess.Get(), FPollInterval);
     }
 }
 
@@ -580,7 +594,7 @@ void TWizard::Answer(const TMessageBox& box, int buttonId) {
     // A box of a program without a window (an unattended run's error report) may end the program with it.
     if (!FMain) {
         for (int i = 0; i < 750 && Running() && ::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle); ++i)
-            ::WaitForSingleObject(FProcess.Get(), 20);
+            ::WaitForSingleObject(FProcess.Get(), FPollInterval);
         if (::IsWindow(box.Handle) && ::IsWindowVisible(box.Handle))
             throw TDriverError(L"the message box " + Quoted(box.Text) + L" did not close");
         return;
@@ -618,7 +632,7 @@ DWORD TWizard::WaitExit(TDuration timeout, bool failOnMessageBox) {
         if (TClock::now() >= deadline)
             throw TDriverError(L"timed out after " + std::to_wstring(timeout.count()) +
                                L" ms waiting for the wizard to end");
-        ::WaitForSingleObject(FProcess.Get(), 20);
+        ::WaitForSingleObject(FProcess.Get(), FPollInterval);
     }
     DWORD code = 0;
     ::GetExitCodeProcess(FProcess.Get(), &code);

@@ -144,6 +144,9 @@ public:
     // While on, every wait answers the shell's question before it replaces a file ("Yes to all") and
     // counts it; such a question is then never taken for a message box of the wizard.
     void AnswerShellQuestions(bool on) noexcept { FAnswerShell = on; }
+    // How often a wait looks again. A timing probe looks more often than the tests, whose pause leaves the
+    // processors to the wizard: what it times is then off by at most this much.
+    void SetPollInterval(DWORD milliseconds) noexcept { FPollInterval = milliseconds; }
     int ShellQuestionsAnswered() const noexcept { return FShellAnswered; }
     // The text of the last shell question answered.
     const std::wstring& LastShellQuestion() const noexcept { return FLastShellQuestion; }
@@ -181,6 +184,7 @@ private:
     std::wstring FShots;
     bool FKeepNotices = false;
     bool FAnswerShell = false;
+    DWORD FPollInterval = 20;
     int FShellAnswered = 0;
     std::wstring FLastShellQuestion;
 };
@@ -190,6 +194,9 @@ bool IsShellQuestion(HWND window);
 
 // All descendants of a window, depth first.
 std::vector<HWND> Descendants(HWND window);
+
+// The file a process loaded the library `name` from (any case), empty when it has none of that name.
+std::wstring LoadedLibraryPath(DWORD processId, const std::wstring& name);
 
 // Writes the screen area of a window into a PNG file.
 void SaveWindowImage(HWND window, const std::wstring& path);

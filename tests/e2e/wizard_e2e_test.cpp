@@ -111,6 +111,11 @@ TEST_F(WizardTest, OpensOnWelcomeAndOffersDefaultFolder) {
     EXPECT_EQ(client.bottom - client.top, 583);
     const LONG style = ::GetWindowLongW(main, GWL_STYLE);
     EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window must keep its size";
+    // The program loads the common controls itself: the themed ones of version 6 from the side-by-side
+    // store that its manifest names, not System32's older library.
+    std::wstring controls = LoadedLibraryPath(wizard.ProcessId(), L"comctl32.dll");
+    ::CharLowerBuffW(controls.data(), static_cast<DWORD>(controls.size()));
+    EXPECT_NE(controls.find(L"\\winsxs\\"), std::wstring::npos) << ToUtf8(controls);
     wizard.WaitButton(CancelButton);
     EXPECT_EQ(Shown(wizard.PageText(wizard.VisiblePage())),
               Lines({L"Добро пожаловать в программу установки комплекса ", L"\"ТЕССАРО-ХОЛТЕР\"!", L"",
