@@ -1,5 +1,6 @@
 #include "win/ShellFunctions.h"
 
+#include "win/ComFunctions.h"
 #include "win/SystemLibrary.h"
 
 namespace {
@@ -10,6 +11,7 @@ template <typename T> T ShellFunction(const char* name) {
 
 int ShellFileOperation(SHFILEOPSTRUCTW* Operation) {
     static const auto function = ShellFunction<int(WINAPI*)(SHFILEOPSTRUCTW*)>("SHFileOperationW");
+    Ole::TOleOnDemand::Ensure();
     return function ? function(Operation) : ERROR_MOD_NOT_FOUND;
 }
 

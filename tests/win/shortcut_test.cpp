@@ -2,13 +2,17 @@
 // hold, and when none is made. The user's desktop is pointed at a scratch folder for the tests.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "ShellLinkKit.h"
 #include "WinScratch.h"
 #include "support/Shortcut.h"
+#include "win/ComPtr.h"
 
 namespace {
 
@@ -81,6 +85,25 @@ TEST_F(Shortcut, NoFolderMeansNoLinkAndLinkPathUnchanged) {
     }
     EXPECT_EQ(linkPath, L"(unchanged)");
     EXPECT_TRUE(FilesContaining(desktop + L"\\", L".lnk").empty());
+}
+
+// A run's thread starts OLE at its first object, not before (that costs a hidden window, and the desktop's
+// start in a session with none yet), and ends it with its scope.
+TEST(OleOnDemand, StartsAtTheFirstObjectAndEndsWithItsScope) {
+    std::thread([] {
+        APTTYPE type{};
+        APTTYPEQUALIFIER qualifier{};
+        {
+            Ole::TOleOnDemand scope;
+            EXPECT_EQ(::CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
+            TComPtr<IShellLinkW> link;
+            ASSERT_HRESULT_SUCCEEDED(Ole::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                                           IID_IShellLinkW, link.PutVoid()));
+            ASSERT_HRESULT_SUCCEEDED(::CoGetApartmentType(&type, &qualifier));
+            EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+        }
+        EXPECT_EQ(::CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
+    }).join();
 }
 
 } // namespace

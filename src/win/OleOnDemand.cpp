@@ -1,0 +1,41 @@
+// Apart from the other COM functions: the shell's file operation needs this and nothing else of them (the
+// end-to-end driver, which imports COM itself, defines some of those names too).
+#include "win/ComFunctions.h"
+#include "win/SystemLibrary.h"
+
+namespace {
+
+// The scope open on each thread, innermost.
+thread_local Ole::TOleOnDemand* OpenScope = nullptr;
+
+template <typename T> T Ole32(const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(SystemExport(L"ole32.dll", name)));
+}
+
+} // namespace
+
+namespace Ole {
+
+TOleOnDemand::TOleOnDemand() noexcept : FOuter(OpenScope) {
+    OpenScope = this;
+}
+
+TOleOnDemand::~TOleOnDemand() {
+    OpenScope = FOuter;
+    if (!FStarted || FAILED(FResult))
+        return;
+    static const auto uninitialize = Ole32<void(WINAPI*)()>("OleUninitialize");
+    if (uninitialize)
+        uninitialize();
+}
+
+void TOleOnDemand::Ensure() noexcept {
+    TOleOnDemand* scope = OpenScope;
+    if (!scope || scope->FStarted)
+        return;
+    scope->FStarted = true;
+    static const auto initialize = Ole32<HRESULT(WINAPI*)(LPVOID)>("OleInitialize");
+    scope->FResult = initialize ? initialize(nullptr) : ComMissing;
+}
+
+} // namespace Ole
