@@ -67,3 +67,21 @@ FARPROC SystemExport(const wchar_t* library, const char* name) noexcept {
     HMODULE module = SystemLibrary(library);
     return module ? ::GetProcAddress(module, name) : nullptr;
 }
+
+TLibraryPrefetch::TLibraryPrefetch(std::initializer_list<const wchar_t*> names) : FNames(names) {
+    FThread = ::CreateThread(nullptr, 0, Load, this, 0, nullptr);
+}
+
+TLibraryPrefetch::~TLibraryPrefetch() {
+    if (!FThread)
+        return;
+    ::WaitForSingleObject(FThread, INFINITE);
+    ::CloseHandle(FThread);
+}
+
+DWORD WINAPI TLibraryPrefetch::Load(LPVOID self) {
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    for (const wchar_t* name : static_cast<TLibraryPrefetch*>(self)->FNames)
+        SystemLibrary(name);
+    return 0;
+}

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <vector>
+
 // The program's first act: the process's own library searches (its imports' delay loads, the system's
 // loads on its behalf) skip the program's and the current folder. SetDefaultDllDirectories where the
 // system has it (Windows 7 with KB2533623 and later), otherwise SetDllDirectoryW(L"") at least takes the
@@ -17,3 +20,21 @@ HMODULE SystemLibrary(const wchar_t* name) noexcept;
 
 // An export of a System32 library, null where the library or the export is missing.
 FARPROC SystemExport(const wchar_t* library, const char* name) noexcept;
+
+// Loads System32's libraries `names` (bare file names, static strings) on a thread of its own, so that a
+// later first call finds them loaded: a run hides the time MSXML and the shell take to load (dozens of
+// milliseconds under Wine) behind its copies. The destructor waits for the thread: one still loading when
+// the process ends would hold the loader's lock. Where no thread can be made, nothing is loaded ahead.
+class TLibraryPrefetch {
+public:
+    explicit TLibraryPrefetch(std::initializer_list<const wchar_t*> names);
+    TLibraryPrefetch(const TLibraryPrefetch&) = delete;
+    TLibraryPrefetch& operator=(const TLibraryPrefetch&) = delete;
+    ~TLibraryPrefetch();
+
+private:
+    static DWORD WINAPI Load(LPVOID self);
+
+    std::vector<const wchar_t*> FNames;
+    HANDLE FThread = nullptr;
+};

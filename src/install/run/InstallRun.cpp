@@ -40,6 +40,7 @@
 #include "install/trust/Links.h"
 #include "install/trust/TargetAccess.h"
 #include "support/Shortcut.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ struct TRunContext {
     TChosenPackage Chosen;
     TPackageOutcome Package;
     bool Registered = false;
+    std::optional<TLibraryPrefetch> Libraries;
 };
 
 enum class TStepEnd {
@@ -231,6 +233,10 @@ void WriteSettings(TRunContext& run, const wchar_t* file) {
 // From here until the commit a run that ends is undone. A target created just now has no settings folder
 // yet, and the settings file goes into it.
 TStepEnd BeginTransaction(TRunContext& run) {
+    // What the rows after the commit load at their first call (MSXML for the release information, COM and
+    // the shell for the link) loads beside the copies instead.
+    run.Libraries.emplace(
+        std::initializer_list<const wchar_t*>{L"ole32.dll", L"oleaut32.dll", L"msxml3.dll", L"shell32.dll"});
     run.Folder->DelayFlushes(true);
     run.Transaction->Begin(run.Elevated);
     run.Folder->MakeFolder(std::wstring(SettingsDir));
