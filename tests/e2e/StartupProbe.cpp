@@ -24,8 +24,9 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequenc
 }
 
 // The tests' pause between looks (20 ms) would add half of it to a start on average, and more to one caught
-// a look later than another: a start is looked at this often.
-constexpr DWORD PollMilliseconds = 2;
+// a look later than another; each look asks the Wine server about every window, so looking much more often
+// slows the program it times: a start is looked at this often.
+constexpr DWORD PollMilliseconds = 5;
 
 // The wizard counts once its first page is painted; another program once its first window is.
 double MeasureOnce(const std::wstring& exe, const std::wstring& workingDir, bool wizard) {
