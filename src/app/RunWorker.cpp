@@ -54,7 +54,7 @@ DWORD WINAPI TRunWorker::ThreadMain(LPVOID self) {
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     int result = worker->FFailed;
     try {
-        Ole::TOleOnDemand ole;
+        Ole::TComOnDemand com;
         result = worker->FWork();
     } catch (...) {
         // The work reports its own failures; what still reaches here ends the run as failed.

@@ -46,7 +46,7 @@ public:
     // A run still under way when its window goes (which the window does not allow) is waited for.
     ~TRunWorker();
 
-    // Starts `work` on a thread with OLE of its own from its first object on (the shell's copy and links,
+    // Starts `work` on a thread with COM of its own from its first object on (the shell's copy and links,
     // MSXML); when it returns, WM_RUN_DONE with its result goes to `window` (without one, the thread's end
     // is the only sign). Whatever `work` throws ends it with `Failed`. Throws TError "<cannotStart>:
     // <reason>" when the system gives no thread.

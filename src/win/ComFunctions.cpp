@@ -37,7 +37,7 @@ void CoUninitialize() {
 
 HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId,
                          LPVOID* object) {
-    TOleOnDemand::Ensure();
+    TComOnDemand::Ensure();
     static const auto function =
         Ole32<HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)>("CoCreateInstance");
     if (!function) {

@@ -13,21 +13,22 @@
 inline constexpr HRESULT ComMissing = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 
 namespace Ole {
-// A thread's OLE from its first object on (CoCreateInstance below, the shell's file operations) to the end
-// of this scope: a worker that never needs COM never starts it. Starting it costs a hidden window of COM's,
-// so the window system and, in a session where no program has shown a window yet, the start of the desktop:
-// nothing a run's checks and copies should wait for.
-class TOleOnDemand {
+// A thread's COM (single-threaded, as the shell's copy and links need; not OLE's clipboard and drag and drop,
+// which a run never uses) from its first object on (CoCreateInstance below, the shell's file operations) to
+// the end of this scope: a worker that never needs COM never starts it. Starting it costs a hidden window of
+// COM's, so the window system and, in a session where no program has shown a window yet, the start of the
+// desktop: nothing a run's checks and copies should wait for.
+class TComOnDemand {
 public:
-    TOleOnDemand() noexcept;
-    TOleOnDemand(const TOleOnDemand&) = delete;
-    TOleOnDemand& operator=(const TOleOnDemand&) = delete;
-    ~TOleOnDemand();
-    // OLE for the calling thread, where such a scope is open on it and has not started it yet.
+    TComOnDemand() noexcept;
+    TComOnDemand(const TComOnDemand&) = delete;
+    TComOnDemand& operator=(const TComOnDemand&) = delete;
+    ~TComOnDemand();
+    // COM for the calling thread, where such a scope is open on it and has not started it yet.
     static void Ensure() noexcept;
 
 private:
-    TOleOnDemand* FOuter;
+    TComOnDemand* FOuter;
     HRESULT FResult = S_FALSE;
     bool FStarted = false;
 };

@@ -11,7 +11,7 @@ template <typename T> T ShellFunction(const char* name) {
 
 int ShellFileOperation(SHFILEOPSTRUCTW* Operation) {
     static const auto function = ShellFunction<int(WINAPI*)(SHFILEOPSTRUCTW*)>("SHFileOperationW");
-    Ole::TOleOnDemand::Ensure();
+    Ole::TComOnDemand::Ensure();
     return function ? function(Operation) : ERROR_MOD_NOT_FOUND;
 }
 

@@ -87,14 +87,14 @@ TEST_F(Shortcut, NoFolderMeansNoLinkAndLinkPathUnchanged) {
     EXPECT_TRUE(FilesContaining(desktop + L"\\", L".lnk").empty());
 }
 
-// A run's thread starts OLE at its first object, not before (that costs a hidden window, and the desktop's
+// A run's thread starts COM at its first object, not before (that costs a hidden window, and the desktop's
 // start in a session with none yet), and ends it with its scope.
-TEST(OleOnDemand, StartsAtTheFirstObjectAndEndsWithItsScope) {
+TEST(ComOnDemand, StartsAtTheFirstObjectAndEndsWithItsScope) {
     std::thread([] {
         APTTYPE type{};
         APTTYPEQUALIFIER qualifier{};
         {
-            Ole::TOleOnDemand scope;
+            Ole::TComOnDemand scope;
             EXPECT_EQ(::CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
             TComPtr<IShellLinkW> link;
             ASSERT_HRESULT_SUCCEEDED(Ole::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,

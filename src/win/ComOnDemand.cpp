@@ -6,7 +6,7 @@
 namespace {
 
 // The scope open on each thread, innermost.
-thread_local Ole::TOleOnDemand* OpenScope = nullptr;
+thread_local Ole::TComOnDemand* OpenScope = nullptr;
 
 template <typename T> T Ole32(const char* name) {
     return reinterpret_cast<T>(reinterpret_cast<void*>(SystemExport(L"ole32.dll", name)));
@@ -16,26 +16,26 @@ template <typename T> T Ole32(const char* name) {
 
 namespace Ole {
 
-TOleOnDemand::TOleOnDemand() noexcept : FOuter(OpenScope) {
+TComOnDemand::TComOnDemand() noexcept : FOuter(OpenScope) {
     OpenScope = this;
 }
 
-TOleOnDemand::~TOleOnDemand() {
+TComOnDemand::~TComOnDemand() {
     OpenScope = FOuter;
     if (!FStarted || FAILED(FResult))
         return;
-    static const auto uninitialize = Ole32<void(WINAPI*)()>("OleUninitialize");
+    static const auto uninitialize = Ole32<void(WINAPI*)()>("CoUninitialize");
     if (uninitialize)
         uninitialize();
 }
 
-void TOleOnDemand::Ensure() noexcept {
-    TOleOnDemand* scope = OpenScope;
+void TComOnDemand::Ensure() noexcept {
+    TComOnDemand* scope = OpenScope;
     if (!scope || scope->FStarted)
         return;
     scope->FStarted = true;
-    static const auto initialize = Ole32<HRESULT(WINAPI*)(LPVOID)>("OleInitialize");
-    scope->FResult = initialize ? initialize(nullptr) : ComMissing;
+    static const auto initialize = Ole32<HRESULT(WINAPI*)(LPVOID, DWORD)>("CoInitializeEx");
+    scope->FResult = initialize ? initialize(nullptr, COINIT_APARTMENTTHREADED) : ComMissing;
 }
 
 } // namespace Ole
