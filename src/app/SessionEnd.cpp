@@ -121,8 +121,8 @@ std::wstring SessionEndReason(bool Removing) {
 int RunInHiddenWindow(std::function<int()> Work, TRunLog* Log, bool Removing) {
     // The run comes first: the window needs the display driver and, in a session where no program has shown
     // a window yet, the desktop, which a run that shows nothing need not wait for. The session's end is heard
-    // from the moment the window is there, milliseconds later; the run changes nothing of the suite's before
-    // its checks are done.
+    // from the moment the window is there, milliseconds later (some 200 where the desktop must start first);
+    // a session that ends before then ends the process as a power cut would, and the next run recovers it.
     TRunWorker worker;
     worker.Start(nullptr, std::move(Work), ecRunFailed,
                  Removing ? L"Не удалось начать удаление" : L"Не удалось начать установку");
