@@ -19,8 +19,8 @@ TUniqueFile SecondHandle(HANDLE file) {
         reinterpret_cast<TReOpenFile>(reinterpret_cast<void*>(SystemExport(L"kernel32.dll", "ReOpenFile")));
     if (!reOpen)
         return {};
-    HANDLE again = reOpen(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-    return TUniqueFile(again == INVALID_HANDLE_VALUE ? nullptr : again);
+    return TUniqueFile(
+        reOpen(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
 }
 
 class TLocked {
