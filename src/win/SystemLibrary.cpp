@@ -69,14 +69,12 @@ FARPROC SystemExport(const wchar_t* library, const char* name) noexcept {
 }
 
 TLibraryPrefetch::TLibraryPrefetch(std::initializer_list<const wchar_t*> names) : FNames(names) {
-    FThread = ::CreateThread(nullptr, 0, Load, this, 0, nullptr);
+    FThread.Reset(::CreateThread(nullptr, 0, Load, this, 0, nullptr));
 }
 
 TLibraryPrefetch::~TLibraryPrefetch() {
-    if (!FThread)
-        return;
-    ::WaitForSingleObject(FThread, INFINITE);
-    ::CloseHandle(FThread);
+    if (FThread)
+        ::WaitForSingleObject(FThread.Get(), INFINITE);
 }
 
 DWORD WINAPI TLibraryPrefetch::Load(LPVOID self) {

@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "common/HandlesWin.h"
+
 // The program's first act: the process's own library searches (its imports' delay loads, the system's
 // loads on its behalf) skip the program's and the current folder. SetDefaultDllDirectories where the
 // system has it (Windows 7 with KB2533623 and later), otherwise SetDllDirectoryW(L"") at least takes the
@@ -36,5 +38,5 @@ private:
     static DWORD WINAPI Load(LPVOID self);
 
     std::vector<const wchar_t*> FNames;
-    HANDLE FThread = nullptr;
+    TUniqueHandle FThread;
 };
