@@ -1,5 +1,7 @@
 #include "app/SessionEnd.h"
 
+#include <optional>
+
 #include "session/CommandLine.h"
 #include "session/InstallSession.h"
 #include "win/SystemLibrary.h"
@@ -126,8 +128,19 @@ int RunInHiddenWindow(std::function<int()> Work, TRunLog* Log, bool Removing) {
     TRunWorker worker;
     worker.Start(nullptr, std::move(Work), ecRunFailed,
                  Removing ? L"Не удалось начать удаление" : L"Не удалось начать установку");
-    THiddenRunWindow window(worker, Log, Removing);
-    window.Guard.RunStarts(window.Handle(), SessionEndReason(Removing));
+    // A window the system refuses leaves the run to go on unguarded, as it was for those milliseconds,
+    // rather than undoing it.
+    std::optional<THiddenRunWindow> window;
+    try {
+        window.emplace(worker, Log, Removing);
+        window->Guard.RunStarts(window->Handle(), SessionEndReason(Removing));
+    } catch (...) {
+        window.reset();
+        if (Log)
+            RecordWindowLine(
+                *Log, Removing ? L"Окно для завершения сеанса Windows не создано: удаление идёт без него."
+                               : L"Окно для завершения сеанса Windows не создано: установка идёт без него.");
+    }
     HANDLE thread = worker.Thread();
     while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG message;
@@ -136,7 +149,8 @@ int RunInHiddenWindow(std::function<int()> Work, TRunLog* Log, bool Removing) {
             ::DispatchMessageW(&message);
         }
     }
-    window.Guard.RunEnds();
+    if (window)
+        window->Guard.RunEnds();
     worker.Join();
     return worker.Result();
 }
