@@ -21,10 +21,13 @@ std::wstring SystemFolder() {
 }
 
 HMODULE LoadFromSystem32(const wchar_t* name) {
-    // A system without the search flags refuses it as an invalid parameter; the full path then names the
-    // same file.
     if (HMODULE module = ::LoadLibraryExW(name, nullptr, SearchSystem32))
         return module;
+    // Only a system without the search flags is retried by the full path, which names the same file. Any other
+    // failure stands: the retry's search for the library's own imports is the classic one, which may reach
+    // the current folder.
+    if (::GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
     const std::wstring folder = SystemFolder();
     if (folder.empty())
         return nullptr;
@@ -49,14 +52,20 @@ HMODULE SystemLibrary(const wchar_t* name) noexcept {
     static std::mutex guard;
     static std::map<std::wstring, HMODULE, TNoCaseLess> loaded;
     try {
-        const std::lock_guard lock(guard);
-        const auto found = loaded.find(name);
-        if (found != loaded.end())
-            return found->second;
+        {
+            const std::lock_guard lock(guard);
+            const auto found = loaded.find(name);
+            if (found != loaded.end())
+                return found->second;
+        }
+        // Loaded outside the lock, so that a first look-up on one thread does not wait behind another
+        // thread's loads. Two threads loading the same library get the same module; neither is ever freed.
         HMODULE module = LoadFromSystem32(name);
         // Kept: a library that was missing is asked for again, one that loaded stays for good.
-        if (module)
+        if (module) {
+            const std::lock_guard lock(guard);
             loaded.emplace(name, module);
+        }
         return module;
     } catch (...) {
         return nullptr;
