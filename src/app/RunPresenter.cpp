@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <utility>
 
 #include "common/FileIO.h"
 #include "common/HandlesWin.h"
@@ -116,6 +117,7 @@ void TRunPresenter::ClearList() {
     ::SendMessageW(FPages.List, LB_RESETCONTENT, 0, 0);
     ::SendMessageW(FPages.List, LB_SETHORIZONTALEXTENT, 0, 0);
     FListExtent = 0;
+    FBarsShownAhead = 0;
     ::ShowWindow(FPages.List, SW_SHOW);
 }
 
@@ -242,14 +244,54 @@ void TRunPresenter::ApplyEvents() {
         [&](const TRunEvent& event) { ApplyEvent(event, lines, shown); },
         [&] { return std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(4); });
     ShowLines(lines, shown);
-    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    if (lines)
-        ::InvalidateRect(list, nullptr, TRUE);
+    FListStale = FListStale || lines;
+    // A scroll bar that comes into view changes the list's frame, which is repainted and the list resized at
+    // once; with the bar's own drawing after it, that held the window for 17 ms under Wine. The bar is shown
+    // in a turn of its own, with the list's drawing still off; the next turn draws the lines.
+    if (ShowNeededScrollBars()) {
+        ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0);
+        return;
+    }
+    RedrawList();
     if (more)
         ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0);
 }
 
+bool TRunPresenter::ShowNeededScrollBars() {
+    HWND list = FPages.List;
+    // Each bar once a run: a list that counted otherwise would hide it again, to have it shown at every batch.
+    const auto hidden = [this, list](LONG_PTR bar) {
+        return !(FBarsShownAhead & bar) && !(::GetWindowLongPtrW(list, GWL_STYLE) & bar);
+    };
+    bool shown = false;
+    RECT client{};
+    ::GetClientRect(list, &client);
+    // As the list itself decides: sideways once its widest line is wider than it, down once its lines are
+    // more than it holds whole (the sideways bar, come first, may take its last line).
+    if (hidden(WS_HSCROLL) && FListExtent > client.right) {
+        ::ShowScrollBar(list, SB_HORZ, TRUE);
+        FBarsShownAhead |= WS_HSCROLL;
+        ::GetClientRect(list, &client);
+        shown = true;
+    }
+    const LRESULT itemHeight = ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    if (hidden(WS_VSCROLL) && itemHeight > 0 && count > client.bottom / itemHeight) {
+        ::ShowScrollBar(list, SB_VERT, TRUE);
+        FBarsShownAhead |= WS_VSCROLL;
+        shown = true;
+    }
+    return shown;
+}
+
+void TRunPresenter::RedrawList() {
+    ::SendMessageW(FPages.List, WM_SETREDRAW, TRUE, 0);
+    if (std::exchange(FListStale, false))
+        ::InvalidateRect(FPages.List, nullptr, TRUE);
+}
+
 TRunAnswer TRunPresenter::Answer(const TRunQuestion& question) {
+    RedrawList();
     bool lines = false;
     std::vector<std::wstring> shown;
     // What the run showed before it asked is on the screen before the box.
@@ -297,6 +339,7 @@ void TRunPresenter::ShowLogPath() {
 }
 
 void TRunPresenter::Done(int result) {
+    RedrawList();
     bool lines = false;
     std::vector<std::wstring> shown;
     FPump.ApplyAll([&](const TRunEvent& event) { ApplyEvent(event, lines, shown); });

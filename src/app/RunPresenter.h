@@ -71,6 +71,10 @@ private:
     void ApplyEvent(const TRunEvent& event, bool& lines, std::vector<std::wstring>& shown);
     // Lets the list scroll sideways as far as the widest of `shown`, and down to its newest line.
     void ShowLines(bool lines, const std::vector<std::wstring>& shown);
+    // Shows a scroll bar the list's lines now need and that is hidden still; whether it showed one.
+    bool ShowNeededScrollBars();
+    // Lets the list draw itself again, with the lines added while it did not.
+    void RedrawList();
     // The widest of `lines` in the list's font, with the margins the list leaves on either side.
     int WidestLine(const std::vector<std::wstring>& lines);
     TRunAnswer Answer(const TRunQuestion& question);
@@ -88,8 +92,10 @@ private:
     bool FRemoving = false;
     const TRunEnd* FEnd = nullptr; // the run's row, set by the worker before it ends
     int FExitCode = 0;
-    std::wstring FListFolder; // the run's folder: the list names what lies below it from there
-    int FListExtent = 0;      // how far the list scrolls sideways: its widest line
+    std::wstring FListFolder;     // the run's folder: the list names what lies below it from there
+    int FListExtent = 0;          // how far the list scrolls sideways: its widest line
+    bool FListStale = false;      // lines were added while the list did not draw itself
+    LONG_PTR FBarsShownAhead = 0; // the scroll bars (WS_HSCROLL, WS_VSCROLL) shown before the list asked
     // The advance of each letter in the list's font, asked of the font once: a device context for every
     // batch, and a line measured through it, held the window for several milliseconds under Wine.
     std::unordered_map<wchar_t, int> FLetterWidths;
