@@ -264,7 +264,8 @@ void TRunPresenter::ApplyEvents() {
 
 bool TRunPresenter::ShowNeededScrollBars() {
     HWND list = FPages.List;
-    // Each bar once a run: a list that counted otherwise would hide it again, to have it shown at every batch.
+    // Each bar once a run: a list that counted otherwise would hide it again, and it would come back at every
+    // batch.
     const auto hidden = [this, list](LONG_PTR bar) {
         return !(FBarsShownAhead & bar) && !(::GetWindowLongPtrW(list, GWL_STYLE) & bar);
     };
