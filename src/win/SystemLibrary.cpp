@@ -23,9 +23,9 @@ std::wstring SystemFolder() {
 HMODULE LoadFromSystem32(const wchar_t* name) {
     if (HMODULE module = ::LoadLibraryExW(name, nullptr, SearchSystem32))
         return module;
-    // Only a system without the search flags is retried by the full path, which names the same file. Any other
-    // failure stands: the retry's search for the library's own imports is the classic one, which may reach
-    // the current folder.
+    // Only a system without the search flags is retried by the full path, which names the same file. Any
+    // other failure stands: the retry's search for the library's own imports is the classic one, which may
+    // reach the current folder.
     if (::GetLastError() != ERROR_INVALID_PARAMETER)
         return nullptr;
     const std::wstring folder = SystemFolder();
