@@ -122,6 +122,7 @@ void TRunPresenter::ClearList() {
     ::SendMessageW(FPages.List, LB_RESETCONTENT, 0, 0);
     ::SendMessageW(FPages.List, LB_SETHORIZONTALEXTENT, 0, 0);
     FListExtent = 0;
+    FWidestLine = 0;
     FBarsShownAhead = 0;
     ::ShowWindow(FPages.List, SW_SHOW);
 }
@@ -223,11 +224,15 @@ void TRunPresenter::ShowLines(bool lines, const std::vector<std::wstring>& shown
     // scrolls sideways as far as its widest line.
     // Only a line wider than the list needs the extent, and the list redraws itself whole for each change (up
     // to 13 ms under Wine): it grows by a quarter of the list's width at a time.
-    if (const int widest = shown.empty() ? 0 : WidestLine(shown); widest > FListExtent) {
+    // The run's widest line so far, not only this batch's: a line that fitted stops fitting once the list's
+    // vertical bar takes its width.
+    if (!shown.empty())
+        FWidestLine = std::max(FWidestLine, WidestLine(shown));
+    if (FWidestLine > FListExtent) {
         RECT client{};
         ::GetClientRect(FPages.List, &client);
-        if (widest > client.right) {
-            FListExtent = widest + client.right / 4;
+        if (FWidestLine > client.right) {
+            FListExtent = FWidestLine + client.right / 4;
             ::SendMessageW(FPages.List, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(FListExtent), 0);
         }
     }
@@ -253,10 +258,8 @@ void TRunPresenter::ApplyEvents() {
     // A scroll bar that comes into view changes the list's frame, which is repainted and the list resized at
     // once; with the bar's own drawing after it, that held the window for 17 ms under Wine. The bar is shown
     // in a turn of its own, with the list's drawing still off; the next turn draws the lines.
-    if (ShowNeededScrollBars()) {
-        ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0);
+    if (ShowNeededScrollBars() && ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0))
         return;
-    }
     RedrawList();
     if (more)
         ::PostMessageW(FPages.Window, WM_RUN_EVENTS, 0, 0);
@@ -286,6 +289,12 @@ bool TRunPresenter::ShowNeededScrollBars() {
         ::ShowScrollBar(list, SB_VERT, TRUE);
         FBarsShownAhead |= WS_VSCROLL;
         shown = true;
+    }
+    if (shown) {
+        // The sideways bar takes the list's last row: the newest line is scrolled back into view. And the
+        // list is drawn whole once it draws again, whatever was painted while it did not.
+        ScrollToLine(list, count - 1);
+        FListStale = true;
     }
     return shown;
 }

@@ -94,6 +94,7 @@ private:
     int FExitCode = 0;
     std::wstring FListFolder;     // the run's folder: the list names what lies below it from there
     int FListExtent = 0;          // how far the list scrolls sideways: its widest line
+    int FWidestLine = 0;          // the widest line the list has shown in this run
     bool FListStale = false;      // lines were added while the list did not draw itself
     LONG_PTR FBarsShownAhead = 0; // the scroll bars (WS_HSCROLL, WS_VSCROLL) shown before the list asked
     // The advance of each letter in the list's font, asked of the font once: a device context for every
